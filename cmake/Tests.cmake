@@ -1,0 +1,50 @@
+# One GoogleTest executable per tests/**/<name>_test.cpp; files in the same
+# folder named <name>_*.cpp that are not tests themselves (fixtures, helpers)
+# go into tests/<folder>/support and are linked into each test of that folder.
+#
+# Each executable is one ctest test, run through CMake's cross-compiling
+# emulator (wine64). A test that needs a display is run inside the Xvfb
+# display the test command starts; a test that needs the HTTP test service
+# starts it itself.
+
+add_library(corvel_gtest INTERFACE)
+target_include_directories(corvel_gtest SYSTEM INTERFACE "${CORVEL_DEPS_DIR}/include")
+target_link_libraries(corvel_gtest INTERFACE
+  "${CORVEL_DEPS_DIR}/lib/libgmock.a"
+  "${CORVEL_DEPS_DIR}/lib/libgtest.a")
+
+# Paths the tests may read, as Windows paths through Wine's z: drive. Tests
+# write only below their own temporary folders inside the Wine prefix.
+function(corvel_winpath out path)
+  string(REPLACE "/" "\\\\" p "${path}")
+  set(${out} "Z:${p}" PARENT_SCOPE)
+endfunction()
+corvel_winpath(CORVEL_WIN_SOURCE_DIR "${CMAKE_SOURCE_DIR}")
+corvel_winpath(CORVEL_WIN_BINARY_DIR "${CMAKE_BINARY_DIR}")
+corvel_winpath(CORVEL_WIN_DEPS_DIR "${CMAKE_SOURCE_DIR}/.deps")
+
+# Shared helpers for every test (tests/support/*.cpp).
+file(GLOB CORVEL_TEST_SUPPORT CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/support/*.cpp")
+add_library(corvel_test_support STATIC ${CORVEL_TEST_SUPPORT} "${CMAKE_SOURCE_DIR}/tests/support/main.cpp")
+target_include_directories(corvel_test_support PUBLIC "${CMAKE_SOURCE_DIR}/tests")
+target_compile_definitions(corvel_test_support PUBLIC
+  CORVEL_TEST_SOURCE_DIR=L"${CORVEL_WIN_SOURCE_DIR}"
+  CORVEL_TEST_BINARY_DIR=L"${CORVEL_WIN_BINARY_DIR}"
+  CORVEL_TEST_DEPS_DIR=L"${CORVEL_WIN_DEPS_DIR}")
+target_link_libraries(corvel_test_support PUBLIC corvel corvel_gtest)
+
+file(GLOB_RECURSE CORVEL_TEST_FILES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/*_test.cpp")
+foreach(test_file ${CORVEL_TEST_FILES})
+  file(RELATIVE_PATH rel "${CMAKE_SOURCE_DIR}/tests" "${test_file}")
+  string(REGEX REPLACE "_test\\.cpp$" "" rel "${rel}")
+  string(REPLACE "/" "." test_name "${rel}")
+  string(REPLACE "." "_" target "test_${test_name}")
+  get_filename_component(dir "${test_file}" DIRECTORY)
+  file(GLOB dir_support CONFIGURE_DEPENDS "${dir}/support/*.cpp")
+  add_executable(${target} "${test_file}" ${dir_support})
+  target_link_libraries(${target} PRIVATE corvel_test_support)
+  if(CMAKE_CROSSCOMPILING_EMULATOR)
+    add_test(NAME ${test_name} COMMAND ${target})
+    set_tests_properties(${test_name} PROPERTIES TIMEOUT 300)
+  endif()
+endforeach()

