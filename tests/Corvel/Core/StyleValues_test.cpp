@@ -34,6 +34,20 @@ TEST(StyleValues, HexColour)
         EXPECT_EQ(c.argb, ParseHexColor(c.text, c.skipBlanks)) << (c.text ? c.text : L"(null)");
 }
 
+TEST(StyleValues, MalformedNumbersReadAsZero)
+{
+    struct Case {
+        const wchar_t* text;
+        int i;
+        float f;
+    } cases[] = {{L"12", 12, 12}, {L" -7.5px", -7, -7.5f}, {L"abc", 0, 0}, {L"", 0, 0}, {nullptr, 0, 0},
+                 {L"3e1", 3, 30}, {L".5", 0, 0.5f}, {L"--1", 0, 0}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.i, ParseInt(c.text)) << (c.text ? c.text : L"(null)");
+        EXPECT_FLOAT_EQ(c.f, ParseFloat(c.text)) << (c.text ? c.text : L"(null)");
+    }
+}
+
 TEST(StyleValues, IntegerList)
 {
     struct Case {

@@ -259,4 +259,8 @@ TEST(UiString, CopyMoveAndHash)
     EXPECT_EQ(1, map[CUiString(L"key")]);
     EXPECT_EQ(2, map[CUiString(t.c_str())]);
     EXPECT_EQ(0u, map.count(CUiString(L"Key")));
+    std::unordered_map<CUiString, int> byDefault;
+    byDefault[CUiString(L"hot")] = 32;
+    EXPECT_EQ(32, byDefault[CUiString(L"hot")]);
+    EXPECT_EQ(ui::HashTextFnv1a(L"hot"), std::hash<CUiString>()(CUiString(L"hot")));
 }
