@@ -83,7 +83,6 @@ public:
     const std::wstring& GetPath() const { return m_path; }
 
 private:
-    bool ReadNames(const uint8_t* data, size_t size);
 
     FILE* m_file = nullptr;
     const uint8_t* m_mem = nullptr;
