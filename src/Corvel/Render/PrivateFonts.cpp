@@ -195,6 +195,16 @@ bool ReadNameTable(const ByteSource& src, std::wstring (&names)[FontNameReader::
     return true;
 }
 
+void ReadStyleFlags(std::wstring sub, bool& bold, bool& italic, bool& regular)
+{
+    for (auto& ch : sub)
+        ch = static_cast<wchar_t>(towlower(ch));
+    bold = sub.find(L"bold") != std::wstring::npos;
+    italic = sub.find(L"italic") != std::wstring::npos;
+    regular = sub.find(L"regular") != std::wstring::npos || sub.find(L"normal") != std::wstring::npos ||
+              sub.find(L"standard") != std::wstring::npos;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- FontNameReader
@@ -248,15 +258,8 @@ bool FontNameReader::ReadFile(const wchar_t* path)
     }
     fclose(m_file);
     m_file = nullptr;
-    if (HasName(kSubfamily)) {
-        std::wstring sub = m_names[kSubfamily];
-        for (auto& ch : sub)
-            ch = static_cast<wchar_t>(towlower(ch));
-        m_bold = sub.find(L"bold") != std::wstring::npos;
-        m_italic = sub.find(L"italic") != std::wstring::npos;
-        m_regular = sub.find(L"regular") != std::wstring::npos || sub.find(L"normal") != std::wstring::npos ||
-                    sub.find(L"standard") != std::wstring::npos;
-    }
+    if (HasName(kSubfamily))
+        ReadStyleFlags(m_names[kSubfamily], m_bold, m_italic, m_regular);
     return true;
 }
 
@@ -293,15 +296,8 @@ bool FontNameReader::ReadNameTableFromMemory()
         m_filled = 0;
         return false;
     }
-    if (HasName(kSubfamily)) {
-        std::wstring sub = m_names[kSubfamily];
-        for (auto& ch : sub)
-            ch = static_cast<wchar_t>(towlower(ch));
-        m_bold = sub.find(L"bold") != std::wstring::npos;
-        m_italic = sub.find(L"italic") != std::wstring::npos;
-        m_regular = sub.find(L"regular") != std::wstring::npos || sub.find(L"normal") != std::wstring::npos ||
-                    sub.find(L"standard") != std::wstring::npos;
-    }
+    if (HasName(kSubfamily))
+        ReadStyleFlags(m_names[kSubfamily], m_bold, m_italic, m_regular);
     return true;
 }
 
