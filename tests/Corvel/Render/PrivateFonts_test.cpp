@@ -309,6 +309,11 @@ TEST_F(PrivateFonts, FontFromMemoryIsUsableByDirectWriteAndMeasuresText)
     ui::tagTFontInfo* info = fonts.AddFont(1.0f, L"SkinMono", 20, false, false, false, false);
     ASSERT_NE(nullptr, info);
     ASSERT_NE(nullptr, info->textFormat);
+    // GDI knows the private font by its own family name, not the skin's face.
+    LOGFONTW lf{};
+    GetObjectW(info->hFont, sizeof(lf), &lf);
+    EXPECT_STREQ(L"DejaVu Sans Mono", lf.lfFaceName);
+    EXPECT_STREQ(L"SkinMono", info->face);
     IDWriteFontCollection* used = nullptr;
     info->textFormat->GetFontCollection(&used);
     EXPECT_EQ(c, used);
