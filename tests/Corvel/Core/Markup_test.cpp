@@ -312,6 +312,10 @@ TEST(Markup, ByteOrderMarkAndUtf8)
     MarkupDocument bad;
     ASSERT_TRUE(bad.ParseUtf8(Bytes(broken), static_cast<uint32_t>(broken.size())));
     EXPECT_EQ(Str(bad.GetRoot().GetName()), L"a");
+    // Only UTF-8 is read: UTF-16 bytes give a clear error.
+    const std::string utf16("\xFF\xFE<\0a\0/\0>\0", 10);
+    EXPECT_FALSE(bad.ParseUtf8(Bytes(utf16), 10));
+    EXPECT_EQ(Str(bad.GetErrorMessage()), L"Expected start tag");
     // A NUL byte ends the document.
     const std::string nul("<a/>\0<b/>", 9);
     ASSERT_TRUE(bad.ParseUtf8(Bytes(nul), 9));
