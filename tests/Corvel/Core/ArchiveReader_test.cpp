@@ -270,6 +270,29 @@ TEST(ArchiveReader, DamagedEntryDataIsAFailureNotData)
     CloseArchive(h);
 }
 
+TEST(ArchiveReader, DeclaredSizesThatDisagreeWithTheDataFail)
+{
+    const std::string data = Pattern(3000);
+    for (uint32_t declared : {2000u, 4000u}) {
+        SCOPED_TRACE(testing::Message() << "declared " << declared);
+        std::string bytes = BuildZip({Item("a.bin", data)});
+        ASSERT_FALSE(bytes.empty());
+        const size_t central = bytes.find("PK\x01\x02");
+        const std::string size = Le32(declared);
+        bytes.replace(22, 4, size);
+        bytes.replace(central + 24, 4, size);
+        ArchiveHandle h = OpenArchiveFromMemory(bytes.data(), static_cast<uint32_t>(bytes.size()));
+        ASSERT_NE(h, nullptr);
+        int32_t index = -1;
+        ArchiveEntry entry;
+        ASSERT_EQ(FindArchiveEntry(h, L"a.bin", 0, &index, &entry), ARCHIVE_OK);
+        EXPECT_EQ(entry.uncompressedSize, declared);
+        std::string buffer(declared, '\0');
+        EXPECT_EQ(ExtractArchiveEntry(h, index, &buffer[0], declared), ARCHIVE_DECOMPRESS_FAILED);
+        CloseArchive(h);
+    }
+}
+
 TEST(ArchiveReader, DamagedLocalHeaderIsReported)
 {
     std::string bytes = BuildZip({Item("good.xml", "good", false), Item("bad.xml", "bad", false)});
