@@ -437,20 +437,29 @@ uint32_t ArchiveReader::ExtractToMemory(int32_t index, void* buffer, uint32_t le
     if (buffer == nullptr && length != 0)
         return ARCHIVE_BAD_ARGUMENT;
 
-    // unzReadCurrentFile answers in an int: keep each read well inside it.
-    const unsigned chunk = length > 0x40000000u ? 0x40000000u : length;
-    const int got = chunk ? unzReadCurrentFile(Unz(m_unzip), buffer, chunk) : 0;
-    const bool atEnd = got >= 0 && unzeof(Unz(m_unzip)) != 0;
-    if (atEnd) {
+    // unzReadCurrentFile answers in an int: read in steps well inside it
+    // until the buffer is full or the entry ends.
+    uint32_t total = 0;
+    bool failed = false;
+    while (total < length) {
+        const uint32_t left = length - total;
+        const unsigned step = left > 0x40000000u ? 0x40000000u : left;
+        const int got = unzReadCurrentFile(Unz(m_unzip), static_cast<uint8_t*>(buffer) + total, step);
+        if (got < 0)
+            failed = true;
+        if (got <= 0)
+            break;
+        total += static_cast<uint32_t>(got);
+    }
+    if (!failed && unzeof(Unz(m_unzip)) != 0) {
         // Closing at the end checks the CRC of everything read.
         const int closed = unzCloseCurrentFile(Unz(m_unzip));
         m_openIndex = -1;
         return closed == UNZ_OK ? ARCHIVE_OK : ARCHIVE_DECOMPRESS_FAILED;
     }
-    if (got > 0)
+    if (!failed && total == length)
         return ARCHIVE_MORE_DATA;
-    if (got == 0 && length == 0)
-        return ARCHIVE_MORE_DATA;
+    // The data stopped before both the buffer's end and the entry's end.
     CloseOpenEntry();
     return ARCHIVE_DECOMPRESS_FAILED;
 }

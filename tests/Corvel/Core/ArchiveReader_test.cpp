@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Corvel/Core/ArchiveReader.h"
@@ -269,6 +270,63 @@ TEST(ArchiveReader, DamagedEntryDataIsAFailureNotData)
     CloseArchive(h);
 }
 
+TEST(ArchiveReader, DeclaredSizesThatDisagreeWithTheDataFail)
+{
+    const std::string data = Pattern(3000);
+    for (uint32_t declared : {2000u, 4000u}) {
+        SCOPED_TRACE(testing::Message() << "declared " << declared);
+        std::string bytes = BuildZip({Item("a.bin", data)});
+        ASSERT_FALSE(bytes.empty());
+        const size_t central = bytes.find("PK\x01\x02");
+        const std::string size = Le32(declared);
+        bytes.replace(22, 4, size);
+        bytes.replace(central + 24, 4, size);
+        ArchiveHandle h = OpenArchiveFromMemory(bytes.data(), static_cast<uint32_t>(bytes.size()));
+        ASSERT_NE(h, nullptr);
+        int32_t index = -1;
+        ArchiveEntry entry;
+        ASSERT_EQ(FindArchiveEntry(h, L"a.bin", 0, &index, &entry), ARCHIVE_OK);
+        EXPECT_EQ(entry.uncompressedSize, declared);
+        std::string buffer(declared, '\0');
+        EXPECT_EQ(ExtractArchiveEntry(h, index, &buffer[0], declared), ARCHIVE_DECOMPRESS_FAILED);
+        CloseArchive(h);
+    }
+}
+
+TEST(ArchiveReader, DamagedLocalHeaderIsReported)
+{
+    std::string bytes = BuildZip({Item("good.xml", "good", false), Item("bad.xml", "bad", false)});
+    ASSERT_FALSE(bytes.empty());
+    const size_t second = bytes.find("PK\x03\x04", 4);
+    ASSERT_NE(second, std::string::npos);
+    bytes[second + 3] = 9;
+    ArchiveHandle h = OpenArchiveFromMemory(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    ASSERT_NE(h, nullptr);
+    int32_t index = 7;
+    ArchiveEntry entry;
+    EXPECT_EQ(FindArchiveEntry(h, L"bad.xml", 0, &index, &entry), ARCHIVE_BAD_LOCAL_HEADER);
+    EXPECT_EQ(index, -1);
+    EXPECT_EQ(entry.index, -1);
+    char buffer[8];
+    EXPECT_EQ(ExtractArchiveEntry(h, 1, buffer, sizeof(buffer)), ARCHIVE_BAD_LOCAL_HEADER);
+    // The neighbour is unaffected.
+    EXPECT_EQ(FindArchiveEntry(h, L"good.xml", 0, &index, &entry), ARCHIVE_OK);
+    EXPECT_EQ(ExtractArchiveEntry(h, index, buffer, sizeof(buffer)), ARCHIVE_OK);
+    EXPECT_EQ(std::string(buffer, 4), "good");
+    CloseArchive(h);
+}
+
+TEST(ArchiveReader, StatusIsKeptPerThread)
+{
+    OpenZip zip({Item("a.xml", "a")});
+    EXPECT_EQ(FindArchiveEntry(zip.get(), L"missing", 0, nullptr, nullptr), ARCHIVE_NOT_FOUND);
+    uint32_t seenElsewhere = 1;
+    std::thread other([&] { seenElsewhere = GetArchiveLastStatus(); });
+    other.join();
+    EXPECT_EQ(seenElsewhere, ARCHIVE_OK);
+    EXPECT_EQ(GetArchiveLastStatus(), ARCHIVE_NOT_FOUND);
+}
+
 TEST(ArchiveReader, EncryptedEntryWithoutPasswordIsRefused)
 {
     std::string bytes = BuildZip({Item("secret.bin", "plain", false)});
@@ -395,7 +453,18 @@ TEST(ArchiveReader, NamesAreComparedAsUnicode)
     // A Unicode path block whose CRC does not match the name is ignored.
     ZipItem stale = Item("RES/stale.xml", "stale", false);
     stale.centralExtra = infoZip.centralExtra;
-    OpenZip zip({flagged, flagged2, upper, raw, infoZip, stale});
+    // A long name is compared whole, never by a cut-off head.
+    std::wstring longChinese = L"RES/";
+    for (int i = 0; i < 100; ++i)
+        longChinese += static_cast<wchar_t>(0x4E00 + i);
+    ZipItem longItem = Item(Utf8(longChinese), "long", false);
+    longItem.utf8Flag = true;
+    OpenZip zip({flagged, flagged2, upper, raw, infoZip, stale, longItem});
+    EXPECT_EQ(zip.Read(longChinese.c_str()), "long");
+    for (size_t cut : {90u, 86u, 87u}) {
+        EXPECT_EQ(FindArchiveEntry(zip.get(), longChinese.substr(0, cut).c_str(), 0, nullptr, nullptr),
+                  ARCHIVE_NOT_FOUND);
+    }
 
     EXPECT_EQ(zip.Read(chinese.c_str()), "main window");
     EXPECT_EQ(zip.Read(similar.c_str()), "other window");
