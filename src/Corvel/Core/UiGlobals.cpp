@@ -1,6 +1,7 @@
 #include "Corvel/Core/UiGlobals.h"
 
 #include "Corvel/Core/ControlRegistry.h"
+#include "Corvel/Core/SkinArchive.h"
 
 #include <objbase.h>
 #include <ole2.h>
@@ -132,13 +133,7 @@ void ShutdownUiLibrary()
 {
     ui::UiProcessGlobals& g = ui::UiGlobals();
 
-    RunHook(g.closeSkinArchive);
-    g.skinArchive = nullptr;
-    if (g.skinBytes) {
-        free(g.skinBytes);
-        g.skinBytes = nullptr;
-    }
-    g.skinSize = 0;
+    CloseSkinArchive();
 
     if (g.gdiplusToken) {
         Gdiplus::GdiplusShutdown(g.gdiplusToken);

@@ -25,13 +25,8 @@ struct UiProcessGlobals {
     HINSTANCE hInstance;
     HINSTANCE hResourceInstance;
 
-    // Skin archive handle and the malloc block of its bytes (the application
-    // fills them before its first window; shutdown closes and frees them
-    // through closeSkinArchive).
-    void* skinArchive;
-    void* skinBytes;
-    DWORD skinSize;
-    ShutdownHook closeSkinArchive;
+    // The skin archive and its bytes are kept by SkinArchive.h; shutdown
+    // closes them first.
 
     ULONG_PTR gdiplusToken;
 

@@ -1,8 +1,11 @@
 #include "Corvel/Core/ControlRegistry.h"
+#include "Corvel/Core/SkinArchive.h"
 #include "Corvel/Core/UiGlobals.h"
 
 #include <gtest/gtest.h>
 #include <gdiplus.h>
+
+#include "support/ZipFixture.h"
 
 namespace {
 
@@ -70,25 +73,24 @@ TEST(UiLibrary, StartsEveryServiceAndShutsDownReleasingEachOnce)
 int g_hookCalls = 0;
 void CountingHook() { ++g_hookCalls; }
 
-TEST(UiLibrary, ShutdownRunsEachModuleHookOnceAndFreesTheSkinBytes)
+TEST(UiLibrary, ShutdownClosesTheSkinArchiveAndRunsEachModuleHookOnce)
 {
     InitUiLibrary(GetModuleHandleW(nullptr));
     ui::UiProcessGlobals& g = ui::UiGlobals();
+    const std::string zip = zipfixture::BuildZip({{"RES/a.xml", "<Window/>"}});
+    ASSERT_TRUE(OpenSkinArchive(zip.data(), static_cast<uint32_t>(zip.size())));
+    ASSERT_NE(nullptr, GetSkinArchive());
     g_hookCalls = 0;
-    g.closeSkinArchive = &CountingHook;
     g.releasePrivateFonts = &CountingHook;
     g.stopDropWatch = &CountingHook;
-    g.skinBytes = malloc(16);
-    g.skinSize = 16;
     g.sharedPen = CreatePen(PS_SOLID, 1, RGB(220, 0, 0));
     ShutdownUiLibrary();
-    EXPECT_EQ(3, g_hookCalls);
-    EXPECT_EQ(nullptr, g.closeSkinArchive);
-    EXPECT_EQ(nullptr, g.skinBytes);
-    EXPECT_EQ(0u, g.skinSize);
+    EXPECT_EQ(nullptr, GetSkinArchive());
+    EXPECT_EQ(2, g_hookCalls);
+    EXPECT_EQ(nullptr, g.releasePrivateFonts);
     EXPECT_EQ(nullptr, g.sharedPen);
     ShutdownUiLibrary(); // a second shutdown finds nothing left to release
-    EXPECT_EQ(3, g_hookCalls);
+    EXPECT_EQ(2, g_hookCalls);
 }
 
 ui::Control* g_marker = reinterpret_cast<ui::Control*>(0x10);
