@@ -2,6 +2,7 @@
 
 #include "Corvel/Core/ControlRegistry.h"
 #include "Corvel/Core/SkinArchive.h"
+#include "Corvel/Host/DropWatchThreads.h"
 
 #include <objbase.h>
 #include <ole2.h>
@@ -162,7 +163,7 @@ void ShutdownUiLibrary()
         FreeLibrary(g.webRuntimeModule);
         g.webRuntimeModule = nullptr;
     }
-    RunHook(g.stopDropWatch);
+    ui::StopDropWatchThreads();
 
     g.defaultPixelFormat = {};
     g.defaultTargetProps = {};

@@ -51,8 +51,6 @@ struct UiProcessGlobals {
     ShutdownHook releasePrivateFonts;
     // Web-content runtime module, loaded by the web view on first use.
     HMODULE webRuntimeModule;
-    // Drop-folder watch threads, stopped and joined at shutdown.
-    ShutdownHook stopDropWatch;
 
     // Window cores bound to a window (walked by the idle tick) and those that
     // take part in message pre-translation.
