@@ -1,5 +1,6 @@
 // The HTTP test service answers as the network tests expect, through real
 // WinHTTP under Wine, and its C++ client reads it back correctly.
+#include "support/TestPaths.h"
 #include "support/TestService.h"
 
 #include <gtest/gtest.h>
@@ -367,4 +368,12 @@ TEST(TestService, ReportsTheLeafHashOfEachTlsPort)
         WinHttpCloseHandle(session);
     }
     EXPECT_NE(s.LeafSha256(TlsKind::Good), s.LeafSha256(TlsKind::Expired));
+}
+
+TEST(TestService, PrefixKeepsTheHostRootOffFixedDisks)
+{
+    // z: maps the host's root folder; the installer must never take it for
+    // a disk to install on (scripts/prefix-setup.sh).
+    EXPECT_NE(GetDriveTypeW(L"Z:\\"), static_cast<UINT>(DRIVE_FIXED));
+    EXPECT_NE(GetFileAttributesW(SourceDir().c_str()), INVALID_FILE_ATTRIBUTES);
 }
