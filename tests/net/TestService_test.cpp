@@ -377,3 +377,38 @@ TEST(TestService, PrefixKeepsTheHostRootOffFixedDisks)
     EXPECT_NE(GetDriveTypeW(L"Z:\\"), static_cast<UINT>(DRIVE_FIXED));
     EXPECT_NE(GetFileAttributesW(SourceDir().c_str()), INVALID_FILE_ATTRIBUTES);
 }
+
+TEST(TestService, FaultsCanBeLimitedToSomeRequests)
+{
+    const TestService& s = Service();
+    const std::wstring tag = NewTag(L"only");
+    // The second request of the tag fails; the others do not.
+    const std::wstring nth = s.Url(L"/n?tag=" + tag + L"&size=100&status=500&only_nth=2");
+    EXPECT_EQ(HttpFetch(nth).status, 200u);
+    EXPECT_EQ(HttpFetch(nth).status, 500u);
+    EXPECT_EQ(HttpFetch(nth).status, 200u);
+
+    // A probe without Range and an early slice pass; a later slice is cut.
+    const std::wstring late = s.Url(L"/n?tag=" + tag + L"&size=100000&cut=10&close=1&only_range_from=50000");
+    stFetchResult probe = HttpFetch(late);
+    EXPECT_EQ(probe.body.size(), 100000u);
+    stFetchResult early = HttpFetch(late, L"GET", std::string(), L"Range: bytes=0-49999");
+    EXPECT_EQ(early.status, 206u);
+    EXPECT_EQ(early.body.size(), 50000u);
+    stFetchResult cut = HttpFetch(late, L"GET", std::string(), L"Range: bytes=50000-99999", 3000);
+    EXPECT_EQ(cut.status, 206u);
+    EXPECT_EQ(cut.body.size(), 10u);
+
+    std::vector<stLoggedRequest> log = s.Log(tag);
+    ASSERT_EQ(log.size(), 6u);
+    for (size_t i = 0; i < log.size(); ++i)
+        EXPECT_EQ(log[i].tagIndex, static_cast<int>(i + 1));
+}
+
+TEST(TestService, UnusedPortRefusesConnections)
+{
+    unsigned short port = UnusedPort();
+    ASSERT_NE(port, 0);
+    stFetchResult r = HttpFetch(L"http://127.0.0.1:" + std::to_wstring(port) + L"/x");
+    EXPECT_EQ(r.error, static_cast<DWORD>(ERROR_WINHTTP_CANNOT_CONNECT));
+}

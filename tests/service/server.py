@@ -106,11 +106,15 @@ class State:
             return self.conn_seq
 
     def log(self, tag, entry):
+        """Appends entry to the tag's log; returns its 1-based index there."""
         with self.lock:
             self.seq += 1
             entry["seq"] = self.seq
-            self.logs.setdefault(tag, []).append(entry)
+            log = self.logs.setdefault(tag, [])
+            log.append(entry)
+            entry["tag_index"] = len(log)
             self.lock.notify_all()
+            return len(log)
 
     def open_gate(self, tag, name):
         with self.lock:
@@ -279,7 +283,10 @@ class Handler(BaseHTTPRequestHandler):
             "body_length": len(body),
             "body_hex": body[:MAX_LOGGED_BODY].hex(),
         }
-        STATE.log(tag, entry)
+        index = STATE.log(tag, entry)
+        if not fault_applies(q, index, self.headers.get("Range")):
+            for k in FAULT_KEYS:
+                q.pop(k, None)
         self.respond(q, tag, body)
 
     def control(self, path, q, tag):
@@ -500,6 +507,25 @@ class Handler(BaseHTTPRequestHandler):
                         return
             except (OSError, ssl.SSLError, ValueError):
                 return
+
+
+# Keys that only_nth / only_range_from limit to some requests of a tag.
+FAULT_KEYS = ("status", "location", "delay", "gate", "gate_at", "reset", "cut", "stall", "rate",
+              "length", "close", "range_status", "range_shift", "ranges")
+
+
+def fault_applies(q, index, range_header):
+    nth = q.get("only_nth")
+    if nth is not None:
+        wanted = {parse_int(x.strip(), -1) for x in nth.split(",")}
+        if index not in wanted:
+            return False
+    start = q.get("only_range_from")
+    if start is not None:
+        parsed = parse_range(range_header, 1 << 62) if range_header else None
+        if not isinstance(parsed, tuple) or parsed[0] < parse_int(start, 0):
+            return False
+    return True
 
 
 def parse_range(value, total):

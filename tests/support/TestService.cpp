@@ -1,3 +1,7 @@
+// Winsock before windows.h (through the header).
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
 #include "support/TestService.h"
 #include "support/TestPaths.h"
 
@@ -193,6 +197,7 @@ std::vector<stLoggedRequest> TestService::Log(const std::wstring& tag) const
     for (const Json::Value& e : root) {
         stLoggedRequest q;
         q.seq = e.get("seq", 0).asInt();
+        q.tagIndex = e.get("tag_index", 0).asInt();
         q.conn = e.get("conn", 0).asInt();
         q.connRequest = e.get("conn_request", 0).asInt();
         q.portKind = e.get("port_kind", "").asString();
@@ -243,6 +248,28 @@ bool TestService::Reset(const std::wstring& tag) const
 }
 
 // ---------------------------------------------------------------------------
+
+unsigned short UnusedPort()
+{
+    WSADATA wsa;
+    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0)
+        return 0;
+    unsigned short port = 0;
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s != INVALID_SOCKET) {
+        sockaddr_in addr = {};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = 0;
+        int len = sizeof(addr);
+        if (bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
+            getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+            port = ntohs(addr.sin_port);
+        closesocket(s);
+    }
+    WSACleanup();
+    return port;
+}
 
 std::wstring NewTag(const wchar_t* prefix)
 {

@@ -21,6 +21,7 @@ enum class TlsKind { Good, Untrusted, Expired, WrongName };
 // One request as the service saw it.
 struct stLoggedRequest {
     int seq = 0;              // order of arrival over the whole service
+    int tagIndex = 0;         // 1 for the tag's first request (only_nth counts this)
     int conn = 0;             // TCP connection id (same id = same connection)
     int connRequest = 0;      // 1 for the first request on its connection
     std::string portKind;     // "http", "good", "untrusted", "expired", "wrongname"
@@ -94,6 +95,10 @@ private:
     std::string m_tlsSha256[4];
     std::string m_caSha256;
 };
+
+// A port on 127.0.0.1 that nothing listens on (bound and released at once):
+// a connection to it is refused.
+unsigned short UnusedPort();
 
 // A tag unique to this process and call (letters, digits and '-').
 std::wstring NewTag(const wchar_t* prefix = L"t");
