@@ -182,7 +182,12 @@ TEST(TestService, StatusesRedirectsAndFraming)
     EXPECT_EQ(HeaderValue(liar.headers, L"Content-Length"), "2000");
     EXPECT_LE(liar.body.size(), 1000u);
 
-    EXPECT_EQ(s.Log(tag).size(), 10u);
+    std::vector<stLoggedRequest> log = s.Log(tag);
+    ASSERT_EQ(log.size(), 10u);
+    EXPECT_EQ(log[0].outcome, "complete");
+    EXPECT_EQ(log[0].status, 404);
+    EXPECT_EQ(log[8].outcome, "cut");
+    EXPECT_EQ(log[8].sent, 3000u);
 }
 
 TEST(TestService, ResetAndStallFailTheTransfer)
@@ -200,6 +205,13 @@ TEST(TestService, ResetAndStallFailTheTransfer)
     EXPECT_EQ(HeaderValue(during.headers, L"Content-Length"), "1000000");
     EXPECT_LE(during.body.size(), 20000u);
     EXPECT_TRUE(during.body == GeneratedBytes(0, 0, during.body.size()));
+    std::vector<stLoggedRequest> log = s.Log(tag);
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].outcome, "reset");
+    EXPECT_EQ(log[0].status, 0);
+    EXPECT_EQ(log[1].outcome, "reset");
+    EXPECT_EQ(log[1].status, 200);
+    EXPECT_EQ(log[1].sent, 20000u);
 
     // Stalled after 1000 bytes: the read times out.
     stFetchResult stalled = HttpFetch(s.Url(L"/r?tag=" + tag + L"&size=100000&stall=1000&stall_ms=20000"), L"GET",
@@ -207,6 +219,11 @@ TEST(TestService, ResetAndStallFailTheTransfer)
     EXPECT_EQ(stalled.status, 200u);
     EXPECT_NE(stalled.error, 0u);
     EXPECT_EQ(stalled.body.size(), 1000u);
+    // The service notices that the client gave up.
+    std::string outcome;
+    for (int i = 0; i < 100 && outcome != "stalled"; ++i, Sleep(50))
+        outcome = s.Log(tag).back().outcome;
+    EXPECT_EQ(outcome, "stalled");
 }
 
 TEST(TestService, EchoAndLogShowTheRequestAsSent)

@@ -283,17 +283,33 @@ class Handler(BaseHTTPRequestHandler):
             "body_length": len(body),
             "body_hex": body[:MAX_LOGGED_BODY].hex(),
         }
+        entry["status"] = 0
+        entry["sent"] = 0
+        entry["outcome"] = "open"
         index = STATE.log(tag, entry)
         if not fault_applies(q, index, self.headers.get("Range")):
             for k in FAULT_KEYS:
                 q.pop(k, None)
-        self.respond(q, tag, body)
+        self.entry = entry
+        outcome = "client gone"
+        try:
+            self.respond(q, tag, body)
+            outcome = "complete"
+        except Reset:
+            outcome = "reset"
+            raise
+        except Drop as e:
+            outcome = str(e) or "cut"
+            raise
+        finally:
+            with STATE.lock:
+                entry["outcome"] = outcome
 
     def control(self, path, q, tag):
         if path == "/_log":
             with STATE.lock:
-                entries = list(STATE.logs.get(tag, []))
-            return self.send_simple(200, json.dumps(entries).encode(), "application/json")
+                data = json.dumps(STATE.logs.get(tag, [])).encode()
+            return self.send_simple(200, data, "application/json")
         if path == "/_gate":
             STATE.open_gate(tag, q.get("name", ""))
             return self.send_simple(200, b"open\n")
@@ -334,6 +350,7 @@ class Handler(BaseHTTPRequestHandler):
         gate_ms = parse_int(q.get("gate_ms"), 120000)
         if gate is not None and gate_at is None:
             if not STATE.wait_gate(tag, gate, gate_ms / 1000.0):
+                self.entry["status"] = 504
                 return self.send_simple(504, b"gate timeout\n")
 
         if q.get("reset") == "now":
@@ -417,6 +434,7 @@ class Handler(BaseHTTPRequestHandler):
     def send_body(self, status, headers, _unused, length, source, q):
         chunked = q.get("chunked") is not None
         length_mode = q.get("length")
+        self.entry["status"] = status
         self.send_response(status)
         for k, v in headers:
             self.send_header(k, v)
@@ -459,18 +477,18 @@ class Handler(BaseHTTPRequestHandler):
             if gate_at is not None and sent >= gate_at:
                 gate_at = None
                 if not STATE.wait_gate(tag, gate, gate_ms / 1000.0):
-                    raise Drop()
+                    raise Drop("gate timeout")
             if stall is not None and sent >= stall:
                 self.wfile.flush()
                 self.hold(stall_ms)
-                raise Drop()
+                raise Drop("stalled")
             if reset_at is not None and sent >= reset_at:
                 # A reset makes the peer's kernel drop what its program has
                 # not read yet: give it time to take the bytes sent so far.
                 time.sleep(parse_int(q.get("reset_wait"), 200) / 1000.0)
                 raise Reset()
             if cut is not None and sent >= cut:
-                raise Drop()
+                raise Drop("cut")
             if sent >= length:
                 break
             n = min(piece, length - sent)
@@ -483,6 +501,7 @@ class Handler(BaseHTTPRequestHandler):
             else:
                 self.wfile.write(data)
             sent += n
+            self.entry["sent"] = sent
             if rate:
                 ahead = sent / rate - (time.monotonic() - started)
                 if ahead > 0:

@@ -213,6 +213,9 @@ std::vector<stLoggedRequest> TestService::Log(const std::wstring& tag) const
         q.ifRange = e.get("if_range", "").asString();
         q.body = FromHex(e.get("body_hex", "").asString());
         q.bodyLength = e.get("body_length", 0).asUInt64();
+        q.status = e.get("status", 0).asInt();
+        q.sent = e.get("sent", 0).asUInt64();
+        q.outcome = e.get("outcome", "").asString();
         out.push_back(std::move(q));
     }
     return out;

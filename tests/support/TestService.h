@@ -35,6 +35,12 @@ struct stLoggedRequest {
     std::string ifRange;      // If-Range header or empty
     std::string body;         // request body (first MiB)
     uint64_t bodyLength = 0;
+    // The answer so far: status sent (0 before the status line), body bytes
+    // written, and "open", "complete", "cut", "reset", "stalled",
+    // "gate timeout" or "client gone".
+    int status = 0;
+    uint64_t sent = 0;
+    std::string outcome;
 
     // Value of the first header with this name (any case); empty when absent.
     std::string Header(const std::string& name) const;
