@@ -152,9 +152,11 @@ class Drop(Exception):
 
 
 def parse_int(v, default=None):
+    """Decimal, or hex with 0x; default when missing or malformed."""
     try:
-        return int(v, 0)
-    except (TypeError, ValueError):
+        v = v.strip()
+        return int(v[2:], 16) if v[:2].lower() == "0x" else int(v, 10)
+    except (AttributeError, TypeError, ValueError):
         return default
 
 
