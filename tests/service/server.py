@@ -446,7 +446,9 @@ class Handler(BaseHTTPRequestHandler):
             self.send_header("Connection", "close")
             self.close_connection = True
         elif length_mode is not None:
+            # The body no longer frames the connection: do not reuse it.
             self.send_header("Content-Length", length_mode)
+            self.close_connection = True
         else:
             self.send_header("Content-Length", str(length))
         if q.get("close") is not None:
