@@ -16,6 +16,9 @@ const wchar_t kProxyProbeUrl[] = L"http://www.example.com/";
 int LastErrorOr(int fallback)
 {
     DWORD e = GetLastError();
+    // Wine reports a socket timeout where Windows reports its own code.
+    if (e == 10060)  // WSAETIMEDOUT
+        e = ERROR_WINHTTP_TIMEOUT;
     return e ? static_cast<int>(e) : fallback;
 }
 
@@ -304,6 +307,9 @@ static void ApplyTimeouts(HINTERNET handle, const stRequestTask* task)
 {
     WinHttpSetTimeouts(handle, task->resolveTimeout, task->connectTimeout, task->sendTimeout,
                        task->receiveTimeout);
+    // The wait for the status line is bounded by the receive timeout too.
+    DWORD responseTimeout = static_cast<DWORD>(task->receiveTimeout);
+    WinHttpSetOption(handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout, sizeof(responseTimeout));
 }
 
 int RunTaskOnConnection(HINTERNET session, HINTERNET connection, stRequestTask* task)
