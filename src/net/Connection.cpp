@@ -75,8 +75,10 @@ void CConnection::Post(const stRequestTask& task)
     bool haveWorker = true;
     {
         CNetLockGuard guard(m_workerLock);
+        // Another worker when every worker has a task already: a lone task
+        // reuses the idle worker (and its connection), a burst spreads out.
         if (static_cast<int>(m_workers.size()) < m_maxWorkers &&
-            m_busy.load() >= static_cast<int32_t>(m_workers.size())) {
+            m_outstanding.load() > static_cast<int32_t>(m_workers.size())) {
             HANDLE h = CreateThread(nullptr, 0, WorkerThread, this, 0, nullptr);
             if (h)
                 m_workers.push_back(h);
