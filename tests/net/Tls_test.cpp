@@ -34,8 +34,9 @@ Outcome RunTask(stRequestTask& task, RecordingHandler& h, bool queued = false)
     task.handler = &h;
     task.synchronous = queued ? 0 : 1;
     bool ok = manager.AddTask(&task);
-    if (queued)
+    if (queued) {
         EXPECT_TRUE(h.WaitDone());
+    }
     return {ok, task.resultCode};
 }
 

@@ -4,7 +4,6 @@
 #include "support/TestService.h"
 
 #include <gtest/gtest.h>
-#include <winsock2.h>
 #include <windows.h>
 
 #include <string>
@@ -24,20 +23,6 @@ inline std::string Narrow(const std::wstring& s)
 }
 
 // A loopback port with nothing listening on it.
-inline unsigned short ClosedPort()
-{
-    WSADATA wsa;
-    WSAStartup(MAKEWORD(2, 2), &wsa);
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    sockaddr_in a = {};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = 0;
-    bind(s, reinterpret_cast<sockaddr*>(&a), sizeof(a));
-    int len = sizeof(a);
-    getsockname(s, reinterpret_cast<sockaddr*>(&a), &len);
-    closesocket(s);
-    return ntohs(a.sin_port);
-}
+unsigned short ClosedPort();
 
 } // namespace nettest
