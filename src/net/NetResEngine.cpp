@@ -107,18 +107,21 @@ void NetResEngine::Drain()
             DropRequestTask(task, error ? error : ERROR_WINHTTP_INVALID_URL);
             continue;
         }
+        // The pool changes only on this thread (and in Shutdown after it has
+        // ended), so a connection found here stays alive for the Post, which
+        // runs outside the lock: a refused task's OnError may take other locks.
+        CConnection* found = nullptr;
         {
             CNetLockGuard guard(m_lock);
-            CConnection* found = nullptr;
             for (CConnection* c : m_pool)
                 if (c->Port() == url.port && c->Host() == url.host) {
                     found = c;
                     break;
                 }
-            if (found) {
-                found->Post(task);
-                continue;
-            }
+        }
+        if (found) {
+            found->Post(task);
+            continue;
         }
         if (!AcquireSlot()) {
             DropRequestTask(task, ERROR_OPERATION_ABORTED);
@@ -137,8 +140,8 @@ void NetResEngine::Drain()
             continue;
         }
         ++m_connectionsMade;
-        CNetLockGuard guard(m_lock);
         connection->Post(task);
+        CNetLockGuard guard(m_lock);
         m_pool.push_back(connection);
     }
     PruneIdle();

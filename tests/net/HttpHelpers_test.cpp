@@ -98,7 +98,7 @@ TEST(HttpHelpers, DownloadToFileCreatesFolderAndReplacesOnlyOnSuccess)
     }
 
     // Failures leave the earlier file as it was and no partial file.
-    const char* failures[] = {"/f?size=300000&cut=4000", "/f?size=300000&reset=20000", "/f?size=50&length=80",
+    const char* failures[] = {"/f?size=300000&cut=4000", "/f?size=300000&reset=20000", "/f?size=50&length=80&close=1",
                               "/f?status=404&body=nf", "/f?status=500"};
     for (const char* q : failures) {
         SCOPED_TRACE(q);

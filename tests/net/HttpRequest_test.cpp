@@ -161,7 +161,7 @@ TEST(HttpRequest, BrokenBodiesAreErrorsNotCompletions)
     const Case cases[] = {
         {L"size=300000&cut=1000", 5000},              // connection closed early
         {L"size=300000&reset=20000", 5000},           // connection reset mid-body
-        {L"size=3000&length=9000", 5000},             // promises more than it sends
+        {L"size=3000&length=9000&close=1", 5000},     // promises more than it sends
         {L"size=300000&stall=5000&stall_ms=4000", 700},  // stalls past the receive timeout
         {L"size=300000&chunked=1&chunk=1000&reset=5000", 5000},
     };
