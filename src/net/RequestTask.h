@@ -35,7 +35,7 @@ struct stRequestTask {
     std::wstring cookie;         // sent as "Cookie: <value>"
     uint32_t headerStart = 0;
     uint32_t cookieStart = 0;
-    const uint8_t* body = nullptr;   // not owned
+    const uint8_t* body = nullptr;   // not owned: must outlive a queued task
     uint32_t bodyLength = 0;
     uint32_t extraUploadLength = 0;  // supplied by the handler's ReadUploadChunk
     int64_t cacheValidity = 0;       // seconds, 0 = never expires

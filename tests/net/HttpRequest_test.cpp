@@ -91,6 +91,8 @@ TEST(HttpRequest, StatusesReachTheHandler)
         {L"size=5000&seed=3", L"Range: bytes=100-1099\r\n", 206, GeneratedBytes(3, 100, 1000)},
         {L"status=404&body=missing", L"", 404, ""},
         {L"status=500&body=boom", L"", 500, ""},
+        // A redirect is followed; the handler sees the final answer.
+        {L"status=302&location=%2Fmoved%3Fbody%3Dmoved-here", L"", 200, "moved-here"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.status);
@@ -110,7 +112,7 @@ TEST(HttpRequest, StatusesReachTheHandler)
             EXPECT_EQ(h.completes, 1);
             EXPECT_TRUE(h.body == c.body);
             ASSERT_EQ(h.headerBlocks.size(), 1u);
-            EXPECT_EQ(h.headerBlocks[0].find(L"HTTP/1.1 " + std::to_wstring(c.status)), 0u);
+            EXPECT_EQ(h.headerBlocks[0].find(L"HTTP/1.1 " + std::to_wstring(c.status)), 0u) << Narrow(h.headerBlocks[0]);
         } else {
             ASSERT_EQ(h.errors.size(), 1u);
             EXPECT_EQ(h.errors[0].error, 0);
