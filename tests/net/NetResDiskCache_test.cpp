@@ -349,3 +349,42 @@ TEST(NetResDiskCache, OneObjectPerFolder)
     ScratchDir other(L"cache");
     EXPECT_NE(NetResDiskCache::Open(other.Path()).get(), a.get());
 }
+
+TEST(NetResDiskCache, RefetchUpdatesARecordWhoseStoredPathDiffers)
+{
+    ScratchDir dir(L"cache");
+    const int64_t now = Now();
+    // An index written elsewhere: the stored path is not this folder's.
+    PutCached(dir, 42, "old", L"u42");
+    PutCached(dir, 43, "next", L"u43");
+    ASSERT_TRUE(WriteFileBytes(dir.File(L"cache.db"),
+                               cachedb::Db(2, {cachedb::Record(42, L"C:\\x\\42", 3, 0, now - 5),
+                                               cachedb::Record(43, L"D:\\a\\much\\longer\\folder\\43", 4, 0, now - 5)})));
+    NetResDiskCache cache(dir.Path());
+    ASSERT_EQ(cache.Entries().size(), 2u);
+    Store(cache, L"u42", 42, "refetched body", 90);
+    Store(cache, L"u43", 43, "other refetched", 91);
+
+    // The fields land in each record's own place: the index still parses.
+    int32_t count = 0;
+    std::vector<cachedb::ParsedRecord> records;
+    ASSERT_TRUE(cachedb::Parse(ReadDb(dir), &count, &records));
+    ASSERT_EQ(count, 2);
+    EXPECT_EQ(records[0].path, L"C:\\x\\42");
+    EXPECT_EQ(records[0].size, 14u);
+    EXPECT_EQ(records[0].validity, 90);
+    EXPECT_EQ(records[1].size, 15u);
+    EXPECT_EQ(records[1].validity, 91);
+}
+
+TEST(NetResDiskCache, EntryExpiresWhileLoaded)
+{
+    ScratchDir dir(L"cache");
+    NetResDiskCache cache(dir.Path());
+    Store(cache, L"http://h/short", 5, "short-lived", 1);
+    Store(cache, L"http://h/forever", 6, "kept", 0);
+    EXPECT_TRUE(cache.Lookup(L"http://h/short", 5, nullptr, nullptr));
+    Sleep(2200);
+    EXPECT_FALSE(cache.Lookup(L"http://h/short", 5, nullptr, nullptr));
+    EXPECT_TRUE(cache.Lookup(L"http://h/forever", 6, nullptr, nullptr));
+}

@@ -224,3 +224,28 @@ TEST(NetResEngine, TaskWithoutHandlerIsStillSent)
     Queue(manager, nullptr, s.Url(L"/api/common/pushed?tag=" + tag));
     EXPECT_EQ(s.WaitForLog(tag, 1).size(), 1u);
 }
+
+TEST(NetResEngine, EachQueuedTaskKeepsItsOwnTimeouts)
+{
+    const TestService& s = Service();
+    CNetResManager manager(nullptr);
+    const std::wstring tag = NewTag(L"timeouts");
+    // The first task makes the pooled connection with long timeouts.
+    RecordingHandler patient, hasty;
+    Queue(manager, &patient, s.Url(L"/p?tag=" + tag + L"&delay=1500&body=patient"));
+    ASSERT_EQ(s.WaitForLog(tag, 1).size(), 1u);
+    stRequestTask task;
+    task.url = s.Url(L"/h?tag=" + tag + L"&delay=3000&body=hasty");
+    task.synchronous = 0;
+    task.useCache = 0;
+    task.receiveTimeout = 500;
+    task.handler = &hasty;
+    ASSERT_TRUE(manager.AddTask(&task));
+    ASSERT_TRUE(patient.WaitDone());
+    EXPECT_EQ(patient.body, "patient");
+    ASSERT_TRUE(hasty.WaitDone());
+    ASSERT_EQ(hasty.errors.size(), 1u);
+    EXPECT_EQ(hasty.errors[0].error, ERROR_WINHTTP_TIMEOUT);
+    EXPECT_EQ(hasty.completes, 0);
+    EXPECT_EQ(manager.Engine()->ConnectionsMade(), 1);
+}
