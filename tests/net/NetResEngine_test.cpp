@@ -249,3 +249,43 @@ TEST(NetResEngine, EachQueuedTaskKeepsItsOwnTimeouts)
     EXPECT_EQ(hasty.completes, 0);
     EXPECT_EQ(manager.Engine()->ConnectionsMade(), 1);
 }
+
+TEST(NetResEngine, ManyQueuedTasksAcrossHostsWithOneCache)
+{
+    const TestService& s = Service();
+    ScratchDir dir(L"eng");
+    CNetResManager manager(dir.Path().c_str());
+    const std::wstring tag = NewTag(L"many");
+    struct Job {
+        std::wstring url;
+        uint32_t seed;
+        size_t size;
+        std::unique_ptr<RecordingHandler> handler;
+    };
+    std::vector<Job> jobs;
+    for (int i = 0; i < 36; ++i) {
+        uint32_t seed = static_cast<uint32_t>(i % 6);
+        size_t size = 30000 + 7919 * seed;
+        std::wstring q = L"/m" + std::to_wstring(seed) + L"?tag=" + tag + L"&size=" + std::to_wstring(size) +
+                         L"&seed=" + std::to_wstring(seed);
+        std::wstring url = (seed % 2) ? s.HttpsUrl(TlsKind::Good, q) : s.Url(q);
+        jobs.push_back({url, seed, size, std::unique_ptr<RecordingHandler>(new RecordingHandler)});
+    }
+    for (Job& j : jobs)
+        Queue(manager, j.handler.get(), j.url, 1);
+    for (Job& j : jobs) {
+        ASSERT_TRUE(j.handler->WaitDone(30000));
+        EXPECT_TRUE(j.handler->errors.empty());
+        EXPECT_EQ(j.handler->completes, 1);
+        EXPECT_TRUE(j.handler->body == GeneratedBytes(j.seed, 0, j.size)) << j.seed;
+    }
+    // One record per URL, each file holding its own URL's bytes.
+    std::vector<NetResCacheEntry> entries = manager.DiskCache()->Entries();
+    EXPECT_EQ(entries.size(), 6u);
+    for (const Job& j : jobs) {
+        std::string bytes;
+        uint32_t hash = manager.HashUrl(j.url.c_str());
+        ASSERT_TRUE(ReadFileBytes(dir.File(std::to_wstring(hash)), bytes));
+        EXPECT_TRUE(bytes == GeneratedBytes(j.seed, 0, j.size));
+    }
+}
