@@ -1,0 +1,59 @@
+// A pooled WinHTTP connection to one host and port with its own worker
+// threads, woken through an I/O completion port.
+#pragma once
+
+#include "net/HttpHandle.h"
+#include "net/RequestTask.h"
+#include "net/NetLock.h"
+
+#include <concurrentqueue/concurrentqueue.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+class CConnection : public CHttpHandle {
+public:
+    CConnection(HINTERNET session, const std::wstring& host, INTERNET_PORT port, int maxWorkers = 5);
+    // Stops the workers (after their current task) and hands every task
+    // still queued its OnError.
+    ~CConnection() override;
+
+    // WinHttpConnect on the session: 0 or the error.
+    DWORD Connect();
+    // Queues a copy of the task and wakes (or starts) a worker. A closing
+    // connection refuses it through OnError.
+    void Post(const stRequestTask& task);
+
+    // No task queued or running.
+    bool IsIdle() const { return m_outstanding.load() == 0; }
+    const std::wstring& Host() const { return m_host; }
+    INTERNET_PORT Port() const { return m_port; }
+    int WorkerCount();
+
+private:
+    static DWORD WINAPI WorkerThread(void* param);
+    void WorkerLoop();
+    void DropQueued(int error);
+
+    HINTERNET m_session;
+    INTERNET_PORT m_port;
+    std::atomic<bool> m_closing{false};
+    std::wstring m_host;
+    std::atomic<int32_t> m_busy{0};         // workers inside their task loop
+    std::atomic<int32_t> m_outstanding{0};  // tasks posted and not yet finished
+    HANDLE m_completionPort = nullptr;
+    CNetLock m_workerLock;
+    std::vector<HANDLE> m_workers;
+    int m_maxWorkers;
+    moodycamel::ConcurrentQueue<stRequestTask> m_queue;
+};
+
+// Completion keys on a connection's port.
+enum : ULONG_PTR {
+    kConnectionQuit = 0,
+    kConnectionWork = 1,
+};
+
+// Hands a task that will not run its OnError (through its sink).
+void DropRequestTask(stRequestTask& task, int error);

@@ -1,0 +1,50 @@
+// One WinHTTP request run for one stRequestTask, reporting every step to the
+// task's sink.
+#pragma once
+
+#include "net/HttpHandle.h"
+#include "net/RequestTask.h"
+
+#include <string>
+
+class IRequest : public CHttpHandle {
+public:
+    using CHttpHandle::CHttpHandle;
+    virtual int Execute(stRequestTask* task) = 0;
+};
+
+class CHttpRequest : public IRequest {
+public:
+    // session: the session the request was opened on (proxy discovery needs it).
+    CHttpRequest(HINTERNET session, HINTERNET request, bool secure);
+
+    // Proxy settings of the task on this request; 0 = success.
+    DWORD SetProxy(int type, const std::wstring& proxy, const std::wstring& bypass, const std::wstring& user,
+                   const std::wstring& password);
+
+    // Sends the task and delivers the response: 0 on success or an HTTP
+    // error status (seen by OnError with error 0), else the Win32/WinHTTP
+    // error, also reported through OnError. The body is complete or it is an
+    // error: a short body or a broken read never reaches OnComplete.
+    int Execute(stRequestTask* task) override;
+
+private:
+    static void CALLBACK StatusCallback(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID info,
+                                        DWORD length);
+
+    HINTERNET m_session;
+    bool m_secure;
+    std::string m_expectedHash;  // normalised pin, empty = none
+    volatile bool m_pinFailed = false;
+};
+
+// Error of a body that ended before its Content-Length.
+constexpr int kErrorShortBody = ERROR_WINHTTP_CONNECTION_ERROR;
+
+// Opens a request for the task on a connection, applies its timeouts and
+// proxy and runs it. Failures before the request runs reach OnError too.
+int RunTaskOnConnection(HINTERNET session, HINTERNET connection, stRequestTask* task);
+
+// Runs a synchronous task on the calling thread with a session of its own:
+// 0 = success, 1 = the URL cannot be cracked, else a Win32/WinHTTP error.
+int RunRequestSync(stRequestTask* task);

@@ -1,0 +1,28 @@
+// Small helpers shared by the network tests.
+#pragma once
+
+#include "support/TestService.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+
+namespace nettest {
+
+inline const testsupport::TestService& Service()
+{
+    const testsupport::TestService& s = testsupport::TestService::Get();
+    EXPECT_TRUE(s.Available()) << std::string(s.Error().begin(), s.Error().end());
+    return s;
+}
+
+inline std::string Narrow(const std::wstring& s)
+{
+    return std::string(s.begin(), s.end());
+}
+
+// A loopback port with nothing listening on it.
+unsigned short ClosedPort();
+
+} // namespace nettest
