@@ -9,17 +9,17 @@ namespace {
 
 inline bool IsBlank(wchar_t c) { return c <= 0x20 && c != L'\0'; }
 
-float ReadFloat(const wchar_t* text)
+} // namespace
+
+float ParseFloat(const wchar_t* text)
 {
     return text ? static_cast<float>(std::wcstod(text, nullptr)) : 0.0f;
 }
 
-int ReadInt(const wchar_t* text)
+int ParseInt(const wchar_t* text)
 {
     return text ? static_cast<int>(std::wcstol(text, nullptr, 10)) : 0;
 }
-
-} // namespace
 
 uint32_t ParseHexColor(const wchar_t* text, bool skipBlanks)
 {
@@ -162,13 +162,13 @@ const CUiString* KeyValueSpec::Get(const wchar_t* key) const
 bool KeyValueSpec::GetBlurParams(BlurParams& out) const
 {
     if (m_map.empty()) {
-        out.deviation = ReadFloat(m_wholeText.GetData());
+        out.deviation = ParseFloat(m_wholeText.GetData());
         return true;
     }
     if (const CUiString* v = Get(L"blur"))
-        out.deviation = ReadFloat(v->GetData());
+        out.deviation = ParseFloat(v->GetData());
     if (const CUiString* v = Get(L"quality"))
-        out.quality = ReadInt(v->GetData());
+        out.quality = ParseInt(v->GetData());
     if (const CUiString* v = Get(L"border")) {
         if (v->EqualsNoCase(L"soft"))
             out.border = 0;
@@ -181,7 +181,7 @@ bool KeyValueSpec::GetBlurParams(BlurParams& out) const
 bool ParseBoxShadow(const KeyValueSpec& spec, BoxShadow& out)
 {
     if (spec.IsEmpty()) {
-        out.blur = ReadFloat(spec.GetWholeText().GetData());
+        out.blur = ParseFloat(spec.GetWholeText().GetData());
         return false;
     }
     if (const CUiString* v = spec.Get(L"drop"))
@@ -191,9 +191,9 @@ bool ParseBoxShadow(const KeyValueSpec& spec, BoxShadow& out)
     if (const CUiString* v = spec.Get(L"inset"))
         out.inset = v->EqualsNoCase(L"true") ? 1 : 0;
     if (const CUiString* v = spec.Get(L"size"))
-        out.size = ReadFloat(v->GetData());
+        out.size = ParseFloat(v->GetData());
     if (const CUiString* v = spec.Get(L"blur"))
-        out.blur = ReadFloat(v->GetData());
+        out.blur = ParseFloat(v->GetData());
     if (const CUiString* v = spec.Get(L"color"))
         out.color = ParseHexColor(v->GetData());
     if (const CUiString* v = spec.Get(L"offset"))

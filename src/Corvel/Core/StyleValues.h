@@ -18,9 +18,14 @@ namespace ui {
 // give 0; values past 32 bits give 0xFFFFFFFF. Six digits give alpha 0.
 uint32_t ParseHexColor(const wchar_t* text, bool skipBlanks = false);
 
+// Leading decimal integer / float of a text (C library conversion, leading
+// blanks and a sign allowed); null or no digits give 0.
+int ParseInt(const wchar_t* text);
+float ParseFloat(const wchar_t* text);
+
 // Decimal integers separated by exactly one character each ("5,5", "5 5",
-// "5;5"); fills `count` slots, missing items 0. Returns `out`'s count of
-// items read from the text (at most `count`).
+// "5;5"); fills all `count` slots of `out`, missing items 0. Returns how
+// many slots were read from the text (at most `count`).
 int ParseIntList(const wchar_t* text, int* out, int count);
 
 // "x,y" as floats (any one separator); y := 0 when nothing follows x.

@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+// The notification record is handed to the shell as is.
+static_assert(sizeof(void*) != 4 || sizeof(NOTIFYICONDATAW) == 956, "NOTIFYICONDATAW layout");
+
 namespace ui {
 
 namespace {

@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace ui {
@@ -111,3 +112,9 @@ struct CUiStringHash {
 };
 
 } // namespace ui
+
+// Lets std::unordered_map<ui::CUiString, T> use the library's key hash.
+template <>
+struct std::hash<ui::CUiString> {
+    size_t operator()(const ui::CUiString& s) const noexcept { return ui::HashTextFnv1a(s.GetData()); }
+};

@@ -16,11 +16,10 @@
 #include <vector>
 
 #include "Corvel/Core/UiTypes.h"
+#include "Corvel/Render/UiColor.h"
 
 namespace ui {
 
-struct Color;
-struct BoxShadow;
 class RenderTarget;
 
 // One entry of the clip stack. Callers fill rect (and, for rounded clips, the
@@ -199,6 +198,7 @@ private:
     void RecoverDeviceLoss();
     bool ParentWasRebuilt() const;
     void PresentLayered(const RECT* dirty);
+    void PrimeGdiInterop();
     void ReleaseEntry(int index);
     void GrowClipArray();
 
@@ -229,6 +229,8 @@ private:
 
     bool m_inFrame = false;
     bool m_simulateLoss = false;
+    // Set by device loss until recreated objects exist and the owner was told.
+    bool m_recreatePending = false;
     uint32_t m_generation = 0;
     uint32_t m_parentGeneration = 0;
 };
