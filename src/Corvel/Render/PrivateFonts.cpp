@@ -1,5 +1,6 @@
 #include "Corvel/Render/PrivateFonts.h"
 
+#include "Corvel/Core/SkinArchive.h"
 #include "Corvel/Core/UiGlobals.h"
 #include "Corvel/Render/TimeLine.h"
 
@@ -32,8 +33,6 @@ struct Registry {
     HRESULT registration = 1;
     MemFontLoader* memLoader = nullptr;
     MFFontCollectionLoader* collectionLoader = nullptr;
-    std::wstring root;
-    FontArchiveReader archiveReader = nullptr;
 };
 
 Registry& Reg()
@@ -196,6 +195,16 @@ bool ReadNameTable(const ByteSource& src, std::wstring (&names)[FontNameReader::
     return true;
 }
 
+void ReadStyleFlags(std::wstring sub, bool& bold, bool& italic, bool& regular)
+{
+    for (auto& ch : sub)
+        ch = static_cast<wchar_t>(towlower(ch));
+    bold = sub.find(L"bold") != std::wstring::npos;
+    italic = sub.find(L"italic") != std::wstring::npos;
+    regular = sub.find(L"regular") != std::wstring::npos || sub.find(L"normal") != std::wstring::npos ||
+              sub.find(L"standard") != std::wstring::npos;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- FontNameReader
@@ -249,15 +258,8 @@ bool FontNameReader::ReadFile(const wchar_t* path)
     }
     fclose(m_file);
     m_file = nullptr;
-    if (HasName(kSubfamily)) {
-        std::wstring sub = m_names[kSubfamily];
-        for (auto& ch : sub)
-            ch = static_cast<wchar_t>(towlower(ch));
-        m_bold = sub.find(L"bold") != std::wstring::npos;
-        m_italic = sub.find(L"italic") != std::wstring::npos;
-        m_regular = sub.find(L"regular") != std::wstring::npos || sub.find(L"normal") != std::wstring::npos ||
-                    sub.find(L"standard") != std::wstring::npos;
-    }
+    if (HasName(kSubfamily))
+        ReadStyleFlags(m_names[kSubfamily], m_bold, m_italic, m_regular);
     return true;
 }
 
@@ -294,15 +296,8 @@ bool FontNameReader::ReadNameTableFromMemory()
         m_filled = 0;
         return false;
     }
-    if (HasName(kSubfamily)) {
-        std::wstring sub = m_names[kSubfamily];
-        for (auto& ch : sub)
-            ch = static_cast<wchar_t>(towlower(ch));
-        m_bold = sub.find(L"bold") != std::wstring::npos;
-        m_italic = sub.find(L"italic") != std::wstring::npos;
-        m_regular = sub.find(L"regular") != std::wstring::npos || sub.find(L"normal") != std::wstring::npos ||
-                    sub.find(L"standard") != std::wstring::npos;
-    }
+    if (HasName(kSubfamily))
+        ReadStyleFlags(m_names[kSubfamily], m_bold, m_italic, m_regular);
     return true;
 }
 
@@ -572,9 +567,6 @@ HRESULT STDMETHODCALLTYPE MFFontCollectionLoader::CreateEnumeratorFromKey(IDWrit
 MemFontLoader* GetMemFontLoader() { return Reg().memLoader; }
 MFFontCollectionLoader* GetFontCollectionLoader() { return Reg().collectionLoader; }
 
-void SetFontResourceRoot(const wchar_t* root) { Reg().root = root ? root : L""; }
-const std::wstring& GetFontResourceRoot() { return Reg().root; }
-void SetFontArchiveReader(FontArchiveReader reader) { Reg().archiveReader = reader; }
 
 HRESULT RegisterFontCollection(const std::vector<std::wstring>& files, IDWriteFontCollection** out)
 {
@@ -665,22 +657,27 @@ IDWriteFontCollection* LoadPrivateFont(const wchar_t* face, const wchar_t* path)
     if (existing != r.collections.end())
         return existing->second;
 
-    if (r.archiveReader) {
-        std::vector<uint8_t> bytes;
-        switch (r.archiveReader(path, bytes)) {
-        case kArchiveRead:
-            if (bytes.empty())
+    if (ArchiveHandle archive = GetSkinArchive()) {
+        int32_t index = -1;
+        ArchiveEntry entry{};
+        if (FindArchiveEntry(archive, path, 0, &index, &entry) == ARCHIVE_OK && index >= 0) {
+            if (entry.uncompressedSize == 0)
+                return nullptr;
+            std::vector<uint8_t> bytes;
+            try {
+                bytes.resize(entry.uncompressedSize);
+            } catch (const std::bad_alloc&) {
+                return nullptr;
+            }
+            uint32_t status = ExtractArchiveEntry(archive, index, bytes.data(), entry.uncompressedSize);
+            if (status != ARCHIVE_OK && status != ARCHIVE_MORE_DATA)
                 return nullptr;
             return LoadPrivateFontFromMemory(face, path, bytes.data(), bytes.size());
-        case kArchiveFailed:
-            return nullptr;
-        default:
-            break;
         }
     }
 
     // On disk: under the resource root first, then as given.
-    std::wstring file = r.root + path;
+    std::wstring file = GetUiResourcePath() + path;
     if (!FileExists(file)) {
         file = path;
         if (!FileExists(file))

@@ -15,8 +15,9 @@
 namespace ui {
 
 // Makes a font file usable under `face`. The path is looked up in the skin
-// archive first (when one is open), then under the resource root, then as
-// given. Returns the collection (owned by the registry) or null.
+// archive first (GetSkinArchive, when one is open), then under the UI resource
+// path (GetUiResourcePath), then as given. Returns the collection (owned by
+// the registry) or null.
 IDWriteFontCollection* LoadPrivateFont(const wchar_t* face, const wchar_t* path);
 // The same for font bytes already in memory; `name` identifies the block (a
 // path as written in markup). The bytes are copied.
@@ -27,18 +28,6 @@ IDWriteFontCollection* FindPrivateFontCollection(const wchar_t* face, std::wstri
 // Unregisters the loaders, releases every collection and GDI registration and
 // frees the memory blocks. Set as UiGlobals().releasePrivateFonts.
 void ReleasePrivateFonts();
-
-// Folder that relative font paths are resolved against (the skin folder).
-void SetFontResourceRoot(const wchar_t* root);
-const std::wstring& GetFontResourceRoot();
-
-// How LoadPrivateFont reads an entry of the open skin archive: answers
-// kArchiveNoEntry when there is no archive or no such entry, kArchiveFailed
-// when the entry exists but cannot be read (empty, corrupt), kArchiveRead with
-// the bytes otherwise.
-enum ArchiveReadResult { kArchiveNoEntry = 0, kArchiveRead = 1, kArchiveFailed = 2 };
-using FontArchiveReader = ArchiveReadResult (*)(const wchar_t* path, std::vector<uint8_t>& bytes);
-void SetFontArchiveReader(FontArchiveReader reader);
 
 // Builds a custom collection over a list of files (disk paths or names of
 // memory blocks).

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
 #include <vector>
 
@@ -88,7 +89,10 @@ public:
     template <class Core>
     bool Start(Core* core, TimeLineStep step)
     {
-        return StartOn(core ? &core->TimeLines() : nullptr, core, std::move(step));
+        WindowCore* owner = nullptr;
+        if constexpr (std::is_same<std::remove_cv_t<Core>, WindowCore>::value)
+            owner = core;
+        return StartOn(core ? &core->TimeLines() : nullptr, owner, std::move(step));
     }
     bool Start(TimeLineList* list, TimeLineStep step) { return StartOn(list, nullptr, std::move(step)); }
     virtual bool StartOn(TimeLineList* list, WindowCore* core, TimeLineStep step);
