@@ -433,15 +433,14 @@ void Box::Paint(const RECTF& dirty, bool pushClip)
     if (!rectmath::Intersect(dirty, m_bounds, clip))
         return;
     RenderTarget* target = m_renderTarget ? m_renderTarget : ResolveRenderTarget();
-    seams::PushClip(target, clip);
+    uint32_t outerClip = seams::PushClip(target, clip);
     Control::Paint(dirty, false);
 
     RECTF inset = GetContentInset();
     RECTF inner(m_bounds.left + inset.left, m_bounds.top + inset.top, m_bounds.right - inset.right,
                 m_bounds.bottom - inset.bottom);
     bool insetClip = inset.left != 0 || inset.top != 0 || inset.right != 0 || inset.bottom != 0;
-    if (insetClip)
-        seams::PushClip(target, inner);
+    uint32_t innerClip = insetClip ? seams::PushClip(target, inner) : 0;
 
     std::vector<Control*> children = m_children;
     for (Control* child : children) {
@@ -464,9 +463,8 @@ void Box::Paint(const RECTF& dirty, bool pushClip)
             child->Paint(dirty, true);
         }
     }
-    if (insetClip)
-        seams::PopClip(target);
-    seams::PopClip(target);
+    seams::PopClip(target, innerClip);
+    seams::PopClip(target, outerClip);
 }
 
 } // namespace ui

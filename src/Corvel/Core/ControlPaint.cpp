@@ -16,11 +16,9 @@ void Control::Paint(const RECTF& dirty, bool pushClip)
     RenderTarget* target = m_renderTarget ? m_renderTarget : ResolveRenderTarget();
     if (!target)
         return;
-    if (pushClip)
-        seams::PushClip(target, paint);
+    uint32_t clip = pushClip ? seams::PushClip(target, paint) : 0;
     FillBackground(target, paint);
-    if (pushClip)
-        seams::PopClip(target);
+    seams::PopClip(target, clip);
 }
 
 void Control::FillBackground(RenderTarget* target, const RECTF& paintRect)

@@ -25,9 +25,10 @@ void ResizeTarget(RenderTarget* target, int x, int y, int width, int height);
 void BeginDraw(RenderTarget* target, const std::vector<RECTF>& rects);
 void ClearRects(RenderTarget* target, const std::vector<RECTF>& rects);
 void EndDraw(RenderTarget* target, bool layered, const RECT& dirty);
-// Clip of one dirty rectangle for the rest of its painting.
-void PushClip(RenderTarget* target, const RECTF& rect);
-void PopClip(RenderTarget* target);
+// Clip of one rectangle; PopClip removes exactly that entry (0 from a
+// missing target is ignored).
+uint32_t PushClip(RenderTarget* target, const RECTF& rect);
+void PopClip(RenderTarget* target, uint32_t id);
 // Solid ARGB fill of a rectangle (alpha in the top byte).
 void FillRect(RenderTarget* target, const RECTF& rect, uint32_t argb);
 

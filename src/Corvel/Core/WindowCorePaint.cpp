@@ -130,7 +130,7 @@ void WindowCore::Relayout()
 
 void WindowCore::PaintRect(const RECTF& r)
 {
-    seams::PushClip(m_renderTarget, r);
+    uint32_t clip = seams::PushClip(m_renderTarget, r);
     if (m_owner)
         m_owner->OnBeforePaint();
     if (m_root)
@@ -140,7 +140,7 @@ void WindowCore::PaintRect(const RECTF& r)
         c->PaintOverlay(r);
     if (m_owner)
         m_owner->OnAfterPaint();
-    seams::PopClip(m_renderTarget);
+    seams::PopClip(m_renderTarget, clip);
 }
 
 void WindowCore::RunIdleStep()
