@@ -34,6 +34,11 @@ public:
 
     LRESULT ProcessMessage(UINT msg, WPARAM wParam, LPARAM lParam) override
     {
+        if (onMessage) {
+            LRESULT r = 0;
+            if (onMessage(msg, wParam, lParam, r))
+                return r;
+        }
         if (msg == WM_CREATE) {
             if (m_dpi)
                 core.SetDpi(m_dpi);
@@ -56,6 +61,8 @@ public:
     }
 
     ui::WindowCore core;
+    // Sees every message first; true answers it with the result.
+    std::function<bool(UINT, WPARAM, LPARAM, LRESULT&)> onMessage;
     // Installed as the core's root when the window is created.
     ui::Control* root = nullptr;
     int windowInitCount = 0;
