@@ -272,7 +272,8 @@ bool WindowCore::PreProcessMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (!m_root)
             return false;
         ShortcutSearch s{static_cast<wchar_t>(towupper(static_cast<wint_t>(wParam))), false};
-        Control* c = m_root->SearchTree(&MatchShortcutKey, &s, 0x8000000Au);
+        // Tree order (not reversed): the control after the matching label.
+        Control* c = m_root->SearchTree(&MatchShortcutKey, &s, kSearchSelfFirst | kSearchEnabled);
         if (!c)
             return false;
         c->SetFocused(true);
