@@ -190,6 +190,16 @@ void Box::SetExclusiveChild(Control* control, bool member)
     }
 }
 
+void Box::ChildDestroyed(Control* child)
+{
+    SetExclusiveChild(child, false);
+    auto it = std::find(m_children.begin(), m_children.end(), child);
+    if (it != m_children.end()) {
+        m_children.erase(it);
+        RequestRelayout();
+    }
+}
+
 void Box::ShowOnlyChild(Control* control)
 {
     std::vector<Control*> copy = m_exclusiveChildren;

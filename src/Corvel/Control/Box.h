@@ -100,6 +100,9 @@ public:
     void ShowOnlyMember(Control* control) { ShowOnlyChild(control); }
 
     void SetEnabledWithChildren(bool enable);
+    // Called by a child's destructor: drops it from the box's lists without
+    // deleting it again.
+    void ChildDestroyed(Control* child);
     bool IsFlowable() const { return m_flowable; }
 
 protected:

@@ -32,8 +32,10 @@ Control::~Control()
     if (m_destroyHook)
         m_destroyHook();
     if (m_parent) {
+        // A child deleted directly, not through its box, must not stay in
+        // the box's lists.
         if (Box* box = static_cast<Box*>(m_parent->CastTo(L"Box")))
-            box->SetExclusiveChild(this, false);
+            box->ChildDestroyed(this);
     }
     if (m_core)
         m_core->ForgetControl(this);

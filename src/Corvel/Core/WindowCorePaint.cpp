@@ -2,6 +2,7 @@
 // in WM_PAINT; the tick paints and presents exactly the dirty area.
 #include "Corvel/Core/WindowCore.h"
 
+#include "Corvel/Control/Box.h"
 #include "Corvel/Core/CoreSeams.h"
 #include "Corvel/Core/RectMath.h"
 #include "Corvel/Core/UiGlobals.h"
@@ -122,7 +123,15 @@ void WindowCore::Relayout()
         Control* c = m_root->SearchTree(&MatchNeedsRelayout, nullptr, kSearchSelfFirst | kSearchVisible);
         if (!c)
             break;
-        c->SetBounds(c->GetBounds());
+        // A floating control is placed by its container from its float
+        // record and fixed position; re-applying its old rectangle would
+        // undo a new position.
+        Box* parent = c->IsFloat() && c->GetParent() ? static_cast<Box*>(c->GetParent()->CastTo(L"Box")) : nullptr;
+        int index = parent ? parent->IndexOfChild(c) : -1;
+        if (index >= 0)
+            parent->PlaceFloatChild(index);
+        else
+            c->SetBounds(c->GetBounds());
         if (c->IsLayoutPending())
             break;
     }
@@ -145,6 +154,9 @@ void WindowCore::PaintRect(const RECTF& r)
 
 void WindowCore::RunIdleStep()
 {
+    // A frame never starts inside another (a message pumped while painting).
+    if (m_painting)
+        return;
     m_timeLines.TickAll();
     if (m_dirty.size() >= 2)
         m_dirty = MergeDirtyRects(m_dirty);

@@ -102,6 +102,24 @@ TEST_F(BoxTest, AChildTheBoxDoesNotOwnLeavesWithoutAParentPointer)
     other.AttachCore(nullptr, nullptr, false);
 }
 
+TEST_F(BoxTest, AChildDeletedDirectlyLeavesTheBoxLists)
+{
+    int deleted = 0;
+    auto box = std::make_unique<Box>();
+    Control* a = new Tracked(&deleted);
+    Control* b = new Tracked(&deleted);
+    box->AppendChild(a);
+    box->AppendChild(b);
+    a->SetVisibilityOption(true);
+    delete a;
+    EXPECT_EQ(1, box->ChildCount());
+    EXPECT_EQ(b, box->ChildAt(0));
+    b->SetVisible(false);
+    b->SetVisible(true);
+    box.reset();
+    EXPECT_EQ(2, deleted) << "each child deleted once";
+}
+
 TEST_F(BoxTest, PlainBoxStacksChildrenWithCumulativePadding)
 {
     Box box;

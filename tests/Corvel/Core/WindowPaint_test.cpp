@@ -4,6 +4,7 @@
 #include "Corvel/Core/support/Pixels.h"
 #include "Corvel/Core/support/TestWindow.h"
 #include "Corvel/Render/RenderTarget.h"
+#include "Corvel/Render/TimeLine.h"
 
 #include <gtest/gtest.h>
 
@@ -168,6 +169,52 @@ TEST(WindowPaintLayered, ALayeredWindowPresentsOneRectangleFromTheOrigin)
     ExpectColour(after, 36, 36, kGreen, "strip after");
     ExpectColour(after, 165, 20, kBlue, "badge after");
     ExpectColour(after, 11, 11, kRed, "panel kept");
+}
+
+TEST(WindowPaintRecovery, DeviceLossRepaintsTheWholeWindowAndTimelinesTickPerFrame)
+{
+    testsupport::UiLibraryScope lib;
+    SetCursorPos(1000, 750);
+    Scene scene;
+    TestWindow win(96);
+    win.root = scene.root;
+    ASSERT_NE(nullptr, win.CreatePopup(240, 160));
+    ShowWindow(win.GetHWND(), SW_SHOWNOACTIVATE);
+    PumpFor(40);
+    ui::RenderTarget* rt = win.core.GetRenderTarget();
+    ASSERT_NE(nullptr, rt);
+    const uint32_t generation = rt->Generation();
+
+    // The next frame's present reports a lost device: the target is rebuilt
+    // and the core repaints everything in a later frame.
+    scene.strip->SetBkColor(0xFF000000u | kGreen);
+    rt->SimulateDeviceLoss();
+    ui::WindowCore::IdleTick();
+    EXPECT_NE(generation, rt->Generation());
+    EXPECT_TRUE(testsupport::PumpUntil([&] {
+        PixelImage px = testsupport::ReadCorePixels(win.core);
+        return px.width == 240 && px.RgbAt(2, 2) == kWhite && px.RgbAt(11, 11) == kRed &&
+               px.RgbAt(36, 36) == kGreen;
+    }, 2000)) << "the whole window is painted again on the new device";
+
+    // A running timeline advances once per frame and moves a box through
+    // its step.
+    ui::CTimeLineTween tween;
+    tween.SetEasing(0, 0, 160.0f);
+    tween.AddValue(L"x", 0.0f, 100.0f);
+    int steps = 0;
+    ASSERT_TRUE(tween.Start(&win.core, [&](ui::CTimeLine* t) {
+        ++steps;
+        scene.badge->SetFixedPos(t->GetValue(L"x"), 5);
+        return true;
+    }));
+    ui::WindowCore::IdleTick();
+    ui::WindowCore::IdleTick();
+    EXPECT_EQ(2, steps);
+    EXPECT_NEAR(20.0f, scene.badge->GetBounds().left, 0.5f) << "two 16 ms steps of 160 ms, linear";
+    testsupport::PumpUntil([&] { return !tween.IsRunning(); }, 1000);
+    EXPECT_FLOAT_EQ(100.0f, scene.badge->GetBounds().left);
+    EXPECT_TRUE(win.core.TimeLines().IsEmpty()) << "a finished timeline leaves the core";
 }
 
 INSTANTIATE_TEST_SUITE_P(Dpi, WindowPaintTest, ::testing::Values(96, 120, 144, 192));
