@@ -56,6 +56,27 @@ struct WindowShadowSettings {
     int roundY = 0;
 };
 
+// A window-level animation definition ("Animation" element of a skin).
+struct AnimationProperty {
+    float from = 0.0f;
+    float to = 0.0f;
+    std::wstring name;
+};
+struct AnimationSpec {
+    int repeat = 0;
+    float duration = 0.0f; // seconds
+    int easing = 0;        // easing type index
+    std::wstring slope;    // "in", "out" or "inout"
+    std::vector<AnimationProperty> properties;
+};
+
+// Process-wide table from a display scale in per cent to the folder prefix
+// of its images. A later entry for the same scale replaces the earlier one.
+void SetScalePrefix(int percent, const wchar_t* prefix);
+void ClearScalePrefixes();
+// Exact match of trunc(dpi x 100 / 96); empty with found = false otherwise.
+CUiString GetScalePrefix(int dpi, bool& found);
+
 class WindowCore {
 public:
     using MessageHandler = std::function<bool(UINT& message, WPARAM& wParam, LPARAM& lParam)>;
@@ -120,6 +141,17 @@ public:
     void RemovePendingSetupControl(Control* control);
     void SetEditReturnHook(std::function<bool(Control*)> hook) { m_editReturnHook = std::move(hook); }
     bool CallEditReturnHook(Control* edit);
+
+    // Tables the skin builder fills.
+    void SetAnimationSpec(const wchar_t* name, const AnimationSpec& spec);
+    bool FindAnimationSpec(const wchar_t* name, AnimationSpec& out) const;
+    void SetDefaultAttributeList(const wchar_t* className, const wchar_t* attributes);
+    // Null when the class has no default attributes.
+    const wchar_t* GetDefaultAttributeList(const wchar_t* className) const;
+    // The first definition of a key wins.
+    bool AddString(const wchar_t* key, const wchar_t* text);
+    // Null when the key is unknown.
+    const wchar_t* GetString(const wchar_t* key) const;
 
     void SetMessageHandler(UINT message, MessageHandler handler);
     bool AddTranslateAccelerator(ITranslateAccelerator* accel);
@@ -324,6 +356,9 @@ private:
     std::vector<TaskHolder*> m_pendingTasks;
     std::unordered_map<UINT, MessageHandler, IntKeyHash> m_messageHandlers;
     std::vector<ITranslateAccelerator*> m_accelerators;
+    std::unordered_map<std::wstring, AnimationSpec, WideKeyHash> m_animations;
+    std::unordered_map<std::wstring, std::wstring, WideKeyHash> m_defaultAttributes;
+    std::unordered_map<std::wstring, std::wstring, WideKeyHash> m_strings;
     bool m_destroying = false;
 };
 

@@ -626,6 +626,42 @@ TEST_F(WindowCoreTest, NotifyHandlerReturningTrueHidesTheNotificationFromListene
     EXPECT_EQ(later, log.items);
 }
 
+TEST_F(WindowCoreTest, NamedTablesAndScalePrefixes)
+{
+    ui::WindowCore core;
+    ui::AnimationSpec spec;
+    spec.repeat = 2;
+    spec.duration = 0.3f;
+    spec.properties.push_back(ui::AnimationProperty{0.0f, 1.0f, L"alpha"});
+    core.SetAnimationSpec(L"fade", spec);
+    ui::AnimationSpec out;
+    EXPECT_FALSE(core.FindAnimationSpec(L"Fade", out));
+    ASSERT_TRUE(core.FindAnimationSpec(L"fade", out));
+    EXPECT_EQ(2, out.repeat);
+    ASSERT_EQ(1u, out.properties.size());
+    EXPECT_EQ(L"alpha", out.properties[0].name);
+
+    EXPECT_TRUE(core.AddString(L"k", L"first"));
+    EXPECT_FALSE(core.AddString(L"k", L"second"));
+    EXPECT_STREQ(L"first", core.GetString(L"k"));
+    EXPECT_EQ(nullptr, core.GetString(L"missing"));
+    core.SetDefaultAttributeList(L"Button", L"height=\"30\"");
+    EXPECT_STREQ(L"height=\"30\"", core.GetDefaultAttributeList(L"Button"));
+    EXPECT_EQ(nullptr, core.GetDefaultAttributeList(L"Edit"));
+
+    ui::ClearScalePrefixes();
+    ui::SetScalePrefix(100, L"");
+    ui::SetScalePrefix(150, L"150/");
+    bool found = false;
+    EXPECT_STREQ(L"150/", ui::GetScalePrefix(144, found).GetData());
+    EXPECT_TRUE(found);
+    EXPECT_TRUE(ui::GetScalePrefix(96, found).IsEmpty());
+    EXPECT_TRUE(found) << "an empty prefix is a valid entry";
+    EXPECT_TRUE(ui::GetScalePrefix(168, found).IsEmpty());
+    EXPECT_FALSE(found) << "175 per cent has no entry: no nearest match";
+    ui::ClearScalePrefixes();
+}
+
 TEST_F(WindowCoreTest, ShadowSettingsParseAndInheritFromTheParentCore)
 {
     ui::WindowCore parent, child;
