@@ -143,7 +143,7 @@ public:
     bool CallEditReturnHook(Control* edit);
 
     // Tables the skin builder fills.
-    void SetAnimationSpec(const wchar_t* name, const AnimationSpec& spec);
+    void SetAnimationSpec(const wchar_t* name, const AnimationSpec& definition);
     bool FindAnimationSpec(const wchar_t* name, AnimationSpec& out) const;
     void SetDefaultAttributeList(const wchar_t* className, const wchar_t* attributes);
     // Null when the class has no default attributes.

@@ -29,10 +29,10 @@ CUiString GetScalePrefix(int dpi, bool& found)
     return found ? CUiString(it->second) : CUiString();
 }
 
-void WindowCore::SetAnimationSpec(const wchar_t* name, const AnimationSpec& spec)
+void WindowCore::SetAnimationSpec(const wchar_t* name, const AnimationSpec& definition)
 {
     if (name)
-        m_animations[name] = spec;
+        m_animations[name] = definition;
 }
 
 bool WindowCore::FindAnimationSpec(const wchar_t* name, AnimationSpec& out) const

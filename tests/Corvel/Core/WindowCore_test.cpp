@@ -629,11 +629,11 @@ TEST_F(WindowCoreTest, NotifyHandlerReturningTrueHidesTheNotificationFromListene
 TEST_F(WindowCoreTest, NamedTablesAndScalePrefixes)
 {
     ui::WindowCore core;
-    ui::AnimationSpec spec;
-    spec.repeat = 2;
-    spec.duration = 0.3f;
-    spec.properties.push_back(ui::AnimationProperty{0.0f, 1.0f, L"alpha"});
-    core.SetAnimationSpec(L"fade", spec);
+    ui::AnimationSpec fade;
+    fade.repeat = 2;
+    fade.duration = 0.3f;
+    fade.properties.push_back(ui::AnimationProperty{0.0f, 1.0f, L"alpha"});
+    core.SetAnimationSpec(L"fade", fade);
     ui::AnimationSpec out;
     EXPECT_FALSE(core.FindAnimationSpec(L"Fade", out));
     ASSERT_TRUE(core.FindAnimationSpec(L"fade", out));

@@ -157,8 +157,6 @@ TEST(WindowPaintLayered, ALayeredWindowPresentsOneRectangleFromTheOrigin)
     ExpectColour(px, 36, 36, kGrey, "strip");
     ExpectColour(px, 165, 20, kGreen, "badge");
     EXPECT_EQ(0u, px.RgbAt(3, 3)) << "transparent root";
-    std::wstring path = testsupport::ArtifactsFolder() + L"\\ui-core-layered-window.png";
-    EXPECT_TRUE(testsupport::SavePng(px, path));
 
     // Two separate changes present as one rectangle from (0, 0).
     scene.strip->SetBkColor(0xFF000000u | kGreen);
