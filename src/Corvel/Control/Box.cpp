@@ -287,9 +287,43 @@ void Box::PlaceFloatChild(int index)
 
 ControlSize Box::MeasureSize(float availableWidth, float availableHeight)
 {
-    // Size modes ("child") come with the attribute parser; until then a box
-    // answers as a plain control.
-    return Control::MeasureSize(availableWidth, availableHeight);
+    ControlSize own = Control::MeasureSize(availableWidth, availableHeight);
+    bool byWidth = m_widthMode == kSizeChildren, byHeight = m_heightMode == kSizeChildren;
+    if (m_children.empty() || (!byWidth && !byHeight))
+        return own;
+    float w = 0, h = 0;
+    for (Control* child : m_children) {
+        if (!child->IsVisible())
+            continue;
+        ControlSize s = child->MeasureSize(availableWidth, availableHeight);
+        // Minimum first, then maximum: the maximum wins.
+        if (s.width > 0) {
+            float c = std::min(std::max(s.width, static_cast<float>(child->GetMinWidth())),
+                               static_cast<float>(child->GetMaxWidth()));
+            w = std::max(w, c);
+        }
+        if (s.height > 0) {
+            float c = std::min(std::max(s.height, static_cast<float>(child->GetMinHeight())),
+                               static_cast<float>(child->GetMaxHeight()));
+            h = std::max(h, c);
+        }
+    }
+    // Paddings accumulate, matching the cumulative inset of the placement.
+    for (Control* child : m_children) {
+        if (!child->IsVisible())
+            continue;
+        RECTF pad = child->GetPadding();
+        w += pad.left + pad.right;
+        h += pad.top + pad.bottom;
+    }
+    RECTF inset = GetContentInset();
+    w += inset.left + inset.right;
+    h += inset.top + inset.bottom;
+    if (byWidth)
+        own.width = std::min(std::max(w, static_cast<float>(GetMinWidth())), static_cast<float>(GetMaxWidth()));
+    if (byHeight)
+        own.height = std::min(std::max(h, static_cast<float>(GetMinHeight())), static_cast<float>(GetMaxHeight()));
+    return own;
 }
 
 // ------------------------------------------------------------ visibility

@@ -51,6 +51,13 @@ struct ControlSize {
     float height;
 };
 
+// How a control's width or height is found by its container.
+enum SizeMode : int {
+    kSizeStretch = 0,  // "flex", "fill": the layout stretches it
+    kSizeText = 1,     // "text", "auto", "-1": fits its text
+    kSizeChildren = 2, // "child": fits its children
+};
+
 // Fixed position (scaled when read).
 struct FixedPos {
     float x, y;
@@ -244,6 +251,14 @@ public:
     float GetRawFixedWidth() const { return m_fixedWidth; }
     float GetRawFixedHeight() const { return m_fixedHeight; }
     bool IsLayoutPending() const { return m_layoutPending; }
+    int GetWidthMode() const { return m_widthMode; }
+    int GetHeightMode() const { return m_heightMode; }
+    void SetSizeModes(int widthMode, int heightMode)
+    {
+        m_widthMode = widthMode;
+        m_heightMode = heightMode;
+        RequestParentRelayout();
+    }
     bool IsInitialised() const { return m_initialised; }
     bool NeedsCapture() const { return m_needCapture; }
     void SetNeedsCapture(bool on) { m_needCapture = on; }
@@ -356,6 +371,7 @@ protected:
 
     POINT m_pressPoint{0, 0};
     bool m_autoWidth = true, m_autoHeight = true;
+    int m_widthMode = kSizeStretch, m_heightMode = kSizeStretch;
 
     float m_floatRect[4] = {0, 0, 0, 0};
     float m_floatFactors[2] = {-1, -1};

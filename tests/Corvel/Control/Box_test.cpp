@@ -13,6 +13,7 @@ using testsupport::PumpFor;
 using testsupport::TestWindow;
 using ui::Box;
 using ui::Control;
+using ui::ControlSize;
 using ui::RECTF;
 
 class BoxTest : public ::testing::Test {
@@ -163,6 +164,37 @@ TEST_F(BoxTest, FloatingChildrenArePlacedAgainstTheOuterRectangle)
     EXPECT_TRUE(RECTF(180, 140, 220, 160) == centred->GetBounds());
     EXPECT_TRUE(RECTF(105, 106, 115, 116) == fixed->GetBounds()) << "the inset does not apply";
     EXPECT_TRUE(RECTF(250, 100, 300, 150) == share->GetBounds());
+}
+
+TEST_F(BoxTest, ABoxSizedByItsChildrenMeasuresThem)
+{
+    Box box;
+    box.SetContentInset(RECTF(2, 3, 4, 5));
+    Control* a = new Control();
+    a->SetFixedWidth(50);
+    a->SetFixedHeight(10);
+    a->SetPadding(1, 1, 1, 1);
+    Control* b = new Control();
+    b->SetFixedWidth(30);
+    b->SetFixedHeight(40);
+    b->SetMaxHeight(25);
+    Control* hidden = new Control();
+    hidden->SetFixedWidth(500);
+    hidden->SetVisible(false);
+    box.AppendChild(a);
+    box.AppendChild(b);
+    box.AppendChild(hidden);
+    ControlSize plain = box.MeasureSize(1000, 1000);
+    EXPECT_EQ(-1.0f, plain.width) << "without the children mode the box answers its own size";
+    box.SetSizeModes(ui::kSizeChildren, ui::kSizeStretch);
+    ControlSize s = box.MeasureSize(1000, 1000);
+    EXPECT_EQ(50.0f + 2 + 6, s.width);
+    EXPECT_EQ(-1.0f, s.height);
+    box.SetSizeModes(ui::kSizeChildren, ui::kSizeChildren);
+    s = box.MeasureSize(1000, 1000);
+    EXPECT_EQ(25.0f + 2 + 8, s.height) << "the child's maximum wins";
+    box.SetMaxWidth(40);
+    EXPECT_EQ(40.0f, box.MeasureSize(1000, 1000).width);
 }
 
 TEST_F(BoxTest, HitTestingHonoursInsetFloatsAndMouseChild)
