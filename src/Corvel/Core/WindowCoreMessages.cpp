@@ -781,6 +781,9 @@ bool WindowCore::PreTranslateMessage(const MSG& msg)
         std::vector<WindowCore*> list = cores;
         for (auto it = list.rbegin(); it != list.rend(); ++it) {
             WindowCore* core = *it;
+            // A core unbound by an earlier one's processing is skipped.
+            if (std::find(cores.begin(), cores.end(), core) == cores.end())
+                continue;
             if (!core->m_window || !IsWindowEnabled(core->m_window))
                 continue;
             for (HWND w = GetParent(msg.hwnd); w; w = GetParent(w)) {
@@ -788,6 +791,8 @@ bool WindowCore::PreTranslateMessage(const MSG& msg)
                     if (!core->m_accelerators.empty() && core->m_accelerators.front()->TranslateKeyMessage(&copy) == 0)
                         return true;
                     core->PreProcessMessage(msg.message, msg.wParam, msg.lParam);
+                    if (std::find(cores.begin(), cores.end(), core) == cores.end())
+                        break;
                 }
             }
         }

@@ -590,6 +590,27 @@ TEST_F(WindowCoreTest, PreTranslateMessageConsultsAcceleratorsAndFilters)
     EXPECT_EQ(2, filter.calls) << "PreProcessMessage does not run after a consuming accelerator";
     m.hwnd = GetDesktopWindow();
     EXPECT_FALSE(ui::WindowCore::PreTranslateMessage(m)) << "another window's message";
+
+    // Keys of an embedded edit window reach the cores of its ancestors: the
+    // core's keyboard processing runs, but the message is not consumed.
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = DefWindowProcW;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"EditWnd";
+    RegisterClassW(&wc);
+    HWND edit = CreateWindowExW(0, L"EditWnd", L"", WS_CHILD | WS_VISIBLE, 0, 0, 20, 20, win->GetHWND(), nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(nullptr, edit);
+    MSG e{};
+    e.hwnd = edit;
+    e.message = WM_KEYDOWN;
+    e.wParam = 'B';
+    EXPECT_TRUE(ui::WindowCore::PreTranslateMessage(e)) << "0 from the accelerator consumes";
+    accel.answer = 1;
+    int before = filter.calls;
+    EXPECT_FALSE(ui::WindowCore::PreTranslateMessage(e));
+    EXPECT_EQ(before + 1, filter.calls);
+    DestroyWindow(edit);
     win->core.RemoveTranslateAccelerator(&accel);
     win->core.RemovePreMessageFilter(&filter);
 }
