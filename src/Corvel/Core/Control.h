@@ -232,7 +232,17 @@ public:
     // the control's own rectangle.
     virtual void Paint(const RECTF& dirty, bool pushClip);
     virtual void PaintOuterShadow(RenderTarget* target, const RECTF& dirty);
+    // Style-set painting; false when the control has no style set and the
+    // fixed passes below run instead.
+    virtual bool PaintStyle(const RECTF& dirty);
+    // The six fixed passes, in painting order. Each draws through `target`
+    // inside the current paint rectangle.
     virtual void FillBackground(RenderTarget* target, const RECTF& paintRect);
+    virtual void DrawBackgroundImage(RenderTarget* target, const RECTF& paintRect);
+    virtual void PaintForeImage(RenderTarget* target, const RECTF& paintRect);
+    virtual void PaintInsetShadow(RenderTarget* target, const RECTF& paintRect);
+    virtual void PaintLabel(RenderTarget* target, const RECTF& paintRect);
+    virtual void DrawBorder(RenderTarget* target, const RECTF& paintRect);
     virtual void PaintOverlay(const RECTF& dirty);
     // Runs the animation of a style state; false when none ran.
     virtual bool PlayAnimation(const wchar_t* stateName);
@@ -372,6 +382,9 @@ protected:
     POINT m_pressPoint{0, 0};
     bool m_autoWidth = true, m_autoHeight = true;
     int m_widthMode = kSizeStretch, m_heightMode = kSizeStretch;
+
+    // The part of the bounds painted by the current Paint call.
+    RECTF m_paintRect{0, 0, 0, 0};
 
     float m_floatRect[4] = {0, 0, 0, 0};
     float m_floatFactors[2] = {-1, -1};
