@@ -462,8 +462,15 @@ void Control::SetFocused(bool on)
         return;
     if (on) {
         m_state |= kStateFocused;
-        if (m_core)
+        if (m_core) {
             m_core->FocusControl(this);
+            // A hidden or foreign control is refused by the core: it must
+            // not keep a focused look without the focus.
+            if (m_core->GetFocus() != this) {
+                m_state &= ~kStateFocused;
+                return;
+            }
+        }
         if (!HasStyleSet())
             return;
     } else {

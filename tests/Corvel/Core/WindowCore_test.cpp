@@ -343,6 +343,13 @@ TEST_F(WindowCoreTest, TabMovesTheFocusThroughTabStopsAndWraps)
     EXPECT_TRUE(tab());
     EXPECT_EQ(t1, core.GetFocus());
 
+    // A hidden control cannot take the focus, nor look focused.
+    t2->SetVisible(false);
+    t2->SetFocused(true);
+    EXPECT_FALSE(t2->IsFocused());
+    EXPECT_NE(t2, core.GetFocus());
+    t2->SetVisible(true);
+
     // Hiding or disabling the focused control clears the focus; deleting it
     // leaves the core with none.
     PumpFor(20);
