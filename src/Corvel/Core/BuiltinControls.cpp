@@ -3,7 +3,15 @@
 // is left unregistered, so the builder reports it as unknown.
 #include "Corvel/Core/ControlRegistry.h"
 
+#include "Corvel/Control/Box.h"
+#include "Corvel/Core/Control.h"
+
 namespace ui {
+
+namespace {
+Control* CreateBox() { return new Box(); }
+Control* CreatePlainControl() { return new Control(); }
+} // namespace
 
 const BuiltinControlClass* BuiltinControlClasses(size_t* count)
 {
@@ -28,8 +36,8 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"TreeNode", nullptr},
         {"TreeView", nullptr},
         {"WndBox", nullptr},
-        {"Box", nullptr},
-        {"Control", nullptr},
+        {"Box", &CreateBox},
+        {"Control", &CreatePlainControl},
         {"HBox", nullptr},
         {"TabBox", nullptr},
         {"GridBox", nullptr},

@@ -1,0 +1,425 @@
+// Base class of every element of a skinned window: geometry and layout
+// constraints, state bits, texts, hooks and event handlers, and the links to
+// its window core, parent and render target.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <unordered_map>
+
+#include "Corvel/Core/UiEvents.h"
+#include "Corvel/Core/UiString.h"
+#include "Corvel/Core/UiTypes.h"
+#include "Corvel/Render/TimeLine.h"
+
+namespace ui {
+
+class WindowCore;
+class RenderTarget;
+class CTimeLine;
+
+// State bits of the state word.
+enum ControlState : int {
+    kStateDisabled = 1,
+    kStateBusy = 2,
+    kStateNormal = 4,
+    kStateSelected = 8,
+    kStateFocused = 16,
+    kStateHot = 32,
+    kStateHover = 64,
+    kStatePushed = 128,
+};
+
+// Flags of SearchTree.
+enum SearchFlags : unsigned {
+    kSearchVisible = 1,        // visible and placed controls only
+    kSearchEnabled = 2,        // enabled controls only
+    kSearchHitTest = 4,        // data is a POINT in client pixels
+    kSearchReverse = 8,        // containers search their children last to first
+    kSearchSelfFirst = 0x80000000u, // containers test themselves before children
+};
+
+// Tree-search predicate: a non-null result ends the search.
+using SearchPredicate = Control* (*)(Control* control, void* data);
+
+// Answer of MeasureSize; a negative value means "no fixed size" on that axis.
+struct ControlSize {
+    float width;
+    float height;
+};
+
+// How a control's width or height is found by its container.
+enum SizeMode : int {
+    kSizeStretch = 0,  // "flex", "fill": the layout stretches it
+    kSizeText = 1,     // "text", "auto", "-1": fits its text
+    kSizeChildren = 2, // "child": fits its children
+};
+
+// Fixed position (scaled when read).
+struct FixedPos {
+    float x, y;
+};
+
+// Float placement: position percentages, scaled offsets, size percentages.
+struct FloatRectInfo {
+    float px, py, ox, oy, pw, ph;
+};
+
+// FNV-1a hashing of narrow and integer keys for the control's maps (wide
+// keys use WideKeyHash).
+struct NarrowKeyHash {
+    size_t operator()(const std::string& s) const
+    {
+        uint32_t h = 0x811C9DC5u;
+        for (unsigned char c : s) {
+            h ^= c;
+            h *= 16777619u;
+        }
+        return h;
+    }
+};
+struct IntKeyHash {
+    size_t operator()(int v) const
+    {
+        uint32_t h = 0x811C9DC5u;
+        for (int i = 0; i < 4; ++i) {
+            h ^= static_cast<uint32_t>(v >> (8 * i)) & 0xFFu;
+            h *= 16777619u;
+        }
+        return h;
+    }
+};
+
+class Control {
+public:
+    using NotifyHandler = std::function<bool(tagTNotifyUI*)>;
+    using EventHandler = std::function<bool(InputEvent*)>;
+    using Callback = std::function<void()>;
+
+    Control();
+    virtual ~Control();
+    Control(const Control&) = delete;
+    Control& operator=(const Control&) = delete;
+
+    // Identity.
+    virtual CUiString GetName() const;
+    virtual void SetName(const wchar_t* name);
+    virtual const wchar_t* GetClassName() const;
+    // This control (or an interface part of it) when it answers `typeName`
+    // exactly, else null.
+    virtual void* CastTo(const wchar_t* typeName);
+    // Bit 0 Tab stop, bit 1 wants set-cursor events, bit 2 takes Return.
+    virtual int GetTraitFlags() const;
+    // The click: see the control's documentation of states.
+    virtual bool TryActivate();
+
+    // Links.
+    virtual WindowCore* GetCore() const;
+    virtual void AttachCore(WindowCore* core, Control* parent, bool initialise);
+    virtual Control* GetParent() const;
+    virtual Control* FindAncestorByName(const wchar_t* name) const;
+    virtual Control* FindAncestorByType(const wchar_t* typeName) const;
+    RenderTarget* GetRenderTarget() const { return m_renderTarget; }
+
+    // Texts.
+    virtual CUiString GetText() const;
+    virtual void SetText(const wchar_t* text);
+
+    // Geometry (bounds in window client pixels; other sizes stored unscaled
+    // and multiplied by the window's DPI scale when read).
+    virtual void ClearPlaced();
+    virtual bool IsPlaced() const;
+    virtual RECTF GetBounds() const;
+    virtual void SetBounds(float left, float top, float right, float bottom);
+    void SetBounds(const RECTF& r) { SetBounds(r.left, r.top, r.right, r.bottom); }
+    virtual int GetWidth() const;
+    virtual int GetHeight() const;
+    virtual int GetLeft() const;
+    virtual int GetTop() const;
+    virtual RECTF GetPadding() const;
+    virtual void SetPadding(float left, float top, float right, float bottom);
+    virtual FixedPos GetFixedPos() const;
+    virtual void SetFixedPos(float x, float y);
+    virtual float GetFixedWidth() const;
+    virtual void SetFixedWidth(float width, bool relayout = true);
+    virtual float GetFixedHeight() const;
+    virtual void SetFixedHeight(float height, bool relayout = true);
+    virtual int GetMinWidth() const;
+    virtual void SetMinWidth(int value);
+    virtual int GetMaxWidth() const;
+    virtual void SetMaxWidth(int value);
+    virtual int GetMinHeight() const;
+    virtual void SetMinHeight(int value);
+    virtual int GetMaxHeight() const;
+    virtual void SetMaxHeight(int value);
+    virtual RECTF GetShadowBounds() const;
+    virtual void SetFloatRect(float px, float py, float ox, float oy);
+    virtual void SetFloatScale(float pw, float ph);
+    virtual FloatRectInfo GetFloatRect() const;
+
+    virtual CUiString GetToolTip() const;
+    virtual void SetToolTip(const wchar_t* text);
+    virtual void SetToolTipWidth(int width);
+    virtual int GetToolTipWidth() const;
+    virtual wchar_t GetShortcut() const;
+    virtual void SetShortcut(wchar_t ch);
+    virtual int GetFontId() const;
+    virtual void SetFontId(int id);
+    virtual int GetTextStyle() const;
+    virtual bool IsContextMenuEnabled() const;
+    virtual void SetContextMenuEnabled(bool on);
+    virtual CUiString GetUserData() const;
+    virtual void SetUserData(const wchar_t* text);
+    virtual void* GetNamedObject(const std::string& name);
+    virtual int GetTag() const;
+    virtual void SetNamedObject(const std::string& name, void* object);
+    virtual void SetTag(int tag);
+    virtual void SetMiscValue(int value);
+    virtual int GetMiscValue() const;
+
+    // Visibility.
+    virtual bool IsShowHideAnimating() const;
+    virtual bool IsVisible() const;
+    virtual void SetVisible(bool show);
+    virtual void SetVisibilityOption(bool exclusive);
+    virtual void SetInternalVisible(bool on);
+
+    // Interaction state.
+    virtual bool IsMouseEnabled() const;
+    virtual void SetMouseEnabled(bool on);
+    virtual bool IsKeyboardEnabled() const;
+    virtual void SetKeyboardEnabled(bool on);
+    virtual bool IsNormal() const;
+    virtual void SetNormal();
+    virtual bool IsEnabled() const;
+    virtual void SetEnabled(bool on);
+    virtual bool IsSelected() const;
+    virtual void SetSelected(bool on);
+    virtual bool IsBusy() const;
+    virtual void SetBusy(bool on);
+    virtual bool IsHot() const;
+    virtual void SetHot(bool on);
+    virtual bool IsHover() const;
+    virtual void SetHover();
+    virtual bool IsPushed() const;
+    virtual void SetPushed();
+    virtual bool IsFocused() const;
+    virtual void SetFocused(bool on);
+    virtual bool GetHandCursor() const;
+    virtual void SetHandCursor(bool on);
+    virtual bool IsFloat() const;
+    virtual void SetFloat(bool on);
+    virtual bool GetFloatAnchor() const;
+    virtual void SetFloatAnchor(bool on);
+    virtual int GetTextDrawOption() const;
+    virtual void SetTextDrawOption(int value);
+    virtual CUiString GetStyleName() const;
+
+    // Tree, layout and events.
+    virtual Control* SearchTree(SearchPredicate predicate, void* data, unsigned flags);
+    virtual void RequestRelayout();
+    virtual void Initialize();
+    virtual void CompleteInit();
+    virtual bool FireEvent(InputEvent* event);
+    virtual bool HandleEvent(InputEvent* event);
+    // Attributes this class does not know are kept by name.
+    virtual void SetAttribute(const wchar_t* name, const wchar_t* value);
+    virtual ControlSize MeasureSize(float availableWidth, float availableHeight);
+    // Paints the control clipped to `dirty`; `pushClip` asks for a clip of
+    // the control's own rectangle.
+    virtual void Paint(const RECTF& dirty, bool pushClip);
+    virtual void PaintOuterShadow(RenderTarget* target, const RECTF& dirty);
+    // Style-set painting; false when the control has no style set and the
+    // fixed passes below run instead.
+    virtual bool PaintStyle(const RECTF& dirty);
+    // The six fixed passes, in painting order. Each draws through `target`
+    // inside the current paint rectangle.
+    virtual void FillBackground(RenderTarget* target, const RECTF& paintRect);
+    virtual void DrawBackgroundImage(RenderTarget* target, const RECTF& paintRect);
+    virtual void PaintForeImage(RenderTarget* target, const RECTF& paintRect);
+    virtual void PaintInsetShadow(RenderTarget* target, const RECTF& paintRect);
+    virtual void PaintLabel(RenderTarget* target, const RECTF& paintRect);
+    virtual void DrawBorder(RenderTarget* target, const RECTF& paintRect);
+    virtual void PaintOverlay(const RECTF& dirty);
+    // Runs the animation of a style state; false when none ran.
+    virtual bool PlayAnimation(const wchar_t* stateName);
+    virtual void FinishTreeSetup();
+
+    // Non-virtual helpers.
+    void RequestParentRelayout();
+    void Repaint();
+    void InvokeNamedCallback(const wchar_t* name);
+    void BindNamedCallback(const wchar_t* name, Callback cb);
+    void SetEventHandler(int type, EventHandler handler);
+    CUiString GetExtraAttribute(const wchar_t* name) const;
+    float GetScale() const;
+    int GetState() const { return m_state; }
+    // Raw unscaled values, for layouts and attribute writers.
+    float GetRawFixedWidth() const { return m_fixedWidth; }
+    float GetRawFixedHeight() const { return m_fixedHeight; }
+    bool IsLayoutPending() const { return m_layoutPending; }
+    int GetWidthMode() const { return m_widthMode; }
+    int GetHeightMode() const { return m_heightMode; }
+    void SetSizeModes(int widthMode, int heightMode)
+    {
+        m_widthMode = widthMode;
+        m_heightMode = heightMode;
+        RequestParentRelayout();
+    }
+    bool IsInitialised() const { return m_initialised; }
+    bool NeedsCapture() const { return m_needCapture; }
+    void SetNeedsCapture(bool on) { m_needCapture = on; }
+    bool NeedsTab() const { return m_needTab; }
+    void SetNeedsTab(bool on) { m_needTab = on; }
+    bool NeedsCursor() const { return m_needCursor; }
+    void SetNeedsCursor(bool on) { m_needCursor = on; }
+    bool IsSelectable() const { return m_selectable; }
+    void SetSelectable(bool on) { m_selectable = on; }
+    bool IsPassThrough() const { return m_passThrough; }
+    void SetPassThrough(bool on) { m_passThrough = on; }
+    bool IsExclusiveInParent() const { return m_exclusive; }
+
+    // Group names (the core keeps the member lists).
+    CUiString GetGroupName() const { return m_groupName; }
+    void SetGroupName(const wchar_t* name);
+    CUiString GetVGroupName() const { return m_vgroupName; }
+    void SetVGroupName(const wchar_t* name);
+    CUiString GetMutexName() const { return m_mutexName; }
+    void SetMutexName(const wchar_t* name);
+    CUiString GetNextTabName() const { return m_nextTab; }
+    CUiString GetPrevTabName() const { return m_prevTab; }
+    void SetTabOrderNames(const wchar_t* next, const wchar_t* prev);
+
+    // Appearance.
+    uint32_t GetBkColor() const { return m_bkColor; }
+    void SetBkColor(uint32_t argb);
+    uint32_t GetDisabledBkColor() const { return m_disabledBkColor; }
+    void SetDisabledBkColor(uint32_t argb);
+    uint32_t GetTextColor() const { return m_textColor; }
+    void SetTextColor(uint32_t argb) { m_textColor = argb; Repaint(); }
+    int GetAlpha() const { return m_alpha; }
+    void SetAlpha(int alpha) { m_alpha = alpha; Repaint(); }
+    void SetBoxShadow(float size, float offsetX, float offsetY);
+    float GetBoxShadowSize() const { return m_shadowSize; }
+
+    // Hooks and handlers.
+    void SetNotifyHandler(NotifyHandler h) { m_notifyHandler = std::move(h); }
+    const NotifyHandler& GetNotifyHandler() const { return m_notifyHandler; }
+    void SetInitHook(Callback h) { m_initHook = std::move(h); }
+    void SetDestroyHook(Callback h) { m_destroyHook = std::move(h); }
+    void SetLayoutHook(Callback h) { m_layoutHook = std::move(h); }
+    void SetBoundsHook(Callback h) { m_boundsHook = std::move(h); }
+    void SetGenericEventHandler(EventHandler h) { m_genericHandler = std::move(h); }
+    void SetClickHandler(Callback h) { m_clickHandler = std::move(h); }
+    void SetSelectHandler(Callback h) { m_selectHandler = std::move(h); }
+
+protected:
+    // True when the style set has the named state (no style set: false).
+    virtual bool HasStyleState(const wchar_t* stateName) const;
+    bool HasStyleSet() const { return false; }
+    // Play the state's animation, or repaint when none ran.
+    void PlayOrRepaint(const wchar_t* stateName);
+    // Clips `r` by the bounds of every ancestor; false when it becomes empty.
+    bool ClipByAncestors(RECTF& r) const;
+    // The render target of the nearest ancestor layer, else the core's.
+    RenderTarget* ResolveRenderTarget() const;
+
+    // Hooks.
+    NotifyHandler m_notifyHandler;
+    Callback m_initHook;
+    Callback m_destroyHook;
+    Callback m_layoutHook;
+    Callback m_boundsHook;
+    EventHandler m_genericHandler;
+    Callback m_clickHandler;
+    Callback m_selectHandler;
+    std::unordered_map<std::wstring, Callback, WideKeyHash> m_namedCallbacks;
+    std::unordered_map<int, EventHandler, IntKeyHash> m_eventHandlers;
+
+    // Links.
+    WindowCore* m_core = nullptr;
+    RenderTarget* m_renderTarget = nullptr;
+    Control* m_parent = nullptr;
+
+    CUiString m_name;
+
+    // Layout and geometry.
+    bool m_layoutPending = true;
+    bool m_contextMenu = false;
+    bool m_placed = false;
+    RECTF m_bounds{0, 0, 0, 0};
+    float m_padding[4] = {0, 0, 0, 0};
+    float m_textPadding[4] = {0, 0, 0, 0};
+    float m_fixedX = 0, m_fixedY = 0;
+    float m_fixedWidth = -1, m_fixedHeight = -1;
+    int m_minWidth = 0, m_minHeight = 0;
+    int m_maxWidth = 9999, m_maxHeight = 9999;
+    int m_state = kStateNormal;
+
+    // Flags.
+    bool m_handCursor = false;
+    bool m_visible = true;
+    bool m_exclusive = false;
+    bool m_internalVisible = true;
+    bool m_mouseEnabled = true;
+    bool m_keyboardEnabled = true;
+    bool m_float = false;
+    bool m_floatAnchor = false;
+    bool m_inLayoutHook = false;
+    bool m_initialised = false;
+    bool m_needCapture = true;
+    bool m_needReturn = false;
+    bool m_needTab = false;
+    bool m_needCursor = false;
+    bool m_selectable = false;
+    bool m_selected = false;
+    bool m_passThrough = false;
+    bool m_showHideAnimating = false;
+
+    POINT m_pressPoint{0, 0};
+    bool m_autoWidth = true, m_autoHeight = true;
+    int m_widthMode = kSizeStretch, m_heightMode = kSizeStretch;
+
+    // The part of the bounds painted by the current Paint call.
+    RECTF m_paintRect{0, 0, 0, 0};
+
+    float m_floatRect[4] = {0, 0, 0, 0};
+    float m_floatFactors[2] = {-1, -1};
+
+    CUiString m_styleName;
+    CUiString m_text;
+    CUiString m_toolTip;
+    CUiString m_mutexName;
+    CUiString m_vgroupName;
+    CUiString m_groupName;
+    CUiString m_nextTab;
+    CUiString m_prevTab;
+    wchar_t m_shortcut = 0;
+    CUiString m_userData;
+    int m_tag = 0;
+    std::unordered_map<std::string, void*, NarrowKeyHash> m_namedObjects;
+
+    // Appearance.
+    uint32_t m_textColor = 0;
+    int m_textDrawOption = 0;
+    uint32_t m_disabledTextColor = 0xFFF0F0F0u;
+    uint32_t m_bkColor = 0;
+    uint32_t m_disabledBkColor = 0xFFF0F0F0u;
+    int m_fontId = -1;
+    int m_textStyle = 37;
+    int m_alpha = 255;
+    int m_miscValue = -1;
+    int m_toolTipWidth = 300;
+    float m_shadowSize = 0, m_shadowOffsetX = 0, m_shadowOffsetY = 0;
+
+    std::unordered_map<std::wstring, int, WideKeyHash> m_stateNames;
+    std::unordered_map<std::wstring, std::wstring, WideKeyHash> m_extraAttributes;
+};
+
+// Scales a stored value by the control's DPI scale and truncates to int.
+inline int ScaleTrunc(float value, float scale) { return static_cast<int>(value * scale); }
+
+} // namespace ui

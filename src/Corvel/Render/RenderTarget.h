@@ -1,0 +1,238 @@
+// The UI library's drawing surface: a Direct2D target bound to a window (or,
+// for a control layer, drawing offscreen into its parent), with the objects
+// that live and die with it, a stack of clip boxes and device-loss recovery.
+//
+// Every target works at 96 DPI: coordinates are device pixels of the window.
+#pragma once
+
+#include <windows.h>
+#include <d2d1.h>
+#include <d2d1_1.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "Corvel/Core/UiTypes.h"
+#include "Corvel/Render/UiColor.h"
+
+namespace ui {
+
+class RenderTarget;
+
+// One entry of the clip stack. Callers fill rect (and, for rounded clips, the
+// corner size, shape rect and corner switches) and hand it to PushClip.
+struct ClipBox {
+    // Built by PushClip for rounded boxes. The stack entry owns it; the copy
+    // written back into the caller's box is borrowed and only valid until
+    // that entry is popped.
+    ID2D1Geometry* geometry = nullptr;
+    RECTF rect{};
+    // Full width and height of the corner ellipse (radius is half); both 0
+    // for square corners.
+    float cornerWidth = 0.0f;
+    float cornerHeight = 0.0f;
+    RECTF shapeRect{};
+    // When all four are non-zero every corner is rounded; otherwise only the
+    // corners whose switch is non-zero.
+    int topLeft = 0;
+    int topRight = 0;
+    int bottomRight = 0;
+    int bottomLeft = 0;
+
+    ClipBox() = default;
+    ClipBox(const ClipBox&) = default;
+    ClipBox& operator=(const ClipBox&) = default;
+
+    static ClipBox FromRect(const RECTF& r);
+    static ClipBox Rounded(const RECTF& r, float cornerWidth, float cornerHeight);
+};
+
+// Scope object that pops one clip entry of a target when it ends.
+//
+// ClipGuard(target) guards the entry that is on top of the stack when the
+// guard is made (the one the caller has just pushed); ClipGuard(target, box)
+// pushes the box itself. Either way the guard removes exactly that entry: if
+// the stack was emptied meanwhile (resize, device loss) it does nothing, and
+// if unguarded entries were left above it they stay where they are.
+class ClipGuard {
+public:
+    explicit ClipGuard(RenderTarget* target);
+    ClipGuard(RenderTarget* target, ClipBox& box);
+    ~ClipGuard();
+    ClipGuard(ClipGuard&& other) noexcept;
+    ClipGuard& operator=(ClipGuard&&) = delete;
+    ClipGuard(const ClipGuard&) = delete;
+    ClipGuard& operator=(const ClipGuard&) = delete;
+
+    // Pops now (idempotent).
+    void Pop();
+
+private:
+    RenderTarget* m_target;
+    uint32_t m_entryId;
+};
+
+// Parameters of DrawToParent, in the order the compositing uses them.
+struct ParentComposition {
+    float opacity = 1.0f;
+    // Perspective transform of the layer; null for none.
+    const D2D1_MATRIX_4X4_F* perspective = nullptr;
+    // Blur of the layer's content (0 = none), Direct2D optimisation and
+    // border mode.
+    float blurDeviation = 0.0f;
+    int blurOptimization = 1;
+    int blurBorderMode = 1;
+    // The control's shadow; only drop, inset and blur are read here. May be
+    // null.
+    const BoxShadow* shadow = nullptr;
+};
+
+class RenderTarget {
+public:
+    using RecreatedCallback = std::function<void()>;
+
+    RenderTarget();
+    virtual ~RenderTarget();
+    RenderTarget(const RenderTarget&) = delete;
+    RenderTarget& operator=(const RenderTarget&) = delete;
+
+    // Always 2 (kind of drawing surface).
+    virtual int GetKind() const;
+
+    // Binds a window target (window, no parent) or a child target (no
+    // window, parent = the target it is composited into) and tries to create
+    // the Direct2D objects. Returns true even when creation failed: every
+    // BeginDraw retries. The callback runs after the device was lost and all
+    // resources were recreated (the owner reloads device objects and repaints
+    // everything).
+    virtual bool Init(HWND window, RenderTarget* parent, RecreatedCallback callback);
+
+    // Origin (position inside the parent, for a child) and size in pixels.
+    // A window target resizes its swap chain; a child with a new size rebuilds
+    // its bitmap (its clip stack is emptied).
+    virtual void Resize(float x, float y, float width, float height);
+
+    // Starts a frame and clears exactly the listed rectangles to transparent.
+    virtual void BeginDraw(const std::vector<RECTF>& clearRects);
+    // Ends the frame. layered: present the surface to the layered window with
+    // UpdateLayeredWindowIndirect (dirty = the changed part; null or empty
+    // for the whole window). Device loss reported here recreates everything
+    // and calls the recreated callback.
+    virtual void EndDraw(bool layered, const RECT* dirty);
+
+    // Composites this child target's bitmap into its parent at (origin,
+    // size). Nothing happens without a parent or resources.
+    virtual void DrawToParent(const ParentComposition& params);
+
+    // Creates the Direct2D objects when missing; false when none exist after.
+    virtual bool CreateResources();
+    // Releases every Direct2D object, brush and clip (idempotent).
+    virtual void DiscardResources();
+
+    // Clears the listed rectangles to transparent inside a frame.
+    void ClearRects(const std::vector<RECTF>& rects);
+
+    // Clip stack. PushClip returns the id of the new entry (never 0); the
+    // effective clip is the intersection of every entry (rounded entries as
+    // one layer). PopClip removes the top entry, RemoveClip one entry by id;
+    // both re-apply what remains. Clips survive across frames until popped.
+    uint32_t PushClip(ClipBox& box);
+    void PopClip();
+    bool RemoveClip(uint32_t entryId);
+    void ApplyClipStack();
+    int ClipDepth() const { return m_clipTop + 1; }
+    int ClipCapacity() const { return m_clipCapacity; }
+    const ClipBox* ClipEntry(int index) const;
+    uint32_t TopClipId() const;
+    const RECTF& CurrentClip() const { return m_currentClip; }
+    // Device clips on the Direct2D target (0 or 1) and whether a geometric
+    // layer is part of it.
+    int AppliedClips() const { return m_appliedClips; }
+    bool LayerPushed() const { return m_layerPushed != 0; }
+
+    // GDI bridge inside a frame: a DC on the surface with the target's
+    // transform and, when a clip is applied, its bounding rectangle as the
+    // clip region. Null when GDI interop is unavailable. Pair with
+    // EndGdiClip, which puts the Direct2D clip back.
+    HDC BeginGdiClip();
+    void EndGdiClip(HDC hdc);
+
+    // Cached solid brush for the colour; the alpha is applied as the brush's
+    // opacity on every call. Null without resources. Borrowed: valid until
+    // the resources are discarded.
+    ID2D1SolidColorBrush* GetSolidBrush(const Color& color);
+    ID2D1SolidColorBrush* GetSolidBrush(const D2D1_COLOR_F& color);
+    size_t SolidBrushCount() const { return m_solidBrushes.size(); }
+    // Cache for gradient brushes, keyed by direction, size and stops; the
+    // gradient drawing fills it. Values hold one reference each.
+    std::unordered_map<std::string, ID2D1LinearGradientBrush*>& GradientBrushCache() { return m_gradientBrushes; }
+
+    // Borrowed Direct2D objects (null when missing).
+    ID2D1RenderTarget* GetD2DTarget() const { return m_target; }
+    ID2D1DeviceContext* GetDeviceContext() const { return m_deviceContext; }
+    ID2D1GdiInteropRenderTarget* GetGdiInterop() const { return m_gdiInterop; }
+    bool HasResources() const { return m_target != nullptr; }
+    bool InFrame() const { return m_inFrame; }
+
+    HWND GetWindow() const { return m_window; }
+    RenderTarget* GetParent() const { return m_parent; }
+    float OriginX() const { return m_originX; }
+    float OriginY() const { return m_originY; }
+    float Width() const { return m_width; }
+    float Height() const { return m_height; }
+
+    // Counts every Direct2D target this object has created; a child compares
+    // its parent's count with the one it was built from to notice that the
+    // parent was rebuilt after device loss.
+    uint32_t Generation() const { return m_generation; }
+
+    // Makes the next EndDraw take the device-loss path whatever Direct2D
+    // answers (diagnostics and tests).
+    void SimulateDeviceLoss() { m_simulateLoss = true; }
+
+private:
+    void PopDeviceClip();
+    void RecoverDeviceLoss();
+    bool ParentWasRebuilt() const;
+    void PresentLayered(const RECT* dirty);
+    void PrimeGdiInterop();
+    void ReleaseEntry(int index);
+    void GrowClipArray();
+
+    HWND m_window = nullptr;
+    RenderTarget* m_parent = nullptr;
+    ID2D1RenderTarget* m_target = nullptr;
+    ID2D1DeviceContext* m_deviceContext = nullptr;
+    ID2D1GdiInteropRenderTarget* m_gdiInterop = nullptr;
+    float m_originX = 0.0f;
+    float m_originY = 0.0f;
+    float m_width = 0.0f;
+    float m_height = 0.0f;
+    int m_appliedClips = 0;
+    uint8_t m_layerPushed = 0;
+    uint8_t m_gdiClipActive = 0;
+    HRGN m_gdiClipRegion = nullptr;
+    ID2D1Layer* m_clipLayer = nullptr;
+    RECTF m_currentClip{};
+    int m_clipGrowStep = 32;
+    int m_clipTop = -1;
+    int m_clipCapacity = 0;
+    ClipBox* m_clipEntries = nullptr;
+    uint32_t* m_clipIds = nullptr;
+    uint32_t m_nextClipId = 1;
+    RecreatedCallback m_recreated;
+    std::unordered_map<uint32_t, ID2D1SolidColorBrush*> m_solidBrushes;
+    std::unordered_map<std::string, ID2D1LinearGradientBrush*> m_gradientBrushes;
+
+    bool m_inFrame = false;
+    bool m_simulateLoss = false;
+    // Set by device loss until recreated objects exist and the owner was told.
+    bool m_recreatePending = false;
+    uint32_t m_generation = 0;
+    uint32_t m_parentGeneration = 0;
+};
+
+} // namespace ui
