@@ -487,8 +487,11 @@ TEST_F(RenderTargetTest, LayeredWindowPresentsPerPixelAlpha)
     rt.EndDraw(true, &dirty);
     PumpMessages();
 
-    // What the system received: the layered window's DIB.
-    Pixels px = ReadWindowPixels(w.hwnd());
+    // What the system received, as the screen shows it with nothing behind
+    // the window: premultiplied colours.
+    RECT wr{};
+    GetWindowRect(w.hwnd(), &wr);
+    Pixels px = ReadScreenPixels(wr);
     ASSERT_EQ(100, px.width);
     EXPECT_EQ(0xFF0000u, Rgb(px.At(10, 10)));
     const uint32_t blue = px.At(75, 20);
