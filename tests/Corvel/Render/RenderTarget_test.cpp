@@ -630,3 +630,104 @@ TEST_F(RenderTargetTest, SolidBrushesAreCachedByOpaqueColourWithAlphaAsOpacity)
 }
 
 } // namespace
+
+// ------------------------------------------------------------- layer blur
+
+#include "Corvel/Render/LayerBlur.h"
+
+namespace {
+
+TEST(LayerBlur, BoxBlurKeepsEnergyAndSymmetryAndHardEdgesKeepFlatImages)
+{
+    const int w = 41, h = 41;
+    std::vector<uint32_t> px(w * h, 0);
+    // A 5 x 5 opaque white block in the middle.
+    for (int y = 18; y < 23; ++y)
+        for (int x = 18; x < 23; ++x)
+            px[y * w + x] = 0xFFFFFFFFu;
+    ui::BoxBlurPremultiplied(px.data(), w, h, 3.0f, false);
+    long total = 0;
+    for (uint32_t p : px)
+        total += p >> 24;
+    EXPECT_NEAR(25 * 255, total, 25 * 255 / 50);  // within rounding
+    for (int d = 0; d < 15; ++d) {
+        EXPECT_EQ(px[20 * w + 20 - d] >> 24, px[20 * w + 20 + d] >> 24) << d;
+        EXPECT_EQ(px[(20 - d) * w + 20] >> 24, px[20 * w + 20 + d] >> 24) << d;
+        if (d > 0) {
+            EXPECT_LE(px[20 * w + 20 + d] >> 24, px[20 * w + 20 + d - 1] >> 24) << d;
+        }
+    }
+    // Premultiplied colour never exceeds alpha.
+    for (uint32_t p : px)
+        EXPECT_LE((p >> 16) & 0xFF, p >> 24);
+
+    std::vector<uint32_t> flat(20 * 10, 0x80402010u);
+    ui::BoxBlurPremultiplied(flat.data(), 20, 10, 2.5f, true);
+    for (uint32_t p : flat)
+        EXPECT_EQ(0x80402010u, p);
+    ui::BoxBlurPremultiplied(flat.data(), 20, 10, 0.0f, false);  // no blur
+    EXPECT_EQ(0x80402010u, flat[0]);
+}
+
+TEST_F(RenderTargetTest, BlurredLayerFallsOffLikeAGaussianWithEitherBorderMode)
+{
+    TestWindow w(40, 40, 200, 120);
+    ui::RenderTarget parent;
+    parent.Init(w.hwnd(), nullptr, nullptr);
+    parent.Resize(0, 0, 200, 120);
+    // Either path (the effect, or our own blur where it is missing) must give
+    // the same falloff.
+    printf("Gaussian blur effect available: %d\n", ui::GaussianBlurEffectAvailable(parent.GetDeviceContext()));
+
+    // A red square inside a larger layer, and a layer filled to its edges.
+    ui::RenderTarget square;
+    square.Init(nullptr, &parent, nullptr);
+    square.Resize(10, 30, 60, 60);
+    square.BeginDraw({Rf(0, 0, 60, 60)});
+    Fill(square, Rf(20, 20, 40, 40), kRed);
+    square.EndDraw(false, nullptr);
+    ui::RenderTarget soft, hard;
+    for (ui::RenderTarget* t : {&soft, &hard}) {
+        t->Init(nullptr, &parent, nullptr);
+        t->BeginDraw({});
+    }
+    soft.Resize(100, 30, 30, 30);
+    hard.Resize(150, 30, 30, 30);
+    for (ui::RenderTarget* t : {&soft, &hard}) {
+        t->BeginDraw({Rf(0, 0, 30, 30)});
+        Fill(*t, Rf(0, 0, 30, 30), kBlue);
+        t->EndDraw(false, nullptr);
+    }
+
+    parent.BeginDraw({Rf(0, 0, 200, 120)});
+    ui::ParentComposition blur;
+    blur.blurDeviation = 4.0f;
+    blur.blurBorderMode = 0;  // soft
+    square.DrawToParent(blur);
+    soft.DrawToParent(blur);
+    blur.blurBorderMode = 1;  // hard
+    hard.DrawToParent(blur);
+    parent.EndDraw(false, nullptr);
+
+    Pixels px = ReadTargetPixels(parent);
+    // Square spans parent x 30..50 on row 60: nearly full in the middle,
+    // about half at its edges, nothing 3 deviations out, rising in between.
+    EXPECT_GT(A(px.At(40, 60)), 235);
+    EXPECT_NEAR(128, A(px.At(30, 60)), 24);
+    EXPECT_NEAR(128, A(px.At(49, 60)), 24);
+    EXPECT_LE(A(px.At(17, 60)), 3);
+    for (int x = 18; x <= 40; ++x)
+        EXPECT_LE(A(px.At(x - 1, 60)), A(px.At(x, 60))) << x;
+    EXPECT_EQ(A(px.At(40, 60)), R(px.At(40, 60)));  // red, premultiplied
+
+    // Soft border: the layer spreads past its own rectangle and its edge is
+    // about half; hard border: nothing outside, edges kept full.
+    EXPECT_GT(A(px.At(97, 45)), 10);
+    EXPECT_NEAR(128, A(px.At(100, 45)), 30);
+    EXPECT_EQ(0, A(px.At(147, 45)));
+    EXPECT_EQ(0, A(px.At(181, 45)));
+    EXPECT_GT(A(px.At(150, 45)), 235);
+    EXPECT_GT(A(px.At(179, 45)), 235);
+}
+
+} // namespace
