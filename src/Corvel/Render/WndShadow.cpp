@@ -31,6 +31,15 @@ struct Span {
     int end;
 };
 
+// Parents whose shadow went away while another subclass sat on top of ours:
+// our procedure stays in their chain and must keep forwarding to the
+// procedure it replaced.
+std::map<HWND, WNDPROC>& ForwardMap()
+{
+    static std::map<HWND, WNDPROC> map;
+    return map;
+}
+
 } // namespace
 
 CWndShadow::CWndShadow()
@@ -64,7 +73,7 @@ CWndShadow::~CWndShadow()
     m_hwnd = nullptr;
 }
 
-void CWndShadow::Unsubclass()
+void CWndShadow::Unsubclass(bool parentDying)
 {
     if (!m_parent)
         return;
@@ -75,9 +84,12 @@ void CWndShadow::Unsubclass()
     // Only put the old procedure back while ours is still installed; a later
     // subclass on top of us keeps calling through our procedure, which then
     // passes everything on unchanged.
-    if (IsWindow(m_parent) &&
-        reinterpret_cast<WNDPROC>(GetWindowLongPtrW(m_parent, GWLP_WNDPROC)) == &CWndShadow::ParentProc)
-        SetWindowLongPtrW(m_parent, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_parentProc));
+    if (!parentDying && IsWindow(m_parent)) {
+        if (reinterpret_cast<WNDPROC>(GetWindowLongPtrW(m_parent, GWLP_WNDPROC)) == &CWndShadow::ParentProc)
+            SetWindowLongPtrW(m_parent, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_parentProc));
+        else
+            ForwardMap()[m_parent] = m_parentProc;
+    }
     m_parent = nullptr;
 }
 
@@ -109,8 +121,17 @@ bool CWndShadow::Create(HWND parent, float scale)
     }
     ShowWindow(m_hwnd, (m_status & kVisible) ? SW_SHOWNA : SW_HIDE);
 
-    m_parentProc = reinterpret_cast<WNDPROC>(
-        SetWindowLongPtrW(parent, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWndShadow::ParentProc)));
+    auto& forward = ForwardMap();
+    auto fw = forward.find(parent);
+    if (fw != forward.end()) {
+        // Our procedure still sits in the parent's chain from an earlier
+        // shadow: take it over rather than putting a second copy on top.
+        m_parentProc = fw->second;
+        forward.erase(fw);
+    } else {
+        m_parentProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(parent, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CWndShadow::ParentProc)));
+    }
     m_parent = parent;
     return true;
 }
@@ -438,9 +459,16 @@ LRESULT CALLBACK CWndShadow::ParentProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
 {
     auto& map = ShadowMap();
     auto it = map.find(hwnd);
-    if (it == map.end())
+    if (it != map.end())
+        return it->second->HandleParentMessage(hwnd, msg, wp, lp);
+    auto& forward = ForwardMap();
+    auto fw = forward.find(hwnd);
+    if (fw == forward.end())
         return DefWindowProcW(hwnd, msg, wp, lp);
-    return it->second->HandleParentMessage(hwnd, msg, wp, lp);
+    const WNDPROC next = fw->second;
+    if (msg == WM_NCDESTROY)
+        forward.erase(fw);
+    return next ? CallWindowProcW(next, hwnd, msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 LRESULT CWndShadow::HandleParentMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
@@ -504,7 +532,7 @@ LRESULT CWndShadow::HandleParentMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM l
         }
         break;
     case WM_NCDESTROY:
-        Unsubclass();
+        Unsubclass(true);
         break;
     case WM_EXITSIZEMOVE:
         if (m_status & kVisible)

@@ -72,7 +72,7 @@ private:
     static LRESULT CALLBACK ParentProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     LRESULT HandleParentMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
     void Rescale();
-    void Unsubclass();
+    void Unsubclass(bool parentDying = false);
     HWND Owner() const;
 
     HWND m_hwnd;

@@ -265,6 +265,49 @@ TEST_F(WndShadowTest, ParentDestructionAndShadowDeletionLeaveNothingDangling)
     }
 }
 
+int g_counted = 0;
+WNDPROC g_countNext = nullptr;
+WNDPROC g_topNext = nullptr;
+LRESULT CALLBACK CountingProc(HWND h, UINT m, WPARAM w, LPARAM l)
+{
+    if (m == WM_APP + 7)
+        ++g_counted;
+    return CallWindowProcW(g_countNext, h, m, w, l);
+}
+LRESULT CALLBACK PassThroughProc(HWND h, UINT m, WPARAM w, LPARAM l)
+{
+    return CallWindowProcW(g_topNext, h, m, w, l);
+}
+
+TEST_F(WndShadowTest, ASubclassOnTopKeepsWorkingAfterTheShadowIsDeleted)
+{
+    TestWindow parent(100, 100, 120, 90);
+    g_counted = 0;
+    g_countNext = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(parent.hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingProc)));
+    {
+        CWndShadow shadow;
+        ASSERT_TRUE(shadow.Create(parent.hwnd()));
+        g_topNext = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(parent.hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PassThroughProc)));
+        SendMessageW(parent.hwnd(), WM_APP + 7, 0, 0);
+        EXPECT_EQ(1, g_counted);
+    }
+    // The shadow's procedure stays in the chain under the later subclass and
+    // still forwards to the procedure it replaced.
+    SendMessageW(parent.hwnd(), WM_APP + 7, 0, 0);
+    EXPECT_EQ(2, g_counted);
+    CWndShadow again;
+    ASSERT_TRUE(again.Create(parent.hwnd()));
+    SendMessageW(parent.hwnd(), WM_APP + 7, 0, 0);
+    EXPECT_EQ(3, g_counted);
+    SetWindowPos(parent.hwnd(), nullptr, 120, 110, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    PumpMessages();
+    RECT sr{};
+    GetWindowRect(again.GetHandle(), &sr);
+    EXPECT_EQ(125, sr.left);
+}
+
 // A picture for a person: a layered test window drawn by the render target,
 // with its drop shadow behind it, composed over a light background.
 TEST_F(WndShadowTest, SavesAScreenshotOfAWindowWithItsShadow)
