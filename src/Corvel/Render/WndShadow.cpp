@@ -289,7 +289,8 @@ void CWndShadow::Update(HWND parent)
     SIZE size{w, h};
     POINT src{0, 0};
     BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
-    UpdateLayeredWindow(m_hwnd, nullptr, &dst, &size, mem, &src, 0, &blend, ULW_ALPHA);
+    if (UpdateLayeredWindow(m_hwnd, nullptr, &dst, &size, mem, &src, 0, &blend, ULW_ALPHA))
+        ++m_renders;
     SelectObject(mem, old);
     DeleteObject(dib);
     DeleteDC(mem);

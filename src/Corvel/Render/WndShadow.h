@@ -62,6 +62,8 @@ public:
     int Darkness() const { return m_darkness; }
     COLORREF Color() const { return m_color; }
     float Scale() const { return m_scale; }
+    // Shadow bitmaps presented so far (diagnostics).
+    int RenderCount() const { return m_renders; }
 
     // The kernel that blurs the outline: (2K + 1)^2 premultiplied pixels,
     // K = max(size, sharpness). Exposed for checks of its falloff.
@@ -95,4 +97,5 @@ private:
     int32_t m_cornerHeight;
     // The window this object subclassed (null when not subclassed).
     HWND m_parent;
+    int m_renders = 0;
 };

@@ -192,15 +192,22 @@ TEST_F(WndShadowTest, ShadowFollowsItsParent)
     EXPECT_EQ(160 + 5 - 6, sr.left);
     EXPECT_EQ(130 + 5 - 6, sr.top);
 
-    // Resize: rendered at once for the new size.
+    // Resize: growing renders at once and again when the parent paints.
+    int renders = shadow.RenderCount();
     SetWindowPos(parent.hwnd(), nullptr, 0, 0, 260, 190, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_EQ(renders + 1, shadow.RenderCount());
+    UpdateWindow(parent.hwnd());
     PumpMessages();
+    EXPECT_EQ(renders + 2, shadow.RenderCount());
     sr = WindowRect(sh);
     EXPECT_EQ(260 + 12, sr.right - sr.left);
     EXPECT_EQ(190 + 12, sr.bottom - sr.top);
-    // Shrinking renders too.
+    // Shrinking renders once.
+    renders = shadow.RenderCount();
     SetWindowPos(parent.hwnd(), nullptr, 0, 0, 120, 90, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    UpdateWindow(parent.hwnd());
     PumpMessages();
+    EXPECT_EQ(renders + 1, shadow.RenderCount());
     sr = WindowRect(sh);
     EXPECT_EQ(120 + 12, sr.right - sr.left);
 
