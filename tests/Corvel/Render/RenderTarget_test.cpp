@@ -474,7 +474,9 @@ TEST_F(RenderTargetTest, ChildWithoutParentOrParentResourcesDrawsNothing)
 
 TEST_F(RenderTargetTest, LayeredWindowPresentsPerPixelAlpha)
 {
-    TestWindow w(60, 60, 100, 80, WS_EX_LAYERED);
+    // Screen corners that no other window of these tests uses: the screen
+    // is read back.
+    TestWindow w(1480, 20, 100, 80, WS_EX_LAYERED);
     ASSERT_NE(nullptr, w.hwnd());
     ui::RenderTarget rt;
     rt.Init(w.hwnd(), nullptr, nullptr);

@@ -103,7 +103,8 @@ TEST_F(WndShadowTest, KernelHasASolidDiscAndLinearFalloff)
 
 TEST_F(WndShadowTest, ShadowOfA400x300WindowShowsOnlyTheOuterStripWithFalloff)
 {
-    TestWindow parent(100, 80, 400, 300);
+    // A screen area no other window of these tests uses: the screen is read.
+    TestWindow parent(1150, 650, 400, 300);
     CWndShadow shadow;
     ASSERT_TRUE(shadow.Create(parent.hwnd()));
     EXPECT_EQ(CWndShadow::kEnabled | CWndShadow::kVisible | CWndShadow::kParentVisible, shadow.Status());
