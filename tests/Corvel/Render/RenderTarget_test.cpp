@@ -391,6 +391,32 @@ TEST_F(RenderTargetTest, GdiBridgeGetsTheClipBoundsAndGivesTheClipBack)
     EXPECT_NE(0xFF0000u, Rgb(px.At(85, 65)));
 }
 
+TEST_F(RenderTargetTest, GdiBridgeThatGetsNoDcKeepsTheClipApplied)
+{
+    // Wine's layer bitmaps offer no GDI DC; wherever that happens the bridge
+    // answers null and the Direct2D clip stays in force.
+    TestWindow w(40, 40, 100, 100);
+    ui::RenderTarget parent;
+    parent.Init(w.hwnd(), nullptr, nullptr);
+    parent.Resize(0, 0, 100, 100);
+    ui::RenderTarget child;
+    child.Init(nullptr, &parent, nullptr);
+    child.Resize(0, 0, 50, 50);
+    child.BeginDraw({Rf(0, 0, 50, 50)});
+    ui::ClipBox box = ui::ClipBox::Rounded(Rf(5, 5, 30, 30), 8, 8);
+    ui::ClipGuard g(&child, box);
+    HDC hdc = child.BeginGdiClip();
+    if (hdc) {
+        EXPECT_EQ(0, child.AppliedClips());
+        child.EndGdiClip(hdc);
+    }
+    EXPECT_EQ(1, child.AppliedClips());
+    EXPECT_TRUE(child.LayerPushed());
+    g.Pop();
+    child.EndDraw(false, nullptr);
+    EXPECT_EQ(nullptr, ui::RenderTarget().BeginGdiClip());  // no resources
+}
+
 // ---------------------------------------------------------- child targets
 
 TEST_F(RenderTargetTest, ChildTargetCompositesIntoItsParentAtItsOrigin)
