@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "Corvel/Core/UiGlobals.h"
+#include "Corvel/Render/LayerBlur.h"
 #include "Corvel/Render/RoundedRectPath.h"
 
 namespace ui {
@@ -401,15 +402,123 @@ void RenderTarget::DrawToParent(const ParentComposition& params)
 
     const D2D1_RECT_F dest = D2D1::RectF(m_originX, m_originY, m_originX + m_width, m_originY + m_height);
     if (parent->m_deviceContext) {
-        // Blur and drop shadow of layers are drawn by the effects module;
-        // until it is present the content is composited as it is.
-        parent->m_deviceContext->DrawBitmap(bitmap, &dest, params.opacity, D2D1_INTERPOLATION_MODE_LINEAR,
-                                            nullptr, params.perspective);
+        // The drop shadow of a layer is drawn by the effects module; until it
+        // is present there is no shadow to draw here.
+        ID2D1DeviceContext* dc = parent->m_deviceContext;
+        if (params.blurDeviation > 0.0f) {
+            if (ID2D1Effect* blur = CreateGaussianBlur(dc, params.blurDeviation, params.blurOptimization,
+                                                       params.blurBorderMode)) {
+                blur->SetInput(0, bitmap);
+                const bool faded = params.opacity < 1.0f;
+                if (faded)
+                    dc->PushLayer(D2D1::LayerParameters1(D2D1::InfiniteRect(), nullptr, D2D1_ANTIALIAS_MODE_PER_PRIMITIVE,
+                                                         D2D1::IdentityMatrix(), params.opacity),
+                                  nullptr);
+                const D2D1_POINT_2F at = D2D1::Point2F(m_originX, m_originY);
+                dc->DrawImage(blur, &at, nullptr, D2D1_INTERPOLATION_MODE_LINEAR);
+                if (faded)
+                    dc->PopLayer();
+                blur->Release();
+            } else if (ID2D1Bitmap* blurred = BlurOnCpu(bitmap, params, dest)) {
+                // Systems without the effect (Wine) get the same picture from
+                // our own blur of the layer's pixels.
+                dc->DrawBitmap(blurred, &m_blurDest, params.opacity, D2D1_INTERPOLATION_MODE_LINEAR, nullptr,
+                               params.perspective);
+                blurred->Release();
+            } else {
+                dc->DrawBitmap(bitmap, &dest, params.opacity, D2D1_INTERPOLATION_MODE_LINEAR, nullptr,
+                               params.perspective);
+            }
+        } else {
+            dc->DrawBitmap(bitmap, &dest, params.opacity, D2D1_INTERPOLATION_MODE_LINEAR, nullptr,
+                           params.perspective);
+        }
     } else {
         parent->m_target->DrawBitmap(bitmap, &dest, params.opacity, D2D1_BITMAP_INTERPOLATION_MODE_LINEAR,
                                      nullptr);
     }
     bitmap->Release();
+}
+
+bool RenderTarget::ReadPixels(ID2D1Bitmap* bitmap, uint32_t* out, int width, int height, int outStride)
+{
+    // A CPU-readable copy of the layer's bitmap.
+    if (m_deviceContext && bitmap) {
+        const D2D1_BITMAP_PROPERTIES1 props = D2D1::BitmapProperties1(
+            D2D1_BITMAP_OPTIONS_CPU_READ | D2D1_BITMAP_OPTIONS_CANNOT_DRAW,
+            D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), 96.0f, 96.0f);
+        ID2D1Bitmap1* readable = nullptr;
+        bool ok = false;
+        if (SUCCEEDED(m_deviceContext->CreateBitmap(
+                D2D1::SizeU(static_cast<UINT32>(width), static_cast<UINT32>(height)), nullptr, 0, &props, &readable)) &&
+            readable && SUCCEEDED(readable->CopyFromBitmap(nullptr, bitmap, nullptr))) {
+            D2D1_MAPPED_RECT mapped{};
+            if (SUCCEEDED(readable->Map(D2D1_MAP_OPTIONS_READ, &mapped)) && mapped.bits) {
+                for (int y = 0; y < height; ++y)
+                    std::memcpy(out + static_cast<ptrdiff_t>(y) * outStride, mapped.bits + static_cast<size_t>(y) * mapped.pitch,
+                                static_cast<size_t>(width) * 4);
+                readable->Unmap();
+                ok = true;
+            }
+        }
+        if (readable)
+            readable->Release();
+        if (ok)
+            return true;
+    }
+    // Else through GDI interop, in a frame of our own.
+    if (!m_gdiInterop || m_inFrame)
+        return false;
+    bool read = false;
+    m_target->BeginDraw();
+    m_inFrame = true;
+    PrimeGdiInterop();
+    HDC hdc = nullptr;
+    if (SUCCEEDED(m_gdiInterop->GetDC(D2D1_DC_INITIALIZE_MODE_COPY, &hdc)) && hdc) {
+        HBITMAP dib = static_cast<HBITMAP>(GetCurrentObject(hdc, OBJ_BITMAP));
+        BITMAPINFO bi{};
+        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+        bi.bmiHeader.biWidth = width;
+        bi.bmiHeader.biHeight = -height;
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        bi.bmiHeader.biCompression = BI_RGB;
+        std::vector<uint32_t> rows(static_cast<size_t>(width) * height);
+        if (dib && GetDIBits(hdc, dib, 0, static_cast<UINT>(height), rows.data(), &bi, DIB_RGB_COLORS) == height) {
+            for (int y = 0; y < height; ++y)
+                std::memcpy(out + static_cast<ptrdiff_t>(y) * outStride, rows.data() + static_cast<size_t>(y) * width,
+                            static_cast<size_t>(width) * 4);
+            read = true;
+        }
+        m_gdiInterop->ReleaseDC(nullptr);
+    }
+    m_target->EndDraw();
+    m_inFrame = false;
+    return read;
+}
+
+ID2D1Bitmap* RenderTarget::BlurOnCpu(ID2D1Bitmap* source, const ParentComposition& params, const D2D1_RECT_F& dest)
+{
+    const D2D1_SIZE_U size = source->GetPixelSize();
+    const int w = static_cast<int>(size.width), h = static_cast<int>(size.height);
+    if (w <= 0 || h <= 0)
+        return nullptr;
+    const bool hard = params.blurBorderMode != 0;
+    const int pad = hard ? 0 : SoftBlurPadding(params.blurDeviation);
+    const int bw = w + 2 * pad, bh = h + 2 * pad;
+    std::vector<uint32_t> pixels(static_cast<size_t>(bw) * bh, 0);
+    if (!ReadPixels(source, pixels.data() + static_cast<ptrdiff_t>(pad) * bw + pad, w, h, bw))
+        return nullptr;
+
+    BoxBlurPremultiplied(pixels.data(), bw, bh, params.blurDeviation, hard);
+    ID2D1Bitmap* bitmap = nullptr;
+    const D2D1_BITMAP_PROPERTIES props = D2D1::BitmapProperties(
+        D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), 96.0f, 96.0f);
+    if (FAILED(m_parent->m_target->CreateBitmap(D2D1::SizeU(static_cast<UINT32>(bw), static_cast<UINT32>(bh)),
+                                                pixels.data(), static_cast<UINT32>(bw) * 4, props, &bitmap)))
+        return nullptr;
+    m_blurDest = D2D1::RectF(dest.left - pad, dest.top - pad, dest.right + pad, dest.bottom + pad);
+    return bitmap;
 }
 
 // ------------------------------------------------------------- clip stack

@@ -199,6 +199,8 @@ private:
     bool ParentWasRebuilt() const;
     void PresentLayered(const RECT* dirty);
     void PrimeGdiInterop();
+    ID2D1Bitmap* BlurOnCpu(ID2D1Bitmap* source, const ParentComposition& params, const D2D1_RECT_F& dest);
+    bool ReadPixels(ID2D1Bitmap* bitmap, uint32_t* out, int width, int height, int outStride);
     void ReleaseEntry(int index);
     void GrowClipArray();
 
@@ -233,6 +235,8 @@ private:
     bool m_recreatePending = false;
     uint32_t m_generation = 0;
     uint32_t m_parentGeneration = 0;
+    // Where the last CPU-blurred bitmap goes (the layer plus its spread).
+    D2D1_RECT_F m_blurDest{};
 };
 
 } // namespace ui

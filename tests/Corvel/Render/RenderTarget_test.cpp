@@ -391,6 +391,32 @@ TEST_F(RenderTargetTest, GdiBridgeGetsTheClipBoundsAndGivesTheClipBack)
     EXPECT_NE(0xFF0000u, Rgb(px.At(85, 65)));
 }
 
+TEST_F(RenderTargetTest, GdiBridgeThatGetsNoDcKeepsTheClipApplied)
+{
+    // Wine's layer bitmaps offer no GDI DC; wherever that happens the bridge
+    // answers null and the Direct2D clip stays in force.
+    TestWindow w(40, 40, 100, 100);
+    ui::RenderTarget parent;
+    parent.Init(w.hwnd(), nullptr, nullptr);
+    parent.Resize(0, 0, 100, 100);
+    ui::RenderTarget child;
+    child.Init(nullptr, &parent, nullptr);
+    child.Resize(0, 0, 50, 50);
+    child.BeginDraw({Rf(0, 0, 50, 50)});
+    ui::ClipBox box = ui::ClipBox::Rounded(Rf(5, 5, 30, 30), 8, 8);
+    ui::ClipGuard g(&child, box);
+    HDC hdc = child.BeginGdiClip();
+    if (hdc) {
+        EXPECT_EQ(0, child.AppliedClips());
+        child.EndGdiClip(hdc);
+    }
+    EXPECT_EQ(1, child.AppliedClips());
+    EXPECT_TRUE(child.LayerPushed());
+    g.Pop();
+    child.EndDraw(false, nullptr);
+    EXPECT_EQ(nullptr, ui::RenderTarget().BeginGdiClip());  // no resources
+}
+
 // ---------------------------------------------------------- child targets
 
 TEST_F(RenderTargetTest, ChildTargetCompositesIntoItsParentAtItsOrigin)
@@ -474,7 +500,9 @@ TEST_F(RenderTargetTest, ChildWithoutParentOrParentResourcesDrawsNothing)
 
 TEST_F(RenderTargetTest, LayeredWindowPresentsPerPixelAlpha)
 {
-    TestWindow w(60, 60, 100, 80, WS_EX_LAYERED);
+    // Screen corners that no other window of these tests uses: the screen
+    // is read back.
+    TestWindow w(1480, 20, 100, 80, WS_EX_LAYERED);
     ASSERT_NE(nullptr, w.hwnd());
     ui::RenderTarget rt;
     rt.Init(w.hwnd(), nullptr, nullptr);
@@ -487,8 +515,11 @@ TEST_F(RenderTargetTest, LayeredWindowPresentsPerPixelAlpha)
     rt.EndDraw(true, &dirty);
     PumpMessages();
 
-    // What the system received: the layered window's DIB.
-    Pixels px = ReadWindowPixels(w.hwnd());
+    // What the system received, as the screen shows it with nothing behind
+    // the window: premultiplied colours.
+    RECT wr{};
+    GetWindowRect(w.hwnd(), &wr);
+    Pixels px = ReadScreenPixels(wr);
     ASSERT_EQ(100, px.width);
     EXPECT_EQ(0xFF0000u, Rgb(px.At(10, 10)));
     const uint32_t blue = px.At(75, 20);
@@ -624,6 +655,107 @@ TEST_F(RenderTargetTest, SolidBrushesAreCachedByOpaqueColourWithAlphaAsOpacity)
 
     ui::RenderTarget none;
     EXPECT_EQ(nullptr, none.GetSolidBrush(kRed));
+}
+
+} // namespace
+
+// ------------------------------------------------------------- layer blur
+
+#include "Corvel/Render/LayerBlur.h"
+
+namespace {
+
+TEST(LayerBlur, BoxBlurKeepsEnergyAndSymmetryAndHardEdgesKeepFlatImages)
+{
+    const int w = 41, h = 41;
+    std::vector<uint32_t> px(w * h, 0);
+    // A 5 x 5 opaque white block in the middle.
+    for (int y = 18; y < 23; ++y)
+        for (int x = 18; x < 23; ++x)
+            px[y * w + x] = 0xFFFFFFFFu;
+    ui::BoxBlurPremultiplied(px.data(), w, h, 3.0f, false);
+    long total = 0;
+    for (uint32_t p : px)
+        total += p >> 24;
+    EXPECT_NEAR(25 * 255, total, 25 * 255 / 50);  // within rounding
+    for (int d = 0; d < 15; ++d) {
+        EXPECT_EQ(px[20 * w + 20 - d] >> 24, px[20 * w + 20 + d] >> 24) << d;
+        EXPECT_EQ(px[(20 - d) * w + 20] >> 24, px[20 * w + 20 + d] >> 24) << d;
+        if (d > 0) {
+            EXPECT_LE(px[20 * w + 20 + d] >> 24, px[20 * w + 20 + d - 1] >> 24) << d;
+        }
+    }
+    // Premultiplied colour never exceeds alpha.
+    for (uint32_t p : px)
+        EXPECT_LE((p >> 16) & 0xFF, p >> 24);
+
+    std::vector<uint32_t> flat(20 * 10, 0x80402010u);
+    ui::BoxBlurPremultiplied(flat.data(), 20, 10, 2.5f, true);
+    for (uint32_t p : flat)
+        EXPECT_EQ(0x80402010u, p);
+    ui::BoxBlurPremultiplied(flat.data(), 20, 10, 0.0f, false);  // no blur
+    EXPECT_EQ(0x80402010u, flat[0]);
+}
+
+TEST_F(RenderTargetTest, BlurredLayerFallsOffLikeAGaussianWithEitherBorderMode)
+{
+    TestWindow w(40, 40, 200, 120);
+    ui::RenderTarget parent;
+    parent.Init(w.hwnd(), nullptr, nullptr);
+    parent.Resize(0, 0, 200, 120);
+    // Either path (the effect, or our own blur where it is missing) must give
+    // the same falloff.
+    printf("Gaussian blur effect available: %d\n", ui::GaussianBlurEffectAvailable(parent.GetDeviceContext()));
+
+    // A red square inside a larger layer, and a layer filled to its edges.
+    ui::RenderTarget square;
+    square.Init(nullptr, &parent, nullptr);
+    square.Resize(10, 30, 60, 60);
+    square.BeginDraw({Rf(0, 0, 60, 60)});
+    Fill(square, Rf(20, 20, 40, 40), kRed);
+    square.EndDraw(false, nullptr);
+    ui::RenderTarget soft, hard;
+    for (ui::RenderTarget* t : {&soft, &hard}) {
+        t->Init(nullptr, &parent, nullptr);
+        t->BeginDraw({});
+    }
+    soft.Resize(100, 30, 30, 30);
+    hard.Resize(150, 30, 30, 30);
+    for (ui::RenderTarget* t : {&soft, &hard}) {
+        t->BeginDraw({Rf(0, 0, 30, 30)});
+        Fill(*t, Rf(0, 0, 30, 30), kBlue);
+        t->EndDraw(false, nullptr);
+    }
+
+    parent.BeginDraw({Rf(0, 0, 200, 120)});
+    ui::ParentComposition blur;
+    blur.blurDeviation = 4.0f;
+    blur.blurBorderMode = 0;  // soft
+    square.DrawToParent(blur);
+    soft.DrawToParent(blur);
+    blur.blurBorderMode = 1;  // hard
+    hard.DrawToParent(blur);
+    parent.EndDraw(false, nullptr);
+
+    Pixels px = ReadTargetPixels(parent);
+    // Square spans parent x 30..50 on row 60: nearly full in the middle,
+    // about half at its edges, nothing 3 deviations out, rising in between.
+    EXPECT_GT(A(px.At(40, 60)), 235);
+    EXPECT_NEAR(128, A(px.At(30, 60)), 24);
+    EXPECT_NEAR(128, A(px.At(49, 60)), 24);
+    EXPECT_LE(A(px.At(17, 60)), 3);
+    for (int x = 18; x <= 40; ++x)
+        EXPECT_LE(A(px.At(x - 1, 60)), A(px.At(x, 60))) << x;
+    EXPECT_EQ(A(px.At(40, 60)), R(px.At(40, 60)));  // red, premultiplied
+
+    // Soft border: the layer spreads past its own rectangle and its edge is
+    // about half; hard border: nothing outside, edges kept full.
+    EXPECT_GT(A(px.At(97, 45)), 10);
+    EXPECT_NEAR(128, A(px.At(100, 45)), 30);
+    EXPECT_EQ(0, A(px.At(147, 45)));
+    EXPECT_EQ(0, A(px.At(181, 45)));
+    EXPECT_GT(A(px.At(150, 45)), 235);
+    EXPECT_GT(A(px.At(179, 45)), 235);
 }
 
 } // namespace

@@ -111,12 +111,17 @@ Pixels ReadTargetPixels(ui::RenderTarget& target)
     return px;
 }
 
-Pixels ReadWindowPixels(HWND hwnd)
+Pixels ReadWindowPixels(HWND hwnd, bool wholeWindow)
 {
     Pixels px;
     RECT rc{};
-    GetClientRect(hwnd, &rc);
-    HDC wdc = GetDC(hwnd);
+    if (wholeWindow) {
+        GetWindowRect(hwnd, &rc);
+        OffsetRect(&rc, -rc.left, -rc.top);
+    } else {
+        GetClientRect(hwnd, &rc);
+    }
+    HDC wdc = wholeWindow ? GetWindowDC(hwnd) : GetDC(hwnd);
     if (!wdc)
         return px;
     HDC mem = CreateCompatibleDC(wdc);
@@ -143,6 +148,40 @@ Pixels ReadWindowPixels(HWND hwnd)
         DeleteObject(dib);
     DeleteDC(mem);
     ReleaseDC(hwnd, wdc);
+    return px;
+}
+
+Pixels ReadScreenPixels(const RECT& r)
+{
+    Pixels px;
+    const int w = r.right - r.left, h = r.bottom - r.top;
+    if (w <= 0 || h <= 0)
+        return px;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP dib = CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (dib && bits) {
+        HGDIOBJ old = SelectObject(mem, dib);
+        BitBlt(mem, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+        GdiFlush();
+        px.width = w;
+        px.height = h;
+        const uint32_t* p = static_cast<const uint32_t*>(bits);
+        px.data.assign(p, p + static_cast<size_t>(w) * h);
+        SelectObject(mem, old);
+    }
+    if (dib)
+        DeleteObject(dib);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
     return px;
 }
 

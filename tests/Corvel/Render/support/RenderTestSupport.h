@@ -52,8 +52,14 @@ Pixels ReadDcBitmap(HDC hdc);
 // The render target's own surface, read through its GDI interop inside a
 // frame of its own (nothing is cleared).
 Pixels ReadTargetPixels(ui::RenderTarget& target);
-// What the window shows, copied from its window DC.
-Pixels ReadWindowPixels(HWND hwnd);
+// What the window shows, copied from its DC: the client area, or with
+// wholeWindow the entire window rectangle (frame included).
+Pixels ReadWindowPixels(HWND hwnd, bool wholeWindow = false);
+// What the screen shows in a rectangle (screen coordinates). Under Wine this
+// is where the content given to UpdateLayeredWindow can be seen (a layered
+// window's own DC does not carry it); with nothing behind, a pixel reads as
+// its premultiplied colour.
+Pixels ReadScreenPixels(const RECT& r);
 // Channels of a pixel.
 inline int A(uint32_t p) { return static_cast<int>(p >> 24); }
 inline int R(uint32_t p) { return static_cast<int>((p >> 16) & 0xFF); }
