@@ -1,0 +1,138 @@
+#include "app/IniParse.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <climits>
+
+#include "support/TestPaths.h"
+
+using testsupport::ScratchDir;
+
+namespace {
+
+bool Exists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::wstring ExeFolder()
+{
+    wchar_t buf[MAX_PATH];
+    GetModuleFileNameW(nullptr, buf, MAX_PATH);
+    std::wstring p = buf;
+    return p.substr(0, p.find_last_of(L'\\') + 1);
+}
+
+} // namespace
+
+TEST(IniParse, OpenCreatesFolderAndFileOnceAndExistingFileStaysBound)
+{
+    ScratchDir dir(L"ini");
+    std::wstring folder = dir.Path() + L"\\a\\b"; // missing parents, no trailing slash
+    CIniParse first;
+    EXPECT_TRUE(first.Open(L"s.ini", folder));
+    EXPECT_EQ(first.Path(), folder + L"\\s.ini");
+    EXPECT_TRUE(Exists(first.Path()));
+    first.WriteInt64(L"Slice0", L"size", 4096);
+
+    CIniParse second;
+    EXPECT_FALSE(second.Open(L"s.ini", folder + L"\\")); // exists: false, but bound
+    EXPECT_EQ(second.Path(), folder + L"\\s.ini");
+    EXPECT_EQ(second.ReadInt64(L"Slice0", L"size"), 4096);
+}
+
+TEST(IniParse, EmptyNameLeavesPathAndEmptyFolderMeansExecutableFolder)
+{
+    CIniParse ini;
+    EXPECT_FALSE(ini.Open(L"", L"C:\\"));
+    EXPECT_FALSE(ini.IsBound());
+    EXPECT_EQ(ini.ReadInt64(L"s", L"k"), 0);
+    EXPECT_FALSE(ini.WriteInt64(L"s", L"k", 1)); // unbound: nothing written anywhere
+
+    std::wstring name = L"ini-test-" + std::to_wstring(GetCurrentProcessId()) + L".ini";
+    CIniParse beside;
+    bool created = beside.Open(name, L"");
+    EXPECT_EQ(beside.Path(), ExeFolder() + name);
+    // The build folder may be read-only for tests; when the file was made, clean up.
+    if (created) {
+        EXPECT_TRUE(Exists(beside.Path()));
+        DeleteFileW(beside.Path().c_str());
+    }
+}
+
+TEST(IniParse, ReadInt64ParsesLikeTheCLibraryAndSaturates)
+{
+    ScratchDir dir(L"ini");
+    testsupport::WriteFileBytes(dir.File(L"v.ini"),
+                                "[S]\r\nneg=  -12x\r\nletters=abc\r\nempty=\r\nplus=+7\r\n"
+                                "big=99999999999999999999\r\nsmall=-99999999999999999999\r\n"
+                                "min=-9223372036854775808\r\nspaces=   42   \r\n");
+    CIniParse ini;
+    ASSERT_FALSE(ini.Open(L"v.ini", dir.Path()));
+    struct Case {
+        const wchar_t* key;
+        int64_t expected;
+    } cases[] = {
+        {L"neg", -12},         {L"letters", 0},     {L"empty", 0},
+        {L"missing", 0},       {L"plus", 7},        {L"big", INT64_MAX},
+        {L"small", INT64_MIN}, {L"min", INT64_MIN}, {L"spaces", 42},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ini.ReadInt64(L"S", c.key), c.expected) << c.key;
+    EXPECT_EQ(ini.ReadInt64(L"NoSection", L"neg"), 0);
+}
+
+TEST(IniParse, WriteInt64RoundTripsTheExtremes)
+{
+    ScratchDir dir(L"ini");
+    CIniParse ini;
+    ASSERT_TRUE(ini.Open(L"x.ini", dir.Path()));
+    const int64_t values[] = {INT64_MAX, INT64_MIN, 0, -1, 1099511627776LL};
+    for (int64_t v : values) {
+        EXPECT_TRUE(ini.WriteInt64(L"Slice3", L"end", v));
+        EXPECT_EQ(ini.ReadInt64(L"Slice3", L"end"), v);
+    }
+    ini.WriteInt64(L"Slice3", L"end", INT64_MAX);
+    wchar_t raw[64] = {};
+    GetPrivateProfileStringW(L"Slice3", L"end", L"", raw, 64, ini.Path().c_str());
+    EXPECT_STREQ(raw, L"9223372036854775807");
+}
+
+TEST(IniParse, TextOutsideTheAnsiCodePageSurvives)
+{
+    ScratchDir dir(L"ini");
+    CIniParse ini;
+    ASSERT_TRUE(ini.Open(L"user.dat", dir.Path()));
+    const std::wstring path = L"D:\\\x6D4B\x8BD5\\\x0416\x0438\x0437\x043D\x044C \x00E9\\app";
+    EXPECT_TRUE(ini.WriteText(L"pkg", L"installPath", path));
+    EXPECT_EQ(ini.ReadText(L"pkg", L"installPath"), path);
+}
+
+TEST(IniParse, TextWithLineBreaksIsRefusedAndCannotAddKeys)
+{
+    ScratchDir dir(L"ini");
+    CIniParse ini;
+    ASSERT_TRUE(ini.Open(L"t.ini", dir.Path()));
+    ASSERT_TRUE(ini.WriteInt64(L"Slice0", L"size", 5));
+    EXPECT_FALSE(ini.WriteText(L"Download", L"url", L"x\r\n[Slice0]\r\nsize=999"));
+    EXPECT_EQ(ini.ReadInt64(L"Slice0", L"size"), 5);
+}
+
+TEST(IniParse, LongTextReadsWholeAndUserSettingIsCutAt511)
+{
+    ScratchDir dir(L"ini");
+    std::wstring long1000(1000, L'a');
+    long1000[999] = L'z';
+    {
+        CIniParse ini;
+        ASSERT_TRUE(ini.Open(L"l.ini", dir.Path()));
+        ASSERT_TRUE(ini.WriteText(L"S", L"k", long1000));
+        EXPECT_EQ(ini.ReadText(L"S", L"k"), long1000);
+    }
+    ASSERT_FALSE(userSettings.Open(L"l.ini", dir.Path()));
+    EXPECT_EQ(ReadUserSetting(L"S", L"k"), long1000.substr(0, 511));
+    EXPECT_TRUE(WriteUserSetting(L"pkg", L"installPath", L"C:\\Games\\X"));
+    EXPECT_EQ(ReadUserSetting(L"pkg", L"installPath"), L"C:\\Games\\X");
+    EXPECT_EQ(ReadUserSetting(L"pkg", L"missing"), L"");
+}
