@@ -4,8 +4,11 @@
 #
 # Each executable is one ctest test, run through CMake's cross-compiling
 # emulator (wine64). A test that needs a display is run inside the Xvfb
-# display the test command starts; a test that needs the HTTP test service
-# starts it itself.
+# display the test command starts. Tests under tests/net/ and tests/app/ need
+# the HTTP test service (tests/service): the fixture tests service.start and
+# service.stop run it around them, and the tests find its ports through the
+# file named by CORVEL_TEST_SERVICE (a Windows program under Wine cannot
+# reliably start a Linux one itself).
 
 add_library(corvel_gtest INTERFACE)
 target_include_directories(corvel_gtest SYSTEM INTERFACE "${CORVEL_DEPS_DIR}/include")
@@ -33,6 +36,17 @@ target_compile_definitions(corvel_test_support PUBLIC
   CORVEL_TEST_DEPS_DIR=L"${CORVEL_WIN_DEPS_DIR}")
 target_link_libraries(corvel_test_support PUBLIC corvel corvel_gtest)
 
+set(CORVEL_SERVICE_STATE "${CMAKE_BINARY_DIR}/test-service")
+string(REPLACE "/" "\\" CORVEL_SERVICE_FILE_WIN "Z:${CORVEL_SERVICE_STATE}/service.json")
+if(CMAKE_CROSSCOMPILING_EMULATOR)
+  add_test(NAME service.start
+    COMMAND bash "${CMAKE_SOURCE_DIR}/tests/service/start.sh" "${CORVEL_SERVICE_STATE}")
+  set_tests_properties(service.start PROPERTIES FIXTURES_SETUP corvel_service TIMEOUT 180)
+  add_test(NAME service.stop
+    COMMAND bash "${CMAKE_SOURCE_DIR}/tests/service/stop.sh" "${CORVEL_SERVICE_STATE}")
+  set_tests_properties(service.stop PROPERTIES FIXTURES_CLEANUP corvel_service TIMEOUT 60)
+endif()
+
 file(GLOB_RECURSE CORVEL_TEST_FILES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/*_test.cpp")
 foreach(test_file ${CORVEL_TEST_FILES})
   file(RELATIVE_PATH rel "${CMAKE_SOURCE_DIR}/tests" "${test_file}")
@@ -46,5 +60,10 @@ foreach(test_file ${CORVEL_TEST_FILES})
   if(CMAKE_CROSSCOMPILING_EMULATOR)
     add_test(NAME ${test_name} COMMAND ${target})
     set_tests_properties(${test_name} PROPERTIES TIMEOUT 300)
+    if(test_name MATCHES "^(net|app)\\.")
+      set_tests_properties(${test_name} PROPERTIES
+        FIXTURES_REQUIRED corvel_service
+        ENVIRONMENT "CORVEL_TEST_SERVICE=${CORVEL_SERVICE_FILE_WIN}")
+    endif()
   endif()
 endforeach()

@@ -1,0 +1,60 @@
+#!/usr/bin/env bash
+# Makes the test Wine prefix ($WINEPREFIX) fit for tests. Idempotent: run when
+# the prefix is made (scripts/wine-env.sh) and again by the test service's
+# start script, so a CA made after the prefix still gets in.
+#  - Trusts the test CA (tests/service/make-certs.sh) in this prefix's
+#    machine Root store only; the host's store is never touched. A CA from an
+#    earlier generation is removed.
+#  - Marks drive z: (the host's root folder) as a network drive so that the
+#    installer never takes it for a fixed disk to install on.
+set -euo pipefail
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+: "${WINEPREFIX:?WINEPREFIX must name the test prefix}"
+WINE=${WINE:-/usr/lib/wine/wine64}
+certs=${CORVEL_TEST_CERTS:-$ROOT/build/testcerts}
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+
+winpath() { local p=$1; echo "Z:${p//\//\\}"; }
+
+if [ ! -f "$WINEPREFIX/.corvel-hygiene-v1" ]; then
+  cat >"$tmp/hygiene.reg" <<'REG'
+Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\Software\Wine\Drives]
+"z:"="network"
+REG
+  "$WINE" reg import "$(winpath "$tmp/hygiene.reg")" >/dev/null 2>&1
+  touch "$WINEPREFIX/.corvel-hygiene-v1"
+fi
+
+bash "$ROOT/tests/service/make-certs.sh" "$certs"
+sha1=$(openssl x509 -in "$certs/ca.crt" -noout -fingerprint -sha1 | cut -d= -f2 | tr -d ':')
+key='HKEY_LOCAL_MACHINE\Software\Microsoft\SystemCertificates\Root\Certificates'
+if [ ! -f "$WINEPREFIX/.corvel-ca-$sha1" ]; then
+  for old in "$WINEPREFIX"/.corvel-ca-*; do
+    [ -e "$old" ] || continue
+    "$WINE" reg delete "$key\\${old##*/.corvel-ca-}" /f >/dev/null 2>&1 || true
+    rm -f "$old"
+  done
+  # A system store keeps each certificate as a serialized property list:
+  # {property id 32 (the encoded certificate), encoding 1, size, bytes}.
+  python3 - "$certs/ca.der" "$sha1" "$key" >"$tmp/ca.reg" <<'PY'
+import struct, sys
+der = open(sys.argv[1], "rb").read()
+blob = struct.pack("<III", 32, 1, len(der)) + der
+hexed = ",".join("%02x" % b for b in blob)
+lines, line = [], '"Blob"=hex:'
+for part in hexed.split(","):
+    if len(line) + 3 > 76:
+        lines.append(line + ",\\")
+        line = "  " + part
+    else:
+        line += ("" if line.endswith(":") else ",") + part
+lines.append(line)
+print("Windows Registry Editor Version 5.00\r\n\r\n[%s\\%s]\r\n%s\r\n" % (sys.argv[3], sys.argv[2], "\r\n".join(lines)))
+PY
+  "$WINE" reg import "$(winpath "$tmp/ca.reg")" >/dev/null 2>&1
+  "$WINE" reg query "$key\\$sha1" >/dev/null 2>&1 || { echo "test CA not imported into $WINEPREFIX" >&2; exit 1; }
+  touch "$WINEPREFIX/.corvel-ca-$sha1"
+fi
