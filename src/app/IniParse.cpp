@@ -133,7 +133,11 @@ bool CIniParse::WriteText(const wchar_t* section, const wchar_t* key, const std:
     // A line break would let the value start new keys or sections.
     if (m_path.empty() || HasLineBreak(value))
         return false;
-    return WritePrivateProfileStringW(section, key, value.c_str(), m_path.c_str()) != FALSE;
+    // Reading strips one pair of enclosing quotes (single or double) and
+    // blanks at both ends; quoting the value keeps it exactly as given,
+    // e.g. an ETag such as "v1".
+    std::wstring quoted = L"\"" + value + L"\"";
+    return WritePrivateProfileStringW(section, key, quoted.c_str(), m_path.c_str()) != FALSE;
 }
 
 std::wstring ReadUserSetting(const wchar_t* section, const wchar_t* key)

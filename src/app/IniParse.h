@@ -23,7 +23,8 @@ public:
     // Writes "%lld"; false when the system could not store it.
     bool WriteInt64(const wchar_t* section, const wchar_t* key, int64_t value) const;
 
-    // Text values of any length; empty when missing.
+    // Text values of any length, kept exactly (quotes and outer blanks too);
+    // empty when missing. Line breaks are refused.
     std::wstring ReadText(const wchar_t* section, const wchar_t* key) const;
     bool WriteText(const wchar_t* section, const wchar_t* key, const std::wstring& value) const;
 

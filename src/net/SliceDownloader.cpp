@@ -132,9 +132,11 @@ bool FileSize(const std::wstring& path, uint64_t& size)
     return true;
 }
 
+// Wine reports a timed-out socket read as WSAETIMEDOUT instead of
+// ERROR_WINHTTP_TIMEOUT.
 bool IsTimeout(DWORD error)
 {
-    return error == ERROR_WINHTTP_TIMEOUT;
+    return error == ERROR_WINHTTP_TIMEOUT || error == WSAETIMEDOUT;
 }
 
 std::wstring FolderOf(const std::wstring& path)

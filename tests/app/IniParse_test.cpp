@@ -109,6 +109,18 @@ TEST(IniParse, TextOutsideTheAnsiCodePageSurvives)
     EXPECT_EQ(ini.ReadText(L"pkg", L"installPath"), path);
 }
 
+TEST(IniParse, TextKeepsQuotesAndBlanks)
+{
+    ScratchDir dir(L"ini");
+    CIniParse ini;
+    ASSERT_TRUE(ini.Open(L"q.ini", dir.Path()));
+    const wchar_t* values[] = {L"\"v1\"", L"'x'", L"  padded  ", L"W/\"weak\"", L"Wed, 21 Oct 2015 07:28:00 GMT", L""};
+    for (const wchar_t* v : values) {
+        EXPECT_TRUE(ini.WriteText(L"Download", L"validator", v));
+        EXPECT_EQ(ini.ReadText(L"Download", L"validator"), v);
+    }
+}
+
 TEST(IniParse, TextWithLineBreaksIsRefusedAndCannotAddKeys)
 {
     ScratchDir dir(L"ini");

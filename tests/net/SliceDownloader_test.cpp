@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <memory>
 #include <set>
 
 #include "support/TestPaths.h"
@@ -128,42 +129,77 @@ std::multimap<int64_t, std::string> Ranges(const std::vector<testsupport::stLogg
     return out;
 }
 
-size_t ProbeCount(const std::vector<testsupport::stLoggedRequest>& log, size_t from = 0)
-{
-    size_t n = 0;
-    for (size_t i = from; i < log.size(); ++i)
-        n += log[i].range.empty() ? 1 : 0;
-    return n;
-}
-
-// Makes `path` a link to /dev/full, so that every write to it fails with
-// "disk full", through Wine's ability to start host programs.
-bool LinkToDevFull(const std::wstring& path)
+// Host paths and programs, through Wine.
+std::string UnixPath(const std::wstring& path)
 {
     typedef char*(CDECL * UnixName)(const wchar_t*);
     auto toUnix = reinterpret_cast<UnixName>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     if (!toUnix)
-        return false;
-    // The folder exists; the file itself may not yet.
+        return std::string();
     size_t slash = path.find_last_of(L'\\');
     char* dir = toUnix(path.substr(0, slash).c_str());
     if (!dir)
-        return false;
-    std::string unixPath = std::string(dir) + "/" + Narrow(path.substr(slash + 1));
+        return std::string();
+    std::string out = std::string(dir) + "/" + Narrow(path.substr(slash + 1));
     HeapFree(GetProcessHeap(), 0, dir);
-    DeleteFileW(path.c_str());
-    std::wstring cmd = L"Z:\\bin\\ln -s /dev/full \"" + std::wstring(unixPath.begin(), unixPath.end()) + L"\"";
+    return out;
+}
+
+bool RunHost(const std::wstring& program, const std::string& args)
+{
+    std::wstring cmd = program + L" " + std::wstring(args.begin(), args.end());
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
         return false;
-    WaitForSingleObject(pi.hProcess, 10000);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
-    return Exists(path);
+    return true;
 }
+
+bool Writable(const std::wstring& path)
+{
+    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(h);
+    return true;
+}
+
+// Makes `path` a link to /dev/full for its lifetime, so that every write
+// to it fails with "disk full". Wine starts host programs on their own, so
+// the link's appearing and going are polled.
+class DevFullLink {
+public:
+    explicit DevFullLink(const std::wstring& path) : m_path(path), m_unix(UnixPath(path))
+    {
+        if (m_unix.empty() || !RunHost(L"Z:\\bin\\ln", "-s /dev/full \"" + m_unix + "\""))
+            return;
+        for (int i = 0; i < 100 && !m_ok; ++i) {
+            m_ok = Writable(m_path);
+            if (!m_ok)
+                Sleep(50);
+        }
+    }
+    ~DevFullLink() { Remove(); }
+    bool Ok() const { return m_ok; }
+    void Remove()
+    {
+        if (!m_ok)
+            return;
+        m_ok = false;
+        RunHost(L"Z:\\bin\\rm", "-f \"" + m_unix + "\"");
+        for (int i = 0; i < 100 && Writable(m_path); ++i)
+            Sleep(50);
+    }
+
+private:
+    std::wstring m_path;
+    std::string m_unix;
+    bool m_ok = false;
+};
 
 class SliceDownloaderTest : public ::testing::Test {
 protected:
@@ -184,8 +220,9 @@ protected:
                  stReport* end = nullptr, const wchar_t* name = L"pkg.bin")
     {
         uint32_t r = dl.Start(url, dir.Path(), name, rec.Fn());
-        if (r == 0)
+        if (r == 0) {
             EXPECT_TRUE(rec.WaitEnd(60000, end)) << "no end report";
+        }
         return r;
     }
 
@@ -417,8 +454,11 @@ TEST_F(SliceDownloaderTest, TransferFailuresAreReportedWithTheirCode)
         SCOPED_TRACE(Narrow(c.name));
         tag = testsupport::NewTag(L"fail");
         ScratchDir dir(L"dl");
-        if (c.diskFull)
-            ASSERT_TRUE(LinkToDevFull(dir.File(L"pkg.bin_slice0")));
+        std::unique_ptr<DevFullLink> full;
+        if (c.diskFull) {
+            full.reset(new DevFullLink(dir.File(L"pkg.bin_slice0")));
+            ASSERT_TRUE(full->Ok());
+        }
         CSliceDownloader dl;
         dl.SetStallTimeout(1500);
         Recorder rec;
@@ -428,8 +468,9 @@ TEST_F(SliceDownloaderTest, TransferFailuresAreReportedWithTheirCode)
         EXPECT_EQ(end.a, 0u);
         EXPECT_EQ(end.b, 0u);
         EXPECT_NE(end.c, 0u);
-        if (c.code)
+        if (c.code) {
             EXPECT_EQ(end.c, c.code);
+        }
         // The failure ends the run: no more ticks, no state 3.
         size_t count = rec.Reports().size();
         Sleep(1500);
@@ -446,7 +487,8 @@ TEST_F(SliceDownloaderTest, MergeFailureLeavesNoTargetAndKeepsTheSlices)
     const uint64_t size = 5000;
     ScratchDir dir(L"dl");
     // A full disk when the slices are joined.
-    ASSERT_TRUE(LinkToDevFull(dir.File(L"pkg.bin.merge")));
+    DevFullLink full(dir.File(L"pkg.bin.merge"));
+    ASSERT_TRUE(full.Ok());
     CSliceDownloader dl;
     dl.SetSliceThresholds(kSmall);
     Recorder rec;
@@ -463,7 +505,7 @@ TEST_F(SliceDownloaderTest, MergeFailureLeavesNoTargetAndKeepsTheSlices)
                                                                                PlanSlices(size, 4)[i].first + 1);
 
     // With room again, the next start merges what it has without fetching.
-    DeleteFileW(dir.File(L"pkg.bin.merge").c_str());
+    full.Remove();
     size_t logBefore = svc.Log(tag).size();
     rec.Clear();
     ASSERT_EQ(Run(dl, PkgUrl(size, 4), dir, rec, &end), 0u);
@@ -512,7 +554,7 @@ TEST_F(SliceDownloaderTest, HostileResumeFilesNeverSpliceWrongBytes)
         if (c.total)
             text += "total=" + std::string(*c.total ? c.total : "2000") + "\r\n";
         if (c.validator)
-            text += "validator=" + std::string(*c.validator ? c.validator : "\"v1\"") + "\r\n";
+            text += "validator=\"" + std::string(*c.validator ? c.validator : "\"v1\"") + "\"\r\n";
         text += "[Slice0]\r\n" + std::string(c.slice0);
         ASSERT_TRUE(testsupport::WriteFileBytes(dir.File(L"pkg.bin.ini"), text));
         std::string bytes = c.rightBytes ? testsupport::GeneratedBytes(31, 0, c.have) : std::string(c.have, 'X');
@@ -535,8 +577,9 @@ TEST_F(SliceDownloaderTest, HostileResumeFilesNeverSpliceWrongBytes)
         }
         // Slices ask for their own validator.
         for (const auto& req : svc.Log(tag)) {
-            if (!req.range.empty())
+            if (!req.range.empty()) {
                 EXPECT_EQ(req.ifRange, "\"v1\"");
+            }
         }
     }
 }
@@ -618,8 +661,9 @@ TEST_F(SliceDownloaderTest, AnExistingTargetIsTakenOnlyWhenItCanBeComplete)
         if (!c.fetches)
             stale = testsupport::GeneratedBytes(51, 0, static_cast<size_t>(size));
         ASSERT_TRUE(testsupport::WriteFileBytes(dir.File(L"pkg.bin"), stale));
-        if (c.resumeFile)
+        if (c.resumeFile) {
             ASSERT_TRUE(testsupport::WriteFileBytes(dir.File(L"pkg.bin.ini"), "[Slice0]\r\nstart=0\r\n"));
+        }
         CSliceDownloader dl;
         dl.SetSliceThresholds(kSmall);
         Recorder rec;
@@ -628,8 +672,9 @@ TEST_F(SliceDownloaderTest, AnExistingTargetIsTakenOnlyWhenItCanBeComplete)
         EXPECT_EQ(end.state, 3);
         ExpectComplete(dir, size, 51);
         EXPECT_EQ(Ranges(svc.Log(tag)).empty(), !c.fetches);
-        if (!c.fetches)
+        if (!c.fetches) {
             EXPECT_EQ(rec.Reports().size(), 1u); // just (3, total, total, 0)
+        }
     }
 }
 
@@ -658,8 +703,9 @@ TEST_F(SliceDownloaderTest, StartReturnsAnErrorWhenNothingWasStarted)
         Recorder rec;
         uint32_t r = dl.Start(c.url, dir.Path(), L"pkg.bin", rec.Fn());
         EXPECT_NE(r, 0u);
-        if (c.code)
+        if (c.code) {
             EXPECT_EQ(r, c.code);
+        }
         Sleep(100);
         EXPECT_TRUE(rec.Reports().empty());
         EXPECT_FALSE(Exists(dir.File(L"pkg.bin")));
@@ -759,7 +805,8 @@ TEST_F(SliceDownloaderTest, KilledProcessResumesWithNothingLost)
     ExpectComplete(dir, size, 71);
     std::multimap<int64_t, std::string> ranges = Ranges(svc.Log(tag), logBefore);
     for (int s = 0; s < 4; ++s) {
-        if (saved[s] < plan[s].last - plan[s].first + 1)
+        if (saved[s] < plan[s].last - plan[s].first + 1) {
             EXPECT_EQ(ranges.count(static_cast<int64_t>(plan[s].first + saved[s])), 1u) << s;
+        }
     }
 }
