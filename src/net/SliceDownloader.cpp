@@ -19,6 +19,7 @@ const DWORD kHeaderWaitMs = 1000;
 const DWORD kMaxHeaderWaitMs = 60000;
 
 const size_t kReadBuffer = 256 * 1024;
+const DWORD kFlushMs = 200;
 const DWORD kMergeChunk = 0x10000;
 
 struct WinHttpHandle {
@@ -585,42 +586,62 @@ CSliceDownloader::Attempt CSliceDownloader::TransferOnce(stDownloadSlice* slice,
         ~ClearFile() { s->file = INVALID_HANDLE_VALUE; }
     } clearFile{slice};
 
+    // Received bytes are gathered in the buffer and written in large
+    // blocks, at least every kFlushMs so that progress and the resume file
+    // keep up on slow links; a slice's count grows only by bytes that
+    // reached its file.
     const uint64_t length = slice->Length();
-    for (;;) {
-        if (Cancelled())
-            return Attempt::Cancelled;
-        DWORD available = 0;
-        if (!WinHttpQueryDataAvailable(request.h, &available))
-            return failed(NonZero(GetLastError(), ERROR_WINHTTP_INTERNAL_ERROR));
-        if (Cancelled())
-            return Attempt::Cancelled;
-        if (available == 0) {
-            error = -1; // the body ended before the range did
-            return Attempt::Failed;
-        }
-        uint64_t remaining = length - slice->downloaded.load();
-        DWORD want = static_cast<DWORD>(std::min<uint64_t>({available, buffer.size(), remaining}));
-        DWORD got = 0;
-        if (!WinHttpReadData(request.h, buffer.data(), want, &got))
-            return failed(NonZero(GetLastError(), ERROR_WINHTTP_INTERNAL_ERROR));
-        if (got == 0) {
-            error = -1;
-            return Attempt::Failed;
-        }
-        DWORD written = 0;
-        while (written < got) {
+    size_t filled = 0;
+    DWORD lastFlush = GetTickCount();
+    auto flush = [&]() -> bool {
+        size_t written = 0;
+        while (written < filled) {
             DWORD n = 0;
-            if (!WriteFile(file.h, buffer.data() + written, got - written, &n, nullptr) || n == 0)
-            {
+            if (!WriteFile(file.h, buffer.data() + written, static_cast<DWORD>(filled - written), &n, nullptr) ||
+                n == 0) {
                 error = static_cast<int32_t>(NonZero(GetLastError(), ERROR_WRITE_FAULT));
-                return Attempt::Failed;
+                return false;
             }
             written += n;
+            slice->downloaded += n;
         }
-        slice->downloaded += got;
+        filled = 0;
+        lastFlush = GetTickCount();
+        return true;
+    };
+    // Ends the attempt, keeping what was received when it can be written.
+    auto finish = [&](Attempt result) {
+        if (!flush())
+            return Attempt::Failed;
+        return result;
+    };
+    for (;;) {
+        if (Cancelled())
+            return finish(Attempt::Cancelled);
+        DWORD available = 0;
+        if (!WinHttpQueryDataAvailable(request.h, &available))
+            return finish(failed(NonZero(GetLastError(), ERROR_WINHTTP_INTERNAL_ERROR)));
+        if (available == 0) {
+            error = -1; // the body ended before the range did
+            return finish(Attempt::Failed);
+        }
+        uint64_t remaining = length - slice->downloaded.load() - filled;
+        DWORD want = static_cast<DWORD>(std::min<uint64_t>({available, buffer.size() - filled, remaining}));
+        DWORD got = 0;
+        if (!WinHttpReadData(request.h, buffer.data() + filled, want, &got))
+            return finish(failed(NonZero(GetLastError(), ERROR_WINHTTP_INTERNAL_ERROR)));
+        if (got == 0) {
+            error = -1;
+            return finish(Attempt::Failed);
+        }
+        filled += got;
         lastProgress = GetTickCount();
-        if (slice->downloaded.load() >= length)
-            return Attempt::Done;
+        if (filled == buffer.size() || got == remaining || GetTickCount() - lastFlush >= kFlushMs) {
+            if (!flush())
+                return Attempt::Failed;
+            if (slice->downloaded.load() >= length)
+                return Attempt::Done;
+        }
     }
 }
 
@@ -660,6 +681,19 @@ int CSliceDownloader::RunMonitor(bool completeAtStart)
 
 int CSliceDownloader::Merge()
 {
+    // One complete slice is the whole file already: moving it into place
+    // saves a pass over the data.
+    uint64_t onlySize = 0;
+    if (m_slices.size() == 1 && FileSize(m_slices[0]->path, onlySize) && onlySize == m_total &&
+        m_slices[0]->Complete() && !m_stop.load() &&
+        MoveFileExW(m_slices[0]->path.c_str(), m_target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        m_merged = true;
+        DeleteFileW(m_resume.Path().c_str());
+        Report(2, m_total, m_total, 0);
+        Report(3, m_total, m_total, 0);
+        return 0;
+    }
+
     // The slices go into a temporary file that replaces the target only when
     // every byte is in: the target name never holds a partial merge.
     std::wstring temp = m_target + L".merge";
