@@ -350,6 +350,9 @@ uint32_t CSliceDownloader::Start(const std::wstring& url, const std::wstring& fo
     if (!m_resume.IsBound())
         return giveUp(ERROR_INVALID_PARAMETER);
     m_target = m_resume.Path().substr(0, m_resume.Path().size() - 4);
+    DWORD folderAttributes = GetFileAttributesW(FolderOf(m_target).c_str());
+    if (folderAttributes == INVALID_FILE_ATTRIBUTES || !(folderAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        return giveUp(ERROR_PATH_NOT_FOUND);
 
     // Stored progress counts only for the same URL, size and validator:
     // anything else means another file, which must not be spliced on.

@@ -713,6 +713,10 @@ TEST_F(SliceDownloaderTest, StartReturnsAnErrorWhenNothingWasStarted)
     ScratchDir dir(L"dl");
     CSliceDownloader dl;
     EXPECT_NE(dl.Start(PkgUrl(10, 1), dir.Path(), L"", nullptr), 0u);
+    // A folder that cannot be made: a file stands in its way.
+    ASSERT_TRUE(testsupport::WriteFileBytes(dir.File(L"blocker"), "x"));
+    EXPECT_EQ(dl.Start(PkgUrl(10, 1), dir.File(L"blocker") + L"\\sub", L"pkg.bin", nullptr),
+              static_cast<uint32_t>(ERROR_PATH_NOT_FOUND));
 }
 
 TEST_F(SliceDownloaderTest, TrustedTlsDownloadWorks)
