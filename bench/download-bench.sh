@@ -7,6 +7,7 @@
 # memory (max RSS; for our downloads that of the Wine process), and the
 # throughput ratios sliced/single and sliced/aria2.
 #   bench/download-bench.sh [runs]    (default 3)
+# BENCH_TOOLS and BENCH_FILES pick a subset (e.g. BENCH_TOOLS=single).
 # BENCH_SLOW_RUNS (default 1) is the number of runs of the slow
 # single-connection downloads of the large file (ours, and curl throttled),
 # which keeps the whole run under ten minutes.
@@ -128,9 +129,9 @@ run_one() {
 
 rm -f "$WORK/single-via.txt"
 START=$(date +%s)
-for file in pkg300.bin pkg1100.bin; do
+for file in ${BENCH_FILES:-pkg300.bin pkg1100.bin}; do
   for slow in 0 1; do
-    for tool in sliced single curl aria2; do
+    for tool in ${BENCH_TOOLS:-sliced single curl aria2}; do
       n=$RUNS
       # The slow single-connection runs of the large file: size/rate for
       # curl, Wine's one-connection ceiling for ours.
@@ -168,7 +169,7 @@ print("throughput ratios (median wall time):")
 for f in ("pkg300.bin", "pkg1100.bin"):
     for slow in ("0", "1"):
         s = speed.get((f, slow, "sliced"))
-        if not s:
+        if not s or not all((f, slow, t) in speed for t in ("single", "aria2", "curl")):
             continue
         print("  %-12s %-7s sliced/single %.2fx   sliced/aria2 %.2fx   sliced/curl %.2fx" % (
             f, "20MB/s" if slow == "1" else "none", s / speed[(f, slow, "single")], s / speed[(f, slow, "aria2")],
