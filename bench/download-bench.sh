@@ -74,11 +74,15 @@ http {
 }
 CONF
 mkdir -p "$WORK/nginx/tmp"
+# The Wine prefix first: making a new one runs commands that may end
+# non-zero on their own.
+source "$ROOT/scripts/wine-env.sh"
+set +e
+corvel_make_prefix
+set -e
+
 "$NGINX" -c "$WORK/nginx/nginx.conf" -p "$WORK/nginx" -e "$WORK/nginx/error.log"
 NGINX_PID=$(cat "$WORK/nginx/nginx.pid")
-
-source "$ROOT/scripts/wine-env.sh"
-corvel_make_prefix
 "$WINESERVER" -p 120
 cleanup() {
   kill "$NGINX_PID" 2>/dev/null || true
