@@ -6,7 +6,10 @@
 #    machine Root store only; the host's store is never touched. A CA from an
 #    earlier generation is removed.
 #  - Marks drive z: (the host's root folder) as a network drive so that the
-#    installer never takes it for a fixed disk to install on.
+#    installer never takes it for a fixed disk to install on; tests still
+#    read the checkout through it.
+#  - Not done: pointing the http/https shell open commands at a recorder
+#    (HKCR\http\shell\open\command); tests that open links should set it.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 : "${WINEPREFIX:?WINEPREFIX must name the test prefix}"
@@ -25,6 +28,10 @@ Windows Registry Editor Version 5.00
 "z:"="network"
 REG
   "$WINE" reg import "$(winpath "$tmp/hygiene.reg")" >/dev/null 2>&1
+  # Drive types are read when the wineserver starts its devices: let this
+  # one end (at once when the prefix is new; later runs may still have
+  # programs open, then the change applies from the next start).
+  timeout 20 "${WINESERVER:-/usr/lib/wine/wineserver}" -w >/dev/null 2>&1 || true
   touch "$WINEPREFIX/.corvel-hygiene-v1"
 fi
 

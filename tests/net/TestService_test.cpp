@@ -1,5 +1,6 @@
 // The HTTP test service answers as the network tests expect, through real
 // WinHTTP under Wine, and its C++ client reads it back correctly.
+#include "support/TestPaths.h"
 #include "support/TestService.h"
 
 #include <gtest/gtest.h>
@@ -122,17 +123,18 @@ TEST(TestService, IfRangeFollowsTheCurrentValidator)
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[1].ifRange, "\"v1\"");
 
-    const std::wstring lm = L"Wed,%2021%20Oct%202015%2007:28:00%20GMT";
-    stFetchResult byDate = HttpFetch(s.Url(L"/p?tag=" + tag + L"&size=5000&seed=3&etag=&last_modified=" + lm),
-                                     L"GET", std::string(), L"Range: bytes=10-19\r\nIf-Range: Wed, 21 Oct 2015 07:28:00 GMT");
-    // The tag's override still names an ETag, so the date does not match it.
-    EXPECT_EQ(byDate.status, 200u);
+    // Without an ETag the date is the validator.
     ASSERT_TRUE(s.Reset(tag));
+    const std::wstring lm = L"Wed,%2021%20Oct%202015%2007:28:00%20GMT";
     stFetchResult dateOnly = HttpFetch(s.Url(L"/p?tag=" + tag + L"&size=5000&seed=3&last_modified=" + lm),
                                        L"GET", std::string(), L"Range: bytes=10-19\r\nIf-Range: Wed, 21 Oct 2015 07:28:00 GMT");
     EXPECT_EQ(dateOnly.status, 206u);
     EXPECT_EQ(dateOnly.body, GeneratedBytes(3, 10, 10));
-    EXPECT_EQ(s.Log(tag).size(), 1u);
+    stFetchResult otherDate = HttpFetch(s.Url(L"/p?tag=" + tag + L"&size=5000&seed=3&last_modified=" + lm),
+                                        L"GET", std::string(), L"Range: bytes=10-19\r\nIf-Range: Thu, 22 Oct 2015 07:28:00 GMT");
+    EXPECT_EQ(otherDate.status, 200u);
+    EXPECT_EQ(otherDate.body.size(), 5000u);
+    EXPECT_EQ(s.Log(tag).size(), 2u);  // the log started again at Reset
 }
 
 TEST(TestService, StatusesRedirectsAndFraming)
@@ -181,7 +183,12 @@ TEST(TestService, StatusesRedirectsAndFraming)
     EXPECT_EQ(HeaderValue(liar.headers, L"Content-Length"), "2000");
     EXPECT_LE(liar.body.size(), 1000u);
 
-    EXPECT_EQ(s.Log(tag).size(), 10u);
+    std::vector<stLoggedRequest> log = s.Log(tag);
+    ASSERT_EQ(log.size(), 10u);
+    EXPECT_EQ(log[0].outcome, "complete");
+    EXPECT_EQ(log[0].status, 404);
+    EXPECT_EQ(log[8].outcome, "cut");
+    EXPECT_EQ(log[8].sent, 3000u);
 }
 
 TEST(TestService, ResetAndStallFailTheTransfer)
@@ -199,6 +206,13 @@ TEST(TestService, ResetAndStallFailTheTransfer)
     EXPECT_EQ(HeaderValue(during.headers, L"Content-Length"), "1000000");
     EXPECT_LE(during.body.size(), 20000u);
     EXPECT_TRUE(during.body == GeneratedBytes(0, 0, during.body.size()));
+    std::vector<stLoggedRequest> log = s.Log(tag);
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].outcome, "reset");
+    EXPECT_EQ(log[0].status, 0);
+    EXPECT_EQ(log[1].outcome, "reset");
+    EXPECT_EQ(log[1].status, 200);
+    EXPECT_EQ(log[1].sent, 20000u);
 
     // Stalled after 1000 bytes: the read times out.
     stFetchResult stalled = HttpFetch(s.Url(L"/r?tag=" + tag + L"&size=100000&stall=1000&stall_ms=20000"), L"GET",
@@ -206,6 +220,11 @@ TEST(TestService, ResetAndStallFailTheTransfer)
     EXPECT_EQ(stalled.status, 200u);
     EXPECT_NE(stalled.error, 0u);
     EXPECT_EQ(stalled.body.size(), 1000u);
+    // The service notices that the client gave up.
+    std::string outcome;
+    for (int i = 0; i < 100 && outcome != "stalled"; ++i, Sleep(50))
+        outcome = s.Log(tag).back().outcome;
+    EXPECT_EQ(outcome, "stalled");
 }
 
 TEST(TestService, EchoAndLogShowTheRequestAsSent)
@@ -367,4 +386,47 @@ TEST(TestService, ReportsTheLeafHashOfEachTlsPort)
         WinHttpCloseHandle(session);
     }
     EXPECT_NE(s.LeafSha256(TlsKind::Good), s.LeafSha256(TlsKind::Expired));
+}
+
+TEST(TestService, PrefixKeepsTheHostRootOffFixedDisks)
+{
+    // z: maps the host's root folder; the installer must never take it for
+    // a disk to install on (scripts/prefix-setup.sh).
+    EXPECT_NE(GetDriveTypeW(L"Z:\\"), static_cast<UINT>(DRIVE_FIXED));
+    EXPECT_NE(GetFileAttributesW(SourceDir().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(TestService, FaultsCanBeLimitedToSomeRequests)
+{
+    const TestService& s = Service();
+    const std::wstring tag = NewTag(L"only");
+    // The second request of the tag fails; the others do not.
+    const std::wstring nth = s.Url(L"/n?tag=" + tag + L"&size=100&status=500&only_nth=2");
+    EXPECT_EQ(HttpFetch(nth).status, 200u);
+    EXPECT_EQ(HttpFetch(nth).status, 500u);
+    EXPECT_EQ(HttpFetch(nth).status, 200u);
+
+    // A probe without Range and an early slice pass; a later slice is cut.
+    const std::wstring late = s.Url(L"/n?tag=" + tag + L"&size=100000&cut=10&close=1&only_range_from=50000");
+    stFetchResult probe = HttpFetch(late);
+    EXPECT_EQ(probe.body.size(), 100000u);
+    stFetchResult early = HttpFetch(late, L"GET", std::string(), L"Range: bytes=0-49999");
+    EXPECT_EQ(early.status, 206u);
+    EXPECT_EQ(early.body.size(), 50000u);
+    stFetchResult cut = HttpFetch(late, L"GET", std::string(), L"Range: bytes=50000-99999", 3000);
+    EXPECT_EQ(cut.status, 206u);
+    EXPECT_EQ(cut.body.size(), 10u);
+
+    std::vector<stLoggedRequest> log = s.Log(tag);
+    ASSERT_EQ(log.size(), 6u);
+    for (size_t i = 0; i < log.size(); ++i)
+        EXPECT_EQ(log[i].tagIndex, static_cast<int>(i + 1));
+}
+
+TEST(TestService, UnusedPortRefusesConnections)
+{
+    unsigned short port = UnusedPort();
+    ASSERT_NE(port, 0);
+    stFetchResult r = HttpFetch(L"http://127.0.0.1:" + std::to_wstring(port) + L"/x");
+    EXPECT_EQ(r.error, static_cast<DWORD>(ERROR_WINHTTP_CANNOT_CONNECT));
 }

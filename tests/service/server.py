@@ -106,11 +106,15 @@ class State:
             return self.conn_seq
 
     def log(self, tag, entry):
+        """Appends entry to the tag's log; returns its 1-based index there."""
         with self.lock:
             self.seq += 1
             entry["seq"] = self.seq
-            self.logs.setdefault(tag, []).append(entry)
+            log = self.logs.setdefault(tag, [])
+            log.append(entry)
+            entry["tag_index"] = len(log)
             self.lock.notify_all()
+            return len(log)
 
     def open_gate(self, tag, name):
         with self.lock:
@@ -148,9 +152,11 @@ class Drop(Exception):
 
 
 def parse_int(v, default=None):
+    """Decimal, or hex with 0x; default when missing or malformed."""
     try:
-        return int(v, 0)
-    except (TypeError, ValueError):
+        v = v.strip()
+        return int(v[2:], 16) if v[:2].lower() == "0x" else int(v, 10)
+    except (AttributeError, TypeError, ValueError):
         return default
 
 
@@ -279,14 +285,33 @@ class Handler(BaseHTTPRequestHandler):
             "body_length": len(body),
             "body_hex": body[:MAX_LOGGED_BODY].hex(),
         }
-        STATE.log(tag, entry)
-        self.respond(q, tag, body)
+        entry["status"] = 0
+        entry["sent"] = 0
+        entry["outcome"] = "open"
+        index = STATE.log(tag, entry)
+        if not fault_applies(q, index, self.headers.get("Range")):
+            for k in FAULT_KEYS:
+                q.pop(k, None)
+        self.entry = entry
+        outcome = "client gone"
+        try:
+            self.respond(q, tag, body)
+            outcome = "complete"
+        except Reset:
+            outcome = "reset"
+            raise
+        except Drop as e:
+            outcome = str(e) or "cut"
+            raise
+        finally:
+            with STATE.lock:
+                entry["outcome"] = outcome
 
     def control(self, path, q, tag):
         if path == "/_log":
             with STATE.lock:
-                entries = list(STATE.logs.get(tag, []))
-            return self.send_simple(200, json.dumps(entries).encode(), "application/json")
+                data = json.dumps(STATE.logs.get(tag, [])).encode()
+            return self.send_simple(200, data, "application/json")
         if path == "/_gate":
             STATE.open_gate(tag, q.get("name", ""))
             return self.send_simple(200, b"open\n")
@@ -327,6 +352,7 @@ class Handler(BaseHTTPRequestHandler):
         gate_ms = parse_int(q.get("gate_ms"), 120000)
         if gate is not None and gate_at is None:
             if not STATE.wait_gate(tag, gate, gate_ms / 1000.0):
+                self.entry["status"] = 504
                 return self.send_simple(504, b"gate timeout\n")
 
         if q.get("reset") == "now":
@@ -410,6 +436,7 @@ class Handler(BaseHTTPRequestHandler):
     def send_body(self, status, headers, _unused, length, source, q):
         chunked = q.get("chunked") is not None
         length_mode = q.get("length")
+        self.entry["status"] = status
         self.send_response(status)
         for k, v in headers:
             self.send_header(k, v)
@@ -419,7 +446,9 @@ class Handler(BaseHTTPRequestHandler):
             self.send_header("Connection", "close")
             self.close_connection = True
         elif length_mode is not None:
+            # The body no longer frames the connection: do not reuse it.
             self.send_header("Content-Length", length_mode)
+            self.close_connection = True
         else:
             self.send_header("Content-Length", str(length))
         if q.get("close") is not None:
@@ -452,18 +481,18 @@ class Handler(BaseHTTPRequestHandler):
             if gate_at is not None and sent >= gate_at:
                 gate_at = None
                 if not STATE.wait_gate(tag, gate, gate_ms / 1000.0):
-                    raise Drop()
+                    raise Drop("gate timeout")
             if stall is not None and sent >= stall:
                 self.wfile.flush()
                 self.hold(stall_ms)
-                raise Drop()
+                raise Drop("stalled")
             if reset_at is not None and sent >= reset_at:
                 # A reset makes the peer's kernel drop what its program has
                 # not read yet: give it time to take the bytes sent so far.
                 time.sleep(parse_int(q.get("reset_wait"), 200) / 1000.0)
                 raise Reset()
             if cut is not None and sent >= cut:
-                raise Drop()
+                raise Drop("cut")
             if sent >= length:
                 break
             n = min(piece, length - sent)
@@ -476,6 +505,7 @@ class Handler(BaseHTTPRequestHandler):
             else:
                 self.wfile.write(data)
             sent += n
+            self.entry["sent"] = sent
             if rate:
                 ahead = sent / rate - (time.monotonic() - started)
                 if ahead > 0:
@@ -500,6 +530,25 @@ class Handler(BaseHTTPRequestHandler):
                         return
             except (OSError, ssl.SSLError, ValueError):
                 return
+
+
+# Keys that only_nth / only_range_from limit to some requests of a tag.
+FAULT_KEYS = ("status", "location", "delay", "gate", "gate_at", "reset", "cut", "stall", "rate",
+              "length", "close", "range_status", "range_shift", "ranges")
+
+
+def fault_applies(q, index, range_header):
+    nth = q.get("only_nth")
+    if nth is not None:
+        wanted = {parse_int(x.strip(), -1) for x in nth.split(",")}
+        if index not in wanted:
+            return False
+    start = q.get("only_range_from")
+    if start is not None:
+        parsed = parse_range(range_header, 1 << 62) if range_header else None
+        if not isinstance(parsed, tuple) or parsed[0] < parse_int(start, 0):
+            return False
+    return True
 
 
 def parse_range(value, total):

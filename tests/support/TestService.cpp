@@ -1,3 +1,7 @@
+// Winsock before windows.h (through the header).
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
 #include "support/TestService.h"
 #include "support/TestPaths.h"
 
@@ -193,6 +197,7 @@ std::vector<stLoggedRequest> TestService::Log(const std::wstring& tag) const
     for (const Json::Value& e : root) {
         stLoggedRequest q;
         q.seq = e.get("seq", 0).asInt();
+        q.tagIndex = e.get("tag_index", 0).asInt();
         q.conn = e.get("conn", 0).asInt();
         q.connRequest = e.get("conn_request", 0).asInt();
         q.portKind = e.get("port_kind", "").asString();
@@ -208,6 +213,9 @@ std::vector<stLoggedRequest> TestService::Log(const std::wstring& tag) const
         q.ifRange = e.get("if_range", "").asString();
         q.body = FromHex(e.get("body_hex", "").asString());
         q.bodyLength = e.get("body_length", 0).asUInt64();
+        q.status = e.get("status", 0).asInt();
+        q.sent = e.get("sent", 0).asUInt64();
+        q.outcome = e.get("outcome", "").asString();
         out.push_back(std::move(q));
     }
     return out;
@@ -243,6 +251,28 @@ bool TestService::Reset(const std::wstring& tag) const
 }
 
 // ---------------------------------------------------------------------------
+
+unsigned short UnusedPort()
+{
+    WSADATA wsa;
+    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0)
+        return 0;
+    unsigned short port = 0;
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (s != INVALID_SOCKET) {
+        sockaddr_in addr = {};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        addr.sin_port = 0;
+        int len = sizeof(addr);
+        if (bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0 &&
+            getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len) == 0)
+            port = ntohs(addr.sin_port);
+        closesocket(s);
+    }
+    WSACleanup();
+    return port;
+}
 
 std::wstring NewTag(const wchar_t* prefix)
 {

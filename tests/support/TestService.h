@@ -21,6 +21,7 @@ enum class TlsKind { Good, Untrusted, Expired, WrongName };
 // One request as the service saw it.
 struct stLoggedRequest {
     int seq = 0;              // order of arrival over the whole service
+    int tagIndex = 0;         // 1 for the tag's first request (only_nth counts this)
     int conn = 0;             // TCP connection id (same id = same connection)
     int connRequest = 0;      // 1 for the first request on its connection
     std::string portKind;     // "http", "good", "untrusted", "expired", "wrongname"
@@ -34,6 +35,12 @@ struct stLoggedRequest {
     std::string ifRange;      // If-Range header or empty
     std::string body;         // request body (first MiB)
     uint64_t bodyLength = 0;
+    // The answer so far: status sent (0 before the status line), body bytes
+    // written, and "open", "complete", "cut", "reset", "stalled",
+    // "gate timeout" or "client gone".
+    int status = 0;
+    uint64_t sent = 0;
+    std::string outcome;
 
     // Value of the first header with this name (any case); empty when absent.
     std::string Header(const std::string& name) const;
@@ -94,6 +101,10 @@ private:
     std::string m_tlsSha256[4];
     std::string m_caSha256;
 };
+
+// A port on 127.0.0.1 that nothing listens on (bound and released at once):
+// a connection to it is refused.
+unsigned short UnusedPort();
 
 // A tag unique to this process and call (letters, digits and '-').
 std::wstring NewTag(const wchar_t* prefix = L"t");
