@@ -42,23 +42,45 @@ TEST(IniParse, OpenCreatesFolderAndFileOnceAndExistingFileStaysBound)
     EXPECT_EQ(second.ReadInt64(L"Slice0", L"size"), 4096);
 }
 
-TEST(IniParse, EmptyNameLeavesPathAndEmptyFolderMeansExecutableFolder)
+TEST(IniParse, EmptyNameLeavesThePathUnbound)
 {
     CIniParse ini;
     EXPECT_FALSE(ini.Open(L"", L"C:\\"));
     EXPECT_FALSE(ini.IsBound());
     EXPECT_EQ(ini.ReadInt64(L"s", L"k"), 0);
     EXPECT_FALSE(ini.WriteInt64(L"s", L"k", 1)); // unbound: nothing written anywhere
+}
 
-    std::wstring name = L"ini-test-" + std::to_wstring(GetCurrentProcessId()) + L".ini";
-    CIniParse beside;
-    bool created = beside.Open(name, L"");
-    EXPECT_EQ(beside.Path(), ExeFolder() + name);
-    // The build folder may be read-only for tests; when the file was made, clean up.
-    if (created) {
-        EXPECT_TRUE(Exists(beside.Path()));
-        DeleteFileW(beside.Path().c_str());
-    }
+// Run in a copy of this executable inside a scratch folder, so that the file
+// made beside the executable stays in the test's own space.
+TEST(IniParseHelper, OpenWithEmptyFolder)
+{
+    if (std::wstring(GetCommandLineW()).find(L"--ini-helper") == std::wstring::npos)
+        GTEST_SKIP() << "only run by EmptyFolderMeansExecutableFolder";
+    CIniParse ini;
+    EXPECT_TRUE(ini.Open(L"beside.ini", L""));
+    EXPECT_EQ(ini.Path(), ExeFolder() + L"beside.ini");
+}
+
+TEST(IniParse, EmptyFolderMeansExecutableFolder)
+{
+    ScratchDir dir(L"ini");
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring copy = dir.File(L"copy.exe");
+    ASSERT_TRUE(CopyFileW(exe, copy.c_str(), FALSE));
+    std::wstring cmd = L"\"" + copy + L"\" --gtest_filter=IniParseHelper.OpenWithEmptyFolder --ini-helper";
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    WaitForSingleObject(pi.hProcess, 60000);
+    DWORD code = 1;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    EXPECT_EQ(code, 0u);
+    EXPECT_TRUE(Exists(dir.File(L"beside.ini")));
 }
 
 TEST(IniParse, ReadInt64ParsesLikeTheCLibraryAndSaturates)
