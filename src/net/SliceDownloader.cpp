@@ -228,16 +228,18 @@ void CSliceDownloader::FreeSlices()
     m_slices.clear();
 }
 
+// Polled between reads: flags mirror the two events, since waiting on an
+// event, even with time-out 0, is a round trip to the Wine server.
 bool CSliceDownloader::Cancelled() const
 {
-    return m_stop.load() || WaitForSingleObject(m_stopEvent, 0) == WAIT_OBJECT_0 ||
-           WaitForSingleObject(m_failEvent, 0) == WAIT_OBJECT_0;
+    return m_stop.load() || m_failed.load();
 }
 
 void CSliceDownloader::FailSlice(stDownloadSlice* slice, int32_t error)
 {
     // The monitor reads the error once the event is seen: store it first.
     slice->error.store(error != 0 ? error : static_cast<int32_t>(ERROR_WINHTTP_INTERNAL_ERROR));
+    m_failed = true;
     SetEvent(m_failEvent);
 }
 
@@ -404,6 +406,7 @@ uint32_t CSliceDownloader::Start(const std::wstring& url, const std::wstring& fo
 
     bool completeAtStart = std::all_of(m_slices.begin(), m_slices.end(),
                                        [](const stDownloadSlice* s) { return s->Complete(); });
+    m_failed = false;
     ResetEvent(m_failEvent);
     ResetEvent(m_stopEvent);
     ResetEvent(m_sliceDoneEvent);

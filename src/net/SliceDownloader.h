@@ -112,6 +112,7 @@ private:
 
     // Beyond the core fields: where and what is being fetched.
     HANDLE m_sliceDoneEvent = nullptr; // wakes the monitor when a slice completes
+    std::atomic<bool> m_failed{false};  // the failure event, as a flag cheap to poll
     std::wstring m_host;
     INTERNET_PORT m_port = 0;
     std::wstring m_pathAndQuery;
