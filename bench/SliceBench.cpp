@@ -2,8 +2,8 @@
 //   probe_ms=.. transfer_ms=.. merge_ms=.. total_ms=.. bytes=.. ok=..
 // Modes:
 //   sliced <url> <target>   the sliced downloader (shipping bucket sizes)
-//   single <url> <target>   HttpDownloadToFile when this build has it,
-//                           otherwise the sliced downloader forced to one slice
+//   oneslice <url> <target> the sliced downloader held to one slice
+//   single <url> <target>   the single-stream HttpDownloadToFile
 #include <windows.h>
 
 #include <atomic>
@@ -13,13 +13,9 @@
 #include <mutex>
 #include <string>
 
-#include "net/SliceDownloader.h"
-
-#if __has_include("net/HttpHelpers.h") && __has_include("net/NetResManager.h")
 #include "net/HttpHelpers.h"
 #include "net/NetResManager.h"
-#define BENCH_HAVE_HTTP_DOWNLOAD 1
-#endif
+#include "net/SliceDownloader.h"
 
 namespace {
 
@@ -91,7 +87,6 @@ int RunSliced(const std::wstring& url, const std::wstring& target, bool oneSlice
     return endState == 3 ? 0 : 1;
 }
 
-#ifdef BENCH_HAVE_HTTP_DOWNLOAD
 int RunHttpDownload(const std::wstring& url, const std::wstring& target)
 {
     AcquireNetResManager();
@@ -103,7 +98,6 @@ int RunHttpDownload(const std::wstring& url, const std::wstring& target)
            Ms(t0, t1), Ms(t0, t1), static_cast<unsigned long long>(FileBytes(target)), ok ? 1 : 0);
     return ok ? 0 : 1;
 }
-#endif
 
 } // namespace
 
@@ -116,9 +110,10 @@ int wmain(int argc, wchar_t** argv)
     std::wstring mode = argv[1];
     if (mode == L"sliced")
         return RunSliced(argv[2], argv[3], false);
-#ifdef BENCH_HAVE_HTTP_DOWNLOAD
-    return RunHttpDownload(argv[2], argv[3]);
-#else
-    return RunSliced(argv[2], argv[3], true);
-#endif
+    if (mode == L"oneslice")
+        return RunSliced(argv[2], argv[3], true);
+    if (mode == L"single")
+        return RunHttpDownload(argv[2], argv[3]);
+    fprintf(stderr, "unknown mode\n");
+    return 2;
 }

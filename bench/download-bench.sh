@@ -27,18 +27,13 @@ if ! need nginx || ! need aria2c; then
 fi
 NGINX=$(command -v nginx || echo /usr/sbin/nginx)
 
-# The bench program, linked against the library of the x86_64 build.
+# The bench program is part of the x86_64 build.
 echo "[bench] building"
 if [ ! -f "$ROOT/build/x86_64/build.ninja" ]; then
   cmake -S "$ROOT" -B "$ROOT/build/x86_64" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/toolchain-x86_64.cmake" >/dev/null
 fi
-cmake --build "$ROOT/build/x86_64" -j 4 --target corvel >/dev/null
-DEPS="$ROOT/.deps/x86_64/lib"
-x86_64-w64-mingw32-g++-posix -O2 -std=c++17 -municode -DUNICODE -D_UNICODE -DNOMINMAX -D_WIN32_WINNT=0x0A00 \
-  -I "$ROOT/src" -I "$ROOT/.deps/x86_64/include" "$ROOT/bench/SliceBench.cpp" -o "$WORK/SliceBench.exe" \
-  "$ROOT/build/x86_64/libcorvel.a" "$DEPS/libjsoncpp.a" "$DEPS/libminizip.a" "$DEPS/libz.a" \
-  -lwinhttp -lcrypt32 -lbcrypt -lshlwapi -lshell32 -lole32 -loleaut32 -luuid -lws2_32 -liphlpapi -ladvapi32 \
-  -luser32 -lgdi32 -lversion -lwinmm -static -static-libgcc -static-libstdc++
+cmake --build "$ROOT/build/x86_64" -j 4 --target SliceBench >/dev/null
+cp "$ROOT/build/x86_64/SliceBench.exe" "$WORK/SliceBench.exe"
 
 # Random packages, made once.
 make_file() { # name bytes
