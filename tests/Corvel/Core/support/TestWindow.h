@@ -1,6 +1,6 @@
 // A native window from code that hosts a window core the way skinned windows
-// do, and helpers to pump its messages with the idle tick. Header-only so the
-// container tests can use it too.
+// do, helpers to pump its messages with the idle tick and to read back what
+// the core presents. Header-only so the container tests can use it too.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +10,7 @@
 #include "Corvel/Core/UiGlobals.h"
 #include "Corvel/Core/WindowCore.h"
 #include "Corvel/Core/WindowWnd.h"
+#include "support/Pixels.h"
 
 namespace testsupport {
 
@@ -96,6 +97,14 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = 2000)
 
 // Pumps for a fixed time.
 inline void PumpFor(DWORD ms) { PumpUntil(nullptr, ms); }
+
+// The surface the core's render target presents (see ReadTargetPixels);
+// empty while the core has no target.
+inline PixelImage ReadCorePixels(ui::WindowCore& core)
+{
+    ui::RenderTarget* target = core.GetRenderTarget();
+    return target ? ReadTargetPixels(*target) : PixelImage();
+}
 
 // Starts and stops the UI library around a test suite.
 class UiLibraryScope {
