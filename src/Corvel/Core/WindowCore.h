@@ -276,6 +276,7 @@ private:
     void SendEvent(Control* target, int type, WORD modifiers = 0, WPARAM wParam = 0, LPARAM lParam = 0,
                    WORD key = 0, Control* sender = nullptr);
     void OnMouseMove(LPARAM lParam, bool nonClient);
+    void OnButtonDown(int event, WPARAM wParam, LPARAM lParam);
     void ArmTracking(bool nonClient);
     void DisarmTracking();
     void HideToolTip();

@@ -224,6 +224,26 @@ void WindowCore::OnMouseMove(LPARAM lParam, bool nonClient)
     DisarmTracking();
 }
 
+// A left or right press in the client area: the control under the mouse
+// becomes the clicked one, takes focus and, when it asks, the capture.
+void WindowCore::OnButtonDown(int event, WPARAM wParam, LPARAM lParam)
+{
+    POINT pt = PointFromLParam(lParam);
+    m_lastMouse = pt;
+    Control* c = FindControlAtPoint(pt.x, pt.y);
+    if (!BelongsHere(c))
+        return;
+    m_click = c;
+    c->SetFocused(true);
+    SetCapture(m_window);
+    // Taking focus runs handlers that may have moved the click elsewhere.
+    if (m_click == c && c->NeedsCapture())
+        m_capture = c;
+    m_buttonDown = true;
+    if (m_click == c)
+        SendEvent(c, event, LOWORD(wParam), wParam, lParam);
+}
+
 void WindowCore::OnHover(POINT pt)
 {
     m_trackingArmed = true;
@@ -608,22 +628,9 @@ bool WindowCore::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam
     case WM_MOUSEMOVE:
         OnMouseMove(lParam, false);
         break;
-    case WM_LBUTTONDOWN: {
-        POINT pt = PointFromLParam(lParam);
-        m_lastMouse = pt;
-        Control* c = FindControlAtPoint(pt.x, pt.y);
-        if (!BelongsHere(c))
-            break;
-        m_click = c;
-        c->SetFocused(true);
-        SetCapture(m_window);
-        if (m_click == c && c->NeedsCapture())
-            m_capture = c;
-        m_buttonDown = true;
-        if (m_click == c)
-            SendEvent(c, kEventButtonDown, LOWORD(wParam), wParam, lParam);
+    case WM_LBUTTONDOWN:
+        OnButtonDown(kEventButtonDown, wParam, lParam);
         break;
-    }
     case WM_LBUTTONUP: {
         m_lastMouse = PointFromLParam(lParam);
         ReleaseCapture();
@@ -650,23 +657,10 @@ bool WindowCore::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam
         SendEvent(c, kEventDblClick, LOWORD(wParam), wParam, lParam);
         break;
     }
-    case WM_RBUTTONDOWN: {
+    case WM_RBUTTONDOWN:
         SetFocus(m_window);
-        POINT pt = PointFromLParam(lParam);
-        m_lastMouse = pt;
-        Control* c = FindControlAtPoint(pt.x, pt.y);
-        if (!BelongsHere(c))
-            break;
-        m_click = c;
-        c->SetFocused(true);
-        SetCapture(m_window);
-        if (m_click == c && c->NeedsCapture())
-            m_capture = c;
-        m_buttonDown = true;
-        if (m_click == c)
-            SendEvent(c, kEventRButtonDown, LOWORD(wParam), wParam, lParam);
+        OnButtonDown(kEventRButtonDown, wParam, lParam);
         break;
-    }
     case WM_RBUTTONUP:
         m_lastMouse = PointFromLParam(lParam);
         if (Control* c = m_click) {
