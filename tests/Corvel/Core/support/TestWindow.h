@@ -6,6 +6,9 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
+
+#include <gtest/gtest.h>
 
 #include "Corvel/Core/UiGlobals.h"
 #include "Corvel/Core/WindowCore.h"
@@ -97,6 +100,18 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = 2000)
 
 // Pumps for a fixed time.
 inline void PumpFor(DWORD ms) { PumpUntil(nullptr, ms); }
+
+// A shown (not activated) popup of the given size with `root` installed,
+// pumped for `settleMs` so the tree is laid out and painted once.
+inline std::unique_ptr<TestWindow> ShowTestWindow(ui::Control* root, int width, int height, DWORD settleMs)
+{
+    auto win = std::make_unique<TestWindow>();
+    win->root = root;
+    EXPECT_NE(nullptr, win->CreatePopup(width, height));
+    ShowWindow(win->GetHWND(), SW_SHOWNOACTIVATE);
+    PumpFor(settleMs);
+    return win;
+}
 
 // The surface the core's render target presents (see ReadTargetPixels);
 // empty while the core has no target.
