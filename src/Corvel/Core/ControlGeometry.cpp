@@ -27,13 +27,13 @@ void RelayoutPlacement(Control* c, bool isFloat)
         c->RequestParentRelayout();
 }
 
-// Stores a size limit; negative values are ignored. True when it changed.
-bool StoreLimit(int& field, int value)
+// Stores a size limit and relayouts; negative values are ignored.
+void SetLimit(Control* c, bool isFloat, int& field, int value)
 {
     if (value < 0 || value == field)
-        return false;
+        return;
     field = value;
-    return true;
+    RelayoutPlacement(c, isFloat);
 }
 
 } // namespace
@@ -172,29 +172,10 @@ int Control::GetMaxWidth() const { return ScaleTrunc(static_cast<float>(m_maxWid
 int Control::GetMinHeight() const { return ScaleTrunc(static_cast<float>(m_minHeight), GetScale()); }
 int Control::GetMaxHeight() const { return ScaleTrunc(static_cast<float>(m_maxHeight), GetScale()); }
 
-void Control::SetMinWidth(int value)
-{
-    if (StoreLimit(m_minWidth, value))
-        RelayoutPlacement(this, m_float);
-}
-
-void Control::SetMaxWidth(int value)
-{
-    if (StoreLimit(m_maxWidth, value))
-        RelayoutPlacement(this, m_float);
-}
-
-void Control::SetMinHeight(int value)
-{
-    if (StoreLimit(m_minHeight, value))
-        RelayoutPlacement(this, m_float);
-}
-
-void Control::SetMaxHeight(int value)
-{
-    if (StoreLimit(m_maxHeight, value))
-        RelayoutPlacement(this, m_float);
-}
+void Control::SetMinWidth(int value) { SetLimit(this, m_float, m_minWidth, value); }
+void Control::SetMaxWidth(int value) { SetLimit(this, m_float, m_maxWidth, value); }
+void Control::SetMinHeight(int value) { SetLimit(this, m_float, m_minHeight, value); }
+void Control::SetMaxHeight(int value) { SetLimit(this, m_float, m_maxHeight, value); }
 
 RECTF Control::GetShadowBounds() const
 {
