@@ -17,6 +17,21 @@ using detail::AddItem;
 using detail::AddUnique;
 using detail::RemoveFirst;
 
+namespace {
+
+// The whole area of the monitor nearest the window; empty when unknown.
+RECT NearestMonitorRect(HWND window)
+{
+    RECT mon{0, 0, 0, 0};
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
+    if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &mi))
+        mon = mi.rcMonitor;
+    return mon;
+}
+
+} // namespace
+
 WindowCore::WindowCore()
 {
     InitializeCriticalSectionAndSpinCount(&m_taskLock, 5000);
@@ -157,11 +172,7 @@ void WindowCore::SetStartSize(int cx, int cy)
 
 SIZE WindowCore::ComputeMonitorRelativeSize() const
 {
-    RECT mon{0, 0, 0, 0};
-    MONITORINFO mi{};
-    mi.cbSize = sizeof(mi);
-    if (GetMonitorInfoW(MonitorFromWindow(m_window, MONITOR_DEFAULTTONEAREST), &mi))
-        mon = mi.rcMonitor;
+    const RECT mon = NearestMonitorRect(m_window);
     LONG mw = mon.right - mon.left, mh = mon.bottom - mon.top;
     SIZE sz;
     sz.cx = m_sizeFactorX <= 1 ? static_cast<LONG>(m_sizeFactorX * mw) : static_cast<LONG>(m_sizeFactorX);
@@ -173,11 +184,7 @@ void WindowCore::SetMonitorRelativeSize(float fx, float fy, bool move)
 {
     m_sizeFactorX = fx;
     m_sizeFactorY = fy;
-    RECT mon{0, 0, 0, 0};
-    MONITORINFO mi{};
-    mi.cbSize = sizeof(mi);
-    if (GetMonitorInfoW(MonitorFromWindow(m_window, MONITOR_DEFAULTTONEAREST), &mi))
-        mon = mi.rcMonitor;
+    const RECT mon = NearestMonitorRect(m_window);
     float s = GetScale();
     int mw = mon.right - mon.left, mh = mon.bottom - mon.top;
     int w = fx <= 1 ? static_cast<int>(fx * mw) : static_cast<int>(fx * s);
