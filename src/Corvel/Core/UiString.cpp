@@ -49,6 +49,9 @@ wchar_t* GrowBlock(wchar_t* block, size_t current, size_t length, const wchar_t*
     return moved;
 }
 
+// A count or position kept within 0 .. length.
+inline int ClampToLength(int n, int length) { return n < 0 ? 0 : (n > length ? length : n); }
+
 inline wchar_t FoldCase(wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); }
 
 } // namespace
@@ -274,31 +277,20 @@ int CUiString::Compare(const wchar_t* text) const
 
 CUiString CUiString::Left(int count) const
 {
-    const int length = GetLength();
-    if (count < 0)
-        count = 0;
-    if (count > length)
-        count = length;
-    return CUiString(m_text, count);
+    return CUiString(m_text, ClampToLength(count, GetLength()));
 }
 
 CUiString CUiString::Right(int count) const
 {
     const int length = GetLength();
-    if (count < 0)
-        count = 0;
-    if (count > length)
-        count = length;
+    count = ClampToLength(count, length);
     return CUiString(m_text + (length - count), count);
 }
 
 CUiString CUiString::Mid(int start, int count) const
 {
     const int length = GetLength();
-    if (start < 0)
-        start = 0;
-    if (start > length)
-        start = length;
+    start = ClampToLength(start, length);
     if (count < 0 || count > length - start)
         count = length - start;
     return CUiString(m_text + start, count);
