@@ -277,6 +277,7 @@ private:
                    WORD key = 0, Control* sender = nullptr);
     void OnMouseMove(LPARAM lParam, bool nonClient);
     void OnButtonDown(int event, WPARAM wParam, LPARAM lParam);
+    void EndPress();
     void ArmTracking(bool nonClient);
     void DisarmTracking();
     void HideToolTip();
