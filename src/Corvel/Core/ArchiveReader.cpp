@@ -551,19 +551,8 @@ uint32_t FindArchiveEntry(ArchiveHandle handle, const wchar_t* name, int caseOpt
         return Store(ARCHIVE_BAD_ARGUMENT);
     if (handle->mode != ARCHIVE_MODE_READ)
         return Store(ARCHIVE_NOT_READING);
-    const int32_t found = handle->reader.FindEntryIndex(name);
-    if (found < 0) {
-        if (index != nullptr)
-            *index = -1;
-        if (entry != nullptr) {
-            std::memset(entry, 0, sizeof(*entry));
-            entry->index = -1;
-        }
-        return Store(ARCHIVE_NOT_FOUND);
-    }
-    ArchiveEntry described;
-    const uint32_t status = handle->reader.GetEntry(found, &described);
-    if (status != ARCHIVE_OK) {
+    // Whatever goes wrong, the caller's outputs say "no entry".
+    auto fail = [&](uint32_t status) {
         if (index != nullptr)
             *index = -1;
         if (entry != nullptr) {
@@ -571,7 +560,14 @@ uint32_t FindArchiveEntry(ArchiveHandle handle, const wchar_t* name, int caseOpt
             entry->index = -1;
         }
         return Store(status);
-    }
+    };
+    const int32_t found = handle->reader.FindEntryIndex(name);
+    if (found < 0)
+        return fail(ARCHIVE_NOT_FOUND);
+    ArchiveEntry described;
+    const uint32_t status = handle->reader.GetEntry(found, &described);
+    if (status != ARCHIVE_OK)
+        return fail(status);
     if (index != nullptr)
         *index = found;
     if (entry != nullptr)

@@ -17,6 +17,25 @@ bool IsMouseEvent(int type) { return type >= kEventMouseMove && type <= kEventSc
 
 Box* AsBox(Control* c) { return c ? static_cast<Box*>(c->CastTo(L"Box")) : nullptr; }
 
+// After a change of size or position: a floating control places itself, any
+// other is placed by its parent.
+void RelayoutPlacement(Control* c, bool isFloat)
+{
+    if (isFloat)
+        c->RequestRelayout();
+    else
+        c->RequestParentRelayout();
+}
+
+// Stores a size limit and relayouts; negative values are ignored.
+void SetLimit(Control* c, bool isFloat, int& field, int value)
+{
+    if (value < 0 || value == field)
+        return;
+    field = value;
+    RelayoutPlacement(c, isFloat);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- geometry
@@ -120,10 +139,7 @@ void Control::SetFixedPos(float x, float y)
 {
     m_fixedX = x;
     m_fixedY = y;
-    if (m_float)
-        RequestRelayout();
-    else
-        RequestParentRelayout();
+    RelayoutPlacement(this, m_float);
 }
 
 float Control::GetFixedWidth() const { return m_fixedWidth < 0 ? m_fixedWidth : m_fixedWidth * GetScale(); }
@@ -136,12 +152,8 @@ void Control::SetFixedWidth(float width, bool relayout)
     if (width > 0)
         m_autoWidth = false;
     m_fixedWidth = width;
-    if (relayout) {
-        if (m_float)
-            RequestRelayout();
-        else
-            RequestParentRelayout();
-    }
+    if (relayout)
+        RelayoutPlacement(this, m_float);
 }
 
 void Control::SetFixedHeight(float height, bool relayout)
@@ -151,12 +163,8 @@ void Control::SetFixedHeight(float height, bool relayout)
     if (height > 0)
         m_autoHeight = false;
     m_fixedHeight = height;
-    if (relayout) {
-        if (m_float)
-            RequestRelayout();
-        else
-            RequestParentRelayout();
-    }
+    if (relayout)
+        RelayoutPlacement(this, m_float);
 }
 
 int Control::GetMinWidth() const { return ScaleTrunc(static_cast<float>(m_minWidth), GetScale()); }
@@ -164,32 +172,10 @@ int Control::GetMaxWidth() const { return ScaleTrunc(static_cast<float>(m_maxWid
 int Control::GetMinHeight() const { return ScaleTrunc(static_cast<float>(m_minHeight), GetScale()); }
 int Control::GetMaxHeight() const { return ScaleTrunc(static_cast<float>(m_maxHeight), GetScale()); }
 
-namespace {
-template <typename F>
-void SetLimit(Control* c, int& field, int value, bool isFloat, F&& relayout)
-{
-    if (value < 0 || value == field)
-        return;
-    field = value;
-    relayout();
-}
-} // namespace
-
-#define CORVEL_LIMIT_SETTER(fn, field)                                                                 \
-    void Control::fn(int value)                                                                        \
-    {                                                                                                  \
-        SetLimit(this, field, value, m_float, [this] {                                                 \
-            if (m_float)                                                                               \
-                RequestRelayout();                                                                     \
-            else                                                                                       \
-                RequestParentRelayout();                                                               \
-        });                                                                                            \
-    }
-CORVEL_LIMIT_SETTER(SetMinWidth, m_minWidth)
-CORVEL_LIMIT_SETTER(SetMaxWidth, m_maxWidth)
-CORVEL_LIMIT_SETTER(SetMinHeight, m_minHeight)
-CORVEL_LIMIT_SETTER(SetMaxHeight, m_maxHeight)
-#undef CORVEL_LIMIT_SETTER
+void Control::SetMinWidth(int value) { SetLimit(this, m_float, m_minWidth, value); }
+void Control::SetMaxWidth(int value) { SetLimit(this, m_float, m_maxWidth, value); }
+void Control::SetMinHeight(int value) { SetLimit(this, m_float, m_minHeight, value); }
+void Control::SetMaxHeight(int value) { SetLimit(this, m_float, m_maxHeight, value); }
 
 RECTF Control::GetShadowBounds() const
 {

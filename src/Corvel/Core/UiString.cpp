@@ -24,6 +24,34 @@ inline bool PointsInto(const wchar_t* p, const wchar_t* block, size_t units)
     return a >= b && a <= b + units * sizeof(wchar_t);
 }
 
+// A heap block for `length` characters and the terminator.
+wchar_t* NewBlock(size_t length)
+{
+    wchar_t* block = static_cast<wchar_t*>(std::malloc((length + 1) * sizeof(wchar_t)));
+    if (!block)
+        throw std::bad_alloc();
+    return block;
+}
+
+// Grows a heap block holding `current` characters to `length` characters and
+// the terminator. Growing may move the block: a source that lies inside it is
+// moved along, so it stays valid. On failure the block is left as it was.
+wchar_t* GrowBlock(wchar_t* block, size_t current, size_t length, const wchar_t*& source)
+{
+    const bool inside = PointsInto(source, block, current);
+    const size_t offset = inside ? static_cast<size_t>(source - block) : 0;
+    void* grown = std::realloc(block, (length + 1) * sizeof(wchar_t));
+    if (!grown)
+        throw std::bad_alloc();
+    wchar_t* moved = static_cast<wchar_t*>(grown);
+    if (inside)
+        source = moved + offset;
+    return moved;
+}
+
+// A count or position kept within 0 .. length.
+inline int ClampToLength(int n, int length) { return n < 0 ? 0 : (n > length ? length : n); }
+
 inline wchar_t FoldCase(wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); }
 
 } // namespace
@@ -136,23 +164,13 @@ void CUiString::SetText(const wchar_t* text, size_t length)
             m_text[length] = L'\0';
             return;
         }
-        // Growing may move the block; keep a source that lies inside it valid.
-        const bool inside = PointsInto(text, m_text, current);
-        const size_t offset = inside ? static_cast<size_t>(text - m_text) : 0;
-        void* grown = std::realloc(m_text, (length + 1) * sizeof(wchar_t));
-        if (!grown)
-            throw std::bad_alloc();
-        m_text = static_cast<wchar_t*>(grown);
-        if (inside)
-            text = m_text + offset;
+        m_text = GrowBlock(m_text, current, length, text);
         std::memmove(m_text, text, length * sizeof(wchar_t));
         m_text[length] = L'\0';
         return;
     }
 
-    wchar_t* block = static_cast<wchar_t*>(std::malloc((length + 1) * sizeof(wchar_t)));
-    if (!block)
-        throw std::bad_alloc();
+    wchar_t* block = NewBlock(length);
     std::memcpy(block, text, length * sizeof(wchar_t));
     block[length] = L'\0';
     m_text = block;
@@ -199,9 +217,7 @@ void CUiString::Append(const wchar_t* text)
     }
 
     if (m_text == m_inline) {
-        wchar_t* block = static_cast<wchar_t*>(std::malloc((sum + 1) * sizeof(wchar_t)));
-        if (!block)
-            throw std::bad_alloc();
+        wchar_t* block = NewBlock(sum);
         std::memcpy(block, m_inline, current * sizeof(wchar_t));
         std::memcpy(block + current, text, added * sizeof(wchar_t));
         block[sum] = L'\0';
@@ -209,14 +225,7 @@ void CUiString::Append(const wchar_t* text)
         return;
     }
 
-    const bool inside = PointsInto(text, m_text, current);
-    const size_t offset = inside ? static_cast<size_t>(text - m_text) : 0;
-    void* grown = std::realloc(m_text, (sum + 1) * sizeof(wchar_t));
-    if (!grown)
-        throw std::bad_alloc();
-    m_text = static_cast<wchar_t*>(grown);
-    if (inside)
-        text = m_text + offset;
+    m_text = GrowBlock(m_text, current, sum, text);
     std::memmove(m_text + current, text, added * sizeof(wchar_t));
     m_text[sum] = L'\0';
 }
@@ -268,31 +277,20 @@ int CUiString::Compare(const wchar_t* text) const
 
 CUiString CUiString::Left(int count) const
 {
-    const int length = GetLength();
-    if (count < 0)
-        count = 0;
-    if (count > length)
-        count = length;
-    return CUiString(m_text, count);
+    return CUiString(m_text, ClampToLength(count, GetLength()));
 }
 
 CUiString CUiString::Right(int count) const
 {
     const int length = GetLength();
-    if (count < 0)
-        count = 0;
-    if (count > length)
-        count = length;
+    count = ClampToLength(count, length);
     return CUiString(m_text + (length - count), count);
 }
 
 CUiString CUiString::Mid(int start, int count) const
 {
     const int length = GetLength();
-    if (start < 0)
-        start = 0;
-    if (start > length)
-        start = length;
+    start = ClampToLength(start, length);
     if (count < 0 || count > length - start)
         count = length - start;
     return CUiString(m_text + start, count);

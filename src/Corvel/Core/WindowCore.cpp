@@ -4,6 +4,7 @@
 
 #include "Corvel/Core/CoreSeams.h"
 #include "Corvel/Core/UiGlobals.h"
+#include "Corvel/Core/VectorItems.h"
 #include "Corvel/Render/FontManager.h"
 
 #include <algorithm>
@@ -12,16 +13,21 @@
 
 namespace ui {
 
+using detail::AddItem;
+using detail::AddUnique;
+using detail::RemoveFirst;
+
 namespace {
 
-template <typename T>
-bool RemoveFirst(std::vector<T>& list, T item)
+// The whole area of the monitor nearest the window; empty when unknown.
+RECT NearestMonitorRect(HWND window)
 {
-    auto it = std::find(list.begin(), list.end(), item);
-    if (it == list.end())
-        return false;
-    list.erase(it);
-    return true;
+    RECT mon{0, 0, 0, 0};
+    MONITORINFO mi{};
+    mi.cbSize = sizeof(mi);
+    if (GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &mi))
+        mon = mi.rcMonitor;
+    return mon;
 }
 
 } // namespace
@@ -100,19 +106,15 @@ void WindowCore::BindWindow(HWND window)
     m_fontManager = new FontManager(this, GetScale());
     m_renderTarget = seams::CreateWindowTarget(this, window);
     UiProcessGlobals& g = UiGlobals();
-    if (std::find(g.translateCores.begin(), g.translateCores.end(), this) == g.translateCores.end())
-        g.translateCores.push_back(this);
-    if (std::find(g.boundCores.begin(), g.boundCores.end(), this) == g.boundCores.end())
-        g.boundCores.push_back(this);
+    AddUnique(g.translateCores, this);
+    AddUnique(g.boundCores, this);
 }
 
 void WindowCore::RemoveFromGlobalList(std::vector<WindowCore*>& list)
 {
     // Keeps the order of the others; the idle tick re-reads the count on
     // every pass, so a core leaving during a tick is never read past the end.
-    auto it = std::find(list.begin(), list.end(), this);
-    if (it != list.end())
-        list.erase(it);
+    RemoveFirst(list, this);
 }
 
 void WindowCore::UnbindWindow()
@@ -170,11 +172,7 @@ void WindowCore::SetStartSize(int cx, int cy)
 
 SIZE WindowCore::ComputeMonitorRelativeSize() const
 {
-    RECT mon{0, 0, 0, 0};
-    MONITORINFO mi{};
-    mi.cbSize = sizeof(mi);
-    if (GetMonitorInfoW(MonitorFromWindow(m_window, MONITOR_DEFAULTTONEAREST), &mi))
-        mon = mi.rcMonitor;
+    const RECT mon = NearestMonitorRect(m_window);
     LONG mw = mon.right - mon.left, mh = mon.bottom - mon.top;
     SIZE sz;
     sz.cx = m_sizeFactorX <= 1 ? static_cast<LONG>(m_sizeFactorX * mw) : static_cast<LONG>(m_sizeFactorX);
@@ -186,11 +184,7 @@ void WindowCore::SetMonitorRelativeSize(float fx, float fy, bool move)
 {
     m_sizeFactorX = fx;
     m_sizeFactorY = fy;
-    RECT mon{0, 0, 0, 0};
-    MONITORINFO mi{};
-    mi.cbSize = sizeof(mi);
-    if (GetMonitorInfoW(MonitorFromWindow(m_window, MONITOR_DEFAULTTONEAREST), &mi))
-        mon = mi.rcMonitor;
+    const RECT mon = NearestMonitorRect(m_window);
     float s = GetScale();
     int mw = mon.right - mon.left, mh = mon.bottom - mon.top;
     int w = fx <= 1 ? static_cast<int>(fx * mw) : static_cast<int>(fx * s);
@@ -339,8 +333,8 @@ void WindowCore::RemoveTimeline(CTimeLine* timeline) { m_timeLines.Remove(timeli
 
 void WindowCore::AddPendingSetupControl(Control* control)
 {
-    if (control && std::find(m_pendingSetup.begin(), m_pendingSetup.end(), control) == m_pendingSetup.end())
-        m_pendingSetup.push_back(control);
+    if (control)
+        AddUnique(m_pendingSetup, control);
 }
 
 void WindowCore::RemovePendingSetupControl(Control* control) { RemoveFirst(m_pendingSetup, control); }
@@ -355,26 +349,14 @@ void WindowCore::SetMessageHandler(UINT message, MessageHandler handler)
         m_messageHandlers.erase(message);
 }
 
-bool WindowCore::AddTranslateAccelerator(ITranslateAccelerator* accel)
-{
-    if (!accel)
-        return false;
-    m_accelerators.push_back(accel);
-    return true;
-}
+bool WindowCore::AddTranslateAccelerator(ITranslateAccelerator* accel) { return AddItem(m_accelerators, accel); }
 
 bool WindowCore::RemoveTranslateAccelerator(ITranslateAccelerator* accel)
 {
     return RemoveFirst(m_accelerators, accel);
 }
 
-bool WindowCore::AddWindowEventListener(Control* control)
-{
-    if (!control)
-        return false;
-    m_windowEventListeners.push_back(control);
-    return true;
-}
+bool WindowCore::AddWindowEventListener(Control* control) { return AddItem(m_windowEventListeners, control); }
 
 bool WindowCore::RemoveWindowEventListener(Control* control) { return RemoveFirst(m_windowEventListeners, control); }
 
@@ -391,13 +373,8 @@ void WindowCore::PostUiTask(Control* guard, std::function<void()> task)
     if (!m_window ||
         !PostMessageW(m_window, kMsgRunTask, reinterpret_cast<WPARAM>(holder), reinterpret_cast<LPARAM>(guard))) {
         // Nobody will run it: take it back.
-        bool found = false;
         EnterCriticalSection(&m_taskLock);
-        auto it = std::find(m_pendingTasks.begin(), m_pendingTasks.end(), holder);
-        if (it != m_pendingTasks.end()) {
-            m_pendingTasks.erase(it);
-            found = true;
-        }
+        const bool found = RemoveFirst(m_pendingTasks, holder);
         LeaveCriticalSection(&m_taskLock);
         if (found)
             delete holder;
@@ -409,13 +386,8 @@ void WindowCore::RunTask(WPARAM wParam, LPARAM lParam)
     TaskHolder* holder = reinterpret_cast<TaskHolder*>(wParam);
     if (!holder)
         return;
-    bool found = false;
     EnterCriticalSection(&m_taskLock);
-    auto it = std::find(m_pendingTasks.begin(), m_pendingTasks.end(), holder);
-    if (it != m_pendingTasks.end()) {
-        m_pendingTasks.erase(it);
-        found = true;
-    }
+    const bool found = RemoveFirst(m_pendingTasks, holder);
     LeaveCriticalSection(&m_taskLock);
     // A pointer this core did not hand out (or already ran) is never touched.
     if (!found)

@@ -276,6 +276,8 @@ private:
     void SendEvent(Control* target, int type, WORD modifiers = 0, WPARAM wParam = 0, LPARAM lParam = 0,
                    WORD key = 0, Control* sender = nullptr);
     void OnMouseMove(LPARAM lParam, bool nonClient);
+    void OnButtonDown(int event, WPARAM wParam, LPARAM lParam);
+    void EndPress();
     void ArmTracking(bool nonClient);
     void DisarmTracking();
     void HideToolTip();

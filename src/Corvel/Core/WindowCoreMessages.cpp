@@ -24,6 +24,15 @@ POINT PointFromLParam(LPARAM lParam)
     return pt;
 }
 
+// A point in screen coordinates (non-client mouse messages, the wheel, the
+// context menu) in the window's client coordinates.
+POINT ClientPointFromScreen(HWND window, LPARAM lParam)
+{
+    POINT pt = PointFromLParam(lParam);
+    ScreenToClient(window, &pt);
+    return pt;
+}
+
 bool IsScrollBar(Control* c) { return c && wcscmp(c->GetClassName(), L"ScrollBar") == 0; }
 
 IBox* AsIBox(Control* c) { return c ? static_cast<IBox*>(c->CastTo(L"IBox")) : nullptr; }
@@ -222,6 +231,35 @@ void WindowCore::OnMouseMove(LPARAM lParam, bool nonClient)
     }
     HideToolTip();
     DisarmTracking();
+}
+
+// A left or right press in the client area: the control under the mouse
+// becomes the clicked one, takes focus and, when it asks, the capture.
+void WindowCore::OnButtonDown(int event, WPARAM wParam, LPARAM lParam)
+{
+    POINT pt = PointFromLParam(lParam);
+    m_lastMouse = pt;
+    Control* c = FindControlAtPoint(pt.x, pt.y);
+    if (!BelongsHere(c))
+        return;
+    m_click = c;
+    c->SetFocused(true);
+    SetCapture(m_window);
+    // Taking focus runs handlers that may have moved the click elsewhere.
+    if (m_click == c && c->NeedsCapture())
+        m_capture = c;
+    m_buttonDown = true;
+    if (m_click == c)
+        SendEvent(c, event, LOWORD(wParam), wParam, lParam);
+}
+
+// The press is over: the window gives the capture back and no control keeps
+// it.
+void WindowCore::EndPress()
+{
+    ReleaseCapture();
+    m_capture = nullptr;
+    m_buttonDown = false;
 }
 
 void WindowCore::OnHover(POINT pt)
@@ -506,14 +544,11 @@ bool WindowCore::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam
         return true;
     }
     case WM_CONTEXTMENU: {
-        POINT pt = PointFromLParam(lParam);
-        ScreenToClient(m_window, &pt);
+        POINT pt = ClientPointFromScreen(m_window, lParam);
         m_lastMouse = pt;
         if (m_click) {
             Control* c = m_click;
-            ReleaseCapture();
-            m_capture = nullptr;
-            m_buttonDown = false;
+            EndPress();
             SendEvent(c, kEventContextMenu, LOWORD(wParam), wParam, reinterpret_cast<LPARAM>(c));
             m_click = nullptr;
         }
@@ -524,8 +559,7 @@ bool WindowCore::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam
         break;
     case WM_NCLBUTTONDOWN:
         if (wParam == HTMAXBUTTON) {
-            POINT pt = PointFromLParam(lParam);
-            ScreenToClient(m_window, &pt);
+            POINT pt = ClientPointFromScreen(m_window, lParam);
             m_lastMouse = pt;
             Control* c = FindControlAtPoint(pt.x, pt.y);
             if (BelongsHere(c)) {
@@ -544,12 +578,9 @@ bool WindowCore::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam
         break;
     case WM_NCLBUTTONUP:
         if (wParam == HTMAXBUTTON) {
-            POINT pt = PointFromLParam(lParam);
-            ScreenToClient(m_window, &pt);
+            POINT pt = ClientPointFromScreen(m_window, lParam);
             m_lastMouse = pt;
-            ReleaseCapture();
-            m_capture = nullptr;
-            m_buttonDown = false;
+            EndPress();
             if (Control* c = m_click) {
                 SendEvent(c, kEventButtonUp, 9, 9, lParam);
                 m_click = nullptr;
@@ -608,27 +639,12 @@ bool WindowCore::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam
     case WM_MOUSEMOVE:
         OnMouseMove(lParam, false);
         break;
-    case WM_LBUTTONDOWN: {
-        POINT pt = PointFromLParam(lParam);
-        m_lastMouse = pt;
-        Control* c = FindControlAtPoint(pt.x, pt.y);
-        if (!BelongsHere(c))
-            break;
-        m_click = c;
-        c->SetFocused(true);
-        SetCapture(m_window);
-        if (m_click == c && c->NeedsCapture())
-            m_capture = c;
-        m_buttonDown = true;
-        if (m_click == c)
-            SendEvent(c, kEventButtonDown, LOWORD(wParam), wParam, lParam);
+    case WM_LBUTTONDOWN:
+        OnButtonDown(kEventButtonDown, wParam, lParam);
         break;
-    }
     case WM_LBUTTONUP: {
         m_lastMouse = PointFromLParam(lParam);
-        ReleaseCapture();
-        m_capture = nullptr;
-        m_buttonDown = false;
+        EndPress();
         if (Control* c = m_click) {
             SendEvent(c, kEventButtonUp, LOWORD(wParam), wParam, lParam);
             m_click = nullptr;
@@ -650,35 +666,19 @@ bool WindowCore::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam
         SendEvent(c, kEventDblClick, LOWORD(wParam), wParam, lParam);
         break;
     }
-    case WM_RBUTTONDOWN: {
+    case WM_RBUTTONDOWN:
         SetFocus(m_window);
-        POINT pt = PointFromLParam(lParam);
-        m_lastMouse = pt;
-        Control* c = FindControlAtPoint(pt.x, pt.y);
-        if (!BelongsHere(c))
-            break;
-        m_click = c;
-        c->SetFocused(true);
-        SetCapture(m_window);
-        if (m_click == c && c->NeedsCapture())
-            m_capture = c;
-        m_buttonDown = true;
-        if (m_click == c)
-            SendEvent(c, kEventRButtonDown, LOWORD(wParam), wParam, lParam);
+        OnButtonDown(kEventRButtonDown, wParam, lParam);
         break;
-    }
     case WM_RBUTTONUP:
         m_lastMouse = PointFromLParam(lParam);
         if (Control* c = m_click) {
-            ReleaseCapture();
-            m_capture = nullptr;
-            m_buttonDown = false;
+            EndPress();
             SendEvent(c, kEventRButtonUp, LOWORD(wParam), wParam, lParam);
         }
         break;
     case WM_MOUSEWHEEL: {
-        POINT pt = PointFromLParam(lParam);
-        ScreenToClient(m_window, &pt);
+        POINT pt = ClientPointFromScreen(m_window, lParam);
         m_lastMouse = pt;
         Control* c = FindControlAtPoint(pt.x, pt.y);
         if (BelongsHere(c)) {
@@ -724,8 +724,7 @@ bool WindowCore::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam
         OnHover(PointFromLParam(lParam));
         break;
     case WM_NCMOUSEHOVER: {
-        POINT pt = PointFromLParam(lParam);
-        ScreenToClient(m_window, &pt);
+        POINT pt = ClientPointFromScreen(m_window, lParam);
         OnHover(pt);
         break;
     }

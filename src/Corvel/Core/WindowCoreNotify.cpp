@@ -4,6 +4,7 @@
 #include "Corvel/Core/WindowCore.h"
 
 #include "Corvel/Control/Box.h"
+#include "Corvel/Core/VectorItems.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -11,26 +12,11 @@
 
 namespace ui {
 
+using detail::AddItem;
+using detail::AddUnique;
+using detail::RemoveFirst;
+
 namespace {
-
-template <typename T>
-bool RemoveFirst(std::vector<T>& list, T item)
-{
-    auto it = std::find(list.begin(), list.end(), item);
-    if (it == list.end())
-        return false;
-    list.erase(it);
-    return true;
-}
-
-template <typename T>
-bool AddItem(std::vector<T>& list, T item)
-{
-    if (!item)
-        return false;
-    list.push_back(item);
-    return true;
-}
 
 struct TabSearch {
     Control* current;
@@ -400,10 +386,7 @@ bool AddMember(GroupTable& table, const wchar_t* name, Control* c)
         table.emplace(name, std::move(list));
         return true;
     }
-    if (std::find(it->second.begin(), it->second.end(), c) != it->second.end())
-        return false;
-    it->second.push_back(c);
-    return true;
+    return AddUnique(it->second, c);
 }
 
 void RemoveMember(GroupTable& table, const wchar_t* name, Control* c)

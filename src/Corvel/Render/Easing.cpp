@@ -14,6 +14,14 @@ inline float Sin(double x) { return static_cast<float>(std::sin(x)); }
 inline float Cos(double x) { return static_cast<float>(std::cos(x)); }
 inline float Sqrt(float x) { return static_cast<float>(std::sqrt(static_cast<double>(x))); }
 
+// The elastic curves' wave at x (in units of the duration d), with its phase
+// a quarter of the period.
+inline float ElasticWave(float x, float d, float period)
+{
+    float s = period / 4.0f;
+    return Sin(static_cast<double>(x * d - s) * (2.0 * kPi) / period);
+}
+
 const Linear gLinear;
 const Sine gSine;
 const Quint gQuint;
@@ -258,10 +266,8 @@ float Elastic::EaseIn(float t, float b, float c, float d) const
     float p = t / d;
     if (p == 1.0f)
         return b + c;
-    float period = d * 0.3f;
-    float s = period / 4.0f;
     float u = p - 1.0f;
-    return b - c * Pow2(10.0f * u) * Sin(static_cast<double>(u * d - s) * (2.0 * kPi) / period);
+    return b - c * Pow2(10.0f * u) * ElasticWave(u, d, d * 0.3f);
 }
 
 float Elastic::EaseOut(float t, float b, float c, float d) const
@@ -271,9 +277,7 @@ float Elastic::EaseOut(float t, float b, float c, float d) const
     float p = t / d;
     if (p == 1.0f)
         return b + c;
-    float period = d * 0.3f;
-    float s = period / 4.0f;
-    return c * Pow2(-10.0f * p) * Sin(static_cast<double>(p * d - s) * (2.0 * kPi) / period) + c + b;
+    return c * Pow2(-10.0f * p) * ElasticWave(p, d, d * 0.3f) + c + b;
 }
 
 float Elastic::EaseInOut(float t, float b, float c, float d) const
@@ -283,10 +287,8 @@ float Elastic::EaseInOut(float t, float b, float c, float d) const
     float q = t / (d / 2.0f);
     if (q == 2.0f)
         return b + c;
-    float period = d * (0.3f * 1.5f);
-    float s = period / 4.0f;
     float u = q - 1.0f;
-    float wave = Sin(static_cast<double>(u * d - s) * (2.0 * kPi) / period);
+    float wave = ElasticWave(u, d, d * (0.3f * 1.5f));
     if (q < 1.0f)
         return b - 0.5f * c * Pow2(10.0f * u) * wave;
     return 0.5f * c * Pow2(-10.0f * u) * wave + c + b;

@@ -215,6 +215,19 @@ bool CTimeLine::Stop(int) { return true; }
 
 bool CTimeLine::HasValues() const { return !m_values.empty(); }
 
+namespace {
+
+// The record of a named value; null for a null or unknown name.
+CTimeLine::ValueRecord* FindRecord(const CTimeLine::ValueTable& values, const wchar_t* name)
+{
+    if (!name)
+        return nullptr;
+    auto it = values.find(name);
+    return it == values.end() ? nullptr : it->second;
+}
+
+} // namespace
+
 void CTimeLine::AddValue(const wchar_t* name, float from, float to)
 {
     if (!name)
@@ -242,51 +255,37 @@ void CTimeLine::RemoveValue(const wchar_t* name)
 
 void CTimeLine::SetValueAll(const wchar_t* name, float current, float from, float to)
 {
-    if (!name)
-        return;
-    auto it = m_values.find(name);
-    if (it == m_values.end())
-        return;
-    it->second->current = current;
-    it->second->from = from;
-    it->second->to = to;
+    if (ValueRecord* r = FindRecord(m_values, name)) {
+        r->current = current;
+        r->from = from;
+        r->to = to;
+    }
 }
 
 void CTimeLine::SetValueRange(const wchar_t* name, float from, float to)
 {
-    if (!name)
-        return;
-    auto it = m_values.find(name);
-    if (it == m_values.end())
-        return;
-    it->second->from = from;
-    it->second->to = to;
+    if (ValueRecord* r = FindRecord(m_values, name)) {
+        r->from = from;
+        r->to = to;
+    }
 }
 
 void CTimeLine::SetValue(const wchar_t* name, float current)
 {
-    if (!name)
-        return;
-    auto it = m_values.find(name);
-    if (it == m_values.end())
-        return;
-    it->second->current = current;
+    if (ValueRecord* r = FindRecord(m_values, name))
+        r->current = current;
 }
 
 float CTimeLine::GetValue(const wchar_t* name) const
 {
-    if (!name)
-        return 0.0f;
-    auto it = m_values.find(name);
-    return it == m_values.end() ? 0.0f : it->second->current;
+    const ValueRecord* r = FindRecord(m_values, name);
+    return r ? r->current : 0.0f;
 }
 
 float CTimeLine::GetValueDelta(const wchar_t* name) const
 {
-    if (!name)
-        return 0.0f;
-    auto it = m_values.find(name);
-    return it == m_values.end() ? 0.0f : it->second->delta;
+    const ValueRecord* r = FindRecord(m_values, name);
+    return r ? r->delta : 0.0f;
 }
 
 void CTimeLine::ClearValues()

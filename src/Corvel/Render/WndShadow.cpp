@@ -98,6 +98,13 @@ HWND CWndShadow::Owner() const
     return m_hwnd ? GetWindow(m_hwnd, GW_OWNER) : nullptr;
 }
 
+// After a setting changed: a shown shadow is rendered again at once.
+void CWndShadow::UpdateIfVisible()
+{
+    if (m_status & kVisible)
+        Update(Owner());
+}
+
 bool CWndShadow::Create(HWND parent, float scale)
 {
     if (m_hwnd || m_parent || !parent || !IsWindow(parent))
@@ -149,8 +156,7 @@ bool CWndShadow::SetSize(int8_t size)
         return false;
     m_size = size;
     m_scaledSize = ScaleToByte(size, m_scale);
-    if (m_status & kVisible)
-        Update(Owner());
+    UpdateIfVisible();
     return true;
 }
 
@@ -159,8 +165,7 @@ bool CWndShadow::SetSharpness(int sharpness)
     if (!m_hwnd || sharpness < 0 || sharpness > 20)
         return false;
     m_sharpness = static_cast<uint8_t>(sharpness);
-    if (m_status & kVisible)
-        Update(Owner());
+    UpdateIfVisible();
     return true;
 }
 
@@ -169,8 +174,7 @@ bool CWndShadow::SetDarkness(int darkness)
     if (!m_hwnd || darkness < 0 || darkness > 255)
         return false;
     m_darkness = static_cast<uint8_t>(darkness);
-    if (m_status & kVisible)
-        Update(Owner());
+    UpdateIfVisible();
     return true;
 }
 
@@ -182,8 +186,7 @@ bool CWndShadow::SetPosition(int8_t x, int8_t y)
     m_y = y;
     m_scaledX = ScaleToByte(x, m_scale);
     m_scaledY = ScaleToByte(y, m_scale);
-    if (m_status & kVisible)
-        Update(Owner());
+    UpdateIfVisible();
     return true;
 }
 
@@ -192,8 +195,7 @@ bool CWndShadow::SetColor(COLORREF color)
     if (!m_hwnd)
         return false;
     m_color = color;
-    if (m_status & kVisible)
-        Update(Owner());
+    UpdateIfVisible();
     return true;
 }
 
@@ -205,8 +207,7 @@ bool CWndShadow::SetScale(float scale)
         return true;
     m_scale = scale;
     Rescale();
-    if (m_status & kVisible)
-        Update(Owner());
+    UpdateIfVisible();
     return true;
 }
 
@@ -216,8 +217,7 @@ bool CWndShadow::SetCorner(int width, int height)
         return false;
     m_cornerWidth = width;
     m_cornerHeight = height;
-    if (m_status & kVisible)
-        Update(Owner());
+    UpdateIfVisible();
     return true;
 }
 

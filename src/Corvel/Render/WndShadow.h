@@ -76,6 +76,7 @@ private:
     void Rescale();
     void Unsubclass(bool parentDying = false);
     HWND Owner() const;
+    void UpdateIfVisible();
 
     HWND m_hwnd;
     WNDPROC m_parentProc;

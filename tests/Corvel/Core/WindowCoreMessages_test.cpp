@@ -38,12 +38,7 @@ protected:
 
     std::unique_ptr<TestWindow> Show(Control* root, int w = 200, int h = 200)
     {
-        auto win = std::make_unique<TestWindow>();
-        win->root = root;
-        EXPECT_NE(nullptr, win->CreatePopup(w, h));
-        ShowWindow(win->GetHWND(), SW_SHOWNOACTIVATE);
-        PumpFor(40);
-        return win;
+        return testsupport::ShowTestWindow(root, w, h, 40);
     }
 
     testsupport::UiLibraryScope lib;

@@ -58,12 +58,7 @@ protected:
     // A visible window with a root box laid out and painted once.
     std::unique_ptr<TestWindow> MakeWindow(Control* root, int w = 200, int h = 200)
     {
-        auto win = std::make_unique<TestWindow>();
-        win->root = root;
-        EXPECT_NE(nullptr, win->CreatePopup(w, h));
-        ShowWindow(win->GetHWND(), SW_SHOWNOACTIVATE);
-        PumpFor(50);
-        return win;
+        return testsupport::ShowTestWindow(root, w, h, 50);
     }
 
     testsupport::UiLibraryScope lib;

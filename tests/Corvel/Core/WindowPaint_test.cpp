@@ -1,7 +1,6 @@
 #include "Corvel/Control/Box.h"
 #include "Corvel/Core/Control.h"
 #include "Corvel/Core/WindowCore.h"
-#include "Corvel/Core/support/Pixels.h"
 #include "Corvel/Core/support/TestWindow.h"
 #include "Corvel/Render/RenderTarget.h"
 #include "Corvel/Render/TimeLine.h"

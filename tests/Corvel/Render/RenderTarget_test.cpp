@@ -9,6 +9,7 @@
 #include "support/RenderTestSupport.h"
 
 using namespace rendertest;
+using namespace testsupport;
 
 namespace {
 
@@ -38,7 +39,7 @@ struct Census {
     int inside = 0;
     int outside = 0;
 };
-Census Count(const Pixels& px, RECT r, uint32_t value)
+Census Count(const PixelImage& px, RECT r, uint32_t value)
 {
     Census c;
     for (int y = 0; y < px.height; ++y)
@@ -77,7 +78,7 @@ TEST_F(RenderTargetTest, WindowTargetFillsLandWhereGeometrySays)
 
     const RECT red{10, 10, 60, 40};
     const RECT green{100, 50, 150, 120};
-    Pixels surface = ReadTargetPixels(rt);
+    PixelImage surface = ReadTargetPixels(rt);
     ASSERT_EQ(200, surface.width);
     ASSERT_EQ(150, surface.height);
     EXPECT_EQ(Area(red), Count(surface, red, 0xFFFF0000u).inside);
@@ -99,7 +100,7 @@ TEST_F(RenderTargetTest, BeginDrawClearsOnlyTheListedRectangles)
 
     rt.BeginDraw({Rf(10, 10, 30, 20), Rf(50, 40, 70, 70)});
     rt.EndDraw(false, nullptr);
-    Pixels px = ReadTargetPixels(rt);
+    PixelImage px = ReadTargetPixels(rt);
     ASSERT_EQ(120, px.width);
     const RECT a{10, 10, 30, 20};
     const RECT b{50, 40, 70, 70};
@@ -164,7 +165,7 @@ TEST_F(RenderTargetTest, NestedClipsPaintOnlyTheirIntersection)
     Fill(rt, Rf(150, 110, 160, 120), kBlue);  // unclipped again
     rt.EndDraw(false, nullptr);
 
-    Pixels px = ReadTargetPixels(rt);
+    PixelImage px = ReadTargetPixels(rt);
     const RECT red{50, 30, 100, 80};
     const RECT green{10, 10, 50, 80};
     const RECT blue{150, 110, 160, 120};
@@ -306,7 +307,7 @@ TEST_F(RenderTargetTest, RoundedClipsUseOneLayerAndSquareOnesNone)
     rt.EndDraw(false, nullptr);
 
     // The inner square area, inside every clip, is red.
-    Pixels px = ReadTargetPixels(rt);
+    PixelImage px = ReadTargetPixels(rt);
     EXPECT_EQ(0xFFFF0000u, px.At(60, 60));
     EXPECT_EQ(0u, px.At(5, 5));
 }
@@ -327,7 +328,7 @@ TEST_F(RenderTargetTest, ClipsPushedOutsideAFrameApplyWhenItBegins)
     EXPECT_EQ(0, rt.AppliedClips());
     EXPECT_EQ(1, rt.ClipDepth());
     g.Pop();
-    Pixels px = ReadTargetPixels(rt);
+    PixelImage px = ReadTargetPixels(rt);
     const RECT in{20, 20, 40, 40};
     EXPECT_EQ(Area(in), Count(px, in, 0xFF00FF00u).inside);
     EXPECT_EQ(0, Count(px, in, 0xFF00FF00u).outside);
@@ -377,7 +378,7 @@ TEST_F(RenderTargetTest, GdiBridgeGetsTheClipBoundsAndGivesTheClipBack)
     rt.GetD2DTarget()->SetTransform(D2D1::Matrix3x2F::Identity());
     rt.EndDraw(false, nullptr);
 
-    Pixels px = ReadTargetPixels(rt);
+    PixelImage px = ReadTargetPixels(rt);
     const RECT blue{20, 10, 70, 60};
     // GDI leaves alpha 0; compare colour only.
     int inside = 0, outside = 0;
@@ -450,7 +451,7 @@ TEST_F(RenderTargetTest, ChildTargetCompositesIntoItsParentAtItsOrigin)
     half.DrawToParent(translucent);
     parent.EndDraw(false, nullptr);
 
-    Pixels px = ReadTargetPixels(parent);
+    PixelImage px = ReadTargetPixels(parent);
     const RECT red{30, 40, 80, 60};
     EXPECT_EQ(Area(red), Count(px, red, 0xFFFF0000u).inside);
     EXPECT_EQ(0, Count(px, red, 0xFFFF0000u).outside);
@@ -519,7 +520,7 @@ TEST_F(RenderTargetTest, LayeredWindowPresentsPerPixelAlpha)
     // the window: premultiplied colours.
     RECT wr{};
     GetWindowRect(w.hwnd(), &wr);
-    Pixels px = ReadScreenPixels(wr);
+    PixelImage px = ReadScreenPixels(wr);
     ASSERT_EQ(100, px.width);
     EXPECT_EQ(0xFF0000u, Rgb(px.At(10, 10)));
     const uint32_t blue = px.At(75, 20);
@@ -528,7 +529,7 @@ TEST_F(RenderTargetTest, LayeredWindowPresentsPerPixelAlpha)
     EXPECT_EQ(0u, Rgb(px.At(75, 60)));
 
     // The source surface keeps its per-pixel alpha.
-    Pixels surface = ReadTargetPixels(rt);
+    PixelImage surface = ReadTargetPixels(rt);
     EXPECT_EQ(0xFFFF0000u, surface.At(10, 10));
     EXPECT_NEAR(128, A(surface.At(75, 20)), 2);
     EXPECT_EQ(0u, surface.At(75, 60));
@@ -737,7 +738,7 @@ TEST_F(RenderTargetTest, BlurredLayerFallsOffLikeAGaussianWithEitherBorderMode)
     hard.DrawToParent(blur);
     parent.EndDraw(false, nullptr);
 
-    Pixels px = ReadTargetPixels(parent);
+    PixelImage px = ReadTargetPixels(parent);
     // Square spans parent x 30..50 on row 60: nearly full in the middle,
     // about half at its edges, nothing 3 deviations out, rising in between.
     EXPECT_GT(A(px.At(40, 60)), 235);

@@ -9,6 +9,7 @@
 #include "support/RenderTestSupport.h"
 
 using namespace rendertest;
+using namespace testsupport;
 
 namespace {
 
@@ -135,7 +136,7 @@ TEST_F(WndShadowTest, ShadowOfA400x300WindowShowsOnlyTheOuterStripWithFalloff)
 
     // The window presents that bitmap: on screen (nothing behind it) each
     // pixel shows its premultiplied colour.
-    Pixels shown = ReadScreenPixels(sr);
+    PixelImage shown = ReadScreenPixels(sr);
     ASSERT_EQ(400, shown.width);
     EXPECT_EQ(0x111111u, Rgb(shown.At(395, 150)));  // 0x50 x 55 / 255 = 17
     EXPECT_EQ(0x111111u, Rgb(shown.At(200, 295)));
@@ -346,8 +347,8 @@ TEST_F(WndShadowTest, SavesAScreenshotOfAWindowWithItsShadow)
     shadow.Update(parent.hwnd());
     PumpMessages();
 
-    Pixels win = ReadWindowPixels(parent.hwnd());
-    Pixels shd = ReadWindowPixels(shadow.GetHandle(), true);
+    PixelImage win = ReadWindowPixels(parent.hwnd());
+    PixelImage shd = ReadWindowPixels(shadow.GetHandle(), true);
     ASSERT_EQ(pw, win.width);
     const RECT srect = WindowRect(shadow.GetHandle());
     ASSERT_EQ(srect.right - srect.left, shd.width);
@@ -361,7 +362,7 @@ TEST_F(WndShadowTest, SavesAScreenshotOfAWindowWithItsShadow)
     const RECT sr = WindowRect(shadow.GetHandle());
     const int margin = 30;
     const int ox = std::min(pr.left, sr.left) - margin, oy = std::min(pr.top, sr.top) - margin;
-    Pixels canvas;
+    PixelImage canvas;
     canvas.width = std::max(pr.right, sr.right) + margin - ox;
     canvas.height = std::max(pr.bottom, sr.bottom) + margin - oy;
     canvas.data.assign(static_cast<size_t>(canvas.width) * canvas.height, 0xFFE6E9EEu);
@@ -380,7 +381,7 @@ TEST_F(WndShadowTest, SavesAScreenshotOfAWindowWithItsShadow)
         for (int x = 0; x < pw; ++x)
             canvas.data[static_cast<size_t>(y + pr.top - oy) * canvas.width + (x + pr.left - ox)] =
                 0xFF000000u | win.At(x, y);
-    EXPECT_TRUE(SavePng(canvas, ArtifactsDir() + L"\\window-with-shadow.png"));
+    EXPECT_TRUE(SavePng(canvas, ArtifactsFolder() + L"\\window-with-shadow.png"));
 }
 
 } // namespace

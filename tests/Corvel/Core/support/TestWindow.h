@@ -1,15 +1,19 @@
 // A native window from code that hosts a window core the way skinned windows
-// do, and helpers to pump its messages with the idle tick. Header-only so the
-// container tests can use it too.
+// do, helpers to pump its messages with the idle tick and to read back what
+// the core presents. Header-only so the container tests can use it too.
 #pragma once
 
 #include <windows.h>
 
 #include <functional>
+#include <memory>
+
+#include <gtest/gtest.h>
 
 #include "Corvel/Core/UiGlobals.h"
 #include "Corvel/Core/WindowCore.h"
 #include "Corvel/Core/WindowWnd.h"
+#include "support/Pixels.h"
 
 namespace testsupport {
 
@@ -96,6 +100,26 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = 2000)
 
 // Pumps for a fixed time.
 inline void PumpFor(DWORD ms) { PumpUntil(nullptr, ms); }
+
+// A shown (not activated) popup of the given size with `root` installed,
+// pumped for `settleMs` so the tree is laid out and painted once.
+inline std::unique_ptr<TestWindow> ShowTestWindow(ui::Control* root, int width, int height, DWORD settleMs)
+{
+    auto win = std::make_unique<TestWindow>();
+    win->root = root;
+    EXPECT_NE(nullptr, win->CreatePopup(width, height));
+    ShowWindow(win->GetHWND(), SW_SHOWNOACTIVATE);
+    PumpFor(settleMs);
+    return win;
+}
+
+// The surface the core's render target presents (see ReadTargetPixels);
+// empty while the core has no target.
+inline PixelImage ReadCorePixels(ui::WindowCore& core)
+{
+    ui::RenderTarget* target = core.GetRenderTarget();
+    return target ? ReadTargetPixels(*target) : PixelImage();
+}
 
 // Starts and stops the UI library around a test suite.
 class UiLibraryScope {
