@@ -34,15 +34,12 @@ TEST(DropWatchThreads, ShutdownWakesJoinsAndClosesEveryWatcher)
     ui::DropWatchThreads& all = ui::GetDropWatchThreads();
     all.running = true;
     g_exited = 0;
-    std::vector<HANDLE> handles;
     for (int i = 0; i < 2; ++i) {
         auto r = std::make_unique<ui::DropWatchThread>();
         r->directory = CreateFileW(dir.Path().c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                    nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         ASSERT_NE(INVALID_HANDLE_VALUE, r->directory);
         r->overlapped.hEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        handles.push_back(r->directory);
-        handles.push_back(r->overlapped.hEvent);
         r->thread = std::thread(WatchLoop, r.get());
         std::lock_guard<std::mutex> guard(all.lock);
         all.records.push_back(std::move(r));
@@ -53,15 +50,21 @@ TEST(DropWatchThreads, ShutdownWakesJoinsAndClosesEveryWatcher)
         all.records.push_back(std::make_unique<ui::DropWatchThread>());
     }
     Sleep(50);
+    // While a watcher holds the folder, nobody can open it exclusively.
+    auto openExclusive = [&] {
+        HANDLE h = CreateFileW(dir.Path().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h == INVALID_HANDLE_VALUE)
+            return false;
+        CloseHandle(h);
+        return true;
+    };
+    EXPECT_FALSE(openExclusive());
 
     ShutdownUiLibrary();
     EXPECT_EQ(2, g_exited.load());
     EXPECT_FALSE(all.running);
     EXPECT_TRUE(all.records.empty());
-    for (HANDLE h : handles) {
-        DWORD flags = 0;
-        EXPECT_FALSE(GetHandleInformation(h, &flags)) << "handle left open";
-    }
+    EXPECT_TRUE(openExclusive()) << "a watcher's folder handle was left open";
     ui::StopDropWatchThreads(); // nothing left: harmless
 }
 
