@@ -58,7 +58,9 @@ foreach(test_file ${CORVEL_TEST_FILES})
   add_executable(${target} "${test_file}" ${dir_support})
   target_link_libraries(${target} PRIVATE corvel_test_support)
   if(CMAKE_CROSSCOMPILING_EMULATOR)
-    add_test(NAME ${test_name} COMMAND ${target})
+    # Through a small runner that repeats a run Wine ended on an X error.
+    add_test(NAME ${test_name}
+      COMMAND bash "${CMAKE_SOURCE_DIR}/tests/support/run-test.sh" "${CMAKE_CROSSCOMPILING_EMULATOR}" "$<TARGET_FILE:${target}>")
     set_tests_properties(${test_name} PROPERTIES TIMEOUT 300)
     if(test_name MATCHES "^(net|app)\\.")
       set_tests_properties(${test_name} PROPERTIES

@@ -264,14 +264,24 @@ TEST_F(SliceDownloaderTest, EachBucketBoundaryDownloadsEndToEnd)
         EXPECT_EQ(dl.SliceCount(), c.slices);
         ExpectComplete(dir, c.size, seed);
 
-        // One ranged request per planned slice, exactly its range.
+        // One ranged request per planned slice, exactly its range. A slice
+        // whose read waited too long (a loaded machine) asks again for the
+        // rest of its own range only.
         std::vector<stSliceRange> plan = PlanSlices(c.size, static_cast<int>(c.slices));
         std::multimap<int64_t, std::string> ranges = Ranges(svc.Log(tag));
-        ASSERT_EQ(ranges.size(), plan.size());
+        ASSERT_GE(ranges.size(), plan.size());
         for (const stSliceRange& r : plan) {
             auto it = ranges.find(static_cast<int64_t>(r.first));
             ASSERT_NE(it, ranges.end());
             EXPECT_EQ(it->second, "bytes=" + std::to_string(r.first) + "-" + std::to_string(r.last));
+        }
+        for (const auto& asked : ranges) {
+            bool insideOneSlice = false;
+            for (const stSliceRange& r : plan)
+                insideOneSlice |= static_cast<uint64_t>(asked.first) >= r.first &&
+                                  static_cast<uint64_t>(asked.first) <= r.last &&
+                                  asked.second == "bytes=" + std::to_string(asked.first) + "-" + std::to_string(r.last);
+            EXPECT_TRUE(insideOneSlice) << asked.second;
         }
 
         // Ticks grow to the total, the merge reaches it, state 3 comes once and last.
