@@ -147,7 +147,7 @@ void KeyValueSpec::Parse(const wchar_t* text)
                 CUiString(valueStart, static_cast<int>(valueEnd - valueStart));
         }
         // Pairs are separated by blanks; anything else right after the
-        // closing quote ends the spec.
+        // closing quote ends the text.
         if (!IsBlank(*p))
             break;
     }

@@ -84,7 +84,7 @@ private:
     CUiString m_wholeText;
 };
 
-// Fills the fields the spec names (drop, web, inset, size, blur, color,
+// Fills the fields the key-value text names (drop, web, inset, size, blur, color,
 // offset, radius); the others keep their values. Without pairs, the whole
 // text is read as the blur and the result is false.
 bool ParseBoxShadow(const KeyValueSpec& spec, BoxShadow& out);
