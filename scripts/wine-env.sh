@@ -19,12 +19,16 @@ corvel_make_prefix() {
       bash "$CORVEL_ROOT/scripts/prefix-setup.sh"
     fi
     touch "$WINEPREFIX/.corvel-prefix-v1"
+    # The set-up's wineserver and desktop process keep the display they
+    # started with: let them end before anything else runs.
+    "$WINESERVER" -w
   fi
 }
 
+# Starts Xvfb first, so that every Wine process of the run, the prefix
+# set-up's included, sees the same display.
 corvel_start_display() {
-  corvel_make_prefix
-  if [ -n "${CORVEL_USE_DISPLAY:-}" ]; then return; fi
+  if [ -n "${CORVEL_USE_DISPLAY:-}" ]; then corvel_make_prefix; return; fi
   local n=90
   while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
   Xvfb ":$n" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
@@ -35,6 +39,7 @@ corvel_start_display() {
     sleep 0.1
   done
   echo "[wine] Xvfb on $DISPLAY (pid $CORVEL_XVFB_PID)"
+  corvel_make_prefix
 }
 
 corvel_stop_all() {
