@@ -1,5 +1,7 @@
 #include "net/SliceDownloader.h"
 
+#include "net/HttpUrl.h"
+
 #include <algorithm>
 #include <cwchar>
 
@@ -259,26 +261,13 @@ uint32_t CSliceDownloader::Start(const std::wstring& url, const std::wstring& fo
     if (name.empty())
         return ERROR_INVALID_PARAMETER;
 
-    URL_COMPONENTS uc = {};
-    uc.dwStructSize = sizeof(uc);
-    uc.dwSchemeLength = static_cast<DWORD>(-1);
-    uc.dwHostNameLength = static_cast<DWORD>(-1);
-    uc.dwUserNameLength = static_cast<DWORD>(-1);
-    uc.dwPasswordLength = static_cast<DWORD>(-1);
-    uc.dwUrlPathLength = static_cast<DWORD>(-1);
-    uc.dwExtraInfoLength = static_cast<DWORD>(-1);
-    if (!WinHttpCrackUrl(url.c_str(), static_cast<DWORD>(url.size()), 0, &uc))
+    stHttpUrl parts;
+    if (!CrackHttpUrl(url, &parts))
         return NonZero(GetLastError(), ERROR_WINHTTP_INVALID_URL);
-    if (uc.nScheme != INTERNET_SCHEME_HTTP && uc.nScheme != INTERNET_SCHEME_HTTPS)
-        return ERROR_WINHTTP_UNRECOGNIZED_SCHEME;
-    m_host.assign(uc.lpszHostName, uc.dwHostNameLength);
-    m_port = uc.nPort;
-    m_secure = uc.nScheme == INTERNET_SCHEME_HTTPS;
-    m_pathAndQuery.assign(uc.lpszUrlPath, uc.dwUrlPathLength);
-    if (uc.lpszExtraInfo)
-        m_pathAndQuery.append(uc.lpszExtraInfo, uc.dwExtraInfoLength);
-    if (m_pathAndQuery.empty())
-        m_pathAndQuery = L"/";
+    m_host = parts.host;
+    m_port = parts.port;
+    m_secure = parts.secure;
+    m_pathAndQuery = parts.path;
 
     m_session = WinHttpOpen(kAgent, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
     if (!m_session)
