@@ -1,9 +1,11 @@
 #include "net/HttpRequest.h"
 
 #include "net/CertPin.h"
+#include "net/HttpHeaders.h"
 #include "net/HttpSession.h"
 #include "net/HttpUrl.h"
 #include "net/NetResHander.h"
+#include "net/WinHttpError.h"
 
 #include <cwchar>
 #include <vector>
@@ -15,27 +17,7 @@ const wchar_t kProxyProbeUrl[] = L"http://www.example.com/";
 
 int LastErrorOr(int fallback)
 {
-    DWORD e = GetLastError();
-    // Wine reports a socket timeout where Windows reports its own code.
-    if (e == 10060)  // WSAETIMEDOUT
-        e = ERROR_WINHTTP_TIMEOUT;
-    return e ? static_cast<int>(e) : fallback;
-}
-
-// Strict decimal: anything but digits is "no length".
-int64_t ParseContentLength(const wchar_t* text)
-{
-    if (!text || !*text)
-        return -1;
-    uint64_t v = 0;
-    for (const wchar_t* p = text; *p; ++p) {
-        if (*p < L'0' || *p > L'9')
-            return -1;
-        if (v > (0x7FFFFFFFFFFFFFFFull - 9) / 10)
-            return -1;
-        v = v * 10 + static_cast<uint64_t>(*p - L'0');
-    }
-    return static_cast<int64_t>(v);
+    return static_cast<int>(LastWinHttpError(static_cast<DWORD>(fallback)));
 }
 
 } // namespace
@@ -256,12 +238,13 @@ int CHttpRequest::Execute(stRequestTask* task)
     }
 
     // 8. Content length.
-    wchar_t lengthText[32] = {};
-    DWORD lengthSize = sizeof(lengthText) - sizeof(wchar_t);
+    // A missing or unreadable length is "not known" (-1).
+    std::wstring lengthText;
+    uint64_t parsedLength = 0;
     int64_t contentLength = -1;
-    if (WinHttpQueryHeaders(m_handle, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, lengthText,
-                            &lengthSize, WINHTTP_NO_HEADER_INDEX))
-        contentLength = ParseContentLength(lengthText);
+    if (QueryHeaderText(m_handle, WINHTTP_QUERY_CONTENT_LENGTH, lengthText) &&
+        ParseContentLength(lengthText, parsedLength))
+        contentLength = static_cast<int64_t>(parsedLength);
     const uint64_t lengthBits = static_cast<uint64_t>(contentLength);
     void* context = sink ? sink->OnBegin(task, static_cast<uint32_t>(lengthBits),
                                          static_cast<uint32_t>(lengthBits >> 32), st)

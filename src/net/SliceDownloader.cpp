@@ -1,6 +1,10 @@
 #include "net/SliceDownloader.h"
 
+#include "net/FileHandle.h"
+#include "net/HttpHandle.h"
+#include "net/HttpHeaders.h"
 #include "net/HttpUrl.h"
+#include "net/WinHttpError.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -24,105 +28,9 @@ const size_t kReadBuffer = 256 * 1024;
 const DWORD kFlushMs = 200;
 const DWORD kMergeChunk = 0x10000;
 
-struct WinHttpHandle {
-    HINTERNET h = nullptr;
-    explicit WinHttpHandle(HINTERNET handle) : h(handle) {}
-    ~WinHttpHandle()
-    {
-        if (h)
-            WinHttpCloseHandle(h);
-    }
-    WinHttpHandle(const WinHttpHandle&) = delete;
-    WinHttpHandle& operator=(const WinHttpHandle&) = delete;
-};
-
-struct FileHandle {
-    HANDLE h = INVALID_HANDLE_VALUE;
-    FileHandle() = default;
-    explicit FileHandle(HANDLE handle) : h(handle) {}
-    ~FileHandle() { Close(); }
-    void Close()
-    {
-        if (h != INVALID_HANDLE_VALUE)
-            CloseHandle(h);
-        h = INVALID_HANDLE_VALUE;
-    }
-    bool Valid() const { return h != INVALID_HANDLE_VALUE; }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-};
-
 DWORD NonZero(DWORD error, DWORD fallback)
 {
     return error ? error : fallback;
-}
-
-bool QueryHeaderText(HINTERNET request, DWORD id, std::wstring& out)
-{
-    DWORD bytes = 0;
-    out.clear();
-    WinHttpQueryHeaders(request, id, WINHTTP_HEADER_NAME_BY_INDEX, nullptr, &bytes, WINHTTP_NO_HEADER_INDEX);
-    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER || bytes == 0)
-        return false;
-    std::vector<wchar_t> buf(bytes / sizeof(wchar_t) + 1);
-    if (!WinHttpQueryHeaders(request, id, WINHTTP_HEADER_NAME_BY_INDEX, buf.data(), &bytes, WINHTTP_NO_HEADER_INDEX))
-        return false;
-    out.assign(buf.data(), bytes / sizeof(wchar_t));
-    return true;
-}
-
-DWORD QueryStatus(HINTERNET request)
-{
-    DWORD status = 0;
-    DWORD size = sizeof(status);
-    if (!WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
-        return 0;
-    return status;
-}
-
-// Whole-text unsigned decimal; false on anything else (signs, blanks inside,
-// overflow).
-bool ParseUInt64(const std::wstring& text, size_t& pos, uint64_t& value)
-{
-    size_t start = pos;
-    value = 0;
-    while (pos < text.size() && text[pos] >= L'0' && text[pos] <= L'9') {
-        unsigned digit = static_cast<unsigned>(text[pos] - L'0');
-        if (value > (UINT64_MAX - digit) / 10)
-            return false;
-        value = value * 10 + digit;
-        ++pos;
-    }
-    return pos > start;
-}
-
-bool ParseContentLength(const std::wstring& text, uint64_t& value)
-{
-    size_t pos = 0;
-    while (pos < text.size() && text[pos] == L' ')
-        ++pos;
-    if (!ParseUInt64(text, pos, value))
-        return false;
-    while (pos < text.size() && text[pos] == L' ')
-        ++pos;
-    return pos == text.size();
-}
-
-// "bytes first-last/total"
-bool ParseContentRange(const std::wstring& text, uint64_t& first, uint64_t& last, uint64_t& total)
-{
-    const std::wstring unit = L"bytes ";
-    if (text.compare(0, unit.size(), unit) != 0)
-        return false;
-    size_t pos = unit.size();
-    if (!ParseUInt64(text, pos, first) || pos >= text.size() || text[pos] != L'-')
-        return false;
-    ++pos;
-    if (!ParseUInt64(text, pos, last) || pos >= text.size() || text[pos] != L'/')
-        return false;
-    ++pos;
-    return ParseUInt64(text, pos, total) && pos == text.size();
 }
 
 bool FileSize(const std::wstring& path, uint64_t& size)
@@ -133,13 +41,6 @@ bool FileSize(const std::wstring& path, uint64_t& size)
         return false;
     size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     return true;
-}
-
-// Wine reports a timed-out socket read as WSAETIMEDOUT instead of
-// ERROR_WINHTTP_TIMEOUT.
-bool IsTimeout(DWORD error)
-{
-    return error == ERROR_WINHTTP_TIMEOUT || error == WSAETIMEDOUT;
 }
 
 std::wstring FolderOf(const std::wstring& path)
@@ -263,7 +164,7 @@ uint32_t CSliceDownloader::Start(const std::wstring& url, const std::wstring& fo
 
     stHttpUrl parts;
     if (!CrackHttpUrl(url, &parts))
-        return NonZero(GetLastError(), ERROR_WINHTTP_INVALID_URL);
+        return LastWinHttpError(ERROR_WINHTTP_INVALID_URL);
     m_host = parts.host;
     m_port = parts.port;
     m_secure = parts.secure;
@@ -271,13 +172,13 @@ uint32_t CSliceDownloader::Start(const std::wstring& url, const std::wstring& fo
 
     m_session = WinHttpOpen(kAgent, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
     if (!m_session)
-        return NonZero(GetLastError(), ERROR_WINHTTP_INTERNAL_ERROR);
+        return LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR);
     auto giveUp = [this](DWORD error) {
         CloseSession();
         return error;
     };
     if (!WinHttpSetTimeouts(m_session, 5000, 5000, 5000, 60000))
-        return giveUp(NonZero(GetLastError(), ERROR_WINHTTP_INTERNAL_ERROR));
+        return giveUp(LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR));
     // Option 140 is not known to every WinHTTP (Wine answers 12009); the
     // download works without it.
     DWORD one = 1;
@@ -289,39 +190,39 @@ uint32_t CSliceDownloader::Start(const std::wstring& url, const std::wstring& fo
     bool haveLastModified = false;
     FILETIME lastModified = {};
     {
-        WinHttpHandle connect(WinHttpConnect(m_session, m_host.c_str(), m_port, 0));
-        if (!connect.h)
-            return giveUp(NonZero(GetLastError(), ERROR_WINHTTP_INTERNAL_ERROR));
-        WinHttpHandle request(WinHttpOpenRequest(connect.h, L"GET", m_pathAndQuery.c_str(), nullptr,
+        CHttpHandle connect(WinHttpConnect(m_session, m_host.c_str(), m_port, 0));
+        if (!connect)
+            return giveUp(LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR));
+        CHttpHandle request(WinHttpOpenRequest(connect.Handle(), L"GET", m_pathAndQuery.c_str(), nullptr,
                                                  WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                  m_secure ? WINHTTP_FLAG_SECURE : 0));
-        if (!request.h)
-            return giveUp(NonZero(GetLastError(), ERROR_WINHTTP_INTERNAL_ERROR));
+        if (!request)
+            return giveUp(LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR));
         DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
-        WinHttpSetOption(request.h, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof(noRedirects));
-        if (!WinHttpSendRequest(request.h, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-            !WinHttpReceiveResponse(request.h, nullptr))
-            return giveUp(NonZero(GetLastError(), ERROR_WINHTTP_INTERNAL_ERROR));
-        DWORD status = QueryStatus(request.h);
+        WinHttpSetOption(request.Handle(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof(noRedirects));
+        if (!WinHttpSendRequest(request.Handle(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
+            !WinHttpReceiveResponse(request.Handle(), nullptr))
+            return giveUp(LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR));
+        DWORD status = QueryStatusCode(request.Handle());
         if (status != 200)
             return giveUp(status ? status : ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
         std::wstring text;
-        if (!QueryHeaderText(request.h, WINHTTP_QUERY_CONTENT_LENGTH, text) || !ParseContentLength(text, total) ||
+        if (!QueryHeaderText(request.Handle(), WINHTTP_QUERY_CONTENT_LENGTH, text) || !ParseContentLength(text, total) ||
             total == 0)
             return giveUp(ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
-        acceptsRanges = QueryHeaderText(request.h, WINHTTP_QUERY_ACCEPT_RANGES, text) && text == L"bytes";
+        acceptsRanges = QueryHeaderText(request.Handle(), WINHTTP_QUERY_ACCEPT_RANGES, text) && text == L"bytes";
         // If-Range needs a strong validator: a weak ETag would always send
         // the whole body back.
         std::wstring etag;
-        if (QueryHeaderText(request.h, WINHTTP_QUERY_ETAG, etag) && !etag.empty() && etag.compare(0, 2, L"W/") != 0)
+        if (QueryHeaderText(request.Handle(), WINHTTP_QUERY_ETAG, etag) && !etag.empty() && etag.compare(0, 2, L"W/") != 0)
             m_validator = etag;
         std::wstring modified;
-        if (QueryHeaderText(request.h, WINHTTP_QUERY_LAST_MODIFIED, modified) && !modified.empty()) {
+        if (QueryHeaderText(request.Handle(), WINHTTP_QUERY_LAST_MODIFIED, modified) && !modified.empty()) {
             if (m_validator.empty())
                 m_validator = modified;
             SYSTEMTIME st = {};
             DWORD size = sizeof(st);
-            if (WinHttpQueryHeaders(request.h, WINHTTP_QUERY_LAST_MODIFIED | WINHTTP_QUERY_FLAG_SYSTEMTIME,
+            if (WinHttpQueryHeaders(request.Handle(), WINHTTP_QUERY_LAST_MODIFIED | WINHTTP_QUERY_FLAG_SYSTEMTIME,
                                     WINHTTP_HEADER_NAME_BY_INDEX, &st, &size, WINHTTP_NO_HEADER_INDEX) &&
                 SystemTimeToFileTime(&st, &lastModified))
                 haveLastModified = true;
@@ -495,35 +396,35 @@ CSliceDownloader::Attempt CSliceDownloader::TransferOnce(stDownloadSlice* slice,
 {
     auto failed = [&error](DWORD code) {
         error = static_cast<int32_t>(code);
-        return IsTimeout(code) ? Attempt::Retry : Attempt::Failed;
+        return IsWinHttpTimeout(code) ? Attempt::Retry : Attempt::Failed;
     };
     uint64_t done = slice->downloaded.load();
 
-    WinHttpHandle connect(WinHttpConnect(m_session, m_host.c_str(), m_port, 0));
-    if (!connect.h)
-        return failed(NonZero(GetLastError(), ERROR_WINHTTP_INTERNAL_ERROR));
-    WinHttpHandle request(WinHttpOpenRequest(connect.h, L"GET", m_pathAndQuery.c_str(), nullptr, WINHTTP_NO_REFERER,
+    CHttpHandle connect(WinHttpConnect(m_session, m_host.c_str(), m_port, 0));
+    if (!connect)
+        return failed(LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR));
+    CHttpHandle request(WinHttpOpenRequest(connect.Handle(), L"GET", m_pathAndQuery.c_str(), nullptr, WINHTTP_NO_REFERER,
                                              WINHTTP_DEFAULT_ACCEPT_TYPES, m_secure ? WINHTTP_FLAG_SECURE : 0));
-    if (!request.h)
-        return failed(NonZero(GetLastError(), ERROR_WINHTTP_INTERNAL_ERROR));
+    if (!request)
+        return failed(LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR));
     DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
-    WinHttpSetOption(request.h, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof(noRedirects));
+    WinHttpSetOption(request.Handle(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof(noRedirects));
     DWORD headerWait = std::min<DWORD>(kHeaderWaitMs << std::min(headerWaits, 6), kMaxHeaderWaitMs);
-    WinHttpSetTimeouts(request.h, 5000, 5000, 5000, kReadWakeMs);
-    WinHttpSetOption(request.h, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerWait, sizeof(headerWait));
+    WinHttpSetTimeouts(request.Handle(), 5000, 5000, 5000, kReadWakeMs);
+    WinHttpSetOption(request.Handle(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerWait, sizeof(headerWait));
 
     std::wstring headers = L"Range: bytes=" + std::to_wstring(slice->first + done) + L"-" +
                            std::to_wstring(slice->last) + L"\r\n";
     if (!m_validator.empty())
         headers += L"If-Range: " + m_validator + L"\r\n";
-    if (!WinHttpAddRequestHeaders(request.h, headers.c_str(), static_cast<DWORD>(-1),
+    if (!WinHttpAddRequestHeaders(request.Handle(), headers.c_str(), static_cast<DWORD>(-1),
                                   WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE))
-        return failed(NonZero(GetLastError(), ERROR_WINHTTP_INTERNAL_ERROR));
-    if (!WinHttpSendRequest(request.h, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0))
-        return failed(NonZero(GetLastError(), ERROR_WINHTTP_INTERNAL_ERROR));
-    if (!WinHttpReceiveResponse(request.h, nullptr)) {
-        DWORD code = NonZero(GetLastError(), ERROR_WINHTTP_INTERNAL_ERROR);
-        if (IsTimeout(code))
+        return failed(LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR));
+    if (!WinHttpSendRequest(request.Handle(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0))
+        return failed(LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR));
+    if (!WinHttpReceiveResponse(request.Handle(), nullptr)) {
+        DWORD code = LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR);
+        if (IsWinHttpTimeout(code))
             ++headerWaits;
         return failed(code);
     }
@@ -533,18 +434,18 @@ CSliceDownloader::Attempt CSliceDownloader::TransferOnce(stDownloadSlice* slice,
 
     // Only the exact range asked for is accepted; a whole body (200) only
     // for a single-slice download, which then starts again from byte 0.
-    DWORD status = QueryStatus(request.h);
+    DWORD status = QueryStatusCode(request.Handle());
     std::wstring text;
     bool restart = false;
     if (status == 206) {
         uint64_t first = 0, last = 0, total = 0;
-        if (!QueryHeaderText(request.h, WINHTTP_QUERY_CONTENT_RANGE, text) ||
+        if (!QueryHeaderText(request.Handle(), WINHTTP_QUERY_CONTENT_RANGE, text) ||
             !ParseContentRange(text, first, last, total) || first != slice->first + done || last != slice->last ||
             total != m_total)
             return failed(ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
     } else if (status == 200 && m_slices.size() == 1 && slice->first == 0) {
         uint64_t length = 0;
-        if (QueryHeaderText(request.h, WINHTTP_QUERY_CONTENT_LENGTH, text) &&
+        if (QueryHeaderText(request.Handle(), WINHTTP_QUERY_CONTENT_LENGTH, text) &&
             (!ParseContentLength(text, length) || length != m_total))
             return failed(ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
         restart = done != 0;
@@ -558,24 +459,24 @@ CSliceDownloader::Attempt CSliceDownloader::TransferOnce(stDownloadSlice* slice,
         done = 0;
     }
 
-    FileHandle file;
+    CFileHandle file;
     if (done > 0) {
-        file.h = CreateFileW(slice->path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                             nullptr);
+        file.Reset(CreateFileW(slice->path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                             nullptr));
         if (!file.Valid())
             return failed(NonZero(GetLastError(), ERROR_FILE_NOT_FOUND));
         LARGE_INTEGER pos;
         pos.QuadPart = static_cast<LONGLONG>(done);
         // Bytes past the counted ones were never confirmed: drop them.
-        if (!SetFilePointerEx(file.h, pos, nullptr, FILE_BEGIN) || !SetEndOfFile(file.h))
+        if (!SetFilePointerEx(file.Get(), pos, nullptr, FILE_BEGIN) || !SetEndOfFile(file.Get()))
             return failed(NonZero(GetLastError(), ERROR_WRITE_FAULT));
     } else {
-        file.h = CreateFileW(slice->path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                             nullptr);
+        file.Reset(CreateFileW(slice->path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                             nullptr));
         if (!file.Valid())
             return failed(NonZero(GetLastError(), ERROR_WRITE_FAULT));
     }
-    slice->file = file.h;
+    slice->file = file.Get();
     struct ClearFile {
         stDownloadSlice* s;
         ~ClearFile() { s->file = INVALID_HANDLE_VALUE; }
@@ -592,7 +493,7 @@ CSliceDownloader::Attempt CSliceDownloader::TransferOnce(stDownloadSlice* slice,
         size_t written = 0;
         while (written < filled) {
             DWORD n = 0;
-            if (!WriteFile(file.h, buffer.data() + written, static_cast<DWORD>(filled - written), &n, nullptr) ||
+            if (!WriteFile(file.Get(), buffer.data() + written, static_cast<DWORD>(filled - written), &n, nullptr) ||
                 n == 0) {
                 error = static_cast<int32_t>(NonZero(GetLastError(), ERROR_WRITE_FAULT));
                 return false;
@@ -614,8 +515,8 @@ CSliceDownloader::Attempt CSliceDownloader::TransferOnce(stDownloadSlice* slice,
         if (Cancelled())
             return finish(Attempt::Cancelled);
         DWORD available = 0;
-        if (!WinHttpQueryDataAvailable(request.h, &available))
-            return finish(failed(NonZero(GetLastError(), ERROR_WINHTTP_INTERNAL_ERROR)));
+        if (!WinHttpQueryDataAvailable(request.Handle(), &available))
+            return finish(failed(LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR)));
         if (available == 0) {
             error = -1; // the body ended before the range did
             return finish(Attempt::Failed);
@@ -623,8 +524,8 @@ CSliceDownloader::Attempt CSliceDownloader::TransferOnce(stDownloadSlice* slice,
         uint64_t remaining = length - slice->downloaded.load() - filled;
         DWORD want = static_cast<DWORD>(std::min<uint64_t>({available, buffer.size() - filled, remaining}));
         DWORD got = 0;
-        if (!WinHttpReadData(request.h, buffer.data() + filled, want, &got))
-            return finish(failed(NonZero(GetLastError(), ERROR_WINHTTP_INTERNAL_ERROR)));
+        if (!WinHttpReadData(request.Handle(), buffer.data() + filled, want, &got))
+            return finish(failed(LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR)));
         if (got == 0) {
             error = -1;
             return finish(Attempt::Failed);
@@ -692,7 +593,7 @@ int CSliceDownloader::Merge()
     // The slices go into a temporary file that replaces the target only when
     // every byte is in: the target name never holds a partial merge.
     std::wstring temp = m_target + L".merge";
-    FileHandle target(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    CFileHandle target(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     auto fail = [&](DWORD error) {
         target.Close();
@@ -710,7 +611,7 @@ int CSliceDownloader::Merge()
     for (stDownloadSlice* s : m_slices) {
         if (m_stop.load())
             return fail(ERROR_OPERATION_ABORTED);
-        FileHandle in(CreateFileW(s->path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+        CFileHandle in(CreateFileW(s->path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
         if (!in.Valid()) {
             DWORD error = NonZero(GetLastError(), ERROR_FILE_NOT_FOUND);
@@ -724,7 +625,7 @@ int CSliceDownloader::Merge()
                 return fail(ERROR_OPERATION_ABORTED);
             DWORD want = static_cast<DWORD>(std::min<uint64_t>(kMergeChunk, length - copied));
             DWORD got = 0;
-            if (!ReadFile(in.h, buffer.data(), want, &got, nullptr))
+            if (!ReadFile(in.Get(), buffer.data(), want, &got, nullptr))
                 return fail(NonZero(GetLastError(), ERROR_READ_FAULT));
             if (got == 0) {
                 // Shorter than counted: keep what is really there.
@@ -734,7 +635,7 @@ int CSliceDownloader::Merge()
             DWORD written = 0;
             while (written < got) {
                 DWORD n = 0;
-                if (!WriteFile(target.h, buffer.data() + written, got - written, &n, nullptr) || n == 0)
+                if (!WriteFile(target.Get(), buffer.data() + written, got - written, &n, nullptr) || n == 0)
                     return fail(NonZero(GetLastError(), ERROR_WRITE_FAULT));
                 written += n;
             }
