@@ -5,7 +5,10 @@
 #include "net/HttpHandle.h"
 #include "net/RequestTask.h"
 
+#include <cstdint>
 #include <string>
+
+class CNetResHander;
 
 class IRequest : public CHttpHandle {
 public:
@@ -15,7 +18,8 @@ public:
 
 class CHttpRequest : public IRequest {
 public:
-    // session: the session the request was opened on (proxy discovery needs it).
+    // session: the session the request was opened on (proxy discovery needs
+    // it), borrowed. request: owned from here on.
     CHttpRequest(HINTERNET session, HINTERNET request, bool secure);
 
     // Proxy settings of the task on this request; 0 = success.
@@ -29,8 +33,31 @@ public:
     int Execute(stRequestTask* task) override;
 
 private:
+    // The response being delivered: what the body phases share.
+    struct stResponse {
+        int status = 0;
+        int64_t contentLength = -1;  // -1 = not given
+        void* context = nullptr;     // the sink's, from OnBegin
+    };
+
     static void CALLBACK StatusCallback(HINTERNET handle, DWORD_PTR context, DWORD status, LPVOID info,
                                         DWORD length);
+
+    DWORD SetProxyInfo(WINHTTP_PROXY_INFO& info);
+    DWORD SetDiscoveredProxy();
+    int Fail(stRequestTask* task, int error, int status);
+    void AddHeadersAndCookie(const stRequestTask* task);
+    int ArmPin(stRequestTask* task);
+    int Send(stRequestTask* task);
+    int UploadExtra(stRequestTask* task);
+    int Receive(stRequestTask* task);
+    int ReportHeaders(stRequestTask* task);
+    int ReadStatus(stRequestTask* task, int* status);
+    int64_t ContentLength();
+    void Begin(stRequestTask* task, stResponse* response);
+    int ReadBody(stRequestTask* task, const stResponse& response);
+    int AbortBody(stRequestTask* task, const stResponse& response, int error);
+    void Complete(stRequestTask* task, const stResponse& response);
 
     HINTERNET m_session;
     bool m_secure;
