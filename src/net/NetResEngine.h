@@ -2,6 +2,8 @@
 // and port; each connection runs its tasks on its own workers.
 #pragma once
 
+#include "net/HttpHandle.h"
+#include "net/KernelHandle.h"
 #include "net/NetLock.h"
 #include "net/RequestTask.h"
 
@@ -11,13 +13,22 @@
 #include <concurrentqueue/concurrentqueue.h>
 
 #include <atomic>
+#include <memory>
 #include <vector>
 
 class CConnection;
 
 class NetResEngine {
 public:
-    explicit NetResEngine(int maxConnections = 20, int maxWorkersPerConnection = 5);
+    // At most this many pooled connections (one per host and port) at once,
+    // each with at most this many worker threads.
+    static constexpr int kMaxPooledConnections = 20;
+    static constexpr int kMaxConnectionWorkers = 5;
+
+    // Limits below 1 are taken as 1.
+    explicit NetResEngine(int maxConnections = kMaxPooledConnections,
+                          int maxWorkersPerConnection = kMaxConnectionWorkers);
+    // Shuts down when Shutdown was not called.
     ~NetResEngine();
     NetResEngine(const NetResEngine&) = delete;
     NetResEngine& operator=(const NetResEngine&) = delete;
@@ -28,26 +39,34 @@ public:
     // Stops the dispatcher and every connection; queued tasks get OnError.
     void Shutdown();
 
-    size_t ConnectionCount();
-    int ConnectionsMade() const { return m_connectionsMade.load(); }
+    size_t ConnectionCountForTesting();
+    int ConnectionsMadeForTesting() const { return m_connectionsMade.load(); }
 
 private:
     static DWORD WINAPI DispatcherThread(void* param);
+    bool StartDispatcherLocked();
     void DispatchLoop();
     void Drain();
+    void Dispatch(stRequestTask& task);
+    CConnection* FindPooled(const std::wstring& host, INTERNET_PORT port);
+    void OpenConnection(stRequestTask& task, const std::wstring& host, INTERNET_PORT port);
     bool AcquireSlot();
     void PruneIdle();
+    bool BeginShutdown();
+    void JoinThreads();
+    void CloseConnections();
     void DropQueued(int error);
 
-    HANDLE m_stop = nullptr;
-    HANDLE m_wake = nullptr;
-    HANDLE m_thread = nullptr;
-    HANDLE m_thread2 = nullptr;   // never started
-    HANDLE m_semaphore = nullptr;
+    CKernelHandle m_stop;   // manual-reset: Shutdown has begun
+    CKernelHandle m_wake;   // auto-reset: tasks are queued
+    CKernelHandle m_thread;
+    CKernelHandle m_thread2;  // never started; joined when set
+    CKernelHandle m_semaphore;  // one count per free pool slot
+    // Guards the pool, the dispatcher start and the shutdown flag.
     CNetLock m_lock;
-    std::vector<CConnection*> m_pool;
+    std::vector<std::unique_ptr<CConnection>> m_pool;
     moodycamel::ConcurrentQueue<stRequestTask> m_queue;
-    HINTERNET m_session = nullptr;
+    CHttpHandle m_session;  // opened by the dispatcher, closed by Shutdown
     int m_maxWorkers;
     bool m_shutdown = false;
     std::atomic<int> m_connectionsMade{0};

@@ -50,8 +50,8 @@ TEST(NetResDiskCache, MissingIndexIsCreatedWithZeroCount)
     ScratchDir dir(L"cache");
     NetResDiskCache cache(dir.Path());
     EXPECT_EQ(ReadDb(dir), std::string(4, '\0'));
-    EXPECT_EQ(cache.RecordCount(), 0);
-    EXPECT_TRUE(cache.Entries().empty());
+    EXPECT_EQ(cache.RecordCountForTesting(), 0);
+    EXPECT_TRUE(cache.EntriesForTesting().empty());
 }
 
 TEST(NetResDiskCache, ReadsHandBuiltIndexInPlace)
@@ -65,7 +65,7 @@ TEST(NetResDiskCache, ReadsHandBuiltIndexInPlace)
     ASSERT_TRUE(WriteFileBytes(dir.File(L"cache.db"), db));
 
     NetResDiskCache cache(dir.Path());
-    auto entries = cache.Entries();
+    auto entries = cache.EntriesForTesting();
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].hash, 123u);
     EXPECT_EQ(entries[0].recordOffset, 4);
@@ -114,7 +114,7 @@ TEST(NetResDiskCache, DropsMissingAndEmptyFilesAndRewritesIndex)
     EXPECT_EQ(records[1].hash, 3u);
     EXPECT_EQ(records[1].size, 5u);
     EXPECT_EQ(records[1].path, dir.File(L"3"));
-    auto entries = cache.Entries();
+    auto entries = cache.EntriesForTesting();
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[1].recordOffset, static_cast<int32_t>(records[1].offset));
     EXPECT_TRUE(Exists(dir.File(L"1")));
@@ -134,7 +134,7 @@ TEST(NetResDiskCache, StaleEntryStaysIndexedAndOldOneIsDeleted)
     ASSERT_TRUE(WriteFileBytes(dir.File(L"cache.db"), db));
 
     NetResDiskCache cache(dir.Path());
-    auto entries = cache.Entries();
+    auto entries = cache.EntriesForTesting();
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_FALSE(entries[0].stale);
     EXPECT_TRUE(entries[1].stale);
@@ -230,9 +230,9 @@ TEST(NetResDiskCache, MalformedIndexKeepsWhatWasReadAndLosesNoFile)
         size_t kept = 0;
         {
             NetResDiskCache cache(dir.Path());
-            kept = cache.Entries().size();
+            kept = cache.EntriesForTesting().size();
             EXPECT_EQ(kept, c.keptRecords);
-            EXPECT_EQ(cache.RecordCount(), static_cast<int32_t>(kept));
+            EXPECT_EQ(cache.RecordCountForTesting(), static_cast<int32_t>(kept));
         }
         // The index on disk is consistent again, and no cached file was lost.
         int32_t count = -1;
@@ -243,17 +243,17 @@ TEST(NetResDiskCache, MalformedIndexKeepsWhatWasReadAndLosesNoFile)
             EXPECT_TRUE(Exists(dir.File(std::to_wstring(h))));
         // A second load reads the same.
         NetResDiskCache again(dir.Path());
-        EXPECT_EQ(again.Entries().size(), kept);
+        EXPECT_EQ(again.EntriesForTesting().size(), kept);
     }
 }
 
 static void Store(NetResDiskCache& cache, const std::wstring& url, uint32_t hash, const std::string& body,
                   int64_t validity = 0)
 {
-    NetResCacheEntry* e = cache.BeginEntry(url, hash, validity);
+    std::unique_ptr<NetResCacheWrite> e = cache.BeginEntry(url, hash, validity);
     ASSERT_NE(e, nullptr);
-    cache.Write(e, body.data(), static_cast<int>(body.size()));
-    ASSERT_TRUE(cache.Commit(e));
+    cache.Write(e.get(), body.data(), static_cast<int>(body.size()));
+    ASSERT_TRUE(cache.Commit(std::move(e)));
 }
 
 TEST(NetResDiskCache, CommitWritesRecordAndSecondCommitUpdatesItInPlace)
@@ -290,8 +290,8 @@ TEST(NetResDiskCache, CommitWritesRecordAndSecondCommitUpdatesItInPlace)
 
     // A fresh object reads the same back.
     NetResDiskCache again(dir.Path());
-    ASSERT_EQ(again.Entries().size(), 2u);
-    EXPECT_EQ(again.Entries()[0].size, 23u);
+    ASSERT_EQ(again.EntriesForTesting().size(), 2u);
+    EXPECT_EQ(again.EntriesForTesting()[0].size, 23u);
 }
 
 TEST(NetResDiskCache, IncompleteOrFailedBodyIsNeverCommitted)
@@ -300,19 +300,19 @@ TEST(NetResDiskCache, IncompleteOrFailedBodyIsNeverCommitted)
     NetResDiskCache cache(dir.Path());
     Store(cache, L"http://h/a", 9, "good");
 
-    NetResCacheEntry* e = cache.BeginEntry(L"http://h/a", 9, 0);
+    std::unique_ptr<NetResCacheWrite> e = cache.BeginEntry(L"http://h/a", 9, 0);
     ASSERT_NE(e, nullptr);
-    cache.Write(e, "partial", 7);
-    cache.Discard(e);  // the transfer broke off
-    NetResCacheEntry* empty = cache.BeginEntry(L"http://h/b", 10, 0);
+    cache.Write(e.get(), "partial", 7);
+    cache.Discard(std::move(e));  // the transfer broke off
+    std::unique_ptr<NetResCacheWrite> empty = cache.BeginEntry(L"http://h/b", 10, 0);
     ASSERT_NE(empty, nullptr);
-    EXPECT_FALSE(cache.Commit(empty));
+    EXPECT_FALSE(cache.Commit(std::move(empty)));
 
     std::string body;
     ASSERT_TRUE(ReadFileBytes(dir.File(L"9"), body));
     EXPECT_EQ(body, "good");
     EXPECT_FALSE(Exists(dir.File(L"10")));
-    EXPECT_EQ(cache.RecordCount(), 1);
+    EXPECT_EQ(cache.RecordCountForTesting(), 1);
     // No part files are left behind.
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW(dir.File(L"*.part").c_str(), &fd);
@@ -361,7 +361,7 @@ TEST(NetResDiskCache, RefetchUpdatesARecordWhoseStoredPathDiffers)
                                cachedb::Db(2, {cachedb::Record(42, L"C:\\x\\42", 3, 0, now - 5),
                                                cachedb::Record(43, L"D:\\a\\much\\longer\\folder\\43", 4, 0, now - 5)})));
     NetResDiskCache cache(dir.Path());
-    ASSERT_EQ(cache.Entries().size(), 2u);
+    ASSERT_EQ(cache.EntriesForTesting().size(), 2u);
     Store(cache, L"u42", 42, "refetched body", 90);
     Store(cache, L"u43", 43, "other refetched", 91);
 

@@ -57,7 +57,7 @@ TEST(NetResEngine, QueuedRequestsShareOneConnectionPerHost)
     auto log = s.Log(tag);
     ASSERT_EQ(log.size(), 4u);
     EXPECT_EQ(Connections(log).size(), 1u);  // one worker, one TCP connection
-    EXPECT_EQ(manager.Engine()->ConnectionsMade(), 1);
+    EXPECT_EQ(manager.EngineForTesting()->ConnectionsMadeForTesting(), 1);
 
     // A burst for the same host also goes through that one pooled connection.
     std::vector<std::unique_ptr<RecordingHandler>> burst;
@@ -70,14 +70,14 @@ TEST(NetResEngine, QueuedRequestsShareOneConnectionPerHost)
         EXPECT_EQ(h->completes, 1);
         EXPECT_TRUE(h->body == GeneratedBytes(9, 0, 5000));
     }
-    EXPECT_EQ(manager.Engine()->ConnectionsMade(), 1);
+    EXPECT_EQ(manager.EngineForTesting()->ConnectionsMadeForTesting(), 1);
 
     // Another host and port is another pooled connection.
     RecordingHandler other;
     Queue(manager, &other, s.HttpsUrl(TlsKind::Good, L"/q?tag=" + tag + L"&body=tls"));
     ASSERT_TRUE(other.WaitDone());
     EXPECT_EQ(other.body, "tls");
-    EXPECT_EQ(manager.Engine()->ConnectionsMade(), 2);
+    EXPECT_EQ(manager.EngineForTesting()->ConnectionsMadeForTesting(), 2);
 }
 
 TEST(NetResEngine, AConnectionRunsAtMostFiveWorkers)
@@ -101,7 +101,7 @@ TEST(NetResEngine, AConnectionRunsAtMostFiveWorkers)
     auto log = s.Log(tag);
     EXPECT_EQ(log.size(), 8u);
     EXPECT_LE(Connections(log).size(), 5u);
-    EXPECT_EQ(manager.Engine()->ConnectionsMade(), 1);
+    EXPECT_EQ(manager.EngineForTesting()->ConnectionsMadeForTesting(), 1);
 }
 
 TEST(NetResEngine, PoolLimitWaitsForAFreeSlotWithoutBlockingForever)
@@ -117,7 +117,7 @@ TEST(NetResEngine, PoolLimitWaitsForAFreeSlotWithoutBlockingForever)
     Queue(manager, &other, s.HttpsUrl(TlsKind::Good, L"/b?tag=" + tag + L"&body=other"));
     Sleep(500);
     EXPECT_EQ(s.Log(tag).size(), 1u);
-    EXPECT_LE(manager.Engine()->ConnectionCount(), 1u);
+    EXPECT_LE(manager.EngineForTesting()->ConnectionCountForTesting(), 1u);
     ASSERT_TRUE(s.OpenGate(tag, L"go"));
     ASSERT_TRUE(held.WaitDone());
     ASSERT_TRUE(other.WaitDone());
@@ -127,7 +127,7 @@ TEST(NetResEngine, PoolLimitWaitsForAFreeSlotWithoutBlockingForever)
     Queue(manager, &third, s.Url(L"/c?tag=" + tag + L"&body=third"));
     ASSERT_TRUE(third.WaitDone());
     EXPECT_EQ(third.body, "third");
-    EXPECT_LE(manager.Engine()->ConnectionCount(), 1u);
+    EXPECT_LE(manager.EngineForTesting()->ConnectionCountForTesting(), 1u);
 }
 
 TEST(NetResEngine, TasksThatCannotRunGetOnError)
@@ -211,7 +211,7 @@ TEST(NetResEngine, CancelledHandlersHearNothingMore)
         EXPECT_EQ(h->completes, 0);
     }
     // The cancelled request's body still reached the cache; the dropped one never left.
-    EXPECT_EQ(manager.DiskCache()->RecordCount(), 1);
+    EXPECT_EQ(manager.DiskCacheForTesting()->RecordCountForTesting(), 1);
     for (const auto& q : s.Log(tag))
         EXPECT_NE(q.path, "/drop");
 }
@@ -247,7 +247,7 @@ TEST(NetResEngine, EachQueuedTaskKeepsItsOwnTimeouts)
     ASSERT_EQ(hasty.errors.size(), 1u);
     EXPECT_EQ(hasty.errors[0].error, ERROR_WINHTTP_TIMEOUT);
     EXPECT_EQ(hasty.completes, 0);
-    EXPECT_EQ(manager.Engine()->ConnectionsMade(), 1);
+    EXPECT_EQ(manager.EngineForTesting()->ConnectionsMadeForTesting(), 1);
 }
 
 TEST(NetResEngine, ManyQueuedTasksAcrossHostsWithOneCache)
@@ -280,7 +280,7 @@ TEST(NetResEngine, ManyQueuedTasksAcrossHostsWithOneCache)
         EXPECT_TRUE(j.handler->body == GeneratedBytes(j.seed, 0, j.size)) << j.seed;
     }
     // One record per URL, each file holding its own URL's bytes.
-    std::vector<NetResCacheEntry> entries = manager.DiskCache()->Entries();
+    std::vector<NetResCacheEntry> entries = manager.DiskCacheForTesting()->EntriesForTesting();
     EXPECT_EQ(entries.size(), 6u);
     for (const Job& j : jobs) {
         std::string bytes;

@@ -174,7 +174,7 @@ TEST(NetResManager, OnlyWhole200BodiesAreCached)
         EXPECT_EQ(GetFileAttributesW(dir.File(std::to_wstring(manager.HashUrl(url.c_str()))).c_str()),
                   INVALID_FILE_ATTRIBUTES);
     }
-    EXPECT_EQ(manager.DiskCache()->RecordCount(), 0);
+    EXPECT_EQ(manager.DiskCacheForTesting()->RecordCountForTesting(), 0);
 }
 
 TEST(NetResManager, ManagersOfOneFolderShareOneCache)
@@ -183,7 +183,7 @@ TEST(NetResManager, ManagersOfOneFolderShareOneCache)
     ScratchDir dir(L"mgr");
     CNetResManager a(dir.Path().c_str());
     CNetResManager b((dir.Path() + L"\\").c_str());
-    EXPECT_EQ(a.DiskCache(), b.DiskCache());
+    EXPECT_EQ(a.DiskCacheForTesting(), b.DiskCacheForTesting());
     const std::wstring tag = NewTag(L"share");
     const std::wstring u1 = s.Url(L"/1?tag=" + tag + L"&body=one");
     const std::wstring u2 = s.Url(L"/2?tag=" + tag + L"&body=two");
