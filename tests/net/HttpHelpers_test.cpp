@@ -73,7 +73,7 @@ TEST(HttpHelpers, RequestToString)
     // No body for an error status, a broken body or no connection.
     EXPECT_EQ(HttpRequestToString(s.Url(L"/x?status=404&body=nf").c_str(), nullptr, nullptr, 0), "");
     EXPECT_EQ(HttpRequestToString(s.Url(L"/x?size=100000&cut=500").c_str(), nullptr, nullptr, 0), "");
-    std::wstring refused = L"http://127.0.0.1:" + std::to_wstring(nettest::ClosedPort()) + L"/";
+    std::wstring refused = L"http://127.0.0.1:" + std::to_wstring(UnusedPort()) + L"/";
     EXPECT_EQ(HttpRequestToString(refused.c_str(), nullptr, nullptr, 0), "");
 }
 

@@ -135,7 +135,7 @@ TEST(NetResEngine, TasksThatCannotRunGetOnError)
     const TestService& s = Service();
     CNetResManager manager(nullptr);
     RecordingHandler refused, badUrl, badScheme;
-    Queue(manager, &refused, L"http://127.0.0.1:" + std::to_wstring(nettest::ClosedPort()) + L"/x");
+    Queue(manager, &refused, L"http://127.0.0.1:" + std::to_wstring(UnusedPort()) + L"/x");
     Queue(manager, &badUrl, L"not a url");
     Queue(manager, &badScheme, L"ftp://127.0.0.1/x");
     for (RecordingHandler* h : {&refused, &badUrl, &badScheme}) {
