@@ -31,18 +31,25 @@ NetResEngine::~NetResEngine()
 
 void NetResEngine::Enqueue(const stRequestTask& task)
 {
-    bool admitted = false;
-    {
-        CNetLockGuard guard(m_lock);
-        admitted = !m_shutdown && StartDispatcherLocked();
-    }
-    if (!admitted) {
-        stRequestTask copy = task;
-        DropRequestTask(copy, ERROR_OPERATION_ABORTED);
+    if (Admit(task))
         return;
-    }
+    stRequestTask copy = task;
+    DropRequestTask(copy, ERROR_OPERATION_ABORTED);
+}
+
+bool NetResEngine::Admit(const stRequestTask& task)
+{
+    // Shutdown raises its flag under this lock before its final drop and
+    // closes the events after it: a task queued here is seen by that drop,
+    // and the wake event is still open.
+    CNetLockGuard guard(m_lock);
+    if (m_shutdown || !StartDispatcherLocked())
+        return false;
+    if (m_enqueueHookForTesting)
+        m_enqueueHookForTesting();
     m_queue.enqueue(task);
     SetEvent(m_wake.Get());
+    return true;
 }
 
 bool NetResEngine::StartDispatcherLocked()
@@ -199,6 +206,7 @@ void NetResEngine::Shutdown()
     SetEvent(m_stop.Get());
     JoinThreads();
     CloseConnections();
+    // Admit queues only before the flag went up: this drop is the last.
     DropQueued(ERROR_OPERATION_ABORTED);
     m_session.Close();
     m_stop.Close();

@@ -13,6 +13,7 @@
 #include <concurrentqueue/concurrentqueue.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -33,17 +34,23 @@ public:
     NetResEngine(const NetResEngine&) = delete;
     NetResEngine& operator=(const NetResEngine&) = delete;
 
-    // Queues a copy of the task, starting the dispatcher on first use. Any
-    // task that is not run in the end gets OnError through its sink.
+    // Any thread. Queues a copy of the task, starting the dispatcher on first
+    // use. Every task ends in exactly one way: it runs, or its sink gets
+    // OnError (ERROR_OPERATION_ABORTED for a task that arrives once Shutdown
+    // has begun or is still queued when it ends).
     void Enqueue(const stRequestTask& task);
     // Stops the dispatcher and every connection; queued tasks get OnError.
     void Shutdown();
 
     size_t ConnectionCountForTesting();
     int ConnectionsMadeForTesting() const { return m_connectionsMade.load(); }
+    // Runs on the enqueuing thread after a task was admitted and before it is
+    // queued. Set before the first Enqueue.
+    void SetEnqueueHookForTesting(std::function<void()> hook) { m_enqueueHookForTesting = std::move(hook); }
 
 private:
     static DWORD WINAPI DispatcherThread(void* param);
+    bool Admit(const stRequestTask& task);
     bool StartDispatcherLocked();
     void DispatchLoop();
     void Drain();
@@ -62,7 +69,8 @@ private:
     CKernelHandle m_thread;
     CKernelHandle m_thread2;  // never started; joined when set
     CKernelHandle m_semaphore;  // one count per free pool slot
-    // Guards the pool, the dispatcher start and the shutdown flag.
+    // Guards the pool, the dispatcher start and the shutdown flag; tasks are
+    // queued under it so that Shutdown's final drop sees every admitted task.
     CNetLock m_lock;
     std::vector<std::unique_ptr<CConnection>> m_pool;
     moodycamel::ConcurrentQueue<stRequestTask> m_queue;
@@ -70,4 +78,5 @@ private:
     int m_maxWorkers;
     bool m_shutdown = false;
     std::atomic<int> m_connectionsMade{0};
+    std::function<void()> m_enqueueHookForTesting;
 };

@@ -1,5 +1,6 @@
 // The queued engine: connection pooling per host, worker and pool limits,
 // and what happens to tasks that are not run.
+#include "net/KernelHandle.h"
 #include "net/NetResDiskCache.h"
 #include "net/NetResEngine.h"
 #include "net/NetResManager.h"
@@ -182,6 +183,35 @@ TEST(NetResEngine, ShutdownDropsQueuedTasksWithOnError)
     auto log = s.Log(tag);
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].path, "/held");
+}
+
+TEST(NetResEngine, TaskArrivingWhileShutdownRunsGetsOnError)
+{
+    CNetResManager manager(nullptr);
+    NetResEngine* engine = manager.EngineForTesting();
+    CKernelHandle admitted(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    CKernelHandle shutdownReturned(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    bool shutdownEndedMidAdmission = false;
+    // The producer is held between its admission and its queueing for as
+    // long as Shutdown would take to finish, if it could finish meanwhile.
+    engine->SetEnqueueHookForTesting([&] {
+        SetEvent(admitted.Get());
+        shutdownEndedMidAdmission = WaitForSingleObject(shutdownReturned.Get(), 1000) == WAIT_OBJECT_0;
+    });
+    RecordingHandler late;
+    std::thread producer([&] { Queue(manager, &late, L"http://127.0.0.1:" + std::to_wstring(UnusedPort()) + L"/x"); });
+    ASSERT_EQ(WaitForSingleObject(admitted.Get(), 10000), WAIT_OBJECT_0);
+    engine->Shutdown();
+    SetEvent(shutdownReturned.Get());
+    producer.join();
+
+    // Shutdown closes the engine's events last: as it cannot end while a task
+    // is being admitted, the producer's wake-up never meets a closed handle.
+    EXPECT_FALSE(shutdownEndedMidAdmission);
+    ASSERT_TRUE(late.WaitDone(10000));
+    ASSERT_EQ(late.errors.size(), 1u);
+    EXPECT_EQ(late.errors[0].error, ERROR_OPERATION_ABORTED);
+    EXPECT_EQ(late.completes, 0);
 }
 
 TEST(NetResEngine, CancelledHandlersHearNothingMore)
