@@ -25,7 +25,7 @@ CConnection::CConnection(HINTERNET session, const std::wstring& host, INTERNET_P
 
 CConnection::~CConnection()
 {
-    m_closing = true;
+    BeginClose();
     StopWorkers();
     DropQueued(ERROR_OPERATION_ABORTED);
 }
@@ -116,7 +116,7 @@ void CConnection::WorkerLoop()
         ++m_busy;
         stRequestTask task;
         while (!m_closing && m_queue.try_dequeue(task)) {
-            RunTaskOnConnection(m_session, m_handle, &task);
+            RunTaskOnConnection(m_session, m_handle, &task, &m_closing);
             --m_outstanding;
         }
         --m_busy;

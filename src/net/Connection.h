@@ -17,8 +17,8 @@ class CConnection : public CHttpHandle {
 public:
     // session: borrowed; must outlive the connection. maxWorkers below 1 is 1.
     CConnection(HINTERNET session, const std::wstring& host, INTERNET_PORT port, int maxWorkers);
-    // Refuses further tasks, waits for the workers (after their current task)
-    // and hands every task still queued its OnError(ERROR_OPERATION_ABORTED).
+    // Closes (BeginClose), waits for the workers and hands every task still
+    // queued its OnError(ERROR_OPERATION_ABORTED).
     ~CConnection() override;
 
     // WinHttpConnect on the session: 0 or the error.
@@ -26,6 +26,10 @@ public:
     // Queues a copy of the task and wakes (or starts) a worker. A closing
     // connection refuses it through OnError.
     void Post(const stRequestTask& task);
+    // Any thread. Refuses further tasks; a running transfer ends at its next
+    // read (OnError(ERROR_OPERATION_ABORTED)) and no queued task starts.
+    void BeginClose() { m_closing = true; }
+
     // No task queued or running.
     bool IsIdle() const { return m_outstanding.load() == 0; }
     const std::wstring& Host() const { return m_host; }

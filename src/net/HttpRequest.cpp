@@ -28,8 +28,8 @@ int LastErrorOr(int fallback)
 
 } // namespace
 
-CHttpRequest::CHttpRequest(HINTERNET session, HINTERNET request, bool secure)
-    : IRequest(request), m_session(session), m_secure(secure)
+CHttpRequest::CHttpRequest(HINTERNET session, HINTERNET request, bool secure, const std::atomic<bool>* stop)
+    : IRequest(request), m_session(session), m_secure(secure), m_stop(stop)
 {
 }
 
@@ -317,12 +317,15 @@ void CHttpRequest::Begin(stRequestTask* task, stResponse* response)
         task->sink->OnBegin(task, static_cast<uint32_t>(bits), static_cast<uint32_t>(bits >> 32), response->status);
 }
 
-// Reads until the response ends.
+// Reads until the response ends. A stop is looked at before every read: a
+// read blocked on a silent server ends only with the receive timeout.
 int CHttpRequest::ReadBody(stRequestTask* task, const stResponse& response)
 {
     std::vector<char> buffer;
     uint64_t received = 0;
     for (;;) {
+        if (StopRequested())
+            return AbortBody(task, response, ERROR_OPERATION_ABORTED);
         DWORD available = 0;
         if (!WinHttpQueryDataAvailable(m_handle, &available))
             return AbortBody(task, response, LastErrorOr(kErrorShortBody));
@@ -369,7 +372,7 @@ static void ApplyTimeouts(HINTERNET handle, const stRequestTask* task)
     WinHttpSetOption(handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout, sizeof(responseTimeout));
 }
 
-int RunTaskOnConnection(HINTERNET session, HINTERNET connection, stRequestTask* task)
+int RunTaskOnConnection(HINTERNET session, HINTERNET connection, stRequestTask* task, const std::atomic<bool>* stop)
 {
     auto report = [&](int error) {
         if (task->sink)
@@ -384,7 +387,7 @@ int RunTaskOnConnection(HINTERNET session, HINTERNET connection, stRequestTask* 
                                      url.secure ? WINHTTP_FLAG_SECURE : 0);
     if (!h)
         return report(LastErrorOr(ERROR_WINHTTP_INTERNAL_ERROR));
-    CHttpRequest request(session, h, url.secure);
+    CHttpRequest request(session, h, url.secure, stop);
     ApplyTimeouts(h, task);
     DWORD proxyError = request.SetProxy(task->proxyType, task->proxy, task->proxyBypass, task->proxyUser,
                                         task->proxyPassword);

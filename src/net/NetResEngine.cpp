@@ -239,5 +239,9 @@ void NetResEngine::CloseConnections()
         CNetLockGuard guard(m_lock);
         pool.swap(m_pool);
     }
+    // Every connection stops taking tasks and ends its transfer at the next
+    // read before any is waited for, so they wind down together.
+    for (auto& c : pool)
+        c->BeginClose();
     pool.clear();
 }

@@ -39,7 +39,11 @@ public:
     // OnError (ERROR_OPERATION_ABORTED for a task that arrives once Shutdown
     // has begun or is still queued when it ends).
     void Enqueue(const stRequestTask& task);
-    // Stops the dispatcher and every connection; queued tasks get OnError.
+    // Any thread but the engine's own; a second call returns at once. Stops
+    // the dispatcher and every connection: a transfer in progress ends at its
+    // next read with OnError(ERROR_OPERATION_ABORTED) and nothing of it is
+    // cached; queued tasks get OnError. On return no thread of the engine
+    // runs and no callback of it is in progress.
     void Shutdown();
 
     size_t ConnectionCountForTesting();

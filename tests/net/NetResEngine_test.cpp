@@ -224,6 +224,45 @@ TEST(NetResEngine, TaskArrivingWhileShutdownRunsGetsOnError)
     EXPECT_EQ(after.errors[0].error, ERROR_OPERATION_ABORTED);
 }
 
+TEST(NetResEngine, ShutdownEndsRunningTransfersAndCachesNothingOfThem)
+{
+    const TestService& s = Service();
+    const uint64_t size = 3000000;
+    for (bool cancelled : {false, true}) {
+        SCOPED_TRACE(cancelled ? "cancelled handler" : "pending handler");
+        ScratchDir dir(L"eng");
+        const std::wstring tag = NewTag(L"stop");
+        // Half a minute of body: a shutdown that waited for it would see it whole.
+        const std::wstring url = s.Url(L"/slow?tag=" + tag + L"&size=" + std::to_wstring(size) + L"&rate=100000");
+        RecordingHandler h;
+        uint32_t hash = 0;
+        {
+            CNetResManager manager(dir.Path().c_str());
+            hash = manager.HashUrl(url.c_str());
+            Queue(manager, &h, url, 1);
+            ASSERT_TRUE(h.WaitForData());
+            if (cancelled)
+                manager.CancelHandler(&h);
+        }
+        EXPECT_EQ(h.errors.size(), cancelled ? 0u : 1u);
+        for (const RecordingHandler::Error& e : h.errors) {
+            EXPECT_EQ(e.error, ERROR_OPERATION_ABORTED);
+            EXPECT_EQ(e.status, 200);
+        }
+        EXPECT_EQ(h.completes, 0);
+        EXPECT_LT(h.body.size(), size);
+        // The cut body is neither cached nor left behind as a part file.
+        EXPECT_EQ(GetFileAttributesW(dir.File(std::to_wstring(hash)).c_str()), INVALID_FILE_ATTRIBUTES);
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW(dir.File(L"*.part").c_str(), &found);
+        EXPECT_EQ(search, INVALID_HANDLE_VALUE);
+        if (search != INVALID_HANDLE_VALUE)
+            FindClose(search);
+        CNetResManager reopened(dir.Path().c_str());
+        EXPECT_EQ(reopened.DiskCacheForTesting()->RecordCountForTesting(), 0);
+    }
+}
+
 TEST(NetResEngine, CancelledHandlersHearNothingMore)
 {
     const TestService& s = Service();

@@ -17,8 +17,16 @@ public:
         int status;
     };
 
-    RecordingHandler() { m_done = CreateEventW(nullptr, TRUE, FALSE, nullptr); }
-    ~RecordingHandler() override { CloseHandle(m_done); }
+    RecordingHandler()
+    {
+        m_done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        m_data = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    }
+    ~RecordingHandler() override
+    {
+        CloseHandle(m_done);
+        CloseHandle(m_data);
+    }
 
     // Extra upload bytes handed out through ReadUploadChunk, in pieces.
     std::string upload;
@@ -62,6 +70,7 @@ public:
     {
         std::lock_guard<std::mutex> g(m);
         body.append(data, static_cast<size_t>(length));
+        SetEvent(m_data);
         if (cancelAfter >= 0 && static_cast<long long>(body.size()) >= cancelAfter)
             return -1;
         return length;
@@ -91,6 +100,8 @@ public:
     }
 
     bool WaitDone(DWORD ms = 15000) { return WaitForSingleObject(m_done, ms) == WAIT_OBJECT_0; }
+    // Until the first body chunk has arrived.
+    bool WaitForData(DWORD ms = 10000) { return WaitForSingleObject(m_data, ms) == WAIT_OBJECT_0; }
     void ResetDone() { ResetEvent(m_done); }
 
     std::mutex m;
@@ -107,4 +118,5 @@ public:
 
 private:
     HANDLE m_done;
+    HANDLE m_data;
 };
