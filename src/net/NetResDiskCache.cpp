@@ -1,5 +1,7 @@
 #include "net/NetResDiskCache.h"
 
+#include "net/KernelHandle.h"
+
 #include <atomic>
 #include <cstring>
 #include <ctime>
@@ -159,6 +161,54 @@ std::wstring NormaliseFolder(const std::wstring& folder)
     return key;
 }
 
+// Decimal digits only, fitting 32 bits.
+bool ParseDecimal32(const std::wstring& text, DWORD* value)
+{
+    if (text.empty() || text.size() > 10)
+        return false;
+    uint64_t v = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9')
+            return false;
+        v = v * 10 + static_cast<unsigned>(c - L'0');
+    }
+    if (v > UINT32_MAX)
+        return false;
+    *value = static_cast<DWORD>(v);
+    return true;
+}
+
+// The writer's process id of a part file name "<hash>.<pid>.<n>.part";
+// false for any other name.
+bool PartFileWriter(const std::wstring& name, DWORD* pid)
+{
+    const std::wstring suffix = L".part";
+    if (name.size() <= suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return false;
+    std::wstring fields[3];
+    size_t at = 0;
+    const size_t end = name.size() - suffix.size();
+    for (int i = 0; i < 3; ++i) {
+        size_t dot = i < 2 ? name.find(L'.', at) : end;
+        if (dot == std::wstring::npos || dot > end)
+            return false;
+        fields[i] = name.substr(at, dot - at);
+        at = dot + 1;
+    }
+    DWORD hash = 0, counter = 0;
+    return ParseDecimal32(fields[0], &hash) && ParseDecimal32(fields[1], pid) && ParseDecimal32(fields[2], &counter);
+}
+
+// True when a process with this id runs now. It may be another program that
+// got a dead writer's id: that writer's files then wait for a later sweep.
+bool ProcessRuns(DWORD pid)
+{
+    CKernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+    if (!process)
+        return GetLastError() != ERROR_INVALID_PARAMETER;  // refused, so it exists
+    return WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
+}
+
 } // namespace
 
 std::shared_ptr<NetResDiskCache> NetResDiskCache::Open(const std::wstring& folder)
@@ -187,6 +237,7 @@ NetResDiskCache::NetResDiskCache(const std::wstring& folder) : m_folder(folder)
     while (m_folder.size() > 3 && (m_folder.back() == L'\\' || m_folder.back() == L'/'))
         m_folder.pop_back();
     m_indexPath = m_folder + L"\\cache.db";
+    SweepOrphanParts();
     Load();
 }
 
@@ -212,6 +263,24 @@ std::vector<NetResCacheEntry> NetResDiskCache::EntriesForTesting()
 {
     CNetLockGuard guard(m_indexLock);
     return m_index;
+}
+
+// A process that was killed while it wrote a response leaves its part file
+// behind; nothing else would ever delete it. Files of writers that still run
+// (this process included) are theirs to finish.
+void NetResDiskCache::SweepOrphanParts()
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((m_folder + L"\\*.part").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        DWORD pid = 0;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && PartFileWriter(found.cFileName, &pid) &&
+            !ProcessRuns(pid))
+            DeleteFileW((m_folder + L"\\" + found.cFileName).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
 }
 
 void NetResDiskCache::Load()

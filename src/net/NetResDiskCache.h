@@ -16,7 +16,7 @@ public:
     // use). Any thread.
     static std::shared_ptr<NetResDiskCache> Open(const std::wstring& folder);
 
-    // Loads the index.
+    // Sweeps the part files of writers that no longer run, then loads the index.
     explicit NetResDiskCache(const std::wstring& folder);
     ~NetResDiskCache();
     NetResDiskCache(const NetResDiskCache&) = delete;
@@ -49,6 +49,7 @@ public:
     std::vector<NetResCacheEntry> EntriesForTesting();
 
 private:
+    void SweepOrphanParts();
     bool ReadIndex(std::string* bytes);
     std::vector<NetResCacheEntry> ParseIndex(const std::string& bytes, int32_t stored);
     bool KeepOnLoad(NetResCacheEntry& entry, int64_t now);

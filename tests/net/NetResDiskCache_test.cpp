@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <ctime>
+#include <memory>
 
 using testsupport::ReadFileBytes;
 using testsupport::ScratchDir;
@@ -387,4 +390,74 @@ TEST(NetResDiskCache, EntryExpiresWhileLoaded)
     Sleep(2200);
     EXPECT_FALSE(cache.Lookup(L"http://h/short", 5, nullptr, nullptr));
     EXPECT_TRUE(cache.Lookup(L"http://h/forever", 6, nullptr, nullptr));
+}
+
+// Helper mode: the sweep test re-runs its own executable with this test
+// selected and --cache-folder, which starts caching a response there and is
+// killed while its part file is open.
+TEST(NetResDiskCacheHelper, WriteUntilKilled)
+{
+    std::wstring folder;
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    const std::wstring key = L"--cache-folder=";
+    for (int i = 0; argv && i < argc; ++i)
+        if (std::wstring(argv[i]).compare(0, key.size(), key) == 0)
+            folder = std::wstring(argv[i]).substr(key.size());
+    LocalFree(argv);
+    if (folder.empty())
+        GTEST_SKIP() << "only run as the helper of PartFilesOfKilledWritersAreSweptOnOpen";
+    NetResDiskCache cache(folder);
+    std::unique_ptr<NetResCacheWrite> write = cache.BeginEntry(L"http://h/killed", 4242, 0);
+    ASSERT_NE(write, nullptr);
+    cache.Write(write.get(), "half a body", 11);
+    Sleep(120000);  // killed long before
+}
+
+TEST(NetResDiskCache, PartFilesOfKilledWritersAreSweptOnOpen)
+{
+    ScratchDir dir(L"cache");
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --gtest_filter=NetResDiskCacheHelper.WriteUntilKilled"
+                       L" --cache-folder=\"" + dir.Path() + L"\"";
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    const std::wstring pid = std::to_wstring(pi.dwProcessId);
+    const std::wstring killedPart = dir.File(L"4242." + pid + L".0.part");
+    for (int i = 0; i < 200 && !Exists(killedPart); ++i)
+        Sleep(50);
+    TerminateProcess(pi.hProcess, 9);
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    ASSERT_TRUE(Exists(killedPart));
+
+    const std::wstring self = std::to_wstring(GetCurrentProcessId());
+    struct Case {
+        std::wstring name;
+        bool swept;
+    };
+    const Case cases[] = {
+        {L"4242." + pid + L".0.part", true},   // the killed writer's own
+        {L"77." + pid + L".12.part", true},     // another of the dead writer's
+        {L"78." + self + L".0.part", false},    // a writer that still runs
+        {L"notes.part", false},                 // not a part file of the cache
+        {L"79.part", false},
+        {L"80.x.0.part", false},
+        {L"81." + pid + L".0.0.part", false},
+        {L"82." + pid + L".0.partial", false},
+        {L"4242", false},                       // a cached file
+    };
+    for (const Case& c : cases) {
+        if (!Exists(dir.File(c.name))) {
+            ASSERT_TRUE(WriteFileBytes(dir.File(c.name), "bytes"));
+        }
+    }
+
+    NetResDiskCache cache(dir.Path());
+    for (const Case& c : cases)
+        EXPECT_EQ(Exists(dir.File(c.name)), !c.swept) << Utf8(c.name);
 }
