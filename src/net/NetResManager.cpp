@@ -150,7 +150,9 @@ bool CNetResManager::AddTask(stRequestTask* task)
     return true;
 }
 
-// A cached file that cannot be read whole is a miss.
+// A hit is told only once the handler has the file: a cached file that
+// cannot be read whole is a miss, and the network answers as if there had
+// been none.
 bool CNetResManager::AnswerFromCache(stRequestTask* task)
 {
     CHttpTaskHandler* handler = task->handler;
@@ -160,9 +162,9 @@ bool CNetResManager::AnswerFromCache(stRequestTask* task)
     uint32_t size = 0;
     if (!m_cache->Lookup(task->url, HashUrl(task->url.c_str()), &path, &size))
         return false;
-    handler->OnBegin(task, size, 0, kHttpStatusOk);
     if (!handler->OnCachedFile(path.c_str(), size, task))
         return false;
+    handler->OnBegin(task, size, 0, kHttpStatusOk);
     handler->OnComplete(path.c_str(), task);
     return true;
 }

@@ -40,6 +40,9 @@ public:
     bool IsTaskCancelled(stRequestTask* task) override;
     void OnAbort(void* context, stRequestTask* task) override;
 
+    // A fresh cache entry answers at once: OnCachedFile, then OnBegin(size,
+    // 200) and OnComplete(path) when it loaded the file whole; otherwise the
+    // task goes to the network, whose OnBegin is then the only one.
     // Synchronous task: false when it failed in WinHTTP (task->resultCode
     // holds the error); an HTTP error status is true and reaches OnError.
     bool AddTask(stRequestTask* task) override;

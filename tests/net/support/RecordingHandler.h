@@ -33,6 +33,8 @@ public:
     size_t uploadPiece = 5;
     // OnData answers -1 once this many bytes arrived (-1 = never).
     long long cancelAfter = -1;
+    // OnCachedFile answers false, as for a cached file that came up short.
+    bool refuseCachedFile = false;
 
     bool OnError(int error, int status, stRequestTask*) override
     {
@@ -86,6 +88,8 @@ public:
     {
         std::lock_guard<std::mutex> g(m);
         ++cachedFiles;
+        if (refuseCachedFile)
+            return false;
         HANDLE f = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         if (f == INVALID_HANDLE_VALUE)
             return false;
