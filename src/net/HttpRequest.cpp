@@ -41,13 +41,11 @@ void CALLBACK CHttpRequest::StatusCallback(HINTERNET handle, DWORD_PTR context, 
     if (self->m_expectedHash.empty())
         return;
     if (!netpin::RequestMatchesPin(handle, self->m_expectedHash)) {
-        // Closing the request here stops the send on Windows; Execute also
-        // checks the flag, so the request fails wherever it is honoured.
+        // Closing the request here stops the send on Windows. Wine sends on
+        // (the next step fails with error 6), so Execute checks the flag too.
         self->m_pinFailed = true;
-        if (self->m_handle == handle) {
-            self->m_handle = nullptr;
-            WinHttpCloseHandle(handle);
-        }
+        if (self->m_handle == handle)
+            self->Close();
     }
 }
 

@@ -121,9 +121,11 @@ uint32_t CNetResManager::HashUrl(const wchar_t* url)
 {
     if (!url || !*url || !m_cache)
         return 0;
+    // The cache's file names are this hash: its rule never changes.
+    const uint32_t kMultiplier = 31;
     uint32_t h = 0;
     for (const wchar_t* p = url; *p; ++p)
-        h = h * 31 + static_cast<uint16_t>(*p);
+        h = h * kMultiplier + static_cast<uint16_t>(*p);
     return h;
 }
 

@@ -154,6 +154,7 @@ TEST(NetResEngine, ShutdownDropsQueuedTasksWithOnError)
     const TestService& s = Service();
     const std::wstring tag = NewTag(L"drop");
     RecordingHandler held, behind1, behind2, otherHost, queuedLast;
+    std::thread opener;
     {
         CNetResManager manager(nullptr, 1, 1);
         Queue(manager, &held, s.Url(L"/held?tag=" + tag + L"&gate=go&body=held"));
@@ -165,13 +166,14 @@ TEST(NetResEngine, ShutdownDropsQueuedTasksWithOnError)
         Queue(manager, &otherHost, s.HttpsUrl(TlsKind::Good, L"/o?tag=" + tag));
         Queue(manager, &queuedLast, s.HttpsUrl(TlsKind::Good, L"/l?tag=" + tag));
         Sleep(300);
-        std::thread opener([&] {
+        // The held answer can only come once the manager is going.
+        opener = std::thread([&] {
             Sleep(300);
             s.OpenGate(tag, L"go");
         });
-        opener.detach();
         // The manager goes while they wait.
     }
+    opener.join();
     EXPECT_EQ(held.completes + static_cast<int>(held.errors.size()), 1);
     for (RecordingHandler* h : {&behind1, &behind2, &otherHost, &queuedLast}) {
         ASSERT_EQ(h->errors.size(), 1u);
