@@ -3,6 +3,14 @@
 #include "net/HttpRequest.h"
 #include "net/NetResHander.h"
 
+namespace {
+
+// A worker may eat a quit meant for another while it finishes its task; the
+// destructor offers another quit this often until every worker has left.
+const DWORD kQuitRetryMs = 100;
+
+} // namespace
+
 void DropRequestTask(stRequestTask& task, int error)
 {
     if (task.sink)
@@ -12,31 +20,33 @@ void DropRequestTask(stRequestTask& task, int error)
 CConnection::CConnection(HINTERNET session, const std::wstring& host, INTERNET_PORT port, int maxWorkers)
     : m_session(session), m_port(port), m_host(host), m_maxWorkers(maxWorkers > 0 ? maxWorkers : 1)
 {
-    m_completionPort = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 0);
+    m_completionPort.Reset(CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 0));
 }
 
 CConnection::~CConnection()
 {
-    m_closing = true;
+    BeginClose();
+    StopWorkers();
+    DropQueued(ERROR_OPERATION_ABORTED);
+}
+
+void CConnection::StopWorkers()
+{
     std::vector<HANDLE> workers;
     {
         CNetLockGuard guard(m_workerLock);
-        workers = m_workers;
+        for (const CKernelHandle& w : m_workers)
+            workers.push_back(w.Get());
     }
-    if (!workers.empty()) {
-        for (size_t i = 0; i < workers.size(); ++i)
-            PostQueuedCompletionStatus(m_completionPort, 0, kConnectionQuit, nullptr);
-        // A worker may have eaten a quit meant for another while it finished
-        // its task: keep offering quits until all have left.
-        while (WaitForMultipleObjects(static_cast<DWORD>(workers.size()), workers.data(), TRUE, 100) == WAIT_TIMEOUT)
-            PostQueuedCompletionStatus(m_completionPort, 0, kConnectionQuit, nullptr);
-        for (HANDLE h : workers)
-            CloseHandle(h);
-    }
-    DropQueued(ERROR_OPERATION_ABORTED);
-    if (m_completionPort)
-        CloseHandle(m_completionPort);
-    Close();
+    if (workers.empty())
+        return;
+    for (size_t i = 0; i < workers.size(); ++i)
+        PostQueuedCompletionStatus(m_completionPort.Get(), 0, kConnectionQuit, nullptr);
+    while (WaitForMultipleObjects(static_cast<DWORD>(workers.size()), workers.data(), TRUE, kQuitRetryMs) ==
+           WAIT_TIMEOUT)
+        PostQueuedCompletionStatus(m_completionPort.Get(), 0, kConnectionQuit, nullptr);
+    CNetLockGuard guard(m_workerLock);
+    m_workers.clear();
 }
 
 DWORD CConnection::Connect()
@@ -46,12 +56,6 @@ DWORD CConnection::Connect()
         return GetLastError() ? GetLastError() : ERROR_WINHTTP_CANNOT_CONNECT;
     Attach(h);
     return 0;
-}
-
-int CConnection::WorkerCount()
-{
-    CNetLockGuard guard(m_workerLock);
-    return static_cast<int>(m_workers.size());
 }
 
 void CConnection::DropQueued(int error)
@@ -72,24 +76,26 @@ void CConnection::Post(const stRequestTask& task)
     }
     ++m_outstanding;
     m_queue.enqueue(task);
-    bool haveWorker = true;
-    {
-        CNetLockGuard guard(m_workerLock);
-        // Another worker when every worker has a task already: a lone task
-        // reuses the idle worker (and its connection), a burst spreads out.
-        if (static_cast<int>(m_workers.size()) < m_maxWorkers &&
-            m_outstanding.load() > static_cast<int32_t>(m_workers.size())) {
-            HANDLE h = CreateThread(nullptr, 0, WorkerThread, this, 0, nullptr);
-            if (h)
-                m_workers.push_back(h);
-        }
-        haveWorker = !m_workers.empty();
-    }
-    if (!haveWorker) {
+    if (!StartWorkerIfAllBusy()) {
         DropQueued(ERROR_NOT_ENOUGH_MEMORY);
         return;
     }
-    PostQueuedCompletionStatus(m_completionPort, 0, kConnectionWork, nullptr);
+    PostQueuedCompletionStatus(m_completionPort.Get(), 0, kConnectionWork, nullptr);
+}
+
+// Another worker when every worker has a task already: a lone task reuses
+// the idle worker (and its connection), a burst spreads out. False when no
+// worker exists at all.
+bool CConnection::StartWorkerIfAllBusy()
+{
+    CNetLockGuard guard(m_workerLock);
+    if (static_cast<int>(m_workers.size()) < m_maxWorkers &&
+        m_outstanding.load() > static_cast<int32_t>(m_workers.size())) {
+        CKernelHandle worker(CreateThread(nullptr, 0, WorkerThread, this, 0, nullptr));
+        if (worker)
+            m_workers.push_back(std::move(worker));
+    }
+    return !m_workers.empty();
 }
 
 DWORD WINAPI CConnection::WorkerThread(void* param)
@@ -104,13 +110,13 @@ void CConnection::WorkerLoop()
         DWORD bytes = 0;
         ULONG_PTR key = kConnectionQuit;
         LPOVERLAPPED overlapped = nullptr;
-        if (!GetQueuedCompletionStatus(m_completionPort, &bytes, &key, &overlapped, INFINITE) ||
+        if (!GetQueuedCompletionStatus(m_completionPort.Get(), &bytes, &key, &overlapped, INFINITE) ||
             key != kConnectionWork)
             return;
         ++m_busy;
         stRequestTask task;
         while (!m_closing && m_queue.try_dequeue(task)) {
-            RunTaskOnConnection(m_session, m_handle, &task);
+            RunTaskOnConnection(m_session, m_handle, &task, &m_closing);
             --m_outstanding;
         }
         --m_busy;

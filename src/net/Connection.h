@@ -3,8 +3,9 @@
 #pragma once
 
 #include "net/HttpHandle.h"
-#include "net/RequestTask.h"
+#include "net/KernelHandle.h"
 #include "net/NetLock.h"
+#include "net/RequestTask.h"
 
 #include <concurrentqueue/concurrentqueue.h>
 
@@ -14,9 +15,10 @@
 
 class CConnection : public CHttpHandle {
 public:
-    CConnection(HINTERNET session, const std::wstring& host, INTERNET_PORT port, int maxWorkers = 5);
-    // Stops the workers (after their current task) and hands every task
-    // still queued its OnError.
+    // session: borrowed; must outlive the connection. maxWorkers below 1 is 1.
+    CConnection(HINTERNET session, const std::wstring& host, INTERNET_PORT port, int maxWorkers);
+    // Closes (BeginClose), waits for the workers and hands every task still
+    // queued its OnError(ERROR_OPERATION_ABORTED).
     ~CConnection() override;
 
     // WinHttpConnect on the session: 0 or the error.
@@ -24,27 +26,31 @@ public:
     // Queues a copy of the task and wakes (or starts) a worker. A closing
     // connection refuses it through OnError.
     void Post(const stRequestTask& task);
+    // Any thread. Refuses further tasks; a running transfer ends at its next
+    // read (OnError(ERROR_OPERATION_ABORTED)) and no queued task starts.
+    void BeginClose() { m_closing = true; }
 
     // No task queued or running.
     bool IsIdle() const { return m_outstanding.load() == 0; }
     const std::wstring& Host() const { return m_host; }
     INTERNET_PORT Port() const { return m_port; }
-    int WorkerCount();
 
 private:
     static DWORD WINAPI WorkerThread(void* param);
     void WorkerLoop();
+    bool StartWorkerIfAllBusy();
+    void StopWorkers();
     void DropQueued(int error);
 
-    HINTERNET m_session;
+    HINTERNET m_session;  // borrowed
     INTERNET_PORT m_port;
     std::atomic<bool> m_closing{false};
     std::wstring m_host;
     std::atomic<int32_t> m_busy{0};         // workers inside their task loop
     std::atomic<int32_t> m_outstanding{0};  // tasks posted and not yet finished
-    HANDLE m_completionPort = nullptr;
-    CNetLock m_workerLock;
-    std::vector<HANDLE> m_workers;
+    CKernelHandle m_completionPort;
+    CNetLock m_workerLock;                  // guards m_workers
+    std::vector<CKernelHandle> m_workers;
     int m_maxWorkers;
     moodycamel::ConcurrentQueue<stRequestTask> m_queue;
 };

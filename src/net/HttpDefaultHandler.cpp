@@ -1,5 +1,7 @@
 #include "net/HttpDefaultHandler.h"
 
+#include "net/FileHandle.h"
+
 #include <windows.h>
 
 #include <cstdlib>
@@ -73,7 +75,7 @@ int CHttpDefaultHandler::OnData(const char* data, int length, stRequestTask* tas
     if (!r)
         return length;
     uint64_t newLength = static_cast<uint64_t>(r->bodyLength) + static_cast<uint64_t>(length);
-    if (newLength > 0xFFFFFFFFull)
+    if (newLength > UINT32_MAX)
         return -1;  // the record counts in 32 bits
     char* grown = static_cast<char*>(realloc(r->body, static_cast<size_t>(newLength)));
     if (!grown)
@@ -91,18 +93,18 @@ bool CHttpDefaultHandler::OnCachedFile(const wchar_t* path, uint32_t size, stReq
     stHttpResponseData* r = ResponseOf(task);
     if (!r || !path || size == 0)
         return false;
-    HANDLE file = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    CFileHandle file(
+        CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return false;
     char* buffer = static_cast<char*>(malloc(size));
     uint32_t have = 0;
     while (buffer && have < size) {
         DWORD got = 0;
-        if (!ReadFile(file, buffer + have, size - have, &got, nullptr) || got == 0)
+        if (!ReadFile(file.Get(), buffer + have, size - have, &got, nullptr) || got == 0)
             break;
         have += got;
     }
-    CloseHandle(file);
     if (!buffer || have != size) {
         free(buffer);  // a short file is not the cached body
         return false;

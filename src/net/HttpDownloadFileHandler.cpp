@@ -5,19 +5,6 @@
 
 #include <string>
 
-stFileDownloadData::~stFileDownloadData()
-{
-    CloseFile();
-}
-
-void stFileDownloadData::CloseFile()
-{
-    if (file) {
-        CloseHandle(file);
-        file = nullptr;
-    }
-}
-
 static stFileDownloadData* DownloadOf(stRequestTask* task)
 {
     return task ? static_cast<stFileDownloadData*>(task->userData) : nullptr;
@@ -34,6 +21,23 @@ static void CreateParentFolder(const wchar_t* path)
         SHCreateDirectoryExW(nullptr, folder.c_str(), nullptr);
 }
 
+// The target for writing: at its end with the append flag, else new.
+static CFileHandle OpenTarget(const stFileDownloadData& d)
+{
+    CreateParentFolder(d.targetPath);
+    CFileHandle file(CreateFileW(d.targetPath, GENERIC_WRITE, 0, nullptr, d.append ? OPEN_EXISTING : CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (file && d.append) {
+        LARGE_INTEGER zero = {};
+        if (!SetFilePointerEx(file.Get(), zero, nullptr, FILE_END)) {
+            DWORD e = GetLastError();
+            file.Close();
+            SetLastError(e);
+        }
+    }
+    return file;
+}
+
 void CHttpDownloadFileHandler::OnBegin(stRequestTask* task, uint32_t lengthLow, uint32_t lengthHigh, int status)
 {
     stFileDownloadData* d = DownloadOf(task);
@@ -43,27 +47,14 @@ void CHttpDownloadFileHandler::OnBegin(stRequestTask* task, uint32_t lengthLow, 
     d->status = status;
     if (d->file || !d->targetPath)
         return;
-    CreateParentFolder(d->targetPath);
-    HANDLE h = CreateFileW(d->targetPath, GENERIC_WRITE, 0, nullptr,
-                           d->append ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h != INVALID_HANDLE_VALUE && d->append) {
-        LARGE_INTEGER zero = {};
-        if (!SetFilePointerEx(h, zero, nullptr, FILE_END)) {
-            DWORD e = GetLastError();
-            CloseHandle(h);
-            SetLastError(e);
-            h = INVALID_HANDLE_VALUE;
-        }
-    }
-    if (h == INVALID_HANDLE_VALUE) {
-        int error = static_cast<int>(GetLastError());
-        if (d->error == 0)
-            d->error = error;
-        if (task->handler)
-            task->handler->OnError(error, status, task);
+    d->file = OpenTarget(*d);
+    if (d->file)
         return;
-    }
-    d->file = h;
+    int error = static_cast<int>(GetLastError());
+    if (d->error == 0)
+        d->error = error;
+    if (task->handler)
+        task->handler->OnError(error, status, task);
 }
 
 int CHttpDownloadFileHandler::OnData(const char* data, int length, stRequestTask* task)
@@ -76,7 +67,7 @@ int CHttpDownloadFileHandler::OnData(const char* data, int length, stRequestTask
     DWORD written = 0;
     while (written < static_cast<DWORD>(length)) {
         DWORD n = 0;
-        if (!WriteFile(d->file, data + written, static_cast<DWORD>(length) - written, &n, nullptr) || n == 0) {
+        if (!WriteFile(d->file.Get(), data + written, static_cast<DWORD>(length) - written, &n, nullptr) || n == 0) {
             if (d->error == 0)
                 d->error = static_cast<int>(GetLastError() ? GetLastError() : ERROR_WRITE_FAULT);
             return -1;

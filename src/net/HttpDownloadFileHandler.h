@@ -1,6 +1,7 @@
 // Stock handler that streams a response into a file (stFileDownloadData).
 #pragma once
 
+#include "net/FileHandle.h"
 #include "net/HttpDefaultHandler.h"
 
 #include <windows.h>
@@ -14,14 +15,13 @@ struct stFileDownloadData : stHttpResponseData {
     int32_t append = 0;               // 1 = add to the end of an existing file
     uint32_t progressMessage = 0;
     HWND progressWindow = nullptr;
-    HANDLE file = nullptr;            // null when not open
+    CFileHandle file;                 // the target while the body is written; not open otherwise
     const wchar_t* targetPath = nullptr;  // not owned
     uintptr_t userValue = 0;
     // (downloaded, total, user value); false cancels the transfer.
     std::function<bool(uint32_t, uint64_t, uintptr_t)> progress;
 
-    ~stFileDownloadData();
-    void CloseFile();
+    void CloseFile() { file.Close(); }
 };
 
 class CHttpDownloadFileHandler : public CHttpDefaultHandler {

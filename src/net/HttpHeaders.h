@@ -8,6 +8,10 @@
 #include <cstdint>
 #include <string>
 
+// The statuses whose body a request delivers.
+constexpr int kHttpStatusOk = 200;
+constexpr int kHttpStatusPartialContent = 206;
+
 // The header's text (WINHTTP_QUERY_* id) without its name; false when the
 // response has no such header.
 bool QueryHeaderText(HINTERNET request, DWORD id, std::wstring& out);

@@ -46,7 +46,7 @@ bool HttpDownloadToFile(const wchar_t* url, const wchar_t* path)
     task.userData = &download;
     bool ok = manager->AddTask(&task);
     // OnComplete closes the file: one still open means the body never ended.
-    bool complete = download.file == nullptr;
+    bool complete = !download.file;
     download.CloseFile();
     ok = ok && complete && download.error == 0 && download.status == 200;
     if (ok)

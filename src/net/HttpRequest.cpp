@@ -15,6 +15,12 @@ namespace {
 // Any plain http URL of a public site: discovery only asks which proxy serves it.
 const wchar_t kProxyProbeUrl[] = L"http://www.example.com/";
 
+// Further upload bytes are asked of the handler in pieces of this size.
+const size_t kUploadChunkBytes = 64 * 1024;
+// One read takes at most this much of what is available, so a fast link does
+// not grow the buffer without bound.
+const DWORD kMaxReadBytes = 1u << 20;
+
 int LastErrorOr(int fallback)
 {
     return static_cast<int>(LastWinHttpError(static_cast<DWORD>(fallback)));
@@ -22,8 +28,8 @@ int LastErrorOr(int fallback)
 
 } // namespace
 
-CHttpRequest::CHttpRequest(HINTERNET session, HINTERNET request, bool secure)
-    : IRequest(request), m_session(session), m_secure(secure)
+CHttpRequest::CHttpRequest(HINTERNET session, HINTERNET request, bool secure, const std::atomic<bool>* stop)
+    : IRequest(request), m_session(session), m_secure(secure), m_stop(stop)
 {
 }
 
@@ -35,13 +41,11 @@ void CALLBACK CHttpRequest::StatusCallback(HINTERNET handle, DWORD_PTR context, 
     if (self->m_expectedHash.empty())
         return;
     if (!netpin::RequestMatchesPin(handle, self->m_expectedHash)) {
-        // Closing the request here stops the send on Windows; Execute also
-        // checks the flag, so the request fails wherever it is honoured.
+        // Closing the request here stops the send on Windows. Wine sends on
+        // (the next step fails with error 6), so Execute checks the flag too.
         self->m_pinFailed = true;
-        if (self->m_handle == handle) {
-            self->m_handle = nullptr;
-            WinHttpCloseHandle(handle);
-        }
+        if (self->m_handle == handle)
+            self->Close();
     }
 }
 
@@ -51,60 +55,21 @@ DWORD CHttpRequest::SetProxy(int type, const std::wstring& proxy, const std::wst
     if (!m_handle)
         return ERROR_INVALID_HANDLE;
     WINHTTP_PROXY_INFO info = {};
+    DWORD result = 0;
     if (type == kProxyNone) {
         info.dwAccessType = WINHTTP_ACCESS_TYPE_NO_PROXY;
-        return WinHttpSetOption(m_handle, WINHTTP_OPTION_PROXY, &info, sizeof(info)) ? 0 : GetLastError();
+        return SetProxyInfo(info);
     }
-    DWORD result = 0;
     if (type == kProxyAutoDetect) {
-        WINHTTP_CURRENT_USER_IE_PROXY_CONFIG ie = {};
-        if (!WinHttpGetIEProxyConfigForCurrentUser(&ie))
-            return GetLastError();
-        WINHTTP_AUTOPROXY_OPTIONS options = {};
-        options.fAutoLogonIfChallenged = TRUE;
-        if (ie.fAutoDetect) {
-            options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT;
-            options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
-        } else {
-            options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
-            options.lpszAutoConfigUrl = ie.lpszAutoConfigUrl;
-        }
-        WINHTTP_PROXY_INFO found = {};
-        BOOL discovered = (ie.fAutoDetect || ie.lpszAutoConfigUrl) &&
-                          WinHttpGetProxyForUrl(m_session, kProxyProbeUrl, &options, &found);
-        if (discovered && found.dwAccessType == WINHTTP_ACCESS_TYPE_NO_PROXY) {
-            info.dwAccessType = WINHTTP_ACCESS_TYPE_NO_PROXY;
-        } else if (discovered && found.lpszProxy) {
-            // The proxy that discovery named for this URL.
-            info.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
-            info.lpszProxy = found.lpszProxy;
-            info.lpszProxyBypass = found.lpszProxyBypass;
-        } else if (ie.lpszProxy) {
-            info.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
-            info.lpszProxy = ie.lpszProxy;
-            info.lpszProxyBypass = ie.lpszProxyBypass;
-        } else {
-            info.dwAccessType = WINHTTP_ACCESS_TYPE_NO_PROXY;
-        }
-        result = WinHttpSetOption(m_handle, WINHTTP_OPTION_PROXY, &info, sizeof(info)) ? 0 : GetLastError();
-        if (found.lpszProxy)
-            GlobalFree(found.lpszProxy);
-        if (found.lpszProxyBypass)
-            GlobalFree(found.lpszProxyBypass);
-        if (ie.lpszAutoConfigUrl)
-            GlobalFree(ie.lpszAutoConfigUrl);
-        if (ie.lpszProxy)
-            GlobalFree(ie.lpszProxy);
-        if (ie.lpszProxyBypass)
-            GlobalFree(ie.lpszProxyBypass);
+        result = SetDiscoveredProxy();
     } else if (type == kProxyNamed) {
         info.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
         info.lpszProxy = const_cast<LPWSTR>(proxy.c_str());
         info.lpszProxyBypass = const_cast<LPWSTR>(bypass.c_str());
-        result = WinHttpSetOption(m_handle, WINHTTP_OPTION_PROXY, &info, sizeof(info)) ? 0 : GetLastError();
+        result = SetProxyInfo(info);
     } else {
         info.dwAccessType = WINHTTP_ACCESS_TYPE_DEFAULT_PROXY;
-        result = WinHttpSetOption(m_handle, WINHTTP_OPTION_PROXY, &info, sizeof(info)) ? 0 : GetLastError();
+        result = SetProxyInfo(info);
     }
     if (result != 0)
         return result;
@@ -117,173 +82,283 @@ DWORD CHttpRequest::SetProxy(int type, const std::wstring& proxy, const std::wst
     return 0;
 }
 
+DWORD CHttpRequest::SetProxyInfo(WINHTTP_PROXY_INFO& info)
+{
+    return WinHttpSetOption(m_handle, WINHTTP_OPTION_PROXY, &info, sizeof(info)) ? 0 : GetLastError();
+}
+
+// The user's settings: the proxy that discovery names for the probe URL, else
+// the user's manual proxy, else none.
+DWORD CHttpRequest::SetDiscoveredProxy()
+{
+    WINHTTP_CURRENT_USER_IE_PROXY_CONFIG ie = {};
+    if (!WinHttpGetIEProxyConfigForCurrentUser(&ie))
+        return GetLastError();
+    WINHTTP_AUTOPROXY_OPTIONS options = {};
+    options.fAutoLogonIfChallenged = TRUE;
+    if (ie.fAutoDetect) {
+        options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT;
+        options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
+    } else {
+        options.dwFlags = WINHTTP_AUTOPROXY_CONFIG_URL;
+        options.lpszAutoConfigUrl = ie.lpszAutoConfigUrl;
+    }
+    WINHTTP_PROXY_INFO found = {};
+    const bool discovered = (ie.fAutoDetect || ie.lpszAutoConfigUrl) &&
+                            WinHttpGetProxyForUrl(m_session, kProxyProbeUrl, &options, &found);
+    WINHTTP_PROXY_INFO info = {};
+    if (discovered && found.dwAccessType == WINHTTP_ACCESS_TYPE_NO_PROXY) {
+        info.dwAccessType = WINHTTP_ACCESS_TYPE_NO_PROXY;
+    } else if (discovered && found.lpszProxy) {
+        info.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+        info.lpszProxy = found.lpszProxy;
+        info.lpszProxyBypass = found.lpszProxyBypass;
+    } else if (ie.lpszProxy) {
+        info.dwAccessType = WINHTTP_ACCESS_TYPE_NAMED_PROXY;
+        info.lpszProxy = ie.lpszProxy;
+        info.lpszProxyBypass = ie.lpszProxyBypass;
+    } else {
+        info.dwAccessType = WINHTTP_ACCESS_TYPE_NO_PROXY;
+    }
+    DWORD result = SetProxyInfo(info);
+    // The texts WinHTTP returned are the caller's to free.
+    for (LPWSTR text : {found.lpszProxy, found.lpszProxyBypass, ie.lpszAutoConfigUrl, ie.lpszProxy, ie.lpszProxyBypass})
+        if (text)
+            GlobalFree(text);
+    return result;
+}
+
 int CHttpRequest::Execute(stRequestTask* task)
 {
-    CNetResHander* sink = task->sink;
-    auto report = [&](int error, int status) {
-        if (sink)
-            sink->OnError(error, status, task);
-        return error;
-    };
     if (!m_handle)
-        return report(ERROR_INVALID_HANDLE, 0);
+        return Fail(task, ERROR_INVALID_HANDLE, 0);
+    AddHeadersAndCookie(task);
+    int error = ArmPin(task);
+    if (error == 0)
+        error = Send(task);
+    if (error == 0)
+        error = UploadExtra(task);
+    if (error == 0)
+        error = Receive(task);
+    if (error == 0)
+        error = ReportHeaders(task);
+    stResponse response;
+    if (error == 0)
+        error = ReadStatus(task, &response.status);
+    if (error != 0)
+        return error;
+    if (response.status != kHttpStatusOk && response.status != kHttpStatusPartialContent) {
+        // An HTTP error status is an answer: the handler sees it, the caller succeeds.
+        Fail(task, 0, response.status);
+        return 0;
+    }
+    response.contentLength = ContentLength();
+    Begin(task, &response);
+    error = ReadBody(task, response);
+    if (error != 0)
+        return error;
+    Complete(task, response);
+    return 0;
+}
 
-    // 1. Headers and cookie.
+int CHttpRequest::Fail(stRequestTask* task, int error, int status)
+{
+    if (task->sink)
+        task->sink->OnError(error, status, task);
+    return error;
+}
+
+void CHttpRequest::AddHeadersAndCookie(const stRequestTask* task)
+{
+    // Failures are ignored: the request goes out without the line.
+    const DWORD flags = WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_COALESCE_WITH_SEMICOLON;
     if (task->headerStart < task->headers.size()) {
         std::wstring text = task->headers.substr(task->headerStart);
         while (!text.empty() && (text.back() == L'\r' || text.back() == L'\n'))
             text.pop_back();
         if (!text.empty())
-            WinHttpAddRequestHeaders(m_handle, text.c_str(), static_cast<DWORD>(text.size()),
-                                     WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_COALESCE_WITH_SEMICOLON);
+            WinHttpAddRequestHeaders(m_handle, text.c_str(), static_cast<DWORD>(text.size()), flags);
     }
     if (task->cookieStart < task->cookie.size()) {
         std::wstring line = L"Cookie: " + task->cookie.substr(task->cookieStart);
-        WinHttpAddRequestHeaders(m_handle, line.c_str(), static_cast<DWORD>(line.size()),
-                                 WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_COALESCE_WITH_SEMICOLON);
+        WinHttpAddRequestHeaders(m_handle, line.c_str(), static_cast<DWORD>(line.size()), flags);
     }
+}
 
-    // 2. Certificate pin: a malformed pin, or one on a plain connection,
-    // refuses the task before anything is sent.
+// A malformed pin, or one on a plain connection, refuses the task before
+// anything is sent.
+int CHttpRequest::ArmPin(stRequestTask* task)
+{
     m_expectedHash.clear();
     m_pinFailed = false;
-    const bool pinned = !task->expectedCertHash.empty();
-    if (pinned) {
-        std::string pin;
-        if (!netpin::NormalisePin(task->expectedCertHash, &pin))
-            return report(ERROR_INVALID_PARAMETER, 0);
-        if (!m_secure)
-            return report(ERROR_WINHTTP_SECURE_FAILURE, 0);
-        m_expectedHash = pin;
-        if (WinHttpSetStatusCallback(m_handle, StatusCallback, WINHTTP_CALLBACK_STATUS_SENDING_REQUEST, 0) ==
-            WINHTTP_INVALID_STATUS_CALLBACK)
-            return report(LastErrorOr(ERROR_WINHTTP_SECURE_FAILURE), 0);
-    }
+    if (task->expectedCertHash.empty())
+        return 0;
+    std::string pin;
+    if (!netpin::NormalisePin(task->expectedCertHash, &pin))
+        return Fail(task, ERROR_INVALID_PARAMETER, 0);
+    if (!m_secure)
+        return Fail(task, ERROR_WINHTTP_SECURE_FAILURE, 0);
+    m_expectedHash = pin;
+    if (WinHttpSetStatusCallback(m_handle, StatusCallback, WINHTTP_CALLBACK_STATUS_SENDING_REQUEST, 0) ==
+        WINHTTP_INVALID_STATUS_CALLBACK)
+        return Fail(task, LastErrorOr(ERROR_WINHTTP_SECURE_FAILURE), 0);
+    return 0;
+}
 
-    // 3. Send. A pinned request sends its body only after the certificate
-    // has been checked.
-    uint64_t total64 = static_cast<uint64_t>(task->bodyLength) + task->extraUploadLength;
-    if (total64 > 0xFFFFFFFFull)
-        return report(ERROR_INVALID_PARAMETER, 0);
-    const DWORD total = static_cast<DWORD>(total64);
+// A pinned request sends its body only after the certificate has been checked.
+int CHttpRequest::Send(stRequestTask* task)
+{
+    const uint64_t total64 = static_cast<uint64_t>(task->bodyLength) + task->extraUploadLength;
+    if (total64 > UINT32_MAX)
+        return Fail(task, ERROR_INVALID_PARAMETER, 0);
+    const bool pinned = !m_expectedHash.empty();
     const bool bodyLater = pinned && task->bodyLength > 0;
     BOOL sent = WinHttpSendRequest(m_handle, WINHTTP_NO_ADDITIONAL_HEADERS, 0,
                                    bodyLater ? WINHTTP_NO_REQUEST_DATA : const_cast<uint8_t*>(task->body),
-                                   bodyLater ? 0 : task->bodyLength, total, reinterpret_cast<DWORD_PTR>(this));
+                                   bodyLater ? 0 : task->bodyLength, static_cast<DWORD>(total64),
+                                   reinterpret_cast<DWORD_PTR>(this));
     if (m_pinFailed)
-        return report(ERROR_WINHTTP_SECURE_FAILURE, 0);
+        return Fail(task, ERROR_WINHTTP_SECURE_FAILURE, 0);
     if (!sent)
-        return report(LastErrorOr(ERROR_WINHTTP_INTERNAL_ERROR), 0);
+        return Fail(task, LastErrorOr(ERROR_WINHTTP_INTERNAL_ERROR), 0);
     if (pinned && !netpin::RequestMatchesPin(m_handle, m_expectedHash))
-        return report(ERROR_WINHTTP_SECURE_FAILURE, 0);
+        return Fail(task, ERROR_WINHTTP_SECURE_FAILURE, 0);
     if (bodyLater) {
         DWORD written = 0;
         if (!WinHttpWriteData(m_handle, task->body, task->bodyLength, &written) || written != task->bodyLength)
-            return report(LastErrorOr(ERROR_WINHTTP_CONNECTION_ERROR), 0);
+            return Fail(task, LastErrorOr(ERROR_WINHTTP_CONNECTION_ERROR), 0);
     }
+    return 0;
+}
 
-    // 4. Further upload bytes from the handler.
-    if (task->extraUploadLength != 0 && sink) {
-        std::vector<uint8_t> chunk(64 * 1024);
-        uint32_t left = task->extraUploadLength;
-        for (;;) {
-            uint32_t length = static_cast<uint32_t>(chunk.size());
-            bool more = sink->ReadUploadChunk(task, chunk.data(), &length);
-            if (length > chunk.size() || length > left)
-                return report(ERROR_INVALID_DATA, 0);
-            if (length > 0) {
-                DWORD written = 0;
-                if (!WinHttpWriteData(m_handle, chunk.data(), length, &written) || written != length)
-                    return report(LastErrorOr(ERROR_WINHTTP_CONNECTION_ERROR), 0);
-                left -= length;
-            }
-            if (!more)
-                break;
+// Further upload bytes after the body, asked of the handler piece by piece.
+int CHttpRequest::UploadExtra(stRequestTask* task)
+{
+    CNetResHander* sink = task->sink;
+    if (task->extraUploadLength == 0 || !sink)
+        return 0;
+    std::vector<uint8_t> chunk(kUploadChunkBytes);
+    uint32_t left = task->extraUploadLength;
+    for (;;) {
+        uint32_t length = static_cast<uint32_t>(chunk.size());
+        bool more = sink->ReadUploadChunk(task, chunk.data(), &length);
+        if (length > chunk.size() || length > left)
+            return Fail(task, ERROR_INVALID_DATA, 0);
+        if (length > 0) {
+            DWORD written = 0;
+            if (!WinHttpWriteData(m_handle, chunk.data(), length, &written) || written != length)
+                return Fail(task, LastErrorOr(ERROR_WINHTTP_CONNECTION_ERROR), 0);
+            left -= length;
         }
+        if (!more)
+            return 0;
     }
+}
 
-    // 5. Response.
+int CHttpRequest::Receive(stRequestTask* task)
+{
     if (!WinHttpReceiveResponse(m_handle, nullptr)) {
         int error = m_pinFailed ? ERROR_WINHTTP_SECURE_FAILURE : LastErrorOr(ERROR_WINHTTP_INTERNAL_ERROR);
-        return report(error, -1);
+        return Fail(task, error, -1);
     }
     // A redirect may have moved to another server: check the one that answered.
-    if (pinned && (m_pinFailed || !netpin::RequestMatchesPin(m_handle, m_expectedHash)))
-        return report(ERROR_WINHTTP_SECURE_FAILURE, 0);
+    if (!m_expectedHash.empty() && (m_pinFailed || !netpin::RequestMatchesPin(m_handle, m_expectedHash)))
+        return Fail(task, ERROR_WINHTTP_SECURE_FAILURE, 0);
+    return 0;
+}
 
-    // 6. Raw header block (UTF-16).
-    if (sink) {
-        DWORD size = 0;
-        WinHttpQueryHeaders(m_handle, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, nullptr, &size,
-                            WINHTTP_NO_HEADER_INDEX);
-        DWORD e = GetLastError();
-        if (e != ERROR_INSUFFICIENT_BUFFER)
-            return report(e ? static_cast<int>(e) : ERROR_WINHTTP_INTERNAL_ERROR, -1);
-        std::vector<char> block(size + sizeof(wchar_t), 0);
-        if (WinHttpQueryHeaders(m_handle, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX,
-                                block.data(), &size, WINHTTP_NO_HEADER_INDEX))
-            sink->OnHeaders(block.data(), static_cast<int>(size), task);
-    }
-
-    // 7. Status.
-    DWORD status = 0;
-    DWORD statusSize = sizeof(status);
-    if (!WinHttpQueryHeaders(m_handle, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &statusSize, WINHTTP_NO_HEADER_INDEX))
-        return report(LastErrorOr(ERROR_WINHTTP_INVALID_SERVER_RESPONSE), 0);
-    const int st = static_cast<int>(status);
-    if (st != 200 && st != 206) {
-        report(0, st);
+// The raw header block (UTF-16) to the sink.
+int CHttpRequest::ReportHeaders(stRequestTask* task)
+{
+    if (!task->sink)
         return 0;
-    }
+    DWORD size = 0;
+    WinHttpQueryHeaders(m_handle, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, nullptr, &size,
+                        WINHTTP_NO_HEADER_INDEX);
+    DWORD e = GetLastError();
+    if (e != ERROR_INSUFFICIENT_BUFFER)
+        return Fail(task, e ? static_cast<int>(e) : ERROR_WINHTTP_INTERNAL_ERROR, -1);
+    std::vector<char> block(size + sizeof(wchar_t), 0);
+    if (WinHttpQueryHeaders(m_handle, WINHTTP_QUERY_RAW_HEADERS_CRLF, WINHTTP_HEADER_NAME_BY_INDEX, block.data(),
+                            &size, WINHTTP_NO_HEADER_INDEX))
+        task->sink->OnHeaders(block.data(), static_cast<int>(size), task);
+    return 0;
+}
 
-    // 8. Content length.
-    // A missing or unreadable length is "not known" (-1).
-    std::wstring lengthText;
-    uint64_t parsedLength = 0;
-    int64_t contentLength = -1;
-    if (QueryHeaderText(m_handle, WINHTTP_QUERY_CONTENT_LENGTH, lengthText) &&
-        ParseContentLength(lengthText, parsedLength))
-        contentLength = static_cast<int64_t>(parsedLength);
-    const uint64_t lengthBits = static_cast<uint64_t>(contentLength);
-    void* context = sink ? sink->OnBegin(task, static_cast<uint32_t>(lengthBits),
-                                         static_cast<uint32_t>(lengthBits >> 32), st)
-                         : nullptr;
-    auto abort = [&](int error) {
-        if (sink)
-            sink->OnAbort(context, task);
-        task->resultCode = error;
-        return report(error, st);
-    };
+int CHttpRequest::ReadStatus(stRequestTask* task, int* status)
+{
+    DWORD value = 0;
+    DWORD size = sizeof(value);
+    if (!WinHttpQueryHeaders(m_handle, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &value, &size, WINHTTP_NO_HEADER_INDEX))
+        return Fail(task, LastErrorOr(ERROR_WINHTTP_INVALID_SERVER_RESPONSE), 0);
+    *status = static_cast<int>(value);
+    return 0;
+}
 
-    // 9. Body.
+// A missing or unreadable Content-Length is "not known" (-1).
+int64_t CHttpRequest::ContentLength()
+{
+    std::wstring text;
+    uint64_t length = 0;
+    if (QueryHeaderText(m_handle, WINHTTP_QUERY_CONTENT_LENGTH, text) && ParseContentLength(text, length))
+        return static_cast<int64_t>(length);
+    return -1;
+}
+
+void CHttpRequest::Begin(stRequestTask* task, stResponse* response)
+{
+    if (!task->sink)
+        return;
+    const uint64_t bits = static_cast<uint64_t>(response->contentLength);
+    response->context =
+        task->sink->OnBegin(task, static_cast<uint32_t>(bits), static_cast<uint32_t>(bits >> 32), response->status);
+}
+
+// Reads until the response ends. A stop is looked at before every read: a
+// read blocked on a silent server ends only with the receive timeout.
+int CHttpRequest::ReadBody(stRequestTask* task, const stResponse& response)
+{
     std::vector<char> buffer;
     uint64_t received = 0;
     for (;;) {
+        if (StopRequested())
+            return AbortBody(task, response, ERROR_OPERATION_ABORTED);
         DWORD available = 0;
         if (!WinHttpQueryDataAvailable(m_handle, &available))
-            return abort(LastErrorOr(kErrorShortBody));
+            return AbortBody(task, response, LastErrorOr(kErrorShortBody));
         if (available == 0)
             break;
-        DWORD want = available < (1u << 20) ? available : (1u << 20);
+        const DWORD want = available < kMaxReadBytes ? available : kMaxReadBytes;
         if (buffer.size() < want)
             buffer.resize(want);
         DWORD got = 0;
         if (!WinHttpReadData(m_handle, buffer.data(), want, &got))
-            return abort(LastErrorOr(kErrorShortBody));
+            return AbortBody(task, response, LastErrorOr(kErrorShortBody));
         if (got == 0)
             break;
         received += got;
-        if (sink && sink->OnData(buffer.data(), static_cast<int>(got), task, context) == -1)
-            return abort(ERROR_CANCELLED);
+        if (task->sink && task->sink->OnData(buffer.data(), static_cast<int>(got), task, response.context) == -1)
+            return AbortBody(task, response, ERROR_CANCELLED);
     }
-    if (contentLength >= 0 && received != static_cast<uint64_t>(contentLength))
-        return abort(kErrorShortBody);
-
-    // 10. The whole body is in.
-    if (sink)
-        sink->OnComplete(context, task);
+    if (response.contentLength >= 0 && received != static_cast<uint64_t>(response.contentLength))
+        return AbortBody(task, response, kErrorShortBody);
     return 0;
+}
+
+// The body broke off: the sink drops what it kept of it, then hears the error.
+int CHttpRequest::AbortBody(stRequestTask* task, const stResponse& response, int error)
+{
+    if (task->sink)
+        task->sink->OnAbort(response.context, task);
+    task->resultCode = error;
+    return Fail(task, error, response.status);
+}
+
+void CHttpRequest::Complete(stRequestTask* task, const stResponse& response)
+{
+    if (task->sink)
+        task->sink->OnComplete(response.context, task);
 }
 
 static void ApplyTimeouts(HINTERNET handle, const stRequestTask* task)
@@ -295,7 +370,7 @@ static void ApplyTimeouts(HINTERNET handle, const stRequestTask* task)
     WinHttpSetOption(handle, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseTimeout, sizeof(responseTimeout));
 }
 
-int RunTaskOnConnection(HINTERNET session, HINTERNET connection, stRequestTask* task)
+int RunTaskOnConnection(HINTERNET session, HINTERNET connection, stRequestTask* task, const std::atomic<bool>* stop)
 {
     auto report = [&](int error) {
         if (task->sink)
@@ -310,7 +385,7 @@ int RunTaskOnConnection(HINTERNET session, HINTERNET connection, stRequestTask* 
                                      url.secure ? WINHTTP_FLAG_SECURE : 0);
     if (!h)
         return report(LastErrorOr(ERROR_WINHTTP_INTERNAL_ERROR));
-    CHttpRequest request(session, h, url.secure);
+    CHttpRequest request(session, h, url.secure, stop);
     ApplyTimeouts(h, task);
     DWORD proxyError = request.SetProxy(task->proxyType, task->proxy, task->proxyBypass, task->proxyUser,
                                         task->proxyPassword);

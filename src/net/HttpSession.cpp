@@ -20,13 +20,24 @@ bool IsWindows7()
     return cached == 1;
 }
 
+namespace {
+
+// TLS 1.0 to 1.3 (0x2A80); a WinHTTP that refuses a flag it does not know
+// takes the set without TLS 1.3 (0x0A80).
+const DWORD kSecureProtocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_1 |
+                               WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
+const DWORD kSecureProtocolsFallback = kSecureProtocols & ~static_cast<DWORD>(WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3);
+static_assert(kSecureProtocols == 0x2A80 && kSecureProtocolsFallback == 0x0A80, "protocol sets");
+
+} // namespace
+
 void ApplySecureProtocols(HINTERNET session)
 {
     if (!session || !IsWindows7())
         return;
-    DWORD protocols = 0x2A80;  // SSL 3, TLS 1.0, 1.1, 1.2
+    DWORD protocols = kSecureProtocols;
     if (!WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols))) {
-        protocols = 0x0A80;  // without TLS 1.2 on systems that lack it
+        protocols = kSecureProtocolsFallback;
         WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof(protocols));
     }
 }

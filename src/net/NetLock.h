@@ -5,7 +5,11 @@
 
 class CNetLock {
 public:
-    explicit CNetLock(DWORD spin = 5000) { InitializeCriticalSectionAndSpinCount(&m_cs, spin); }
+    // The engine's locks are held for a few instructions: a waiter spins this
+    // many times before it sleeps.
+    static constexpr DWORD kSpinCount = 5000;
+
+    explicit CNetLock(DWORD spin = kSpinCount) { InitializeCriticalSectionAndSpinCount(&m_cs, spin); }
     ~CNetLock() { DeleteCriticalSection(&m_cs); }
     CNetLock(const CNetLock&) = delete;
     CNetLock& operator=(const CNetLock&) = delete;

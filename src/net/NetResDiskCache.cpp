@@ -1,6 +1,6 @@
 #include "net/NetResDiskCache.h"
 
-#include <shlobj.h>
+#include "net/KernelHandle.h"
 
 #include <atomic>
 #include <cstring>
@@ -11,9 +11,20 @@
 
 namespace {
 
-const int64_t kDropAfterSeconds = 604800;      // 7 days past validity
-const uint32_t kMaxPathUnits = 512;            // zero included
+// Entries this long past their validity are deleted at the next load.
+const int64_t kDropAfterSeconds = 7 * 24 * 60 * 60;
+// Longest stored path read back, terminating zero included.
+const uint32_t kMaxPathUnits = 512;
+// A larger cache.db is read only this far: its later records are dropped.
 const DWORD kMaxIndexBytes = 64u * 1024 * 1024;
+// The URL that names a cached file's owner is a URL, never more than this.
+const DWORD kMaxOwnerBytes = 64 * 1024;
+// Record layout: hash (4), path length (4), path (2 units each), size (4),
+// validity (8), last access (8). The size field sits after the path.
+const size_t kRecordFixedBytes = 28;
+const size_t kRecordSizeFieldOffset = 8;  // plus the path's bytes
+// Room for a full path when the folder is normalised.
+const DWORD kFullPathUnits = MAX_PATH * 4;
 
 int64_t Now()
 {
@@ -44,6 +55,17 @@ std::string RecordBytes(const NetResCacheEntry& e)
     Put<int64_t>(out, e.validity);
     Put<int64_t>(out, e.lastAccess);
     return out;
+}
+
+// Offset of the record after one at offset whose path has units units.
+int32_t NextRecordOffset(int32_t offset, uint32_t units)
+{
+    return offset + static_cast<int32_t>(kRecordFixedBytes + 2 * (static_cast<size_t>(units) + 1));
+}
+
+CFileHandle OpenForWriting(const std::wstring& path, DWORD access, DWORD disposition)
+{
+    return CFileHandle(CreateFileW(path.c_str(), access, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 bool WriteAt(HANDLE file, int64_t offset, const void* data, DWORD length)
@@ -102,11 +124,13 @@ std::string ToUtf8(const std::wstring& s)
 
 bool WriteSmallFile(const std::wstring& path, const std::string& bytes)
 {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    bool ok = bytes.empty() || WriteAt(h, 0, bytes.data(), static_cast<DWORD>(bytes.size()));
-    CloseHandle(h);
+    bool ok = false;
+    {
+        CFileHandle file = OpenForWriting(path, GENERIC_WRITE, CREATE_ALWAYS);
+        if (!file)
+            return false;
+        ok = bytes.empty() || WriteAt(file.Get(), 0, bytes.data(), static_cast<DWORD>(bytes.size()));
+    }
     if (!ok)
         DeleteFileW(path.c_str());
     return ok;
@@ -114,23 +138,19 @@ bool WriteSmallFile(const std::wstring& path, const std::string& bytes)
 
 bool ReadSmallFile(const std::wstring& path, std::string* out, DWORD limit)
 {
-    HANDLE h = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
+    CFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     LARGE_INTEGER size = {};
-    bool ok = GetFileSizeEx(h, &size) && size.QuadPart <= limit;
-    if (ok)
-        ok = ReadWhole(h, out) && out->size() == static_cast<size_t>(size.QuadPart);
-    CloseHandle(h);
-    return ok;
+    if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > limit)
+        return false;
+    return ReadWhole(file.Get(), out) && out->size() == static_cast<size_t>(size.QuadPart);
 }
 
 std::wstring NormaliseFolder(const std::wstring& folder)
 {
-    wchar_t full[MAX_PATH * 4];
-    DWORD n = GetFullPathNameW(folder.c_str(), MAX_PATH * 4, full, nullptr);
-    std::wstring key = (n > 0 && n < MAX_PATH * 4) ? std::wstring(full, n) : folder;
+    wchar_t full[kFullPathUnits];
+    DWORD n = GetFullPathNameW(folder.c_str(), kFullPathUnits, full, nullptr);
+    std::wstring key = (n > 0 && n < kFullPathUnits) ? std::wstring(full, n) : folder;
     while (key.size() > 3 && (key.back() == L'\\' || key.back() == L'/'))
         key.pop_back();
     for (wchar_t& c : key)
@@ -139,6 +159,54 @@ std::wstring NormaliseFolder(const std::wstring& folder)
     if (!key.empty())
         CharLowerBuffW(&key[0], static_cast<DWORD>(key.size()));
     return key;
+}
+
+// Decimal digits only, fitting 32 bits.
+bool ParseDecimal32(const std::wstring& text, DWORD* value)
+{
+    if (text.empty() || text.size() > 10)
+        return false;
+    uint64_t v = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9')
+            return false;
+        v = v * 10 + static_cast<unsigned>(c - L'0');
+    }
+    if (v > UINT32_MAX)
+        return false;
+    *value = static_cast<DWORD>(v);
+    return true;
+}
+
+// The writer's process id of a part file name "<hash>.<pid>.<n>.part";
+// false for any other name.
+bool PartFileWriter(const std::wstring& name, DWORD* pid)
+{
+    const std::wstring suffix = L".part";
+    if (name.size() <= suffix.size() || name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return false;
+    std::wstring fields[3];
+    size_t at = 0;
+    const size_t end = name.size() - suffix.size();
+    for (int i = 0; i < 3; ++i) {
+        size_t dot = i < 2 ? name.find(L'.', at) : end;
+        if (dot == std::wstring::npos || dot > end)
+            return false;
+        fields[i] = name.substr(at, dot - at);
+        at = dot + 1;
+    }
+    DWORD hash = 0, counter = 0;
+    return ParseDecimal32(fields[0], &hash) && ParseDecimal32(fields[1], pid) && ParseDecimal32(fields[2], &counter);
+}
+
+// True when a process with this id runs now. It may be another program that
+// got a dead writer's id: that writer's files then wait for a later sweep.
+bool ProcessRuns(DWORD pid)
+{
+    CKernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+    if (!process)
+        return GetLastError() != ERROR_INVALID_PARAMETER;  // refused, so it exists
+    return WaitForSingleObject(process.Get(), 0) == WAIT_TIMEOUT;
 }
 
 } // namespace
@@ -169,6 +237,7 @@ NetResDiskCache::NetResDiskCache(const std::wstring& folder) : m_folder(folder)
     while (m_folder.size() > 3 && (m_folder.back() == L'\\' || m_folder.back() == L'/'))
         m_folder.pop_back();
     m_indexPath = m_folder + L"\\cache.db";
+    SweepOrphanParts();
     Load();
 }
 
@@ -184,16 +253,34 @@ std::wstring NetResDiskCache::UrlPathFor(uint32_t hash) const
     return FilePathFor(hash) + L".url";
 }
 
-int32_t NetResDiskCache::RecordCount()
+int32_t NetResDiskCache::RecordCountForTesting()
 {
     CNetLockGuard guard(m_fileLock);
     return m_count;
 }
 
-std::vector<NetResCacheEntry> NetResDiskCache::Entries()
+std::vector<NetResCacheEntry> NetResDiskCache::EntriesForTesting()
 {
     CNetLockGuard guard(m_indexLock);
     return m_index;
+}
+
+// A process that was killed while it wrote a response leaves its part file
+// behind; nothing else would ever delete it. Files of writers that still run
+// (this process included) are theirs to finish.
+void NetResDiskCache::SweepOrphanParts()
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((m_folder + L"\\*.part").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        DWORD pid = 0;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && PartFileWriter(found.cFileName, &pid) &&
+            !ProcessRuns(pid))
+            DeleteFileW((m_folder + L"\\" + found.cFileName).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
 }
 
 void NetResDiskCache::Load()
@@ -204,73 +291,85 @@ void NetResDiskCache::Load()
         m_index.clear();
     }
     m_count = 0;
-    HANDLE file = CreateFileW(m_indexPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return;
     std::string bytes;
-    if (!ReadWhole(file, &bytes) || bytes.size() < 4) {
-        // Missing, empty or cut inside the count: start with a zero count.
-        int32_t zero = 0;
-        WriteAt(file, 0, &zero, sizeof(zero));
-        SetEndOfFile(file);
-        CloseHandle(file);
+    if (!ReadIndex(&bytes))
         return;
-    }
-    CloseHandle(file);
-
     const int32_t stored = Get<int32_t>(bytes, 0);
+    std::vector<NetResCacheEntry> kept = ParseIndex(bytes, stored);
+    if (static_cast<int32_t>(kept.size()) != stored && !RewriteIndex(kept))
+        kept.clear();  // keep the old file as it is; cache from scratch
+    m_count = static_cast<int32_t>(kept.size());
+    CNetLockGuard indexGuard(m_indexLock);
+    m_index = std::move(kept);
+}
+
+// The whole of cache.db with at least its count. A missing or empty one, or
+// one cut inside the count, is written anew with a zero count: false.
+bool NetResDiskCache::ReadIndex(std::string* bytes)
+{
+    CFileHandle file(CreateFileW(m_indexPath.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return false;
+    if (ReadWhole(file.Get(), bytes) && bytes->size() >= sizeof(int32_t))
+        return true;
+    int32_t zero = 0;
+    WriteAt(file.Get(), 0, &zero, sizeof(zero));
+    SetEndOfFile(file.Get());
+    return false;
+}
+
+// The records that are kept, read up to the first that does not fit.
+std::vector<NetResCacheEntry> NetResDiskCache::ParseIndex(const std::string& bytes, int32_t stored)
+{
     std::vector<NetResCacheEntry> kept;
     std::unordered_set<uint32_t> seen;
     const int64_t now = Now();
-    size_t pos = 4;
+    size_t pos = sizeof(int32_t);
     for (int32_t i = 0; i < stored; ++i) {
-        // Stop at the first record that does not fit: what was read stays.
         if (pos + 8 > bytes.size())
             break;
-        uint32_t hash = Get<uint32_t>(bytes, pos);
-        uint32_t units = Get<uint32_t>(bytes, pos + 4);
+        const uint32_t units = Get<uint32_t>(bytes, pos + 4);
         if (units == 0 || units > kMaxPathUnits)
             break;
-        size_t recordBytes = 28 + 2 * static_cast<size_t>(units);
+        const size_t recordBytes = kRecordFixedBytes + 2 * static_cast<size_t>(units);
         if (pos + recordBytes > bytes.size())
             break;
         NetResCacheEntry e;
-        e.hash = hash;
+        e.hash = Get<uint32_t>(bytes, pos);
         e.recordOffset = static_cast<int32_t>(pos);
         e.recordPathUnits = units - 1;
         e.size = Get<uint32_t>(bytes, pos + 8 + 2 * units);
         e.validity = Get<int64_t>(bytes, pos + 12 + 2 * units);
         e.lastAccess = Get<int64_t>(bytes, pos + 20 + 2 * units);
         // The stored path is not trusted: files are named by the hash.
-        e.path = FilePathFor(hash);
+        e.path = FilePathFor(e.hash);
         pos += recordBytes;
+        // A second record for a hash: the first one rules.
+        if (seen.insert(e.hash).second && KeepOnLoad(e, now))
+            kept.push_back(std::move(e));
+    }
+    return kept;
+}
 
-        if (!seen.insert(hash).second)
-            continue;  // a second record for a hash: the first one rules
-        uint64_t actual = FileSize(e.path);
-        if (actual == static_cast<uint64_t>(-1) || e.size == 0) {
-            DeleteFileW(UrlPathFor(hash).c_str());
-            continue;
-        }
-        if (e.validity != 0) {
-            int64_t age = now - e.validity - e.lastAccess;
-            if (age >= kDropAfterSeconds) {
-                DeleteFileW(e.path.c_str());
-                DeleteFileW(UrlPathFor(hash).c_str());
-                continue;
-            }
-            e.stale = age > 0;
-        }
-        kept.push_back(e);
+// Whether a record read from cache.db stays indexed: its file is there and
+// not empty, and it is not a week past its validity (then its files go).
+bool NetResDiskCache::KeepOnLoad(NetResCacheEntry& e, int64_t now)
+{
+    if (FileSize(e.path) == static_cast<uint64_t>(-1) || e.size == 0) {
+        DeleteFileW(UrlPathFor(e.hash).c_str());
+        return false;
     }
-    if (static_cast<int32_t>(kept.size()) != stored) {
-        if (!RewriteIndex(kept))
-            kept.clear();  // keep the old file as it is; cache from scratch
+    if (e.validity == 0)
+        return true;
+    const int64_t age = now - e.validity - e.lastAccess;
+    if (age >= kDropAfterSeconds) {
+        DeleteFileW(e.path.c_str());
+        DeleteFileW(UrlPathFor(e.hash).c_str());
+        return false;
     }
-    m_count = static_cast<int32_t>(kept.size());
-    CNetLockGuard indexGuard(m_indexLock);
-    m_index = std::move(kept);
+    e.stale = age > 0;
+    return true;
 }
 
 bool NetResDiskCache::RewriteIndex(std::vector<NetResCacheEntry>& kept)
@@ -296,7 +395,7 @@ bool NetResDiskCache::RewriteIndex(std::vector<NetResCacheEntry>& kept)
 bool NetResDiskCache::Lookup(const std::wstring& url, uint32_t hash, std::wstring* path, uint32_t* size)
 {
     CNetLockGuard fileGuard(m_fileLock);
-    NetResCacheEntry found;
+    uint32_t indexedSize = 0;
     {
         CNetLockGuard indexGuard(m_indexLock);
         NetResCacheEntry* e = nullptr;
@@ -311,81 +410,69 @@ bool NetResDiskCache::Lookup(const std::wstring& url, uint32_t hash, std::wstrin
             e->stale = true;
         if (e->stale)
             return false;
-        found = *e;
+        indexedSize = e->size;
     }
-    found.path = FilePathFor(hash);
-    if (found.size == 0 || FileSize(found.path) != found.size)
+    const std::wstring file = FilePathFor(hash);
+    if (indexedSize == 0 || FileSize(file) != indexedSize)
         return false;
     // Another URL with the same hash must not be served.
     std::string owner;
-    if (!ReadSmallFile(UrlPathFor(hash), &owner, 64 * 1024) || owner != ToUtf8(url))
+    if (!ReadSmallFile(UrlPathFor(hash), &owner, kMaxOwnerBytes) || owner != ToUtf8(url))
         return false;
     if (path)
-        *path = found.path;
+        *path = file;
     if (size)
-        *size = found.size;
+        *size = indexedSize;
     return true;
 }
 
-NetResCacheEntry* NetResDiskCache::BeginEntry(const std::wstring& url, uint32_t hash, int64_t validity)
+std::unique_ptr<NetResCacheWrite> NetResDiskCache::BeginEntry(const std::wstring& url, uint32_t hash,
+                                                              int64_t validity)
 {
     static std::atomic<unsigned> s_counter{0};
-    auto* e = new NetResCacheEntry;
-    e->hash = hash;
-    e->validity = validity;
-    e->url = url;
-    e->path = FilePathFor(hash);
-    e->partPath = e->path + L"." + std::to_wstring(GetCurrentProcessId()) + L"." + std::to_wstring(s_counter++) +
-                  L".part";
-    e->file = CreateFileW(e->partPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                          nullptr);
-    if (e->file == INVALID_HANDLE_VALUE) {
-        delete e;
+    auto w = std::make_unique<NetResCacheWrite>();
+    w->entry.hash = hash;
+    w->entry.validity = validity;
+    w->entry.path = FilePathFor(hash);
+    w->url = url;
+    w->partPath = w->entry.path + L"." + std::to_wstring(GetCurrentProcessId()) + L"." +
+                  std::to_wstring(s_counter++) + L".part";
+    w->file = OpenForWriting(w->partPath, GENERIC_WRITE, CREATE_ALWAYS);
+    if (!w->file)
         return nullptr;
-    }
-    return e;
+    return w;
 }
 
-void NetResDiskCache::Write(NetResCacheEntry* e, const char* data, int length)
+void NetResDiskCache::Write(NetResCacheWrite* w, const char* data, int length)
 {
-    if (!e || e->failed || e->file == INVALID_HANDLE_VALUE || length <= 0)
+    if (!w || w->failed || !w->file || length <= 0)
         return;
-    if (static_cast<uint64_t>(e->size) + static_cast<uint64_t>(length) > 0xFFFFFFFFull) {
-        e->failed = true;  // the index counts in 32 bits
+    if (static_cast<uint64_t>(w->entry.size) + static_cast<uint64_t>(length) > UINT32_MAX) {
+        w->failed = true;  // the index counts in 32 bits
         return;
     }
-    DWORD done = 0;
-    while (done < static_cast<DWORD>(length)) {
-        DWORD n = 0;
-        if (!WriteFile(e->file, data + done, static_cast<DWORD>(length) - done, &n, nullptr) || n == 0) {
-            e->failed = true;
-            return;
-        }
-        done += n;
-    }
-    e->size += static_cast<uint32_t>(length);
-}
-
-void NetResDiskCache::Discard(NetResCacheEntry* e)
-{
-    if (!e)
+    if (!WriteAt(w->file.Get(), w->entry.size, data, static_cast<DWORD>(length))) {
+        w->failed = true;
         return;
-    if (e->file != INVALID_HANDLE_VALUE)
-        CloseHandle(e->file);
-    DeleteFileW(e->partPath.c_str());
-    delete e;
+    }
+    w->entry.size += static_cast<uint32_t>(length);
 }
 
-bool NetResDiskCache::Commit(NetResCacheEntry* e)
+void NetResDiskCache::Discard(std::unique_ptr<NetResCacheWrite> w)
 {
-    if (!e)
+    if (!w)
+        return;
+    w->file.Close();
+    DeleteFileW(w->partPath.c_str());
+}
+
+bool NetResDiskCache::Commit(std::unique_ptr<NetResCacheWrite> w)
+{
+    if (!w)
         return false;
-    if (e->file != INVALID_HANDLE_VALUE) {
-        CloseHandle(e->file);
-        e->file = INVALID_HANDLE_VALUE;
-    }
-    if (e->failed || e->size == 0 || FileSize(e->partPath) != e->size) {
-        Discard(e);
+    w->file.Close();
+    if (w->failed || w->entry.size == 0 || FileSize(w->partPath) != w->entry.size) {
+        Discard(std::move(w));
         return false;
     }
     bool ok = false;
@@ -393,96 +480,90 @@ bool NetResDiskCache::Commit(NetResCacheEntry* e)
         CNetLockGuard fileGuard(m_fileLock);
         // The owner file goes first, so a crash in between leaves a miss,
         // never one URL's bytes under another's name.
-        std::wstring owner = UrlPathFor(e->hash);
+        std::wstring owner = UrlPathFor(w->entry.hash);
         DeleteFileW(owner.c_str());
-        if (MoveFileExW(e->partPath.c_str(), e->path.c_str(), MOVEFILE_REPLACE_EXISTING) &&
-            WriteSmallFile(owner, ToUtf8(e->url))) {
-            Touch(e);
+        if (MoveFileExW(w->partPath.c_str(), w->entry.path.c_str(), MOVEFILE_REPLACE_EXISTING) &&
+            WriteSmallFile(owner, ToUtf8(w->url))) {
+            Touch(w->entry);
             ok = true;
         }
     }
-    Discard(e);  // deletes the part file when it was not moved
+    Discard(std::move(w));  // deletes the part file when it was not moved
     return ok;
 }
 
-void NetResDiskCache::Touch(NetResCacheEntry* e)
+void NetResDiskCache::Touch(NetResCacheEntry& e)
 {
-    e->lastAccess = Now();
-    int32_t offset = 0;
-    uint32_t units = 0;
-    bool found = false;
-    {
-        CNetLockGuard indexGuard(m_indexLock);
-        for (NetResCacheEntry& x : m_index) {
-            if (x.hash == e->hash) {
-                offset = x.recordOffset;
-                units = x.recordPathUnits;
-                x.lastAccess = e->lastAccess;
-                x.size = e->size;
-                x.validity = e->validity;
-                x.stale = false;
-                found = true;
-                break;
-            }
-        }
-    }
-    if (found) {
-        if (e->size != 0) {
-            CNetLockGuard fileGuard(m_fileLock);
-            HANDLE file = CreateFileW(m_indexPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (file != INVALID_HANDLE_VALUE) {
-                std::string tail;
-                Put<uint32_t>(tail, e->size);
-                Put<int64_t>(tail, e->validity);
-                Put<int64_t>(tail, e->lastAccess);
-                // The record's own path length places the fields.
-                WriteAt(file, static_cast<int64_t>(offset) + 2 * static_cast<int64_t>(units) + 10, tail.data(),
-                        static_cast<DWORD>(tail.size()));
-                CloseHandle(file);
-            }
-        }
-    } else {
+    e.lastAccess = Now();
+    NetResCacheEntry indexed;
+    if (RefreshIndexed(e, &indexed))
+        WriteRecordTail(indexed, e);
+    else
         Append(e);
-    }
-    if (e->file != INVALID_HANDLE_VALUE) {
-        CloseHandle(e->file);
-        e->file = INVALID_HANDLE_VALUE;
-    }
 }
 
-bool NetResDiskCache::Append(NetResCacheEntry* e)
+// When the hash is indexed: the in-memory entry takes e's last access, size
+// and validity and is fresh again; *indexed gets a copy of it.
+bool NetResDiskCache::RefreshIndexed(const NetResCacheEntry& e, NetResCacheEntry* indexed)
 {
-    if (!e || e->size == 0)
+    CNetLockGuard indexGuard(m_indexLock);
+    for (NetResCacheEntry& x : m_index) {
+        if (x.hash == e.hash) {
+            x.lastAccess = e.lastAccess;
+            x.size = e.size;
+            x.validity = e.validity;
+            x.stale = false;
+            *indexed = x;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Rewrites size, validity and last access of the indexed record in place;
+// the record's own path length places the fields.
+void NetResDiskCache::WriteRecordTail(const NetResCacheEntry& indexed, const NetResCacheEntry& e)
+{
+    if (e.size == 0)
+        return;
+    CNetLockGuard fileGuard(m_fileLock);
+    CFileHandle file = OpenForWriting(m_indexPath, GENERIC_WRITE, OPEN_ALWAYS);
+    if (!file)
+        return;
+    std::string tail;
+    Put<uint32_t>(tail, e.size);
+    Put<int64_t>(tail, e.validity);
+    Put<int64_t>(tail, e.lastAccess);
+    const int64_t at = static_cast<int64_t>(indexed.recordOffset) + kRecordSizeFieldOffset +
+                       2 * (static_cast<int64_t>(indexed.recordPathUnits) + 1);
+    WriteAt(file.Get(), at, tail.data(), static_cast<DWORD>(tail.size()));
+}
+
+bool NetResDiskCache::Append(const NetResCacheEntry& e)
+{
+    if (e.size == 0)
         return false;
     CNetLockGuard fileGuard(m_fileLock);
-    HANDLE file = CreateFileW(m_indexPath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    CFileHandle file = OpenForWriting(m_indexPath, GENERIC_WRITE, OPEN_ALWAYS);
+    if (!file)
         return false;
-    NetResCacheEntry record = *e;
-    record.file = INVALID_HANDLE_VALUE;
-    record.path = FilePathFor(e->hash);
+    NetResCacheEntry record = e;
+    record.path = FilePathFor(e.hash);
     record.recordPathUnits = static_cast<uint32_t>(record.path.size());
     {
         CNetLockGuard indexGuard(m_indexLock);
-        record.recordOffset = m_index.empty()
-                                  ? 4
-                                  : m_index.back().recordOffset + 2 * static_cast<int32_t>(m_index.back().recordPathUnits) + 30;
+        record.recordOffset = m_index.empty() ? static_cast<int32_t>(sizeof(int32_t))
+                                              : NextRecordOffset(m_index.back().recordOffset,
+                                                                 m_index.back().recordPathUnits);
     }
     std::string bytes = RecordBytes(record);
-    bool ok = WriteAt(file, record.recordOffset, bytes.data(), static_cast<DWORD>(bytes.size()));
-    if (ok) {
-        int32_t count = m_count + 1;
-        ok = WriteAt(file, 0, &count, sizeof(count));
-        if (ok) {
-            m_count = count;
-            record.url.clear();
-            record.partPath.clear();
-            CNetLockGuard indexGuard(m_indexLock);
-            m_index.push_back(record);
-        }
-    }
-    CloseHandle(file);
-    return ok;
+    if (!WriteAt(file.Get(), record.recordOffset, bytes.data(), static_cast<DWORD>(bytes.size())))
+        return false;
+    int32_t count = m_count + 1;
+    if (!WriteAt(file.Get(), 0, &count, sizeof(count)))
+        return false;
+    m_count = count;
+    CNetLockGuard indexGuard(m_indexLock);
+    m_index.push_back(std::move(record));
+    return true;
 }

@@ -12,9 +12,11 @@
 
 class NetResDiskCache {
 public:
-    // The process's cache object for the folder (created and loaded on first use).
+    // The process's cache object for the folder (created and loaded on first
+    // use). Any thread.
     static std::shared_ptr<NetResDiskCache> Open(const std::wstring& folder);
 
+    // Sweeps the part files of writers that no longer run, then loads the index.
     explicit NetResDiskCache(const std::wstring& folder);
     ~NetResDiskCache();
     NetResDiskCache(const NetResDiskCache&) = delete;
@@ -25,36 +27,41 @@ public:
     // was dropped. A malformed cache.db keeps the records read before the fault.
     void Load();
 
-    // A fresh entry for the URL whose file holds exactly the indexed size and
-    // belongs to this URL. False = go to the network.
+    // Any thread. A fresh entry for the URL whose file holds exactly the
+    // indexed size and belongs to this URL. False = go to the network.
     bool Lookup(const std::wstring& url, uint32_t hash, std::wstring* path, uint32_t* size);
 
-    // Starts caching a response; null when its file cannot be created.
-    NetResCacheEntry* BeginEntry(const std::wstring& url, uint32_t hash, int64_t validity);
-    void Write(NetResCacheEntry* entry, const char* data, int length);
-    // The body is complete: moves it into place, indexes it and frees the
-    // entry. False (nothing kept) after a failed write or an empty body.
-    bool Commit(NetResCacheEntry* entry);
-    // The body is incomplete: deletes it and frees the entry.
-    void Discard(NetResCacheEntry* entry);
+    // Starts caching a response; null when its part file cannot be created.
+    std::unique_ptr<NetResCacheWrite> BeginEntry(const std::wstring& url, uint32_t hash, int64_t validity);
+    // Appends a chunk of the body; a failed write marks the response failed.
+    void Write(NetResCacheWrite* write, const char* data, int length);
+    // The body is complete: moves it into place and indexes it. False
+    // (nothing kept) after a failed write or an empty body.
+    bool Commit(std::unique_ptr<NetResCacheWrite> write);
+    // The body is incomplete: its part file is deleted.
+    void Discard(std::unique_ptr<NetResCacheWrite> write);
 
     // Records a committed entry: updates its record or appends a new one.
-    void Touch(NetResCacheEntry* entry);
-    bool Append(NetResCacheEntry* entry);
+    void Touch(NetResCacheEntry& entry);
+    bool Append(const NetResCacheEntry& entry);
 
-    std::wstring FilePathFor(uint32_t hash) const;
-    std::wstring UrlPathFor(uint32_t hash) const;
-    const std::wstring& Folder() const { return m_folder; }
-    const std::wstring& IndexPath() const { return m_indexPath; }
-    int32_t RecordCount();
-    std::vector<NetResCacheEntry> Entries();
+    int32_t RecordCountForTesting();
+    std::vector<NetResCacheEntry> EntriesForTesting();
 
 private:
+    void SweepOrphanParts();
+    bool ReadIndex(std::string* bytes);
+    std::vector<NetResCacheEntry> ParseIndex(const std::string& bytes, int32_t stored);
+    bool KeepOnLoad(NetResCacheEntry& entry, int64_t now);
     bool RewriteIndex(std::vector<NetResCacheEntry>& kept);
+    bool RefreshIndexed(const NetResCacheEntry& entry, NetResCacheEntry* indexed);
+    void WriteRecordTail(const NetResCacheEntry& indexed, const NetResCacheEntry& entry);
+    std::wstring FilePathFor(uint32_t hash) const;
+    std::wstring UrlPathFor(uint32_t hash) const;
 
-    int32_t m_count = 0;
-    CNetLock m_indexLock;
-    CNetLock m_fileLock;
+    int32_t m_count = 0;     // mirrors cache.db's count; under m_fileLock
+    CNetLock m_indexLock;    // guards m_index
+    CNetLock m_fileLock;     // guards cache.db; taken before m_indexLock
     std::vector<NetResCacheEntry> m_index;
     std::wstring m_folder;
     std::wstring m_indexPath;

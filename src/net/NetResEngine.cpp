@@ -5,16 +5,23 @@
 #include "net/HttpUrl.h"
 #include "net/NetResHander.h"
 
-#include <cwchar>
+namespace {
+
+// While every pool slot is taken, the dispatcher prunes idle connections this
+// often: a connection becomes idle when its last task ends, which releases
+// no slot by itself.
+const DWORD kSlotPollMs = 50;
+
+} // namespace
 
 NetResEngine::NetResEngine(int maxConnections, int maxWorkersPerConnection)
     : m_maxWorkers(maxWorkersPerConnection)
 {
     if (maxConnections < 1)
         maxConnections = 1;
-    m_stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    m_wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    m_semaphore = CreateSemaphoreW(nullptr, maxConnections, maxConnections, nullptr);
+    m_stop.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    m_wake.Reset(CreateEventW(nullptr, FALSE, FALSE, nullptr));
+    m_semaphore.Reset(CreateSemaphoreW(nullptr, maxConnections, maxConnections, nullptr));
 }
 
 NetResEngine::~NetResEngine()
@@ -24,26 +31,35 @@ NetResEngine::~NetResEngine()
 
 void NetResEngine::Enqueue(const stRequestTask& task)
 {
-    bool refused = false;
-    {
-        CNetLockGuard guard(m_lock);
-        if (m_shutdown) {
-            refused = true;
-        } else if (!m_thread) {
-            m_thread = CreateThread(nullptr, 0, DispatcherThread, this, 0, nullptr);
-            refused = m_thread == nullptr;
-        }
-    }
-    if (refused) {
-        stRequestTask copy = task;
-        DropRequestTask(copy, ERROR_OPERATION_ABORTED);
+    if (Admit(task))
         return;
-    }
-    m_queue.enqueue(task);
-    SetEvent(m_wake);
+    stRequestTask copy = task;
+    DropRequestTask(copy, ERROR_OPERATION_ABORTED);
 }
 
-size_t NetResEngine::ConnectionCount()
+bool NetResEngine::Admit(const stRequestTask& task)
+{
+    // Shutdown raises its flag under this lock before its final drop and
+    // closes the events after it: a task queued here is seen by that drop,
+    // and the wake event is still open.
+    CNetLockGuard guard(m_lock);
+    if (m_shutdown || !StartDispatcherLocked())
+        return false;
+    if (m_enqueueHookForTesting)
+        m_enqueueHookForTesting();
+    m_queue.enqueue(task);
+    SetEvent(m_wake.Get());
+    return true;
+}
+
+bool NetResEngine::StartDispatcherLocked()
+{
+    if (!m_thread)
+        m_thread.Reset(CreateThread(nullptr, 0, DispatcherThread, this, 0, nullptr));
+    return static_cast<bool>(m_thread);
+}
+
+size_t NetResEngine::ConnectionCountForTesting()
 {
     CNetLockGuard guard(m_lock);
     return m_pool.size();
@@ -57,28 +73,98 @@ DWORD WINAPI NetResEngine::DispatcherThread(void* param)
 
 void NetResEngine::DispatchLoop()
 {
-    m_session = WinHttpOpen(L"NetRes", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
-    netplatform::ApplySecureProtocols(m_session);
+    m_session.Attach(
+        WinHttpOpen(L"NetRes", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+    netplatform::ApplySecureProtocols(m_session.Handle());
     for (;;) {
-        HANDLE handles[2] = {m_stop, m_wake};
-        DWORD w = WaitForMultipleObjects(2, handles, FALSE, INFINITE);
-        if (w != WAIT_OBJECT_0 + 1)
+        HANDLE handles[2] = {m_stop.Get(), m_wake.Get()};
+        if (WaitForMultipleObjects(2, handles, FALSE, INFINITE) != WAIT_OBJECT_0 + 1)
             break;
         Drain();
     }
     // The session stays open until the connections made on it are gone (Shutdown).
 }
 
+void NetResEngine::Drain()
+{
+    stRequestTask task;
+    while (m_queue.try_dequeue(task))
+        Dispatch(task);
+    PruneIdle();
+}
+
+void NetResEngine::Dispatch(stRequestTask& task)
+{
+    if (WaitForSingleObject(m_stop.Get(), 0) == WAIT_OBJECT_0) {
+        DropRequestTask(task, ERROR_OPERATION_ABORTED);
+        return;
+    }
+    // A cancelled handler is not told (the sink swallows it).
+    if (task.sink && task.sink->IsTaskCancelled(&task)) {
+        DropRequestTask(task, ERROR_CANCELLED);
+        return;
+    }
+    stHttpUrl url;
+    if (!CrackHttpUrl(task.url, &url)) {
+        int error = static_cast<int>(GetLastError());
+        std::wstring line = L"URLCrack Failed[" + task.url + L"]\n";
+        OutputDebugStringW(line.c_str());
+        DropRequestTask(task, error ? error : ERROR_WINHTTP_INVALID_URL);
+        return;
+    }
+    // The pool changes only on this thread (and in Shutdown after it has
+    // ended), so a connection found here stays alive for the Post, which
+    // runs outside the lock: a refused task's OnError may take other locks.
+    if (CConnection* found = FindPooled(url.host, url.port)) {
+        found->Post(task);
+        return;
+    }
+    OpenConnection(task, url.host, url.port);
+}
+
+CConnection* NetResEngine::FindPooled(const std::wstring& host, INTERNET_PORT port)
+{
+    CNetLockGuard guard(m_lock);
+    for (const auto& c : m_pool)
+        if (c->Port() == port && c->Host() == host)
+            return c.get();
+    return nullptr;
+}
+
+void NetResEngine::OpenConnection(stRequestTask& task, const std::wstring& host, INTERNET_PORT port)
+{
+    if (!AcquireSlot()) {
+        DropRequestTask(task, ERROR_OPERATION_ABORTED);
+        return;
+    }
+    if (m_session)
+        WinHttpSetTimeouts(m_session.Handle(), task.resolveTimeout, task.connectTimeout, task.sendTimeout,
+                           task.receiveTimeout);
+    auto connection = std::make_unique<CConnection>(m_session.Handle(), host, port, m_maxWorkers);
+    DWORD error = m_session ? connection->Connect() : ERROR_INVALID_HANDLE;
+    if (error != 0) {
+        OutputDebugStringA("Abandon because of Connect Failed");
+        connection.reset();
+        ReleaseSemaphore(m_semaphore.Get(), 1, nullptr);
+        DropRequestTask(task, static_cast<int>(error));
+        return;
+    }
+    ++m_connectionsMade;
+    connection->Post(task);
+    CNetLockGuard guard(m_lock);
+    m_pool.push_back(std::move(connection));
+}
+
 bool NetResEngine::AcquireSlot()
 {
-    if (WaitForSingleObject(m_semaphore, 0) == WAIT_OBJECT_0)
+    if (WaitForSingleObject(m_semaphore.Get(), 0) == WAIT_OBJECT_0)
         return true;
     // Every slot is taken: idle connections give theirs back, busy ones
     // when their tasks end. Never wait blind on the semaphore.
     for (;;) {
         PruneIdle();
-        HANDLE handles[2] = {m_stop, m_semaphore};
-        DWORD w = WaitForMultipleObjects(2, handles, FALSE, 50);
+        HANDLE handles[2] = {m_stop.Get(), m_semaphore.Get()};
+        DWORD w = WaitForMultipleObjects(2, handles, FALSE, kSlotPollMs);
         if (w == WAIT_OBJECT_0 + 1)
             return true;
         if (w != WAIT_TIMEOUT)
@@ -86,84 +172,23 @@ bool NetResEngine::AcquireSlot()
     }
 }
 
-void NetResEngine::Drain()
-{
-    stRequestTask task;
-    while (m_queue.try_dequeue(task)) {
-        if (WaitForSingleObject(m_stop, 0) == WAIT_OBJECT_0) {
-            DropRequestTask(task, ERROR_OPERATION_ABORTED);
-            continue;
-        }
-        // A cancelled handler is not told (the sink swallows it).
-        if (task.sink && task.sink->IsTaskCancelled(&task)) {
-            DropRequestTask(task, ERROR_CANCELLED);
-            continue;
-        }
-        stHttpUrl url;
-        if (!CrackHttpUrl(task.url, &url)) {
-            int error = static_cast<int>(GetLastError());
-            std::wstring line = L"URLCrack Failed[" + task.url + L"]\n";
-            OutputDebugStringW(line.c_str());
-            DropRequestTask(task, error ? error : ERROR_WINHTTP_INVALID_URL);
-            continue;
-        }
-        // The pool changes only on this thread (and in Shutdown after it has
-        // ended), so a connection found here stays alive for the Post, which
-        // runs outside the lock: a refused task's OnError may take other locks.
-        CConnection* found = nullptr;
-        {
-            CNetLockGuard guard(m_lock);
-            for (CConnection* c : m_pool)
-                if (c->Port() == url.port && c->Host() == url.host) {
-                    found = c;
-                    break;
-                }
-        }
-        if (found) {
-            found->Post(task);
-            continue;
-        }
-        if (!AcquireSlot()) {
-            DropRequestTask(task, ERROR_OPERATION_ABORTED);
-            continue;
-        }
-        if (m_session)
-            WinHttpSetTimeouts(m_session, task.resolveTimeout, task.connectTimeout, task.sendTimeout,
-                               task.receiveTimeout);
-        auto* connection = new CConnection(m_session, url.host, url.port, m_maxWorkers);
-        DWORD error = m_session ? connection->Connect() : ERROR_INVALID_HANDLE;
-        if (error != 0) {
-            OutputDebugStringA("Abandon because of Connect Failed");
-            delete connection;
-            ReleaseSemaphore(m_semaphore, 1, nullptr);
-            DropRequestTask(task, static_cast<int>(error));
-            continue;
-        }
-        ++m_connectionsMade;
-        connection->Post(task);
-        CNetLockGuard guard(m_lock);
-        m_pool.push_back(connection);
-    }
-    PruneIdle();
-}
-
 void NetResEngine::PruneIdle()
 {
-    std::vector<CConnection*> idle;
+    std::vector<std::unique_ptr<CConnection>> idle;
     {
         CNetLockGuard guard(m_lock);
         for (size_t i = 0; i < m_pool.size();) {
             if (m_pool[i]->IsIdle()) {
-                idle.push_back(m_pool[i]);
+                idle.push_back(std::move(m_pool[i]));
                 m_pool.erase(m_pool.begin() + static_cast<std::ptrdiff_t>(i));
             } else {
                 ++i;
             }
         }
     }
-    for (CConnection* c : idle) {
-        delete c;
-        ReleaseSemaphore(m_semaphore, 1, nullptr);
+    for (auto& c : idle) {
+        c.reset();
+        ReleaseSemaphore(m_semaphore.Get(), 1, nullptr);
     }
 }
 
@@ -176,37 +201,47 @@ void NetResEngine::DropQueued(int error)
 
 void NetResEngine::Shutdown()
 {
-    {
-        CNetLockGuard guard(m_lock);
-        if (m_shutdown)
-            return;
-        m_shutdown = true;
+    if (!BeginShutdown())
+        return;
+    SetEvent(m_stop.Get());
+    JoinThreads();
+    CloseConnections();
+    // Admit queues only before the flag went up: this drop is the last.
+    DropQueued(ERROR_OPERATION_ABORTED);
+    m_session.Close();
+    m_stop.Close();
+    m_wake.Close();
+    m_semaphore.Close();
+}
+
+bool NetResEngine::BeginShutdown()
+{
+    CNetLockGuard guard(m_lock);
+    if (m_shutdown)
+        return false;
+    m_shutdown = true;
+    return true;
+}
+
+void NetResEngine::JoinThreads()
+{
+    for (CKernelHandle* thread : {&m_thread, &m_thread2}) {
+        if (*thread)
+            WaitForSingleObject(thread->Get(), INFINITE);
+        thread->Close();
     }
-    SetEvent(m_stop);
-    if (m_thread) {
-        WaitForSingleObject(m_thread, INFINITE);
-        CloseHandle(m_thread);
-        m_thread = nullptr;
-    }
-    if (m_thread2) {
-        WaitForSingleObject(m_thread2, INFINITE);
-        CloseHandle(m_thread2);
-        m_thread2 = nullptr;
-    }
-    std::vector<CConnection*> pool;
+}
+
+void NetResEngine::CloseConnections()
+{
+    std::vector<std::unique_ptr<CConnection>> pool;
     {
         CNetLockGuard guard(m_lock);
         pool.swap(m_pool);
     }
-    for (CConnection* c : pool)
-        delete c;
-    DropQueued(ERROR_OPERATION_ABORTED);
-    if (m_session) {
-        WinHttpCloseHandle(m_session);
-        m_session = nullptr;
-    }
-    CloseHandle(m_stop);
-    CloseHandle(m_wake);
-    CloseHandle(m_semaphore);
-    m_stop = m_wake = m_semaphore = nullptr;
+    // Every connection stops taking tasks and ends its transfer at the next
+    // read before any is waited for, so they wind down together.
+    for (auto& c : pool)
+        c->BeginClose();
+    pool.clear();
 }

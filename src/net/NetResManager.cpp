@@ -1,5 +1,6 @@
 #include "net/NetResManager.h"
 
+#include "net/HttpHeaders.h"
 #include "net/HttpRequest.h"
 #include "net/HttpTaskHandler.h"
 #include "net/NetResDiskCache.h"
@@ -19,17 +20,13 @@ CNetResManager::CNetResManager(const wchar_t* cacheFolder, int maxConnections, i
             SHCreateDirectoryExW(nullptr, cacheFolder, nullptr);
         m_cache = NetResDiskCache::Open(cacheFolder);
     }
-    m_engine = new NetResEngine(maxConnections, maxWorkersPerConnection);
+    m_engine = std::make_unique<NetResEngine>(maxConnections, maxWorkersPerConnection);
 }
 
 CNetResManager::~CNetResManager()
 {
     // The engine goes first: tasks it still holds are told through this sink.
-    if (m_engine) {
-        m_engine->Shutdown();
-        delete m_engine;
-        m_engine = nullptr;
-    }
+    m_engine.reset();
     m_cache.reset();
 }
 
@@ -78,9 +75,9 @@ void* CNetResManager::OnBegin(stRequestTask* task, uint32_t lengthLow, uint32_t 
 {
     Forward(task, [&](CHttpTaskHandler* h) { h->OnBegin(task, lengthLow, lengthHigh, status); });
     // Only a whole 200 body is a cacheable copy of the URL.
-    if (!m_cache || !task->useCache || status != 200)
+    if (!m_cache || !task->useCache || status != kHttpStatusOk)
         return nullptr;
-    return m_cache->BeginEntry(task->url, HashUrl(task->url.c_str()), task->cacheValidity);
+    return m_cache->BeginEntry(task->url, HashUrl(task->url.c_str()), task->cacheValidity).release();
 }
 
 int CNetResManager::OnData(const char* data, int length, stRequestTask* task, void* context)
@@ -88,17 +85,17 @@ int CNetResManager::OnData(const char* data, int length, stRequestTask* task, vo
     int result = 0;
     Forward(task, [&](CHttpTaskHandler* h) { result = h->OnData(data, length, task); });
     if (context && m_cache)
-        m_cache->Write(static_cast<NetResCacheEntry*>(context), data, length);
+        m_cache->Write(static_cast<NetResCacheWrite*>(context), data, length);
     return result;
 }
 
 void CNetResManager::OnComplete(void* context, stRequestTask* task)
 {
+    std::unique_ptr<NetResCacheWrite> write(static_cast<NetResCacheWrite*>(context));
     std::wstring committed;
-    if (context && m_cache) {
-        auto* entry = static_cast<NetResCacheEntry*>(context);
-        std::wstring path = entry->path;
-        if (m_cache->Commit(entry))
+    if (write && m_cache) {
+        std::wstring path = write->entry.path;
+        if (m_cache->Commit(std::move(write)))
             committed = path;
     }
     const wchar_t* path = committed.empty() ? nullptr : committed.c_str();
@@ -107,8 +104,9 @@ void CNetResManager::OnComplete(void* context, stRequestTask* task)
 
 void CNetResManager::OnAbort(void* context, stRequestTask*)
 {
-    if (context && m_cache)
-        m_cache->Discard(static_cast<NetResCacheEntry*>(context));
+    std::unique_ptr<NetResCacheWrite> write(static_cast<NetResCacheWrite*>(context));
+    if (write && m_cache)
+        m_cache->Discard(std::move(write));
 }
 
 bool CNetResManager::IsTaskCancelled(stRequestTask* task)
@@ -123,9 +121,11 @@ uint32_t CNetResManager::HashUrl(const wchar_t* url)
 {
     if (!url || !*url || !m_cache)
         return 0;
+    // The cache's file names are this hash: its rule never changes.
+    const uint32_t kMultiplier = 31;
     uint32_t h = 0;
     for (const wchar_t* p = url; *p; ++p)
-        h = h * 31 + static_cast<uint16_t>(*p);
+        h = h * kMultiplier + static_cast<uint16_t>(*p);
     return h;
 }
 
@@ -141,37 +141,53 @@ bool CNetResManager::AddTask(stRequestTask* task)
 {
     if (!task)
         return false;
-    CHttpTaskHandler* handler = task->handler;
-    if (m_cache && task->useCache && handler) {
-        std::wstring path;
-        uint32_t size = 0;
-        if (m_cache->Lookup(task->url, HashUrl(task->url.c_str()), &path, &size)) {
-            handler->OnBegin(task, size, 0, 200);
-            // A cached file that cannot be read whole is a miss.
-            if (handler->OnCachedFile(path.c_str(), size, task)) {
-                handler->OnComplete(path.c_str(), task);
-                return true;
-            }
-        }
-    }
+    if (AnswerFromCache(task))
+        return true;
     task->sink = this;
     if (!m_engine)
         return true;
-    if (task->synchronous) {
-        int result = RunRequestSync(task);
-        if (result != 0) {
-            task->resultCode = result;
-            return false;
-        }
+    if (task->synchronous)
+        return RunSync(task);
+    Queue(task);
+    return true;
+}
+
+// A hit is told only once the handler has the file: a cached file that
+// cannot be read whole is a miss, and the network answers as if there had
+// been none.
+bool CNetResManager::AnswerFromCache(stRequestTask* task)
+{
+    CHttpTaskHandler* handler = task->handler;
+    if (!m_cache || !task->useCache || !handler)
+        return false;
+    std::wstring path;
+    uint32_t size = 0;
+    if (!m_cache->Lookup(task->url, HashUrl(task->url.c_str()), &path, &size))
+        return false;
+    if (!handler->OnCachedFile(path.c_str(), size, task))
+        return false;
+    handler->OnBegin(task, size, 0, kHttpStatusOk);
+    handler->OnComplete(path.c_str(), task);
+    return true;
+}
+
+bool CNetResManager::RunSync(stRequestTask* task)
+{
+    int result = RunRequestSync(task);
+    if (result == 0)
         return true;
-    }
-    if (handler) {
+    task->resultCode = result;
+    return false;
+}
+
+void CNetResManager::Queue(stRequestTask* task)
+{
+    if (task->handler) {
         CNetLockGuard guard(m_lock);
-        if (!IsPendingLocked(handler))
-            m_pending.push_back(handler);
+        if (!IsPendingLocked(task->handler))
+            m_pending.push_back(task->handler);
     }
     m_engine->Enqueue(*task);
-    return true;
 }
 
 // ---- process-wide instance ----

@@ -8,18 +8,22 @@
 
 #include <windows.h>
 
+#include "net/NetResEngine.h"
+
 #include <cstdint>
 #include <memory>
 #include <vector>
 
 class CHttpTaskHandler;
 class NetResDiskCache;
-class NetResEngine;
 
 class CNetResManager : public INetResManager {
 public:
-    // cacheFolder null: no disk cache. The limits are those of the queued engine.
-    explicit CNetResManager(const wchar_t* cacheFolder, int maxConnections = 20, int maxWorkersPerConnection = 5);
+    // cacheFolder null: no disk cache (created when missing). The limits are
+    // those of the queued engine.
+    explicit CNetResManager(const wchar_t* cacheFolder, int maxConnections = NetResEngine::kMaxPooledConnections,
+                            int maxWorkersPerConnection = NetResEngine::kMaxConnectionWorkers);
+    // Shuts the engine down first: its tasks still end through this sink.
     ~CNetResManager() override;
 
     // Sink. Callbacks of a queued task reach its handler only while the
@@ -36,6 +40,9 @@ public:
     bool IsTaskCancelled(stRequestTask* task) override;
     void OnAbort(void* context, stRequestTask* task) override;
 
+    // A fresh cache entry answers at once: OnCachedFile, then OnBegin(size,
+    // 200) and OnComplete(path) when it loaded the file whole; otherwise the
+    // task goes to the network, whose OnBegin is then the only one.
     // Synchronous task: false when it failed in WinHTTP (task->resultCode
     // holds the error); an HTTP error status is true and reaches OnError.
     bool AddTask(stRequestTask* task) override;
@@ -43,10 +50,13 @@ public:
     uint32_t HashUrl(const wchar_t* url) override;
     void CancelHandler(CHttpTaskHandler* handler) override;
 
-    NetResDiskCache* DiskCache() const { return m_cache.get(); }
-    NetResEngine* Engine() const { return m_engine; }
+    NetResDiskCache* DiskCacheForTesting() const { return m_cache.get(); }
+    NetResEngine* EngineForTesting() const { return m_engine.get(); }
 
 private:
+    bool AnswerFromCache(stRequestTask* task);
+    bool RunSync(stRequestTask* task);
+    void Queue(stRequestTask* task);
     bool IsPendingLocked(CHttpTaskHandler* handler) const;
     template <class F>
     bool Forward(stRequestTask* task, F call);
@@ -54,7 +64,7 @@ private:
     CNetLock m_lock;
     int32_t m_reserved[2] = {0, 0};
     std::shared_ptr<NetResDiskCache> m_cache;   // shared by every manager of the folder
-    NetResEngine* m_engine = nullptr;
+    std::unique_ptr<NetResEngine> m_engine;
     std::vector<CHttpTaskHandler*> m_pending;
 };
 

@@ -20,6 +20,13 @@ enum : int32_t {
     kProxyNamed = 3,
 };
 
+// Default limits of a request, in milliseconds: a stalled service call fails
+// within seconds; name resolution is not limited (0).
+constexpr int32_t kDefaultSendTimeoutMs = 5000;
+constexpr int32_t kDefaultReceiveTimeoutMs = 5000;
+constexpr int32_t kDefaultResolveTimeoutMs = 0;
+constexpr int32_t kDefaultConnectTimeoutMs = 5000;
+
 struct stRequestTask {
     int32_t verb = kHttpVerbGet;
     int32_t proxyType = kProxyNone;
@@ -43,10 +50,10 @@ struct stRequestTask {
     CNetResHander* sink = nullptr;   // set by AddTask
     CHttpTaskHandler* handler = nullptr;  // not owned
     int64_t reserved[2] = {0, 0};
-    int32_t sendTimeout = 5000;
-    int32_t receiveTimeout = 5000;
-    int32_t resolveTimeout = 0;
-    int32_t connectTimeout = 5000;
+    int32_t sendTimeout = kDefaultSendTimeoutMs;
+    int32_t receiveTimeout = kDefaultReceiveTimeoutMs;
+    int32_t resolveTimeout = kDefaultResolveTimeoutMs;
+    int32_t connectTimeout = kDefaultConnectTimeoutMs;
     int32_t synchronous = 1;
     int32_t useCache = 1;
     int32_t resultCode = 0;

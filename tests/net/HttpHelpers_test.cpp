@@ -73,7 +73,7 @@ TEST(HttpHelpers, RequestToString)
     // No body for an error status, a broken body or no connection.
     EXPECT_EQ(HttpRequestToString(s.Url(L"/x?status=404&body=nf").c_str(), nullptr, nullptr, 0), "");
     EXPECT_EQ(HttpRequestToString(s.Url(L"/x?size=100000&cut=500").c_str(), nullptr, nullptr, 0), "");
-    std::wstring refused = L"http://127.0.0.1:" + std::to_wstring(nettest::ClosedPort()) + L"/";
+    std::wstring refused = L"http://127.0.0.1:" + std::to_wstring(UnusedPort()) + L"/";
     EXPECT_EQ(HttpRequestToString(refused.c_str(), nullptr, nullptr, 0), "");
 }
 
@@ -166,12 +166,12 @@ TEST(HttpHandlers, FileHandlerAppendsAndBoundsTheBody)
     task.userData = &data;
     task.handler = &handler;
     handler.OnBegin(&task, 6, 0, 200);
-    ASSERT_NE(data.file, nullptr);
+    ASSERT_TRUE(data.file.Valid());
     EXPECT_EQ(handler.OnData("body", 4, &task), 4);
     EXPECT_EQ(handler.OnData("!!", 2, &task), 2);
     EXPECT_EQ(handler.OnData("x", 1, &task), -1);  // past the announced length
     handler.OnComplete(nullptr, &task);
-    EXPECT_EQ(data.file, nullptr);
+    EXPECT_FALSE(data.file.Valid());
     std::string bytes;
     ASSERT_TRUE(ReadFileBytes(path, bytes));
     EXPECT_EQ(bytes, "HEAD-body!!x");
@@ -197,7 +197,7 @@ TEST(HttpHandlers, FileHandlerAppendsAndBoundsTheBody)
     bad.targetPath = missing.c_str();
     task.userData = &bad;
     handler.OnBegin(&task, 10, 0, 200);
-    EXPECT_EQ(bad.file, nullptr);
+    EXPECT_FALSE(bad.file.Valid());
     EXPECT_EQ(bad.error, ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(handler.OnData("x", 1, &task), -1);
 }

@@ -201,7 +201,7 @@ TEST(HttpRequest, TimeoutRefusedAndBadUrl)
     {
         RecordingHandler h;
         stRequestTask task;
-        task.url = L"http://127.0.0.1:" + std::to_wstring(nettest::ClosedPort()) + L"/x";
+        task.url = L"http://127.0.0.1:" + std::to_wstring(UnusedPort()) + L"/x";
         Outcome r = RunSync(task, h);
         EXPECT_FALSE(r.accepted);
         EXPECT_EQ(r.resultCode, ERROR_WINHTTP_CANNOT_CONNECT);

@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <ctime>
+#include <memory>
 
 using testsupport::ReadFileBytes;
 using testsupport::ScratchDir;
@@ -50,8 +53,8 @@ TEST(NetResDiskCache, MissingIndexIsCreatedWithZeroCount)
     ScratchDir dir(L"cache");
     NetResDiskCache cache(dir.Path());
     EXPECT_EQ(ReadDb(dir), std::string(4, '\0'));
-    EXPECT_EQ(cache.RecordCount(), 0);
-    EXPECT_TRUE(cache.Entries().empty());
+    EXPECT_EQ(cache.RecordCountForTesting(), 0);
+    EXPECT_TRUE(cache.EntriesForTesting().empty());
 }
 
 TEST(NetResDiskCache, ReadsHandBuiltIndexInPlace)
@@ -65,7 +68,7 @@ TEST(NetResDiskCache, ReadsHandBuiltIndexInPlace)
     ASSERT_TRUE(WriteFileBytes(dir.File(L"cache.db"), db));
 
     NetResDiskCache cache(dir.Path());
-    auto entries = cache.Entries();
+    auto entries = cache.EntriesForTesting();
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].hash, 123u);
     EXPECT_EQ(entries[0].recordOffset, 4);
@@ -114,7 +117,7 @@ TEST(NetResDiskCache, DropsMissingAndEmptyFilesAndRewritesIndex)
     EXPECT_EQ(records[1].hash, 3u);
     EXPECT_EQ(records[1].size, 5u);
     EXPECT_EQ(records[1].path, dir.File(L"3"));
-    auto entries = cache.Entries();
+    auto entries = cache.EntriesForTesting();
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[1].recordOffset, static_cast<int32_t>(records[1].offset));
     EXPECT_TRUE(Exists(dir.File(L"1")));
@@ -134,7 +137,7 @@ TEST(NetResDiskCache, StaleEntryStaysIndexedAndOldOneIsDeleted)
     ASSERT_TRUE(WriteFileBytes(dir.File(L"cache.db"), db));
 
     NetResDiskCache cache(dir.Path());
-    auto entries = cache.Entries();
+    auto entries = cache.EntriesForTesting();
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_FALSE(entries[0].stale);
     EXPECT_TRUE(entries[1].stale);
@@ -230,9 +233,9 @@ TEST(NetResDiskCache, MalformedIndexKeepsWhatWasReadAndLosesNoFile)
         size_t kept = 0;
         {
             NetResDiskCache cache(dir.Path());
-            kept = cache.Entries().size();
+            kept = cache.EntriesForTesting().size();
             EXPECT_EQ(kept, c.keptRecords);
-            EXPECT_EQ(cache.RecordCount(), static_cast<int32_t>(kept));
+            EXPECT_EQ(cache.RecordCountForTesting(), static_cast<int32_t>(kept));
         }
         // The index on disk is consistent again, and no cached file was lost.
         int32_t count = -1;
@@ -243,17 +246,17 @@ TEST(NetResDiskCache, MalformedIndexKeepsWhatWasReadAndLosesNoFile)
             EXPECT_TRUE(Exists(dir.File(std::to_wstring(h))));
         // A second load reads the same.
         NetResDiskCache again(dir.Path());
-        EXPECT_EQ(again.Entries().size(), kept);
+        EXPECT_EQ(again.EntriesForTesting().size(), kept);
     }
 }
 
 static void Store(NetResDiskCache& cache, const std::wstring& url, uint32_t hash, const std::string& body,
                   int64_t validity = 0)
 {
-    NetResCacheEntry* e = cache.BeginEntry(url, hash, validity);
+    std::unique_ptr<NetResCacheWrite> e = cache.BeginEntry(url, hash, validity);
     ASSERT_NE(e, nullptr);
-    cache.Write(e, body.data(), static_cast<int>(body.size()));
-    ASSERT_TRUE(cache.Commit(e));
+    cache.Write(e.get(), body.data(), static_cast<int>(body.size()));
+    ASSERT_TRUE(cache.Commit(std::move(e)));
 }
 
 TEST(NetResDiskCache, CommitWritesRecordAndSecondCommitUpdatesItInPlace)
@@ -290,8 +293,8 @@ TEST(NetResDiskCache, CommitWritesRecordAndSecondCommitUpdatesItInPlace)
 
     // A fresh object reads the same back.
     NetResDiskCache again(dir.Path());
-    ASSERT_EQ(again.Entries().size(), 2u);
-    EXPECT_EQ(again.Entries()[0].size, 23u);
+    ASSERT_EQ(again.EntriesForTesting().size(), 2u);
+    EXPECT_EQ(again.EntriesForTesting()[0].size, 23u);
 }
 
 TEST(NetResDiskCache, IncompleteOrFailedBodyIsNeverCommitted)
@@ -300,19 +303,19 @@ TEST(NetResDiskCache, IncompleteOrFailedBodyIsNeverCommitted)
     NetResDiskCache cache(dir.Path());
     Store(cache, L"http://h/a", 9, "good");
 
-    NetResCacheEntry* e = cache.BeginEntry(L"http://h/a", 9, 0);
+    std::unique_ptr<NetResCacheWrite> e = cache.BeginEntry(L"http://h/a", 9, 0);
     ASSERT_NE(e, nullptr);
-    cache.Write(e, "partial", 7);
-    cache.Discard(e);  // the transfer broke off
-    NetResCacheEntry* empty = cache.BeginEntry(L"http://h/b", 10, 0);
+    cache.Write(e.get(), "partial", 7);
+    cache.Discard(std::move(e));  // the transfer broke off
+    std::unique_ptr<NetResCacheWrite> empty = cache.BeginEntry(L"http://h/b", 10, 0);
     ASSERT_NE(empty, nullptr);
-    EXPECT_FALSE(cache.Commit(empty));
+    EXPECT_FALSE(cache.Commit(std::move(empty)));
 
     std::string body;
     ASSERT_TRUE(ReadFileBytes(dir.File(L"9"), body));
     EXPECT_EQ(body, "good");
     EXPECT_FALSE(Exists(dir.File(L"10")));
-    EXPECT_EQ(cache.RecordCount(), 1);
+    EXPECT_EQ(cache.RecordCountForTesting(), 1);
     // No part files are left behind.
     WIN32_FIND_DATAW fd;
     HANDLE h = FindFirstFileW(dir.File(L"*.part").c_str(), &fd);
@@ -361,7 +364,7 @@ TEST(NetResDiskCache, RefetchUpdatesARecordWhoseStoredPathDiffers)
                                cachedb::Db(2, {cachedb::Record(42, L"C:\\x\\42", 3, 0, now - 5),
                                                cachedb::Record(43, L"D:\\a\\much\\longer\\folder\\43", 4, 0, now - 5)})));
     NetResDiskCache cache(dir.Path());
-    ASSERT_EQ(cache.Entries().size(), 2u);
+    ASSERT_EQ(cache.EntriesForTesting().size(), 2u);
     Store(cache, L"u42", 42, "refetched body", 90);
     Store(cache, L"u43", 43, "other refetched", 91);
 
@@ -387,4 +390,74 @@ TEST(NetResDiskCache, EntryExpiresWhileLoaded)
     Sleep(2200);
     EXPECT_FALSE(cache.Lookup(L"http://h/short", 5, nullptr, nullptr));
     EXPECT_TRUE(cache.Lookup(L"http://h/forever", 6, nullptr, nullptr));
+}
+
+// Helper mode: the sweep test re-runs its own executable with this test
+// selected and --cache-folder, which starts caching a response there and is
+// killed while its part file is open.
+TEST(NetResDiskCacheHelper, WriteUntilKilled)
+{
+    std::wstring folder;
+    int argc = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+    const std::wstring key = L"--cache-folder=";
+    for (int i = 0; argv && i < argc; ++i)
+        if (std::wstring(argv[i]).compare(0, key.size(), key) == 0)
+            folder = std::wstring(argv[i]).substr(key.size());
+    LocalFree(argv);
+    if (folder.empty())
+        GTEST_SKIP() << "only run as the helper of PartFilesOfKilledWritersAreSweptOnOpen";
+    NetResDiskCache cache(folder);
+    std::unique_ptr<NetResCacheWrite> write = cache.BeginEntry(L"http://h/killed", 4242, 0);
+    ASSERT_NE(write, nullptr);
+    cache.Write(write.get(), "half a body", 11);
+    Sleep(120000);  // killed long before
+}
+
+TEST(NetResDiskCache, PartFilesOfKilledWritersAreSweptOnOpen)
+{
+    ScratchDir dir(L"cache");
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring cmd = L"\"" + std::wstring(exe) + L"\" --gtest_filter=NetResDiskCacheHelper.WriteUntilKilled"
+                       L" --cache-folder=\"" + dir.Path() + L"\"";
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessW(nullptr, &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    const std::wstring pid = std::to_wstring(pi.dwProcessId);
+    const std::wstring killedPart = dir.File(L"4242." + pid + L".0.part");
+    for (int i = 0; i < 200 && !Exists(killedPart); ++i)
+        Sleep(50);
+    TerminateProcess(pi.hProcess, 9);
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    ASSERT_TRUE(Exists(killedPart));
+
+    const std::wstring self = std::to_wstring(GetCurrentProcessId());
+    struct Case {
+        std::wstring name;
+        bool swept;
+    };
+    const Case cases[] = {
+        {L"4242." + pid + L".0.part", true},   // the killed writer's own
+        {L"77." + pid + L".12.part", true},     // another of the dead writer's
+        {L"78." + self + L".0.part", false},    // a writer that still runs
+        {L"notes.part", false},                 // not a part file of the cache
+        {L"79.part", false},
+        {L"80.x.0.part", false},
+        {L"81." + pid + L".0.0.part", false},
+        {L"82." + pid + L".0.partial", false},
+        {L"4242", false},                       // a cached file
+    };
+    for (const Case& c : cases) {
+        if (!Exists(dir.File(c.name))) {
+            ASSERT_TRUE(WriteFileBytes(dir.File(c.name), "bytes"));
+        }
+    }
+
+    NetResDiskCache cache(dir.Path());
+    for (const Case& c : cases)
+        EXPECT_EQ(Exists(dir.File(c.name)), !c.swept) << Utf8(c.name);
 }

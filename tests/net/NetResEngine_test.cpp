@@ -1,5 +1,6 @@
 // The queued engine: connection pooling per host, worker and pool limits,
 // and what happens to tasks that are not run.
+#include "net/KernelHandle.h"
 #include "net/NetResDiskCache.h"
 #include "net/NetResEngine.h"
 #include "net/NetResManager.h"
@@ -57,7 +58,7 @@ TEST(NetResEngine, QueuedRequestsShareOneConnectionPerHost)
     auto log = s.Log(tag);
     ASSERT_EQ(log.size(), 4u);
     EXPECT_EQ(Connections(log).size(), 1u);  // one worker, one TCP connection
-    EXPECT_EQ(manager.Engine()->ConnectionsMade(), 1);
+    EXPECT_EQ(manager.EngineForTesting()->ConnectionsMadeForTesting(), 1);
 
     // A burst for the same host also goes through that one pooled connection.
     std::vector<std::unique_ptr<RecordingHandler>> burst;
@@ -70,14 +71,14 @@ TEST(NetResEngine, QueuedRequestsShareOneConnectionPerHost)
         EXPECT_EQ(h->completes, 1);
         EXPECT_TRUE(h->body == GeneratedBytes(9, 0, 5000));
     }
-    EXPECT_EQ(manager.Engine()->ConnectionsMade(), 1);
+    EXPECT_EQ(manager.EngineForTesting()->ConnectionsMadeForTesting(), 1);
 
     // Another host and port is another pooled connection.
     RecordingHandler other;
     Queue(manager, &other, s.HttpsUrl(TlsKind::Good, L"/q?tag=" + tag + L"&body=tls"));
     ASSERT_TRUE(other.WaitDone());
     EXPECT_EQ(other.body, "tls");
-    EXPECT_EQ(manager.Engine()->ConnectionsMade(), 2);
+    EXPECT_EQ(manager.EngineForTesting()->ConnectionsMadeForTesting(), 2);
 }
 
 TEST(NetResEngine, AConnectionRunsAtMostFiveWorkers)
@@ -101,7 +102,7 @@ TEST(NetResEngine, AConnectionRunsAtMostFiveWorkers)
     auto log = s.Log(tag);
     EXPECT_EQ(log.size(), 8u);
     EXPECT_LE(Connections(log).size(), 5u);
-    EXPECT_EQ(manager.Engine()->ConnectionsMade(), 1);
+    EXPECT_EQ(manager.EngineForTesting()->ConnectionsMadeForTesting(), 1);
 }
 
 TEST(NetResEngine, PoolLimitWaitsForAFreeSlotWithoutBlockingForever)
@@ -117,7 +118,7 @@ TEST(NetResEngine, PoolLimitWaitsForAFreeSlotWithoutBlockingForever)
     Queue(manager, &other, s.HttpsUrl(TlsKind::Good, L"/b?tag=" + tag + L"&body=other"));
     Sleep(500);
     EXPECT_EQ(s.Log(tag).size(), 1u);
-    EXPECT_LE(manager.Engine()->ConnectionCount(), 1u);
+    EXPECT_LE(manager.EngineForTesting()->ConnectionCountForTesting(), 1u);
     ASSERT_TRUE(s.OpenGate(tag, L"go"));
     ASSERT_TRUE(held.WaitDone());
     ASSERT_TRUE(other.WaitDone());
@@ -127,7 +128,7 @@ TEST(NetResEngine, PoolLimitWaitsForAFreeSlotWithoutBlockingForever)
     Queue(manager, &third, s.Url(L"/c?tag=" + tag + L"&body=third"));
     ASSERT_TRUE(third.WaitDone());
     EXPECT_EQ(third.body, "third");
-    EXPECT_LE(manager.Engine()->ConnectionCount(), 1u);
+    EXPECT_LE(manager.EngineForTesting()->ConnectionCountForTesting(), 1u);
 }
 
 TEST(NetResEngine, TasksThatCannotRunGetOnError)
@@ -135,7 +136,7 @@ TEST(NetResEngine, TasksThatCannotRunGetOnError)
     const TestService& s = Service();
     CNetResManager manager(nullptr);
     RecordingHandler refused, badUrl, badScheme;
-    Queue(manager, &refused, L"http://127.0.0.1:" + std::to_wstring(nettest::ClosedPort()) + L"/x");
+    Queue(manager, &refused, L"http://127.0.0.1:" + std::to_wstring(UnusedPort()) + L"/x");
     Queue(manager, &badUrl, L"not a url");
     Queue(manager, &badScheme, L"ftp://127.0.0.1/x");
     for (RecordingHandler* h : {&refused, &badUrl, &badScheme}) {
@@ -153,6 +154,7 @@ TEST(NetResEngine, ShutdownDropsQueuedTasksWithOnError)
     const TestService& s = Service();
     const std::wstring tag = NewTag(L"drop");
     RecordingHandler held, behind1, behind2, otherHost, queuedLast;
+    std::thread opener;
     {
         CNetResManager manager(nullptr, 1, 1);
         Queue(manager, &held, s.Url(L"/held?tag=" + tag + L"&gate=go&body=held"));
@@ -164,13 +166,14 @@ TEST(NetResEngine, ShutdownDropsQueuedTasksWithOnError)
         Queue(manager, &otherHost, s.HttpsUrl(TlsKind::Good, L"/o?tag=" + tag));
         Queue(manager, &queuedLast, s.HttpsUrl(TlsKind::Good, L"/l?tag=" + tag));
         Sleep(300);
-        std::thread opener([&] {
+        // The held answer can only come once the manager is going.
+        opener = std::thread([&] {
             Sleep(300);
             s.OpenGate(tag, L"go");
         });
-        opener.detach();
         // The manager goes while they wait.
     }
+    opener.join();
     EXPECT_EQ(held.completes + static_cast<int>(held.errors.size()), 1);
     for (RecordingHandler* h : {&behind1, &behind2, &otherHost, &queuedLast}) {
         ASSERT_EQ(h->errors.size(), 1u);
@@ -182,6 +185,84 @@ TEST(NetResEngine, ShutdownDropsQueuedTasksWithOnError)
     auto log = s.Log(tag);
     ASSERT_EQ(log.size(), 1u);
     EXPECT_EQ(log[0].path, "/held");
+}
+
+TEST(NetResEngine, TaskArrivingWhileShutdownRunsGetsOnError)
+{
+    CNetResManager manager(nullptr);
+    NetResEngine* engine = manager.EngineForTesting();
+    CKernelHandle admitted(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    CKernelHandle shutdownReturned(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    bool shutdownEndedMidAdmission = false;
+    // The producer is held between its admission and its queueing for as
+    // long as Shutdown would take to finish, if it could finish meanwhile.
+    engine->SetEnqueueHookForTesting([&] {
+        SetEvent(admitted.Get());
+        shutdownEndedMidAdmission = WaitForSingleObject(shutdownReturned.Get(), 1000) == WAIT_OBJECT_0;
+    });
+    RecordingHandler late;
+    std::thread producer([&] { Queue(manager, &late, L"http://127.0.0.1:" + std::to_wstring(UnusedPort()) + L"/x"); });
+    ASSERT_EQ(WaitForSingleObject(admitted.Get(), 10000), WAIT_OBJECT_0);
+    engine->Shutdown();
+    SetEvent(shutdownReturned.Get());
+    producer.join();
+
+    // Shutdown closes the engine's events last: as it cannot end while a task
+    // is being admitted, the producer's wake-up never meets a closed handle.
+    EXPECT_FALSE(shutdownEndedMidAdmission);
+    // Admitted before Shutdown began, the task either still ran (to its
+    // refused port) or was dropped by Shutdown: one end, never none.
+    ASSERT_TRUE(late.WaitDone(10000));
+    ASSERT_EQ(late.errors.size(), 1u);
+    EXPECT_TRUE(late.errors[0].error == ERROR_OPERATION_ABORTED || late.errors[0].error == ERROR_WINHTTP_CANNOT_CONNECT)
+        << late.errors[0].error;
+    EXPECT_EQ(late.completes, 0);
+
+    // After Shutdown: refused at once.
+    engine->SetEnqueueHookForTesting(nullptr);
+    RecordingHandler after;
+    Queue(manager, &after, L"http://127.0.0.1:" + std::to_wstring(UnusedPort()) + L"/x");
+    ASSERT_EQ(after.errors.size(), 1u);
+    EXPECT_EQ(after.errors[0].error, ERROR_OPERATION_ABORTED);
+}
+
+TEST(NetResEngine, ShutdownEndsRunningTransfersAndCachesNothingOfThem)
+{
+    const TestService& s = Service();
+    const uint64_t size = 3000000;
+    for (bool cancelled : {false, true}) {
+        SCOPED_TRACE(cancelled ? "cancelled handler" : "pending handler");
+        ScratchDir dir(L"eng");
+        const std::wstring tag = NewTag(L"stop");
+        // Half a minute of body: a shutdown that waited for it would see it whole.
+        const std::wstring url = s.Url(L"/slow?tag=" + tag + L"&size=" + std::to_wstring(size) + L"&rate=100000");
+        RecordingHandler h;
+        uint32_t hash = 0;
+        {
+            CNetResManager manager(dir.Path().c_str());
+            hash = manager.HashUrl(url.c_str());
+            Queue(manager, &h, url, 1);
+            ASSERT_TRUE(h.WaitForData());
+            if (cancelled)
+                manager.CancelHandler(&h);
+        }
+        EXPECT_EQ(h.errors.size(), cancelled ? 0u : 1u);
+        for (const RecordingHandler::Error& e : h.errors) {
+            EXPECT_EQ(e.error, ERROR_OPERATION_ABORTED);
+            EXPECT_EQ(e.status, 200);
+        }
+        EXPECT_EQ(h.completes, 0);
+        EXPECT_LT(h.body.size(), size);
+        // The cut body is neither cached nor left behind as a part file.
+        EXPECT_EQ(GetFileAttributesW(dir.File(std::to_wstring(hash)).c_str()), INVALID_FILE_ATTRIBUTES);
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW(dir.File(L"*.part").c_str(), &found);
+        EXPECT_EQ(search, INVALID_HANDLE_VALUE);
+        if (search != INVALID_HANDLE_VALUE)
+            FindClose(search);
+        CNetResManager reopened(dir.Path().c_str());
+        EXPECT_EQ(reopened.DiskCacheForTesting()->RecordCountForTesting(), 0);
+    }
 }
 
 TEST(NetResEngine, CancelledHandlersHearNothingMore)
@@ -211,7 +292,7 @@ TEST(NetResEngine, CancelledHandlersHearNothingMore)
         EXPECT_EQ(h->completes, 0);
     }
     // The cancelled request's body still reached the cache; the dropped one never left.
-    EXPECT_EQ(manager.DiskCache()->RecordCount(), 1);
+    EXPECT_EQ(manager.DiskCacheForTesting()->RecordCountForTesting(), 1);
     for (const auto& q : s.Log(tag))
         EXPECT_NE(q.path, "/drop");
 }
@@ -247,7 +328,7 @@ TEST(NetResEngine, EachQueuedTaskKeepsItsOwnTimeouts)
     ASSERT_EQ(hasty.errors.size(), 1u);
     EXPECT_EQ(hasty.errors[0].error, ERROR_WINHTTP_TIMEOUT);
     EXPECT_EQ(hasty.completes, 0);
-    EXPECT_EQ(manager.Engine()->ConnectionsMade(), 1);
+    EXPECT_EQ(manager.EngineForTesting()->ConnectionsMadeForTesting(), 1);
 }
 
 TEST(NetResEngine, ManyQueuedTasksAcrossHostsWithOneCache)
@@ -280,7 +361,7 @@ TEST(NetResEngine, ManyQueuedTasksAcrossHostsWithOneCache)
         EXPECT_TRUE(j.handler->body == GeneratedBytes(j.seed, 0, j.size)) << j.seed;
     }
     // One record per URL, each file holding its own URL's bytes.
-    std::vector<NetResCacheEntry> entries = manager.DiskCache()->Entries();
+    std::vector<NetResCacheEntry> entries = manager.DiskCacheForTesting()->EntriesForTesting();
     EXPECT_EQ(entries.size(), 6u);
     for (const Job& j : jobs) {
         std::string bytes;

@@ -93,6 +93,31 @@ TEST(NetResManager, CacheHitMakesNoRequest)
     EXPECT_EQ(s.Log(tag).size(), 2u);
 }
 
+TEST(NetResManager, CachedFileThatCannotBeLoadedFallsThroughToTheNetworkWithOneBegin)
+{
+    const TestService& s = Service();
+    ScratchDir dir(L"mgr");
+    CNetResManager manager(dir.Path().c_str());
+    const std::wstring tag = NewTag(L"short");
+    const std::wstring url = s.Url(L"/icon.png?tag=" + tag + L"&size=3000&seed=8");
+    ASSERT_EQ(Get(manager, url).cachedFiles, 0);
+
+    RecordingHandler h;
+    h.refuseCachedFile = true;
+    stRequestTask task;
+    task.url = url;
+    task.handler = &h;
+    ASSERT_TRUE(manager.AddTask(&task));
+    EXPECT_EQ(h.cachedFiles, 1);
+    // The handler hears of the response once: the network's.
+    EXPECT_EQ(h.begins, 1);
+    EXPECT_EQ(h.beginLength, 3000);
+    EXPECT_EQ(h.beginStatus, 200);
+    EXPECT_EQ(h.completes, 1);
+    EXPECT_TRUE(h.body == GeneratedBytes(8, 0, 3000));
+    EXPECT_EQ(s.Log(tag).size(), 2u);
+}
+
 TEST(NetResManager, HandBuiltCacheIsServedAndStaleEntryRefetched)
 {
     const TestService& s = Service();
@@ -174,7 +199,7 @@ TEST(NetResManager, OnlyWhole200BodiesAreCached)
         EXPECT_EQ(GetFileAttributesW(dir.File(std::to_wstring(manager.HashUrl(url.c_str()))).c_str()),
                   INVALID_FILE_ATTRIBUTES);
     }
-    EXPECT_EQ(manager.DiskCache()->RecordCount(), 0);
+    EXPECT_EQ(manager.DiskCacheForTesting()->RecordCountForTesting(), 0);
 }
 
 TEST(NetResManager, ManagersOfOneFolderShareOneCache)
@@ -183,7 +208,7 @@ TEST(NetResManager, ManagersOfOneFolderShareOneCache)
     ScratchDir dir(L"mgr");
     CNetResManager a(dir.Path().c_str());
     CNetResManager b((dir.Path() + L"\\").c_str());
-    EXPECT_EQ(a.DiskCache(), b.DiskCache());
+    EXPECT_EQ(a.DiskCacheForTesting(), b.DiskCacheForTesting());
     const std::wstring tag = NewTag(L"share");
     const std::wstring u1 = s.Url(L"/1?tag=" + tag + L"&body=one");
     const std::wstring u2 = s.Url(L"/2?tag=" + tag + L"&body=two");

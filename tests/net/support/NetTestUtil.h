@@ -22,7 +22,4 @@ inline std::string Narrow(const std::wstring& s)
     return std::string(s.begin(), s.end());
 }
 
-// A loopback port with nothing listening on it.
-unsigned short ClosedPort();
-
 } // namespace nettest

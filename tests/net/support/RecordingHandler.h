@@ -17,14 +17,24 @@ public:
         int status;
     };
 
-    RecordingHandler() { m_done = CreateEventW(nullptr, TRUE, FALSE, nullptr); }
-    ~RecordingHandler() override { CloseHandle(m_done); }
+    RecordingHandler()
+    {
+        m_done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        m_data = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    }
+    ~RecordingHandler() override
+    {
+        CloseHandle(m_done);
+        CloseHandle(m_data);
+    }
 
     // Extra upload bytes handed out through ReadUploadChunk, in pieces.
     std::string upload;
     size_t uploadPiece = 5;
     // OnData answers -1 once this many bytes arrived (-1 = never).
     long long cancelAfter = -1;
+    // OnCachedFile answers false, as for a cached file that came up short.
+    bool refuseCachedFile = false;
 
     bool OnError(int error, int status, stRequestTask*) override
     {
@@ -62,6 +72,7 @@ public:
     {
         std::lock_guard<std::mutex> g(m);
         body.append(data, static_cast<size_t>(length));
+        SetEvent(m_data);
         if (cancelAfter >= 0 && static_cast<long long>(body.size()) >= cancelAfter)
             return -1;
         return length;
@@ -77,6 +88,8 @@ public:
     {
         std::lock_guard<std::mutex> g(m);
         ++cachedFiles;
+        if (refuseCachedFile)
+            return false;
         HANDLE f = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
         if (f == INVALID_HANDLE_VALUE)
             return false;
@@ -91,6 +104,8 @@ public:
     }
 
     bool WaitDone(DWORD ms = 15000) { return WaitForSingleObject(m_done, ms) == WAIT_OBJECT_0; }
+    // Until the first body chunk has arrived.
+    bool WaitForData(DWORD ms = 10000) { return WaitForSingleObject(m_data, ms) == WAIT_OBJECT_0; }
     void ResetDone() { ResetEvent(m_done); }
 
     std::mutex m;
@@ -107,4 +122,5 @@ public:
 
 private:
     HANDLE m_done;
+    HANDLE m_data;
 };
