@@ -15,11 +15,15 @@ export DEBIAN_FRONTEND=noninteractive
 
 log() { printf '[setup] %s\n' "$*"; }
 
+# Everything the scripts and tests call, named: a fresh machine has none of
+# it. The private-font tests read fonts-dejavu-extra's files; stop.sh and
+# the benchmark call curl, the benchmark /usr/bin/time (bench/ installs its
+# own nginx and aria2).
 APT_PACKAGES=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-  wine64 xvfb xauth fonts-wqy-microhei
+  wine64 xvfb xauth fonts-wqy-microhei fonts-dejavu-core fonts-dejavu-extra
   libconcurrentqueue-dev googletest
-  cmake ninja-build dpkg-dev python3 openssl imagemagick
+  cmake ninja-build dpkg-dev python3 openssl ca-certificates curl time
 )
 
 missing=()
