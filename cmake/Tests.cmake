@@ -42,6 +42,9 @@ target_link_libraries(corvel_test_support PUBLIC corvel corvel_gtest)
 set(CORVEL_TEST_PREFIX "WINEPREFIX=${CMAKE_SOURCE_DIR}/.wine")
 # Where run-test.sh records each run it repeated (scripts/test.sh counts them).
 set(CORVEL_TEST_REPEATS "${CMAKE_BINARY_DIR}/test-repeats")
+# Tests that read or move the mouse pointer share one pointer per display:
+# ctest runs them one at a time. Found by the calls in their source.
+set(CORVEL_CURSOR_CALLS "SetCursorPos|GetCursorPos|SendInput")
 
 set(CORVEL_SERVICE_STATE "${CMAKE_BINARY_DIR}/test-service")
 string(REPLACE "/" "\\" CORVEL_SERVICE_FILE_WIN "Z:${CORVEL_SERVICE_STATE}/service.json")
@@ -86,5 +89,11 @@ foreach(test_file ${CORVEL_TEST_FILES})
       list(APPEND environment "CORVEL_TEST_SERVICE=${CORVEL_SERVICE_FILE_WIN}")
     endif()
     set_tests_properties(${test_name} PROPERTIES TIMEOUT 300 ENVIRONMENT "${environment}")
+    # Read at configure time: an edit of the test file configures again.
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${test_file}")
+    file(STRINGS "${test_file}" cursor_calls REGEX "${CORVEL_CURSOR_CALLS}")
+    if(cursor_calls)
+      set_tests_properties(${test_name} PROPERTIES RESOURCE_LOCK corvel_mouse_pointer)
+    endif()
   endif()
 endforeach()
