@@ -15,11 +15,12 @@ for i in $(seq 1 $runs); do
     source "$CHECKOUT/scripts/wine-env.sh"
     wait_for_file "$work/go"
     if corvel_start_xvfb >"$work/log.$i" 2>&1; then
-      echo "$DISPLAY $CORVEL_XVFB_PID" >"$work/run.$i"
+      echo "$DISPLAY $CORVEL_XVFB_PID" >"$work/run.$i.tmp"
     else
-      echo failed >"$work/run.$i"
+      echo failed >"$work/run.$i.tmp"
     fi
-    wait_for_file "$work/stop" || sleep 20
+    mv "$work/run.$i.tmp" "$work/run.$i"
+    wait_for_file "$work/stop" 120
     corvel_stop_display
   ) &
 done
@@ -27,8 +28,8 @@ touch "$work/go"
 displays=()
 pids=()
 for i in $(seq 1 $runs); do
-  wait_for_file "$work/run.$i" || sleep 10
-  read -r display pid <"$work/run.$i" 2>/dev/null || display=missing
+  wait_for_file "$work/run.$i" 60
+  read -r display pid 2>/dev/null <"$work/run.$i" || display=missing
   if [ "$display" = failed ] || [ "$display" = missing ]; then
     fail_check "run $i got no display: $(cat "$work/log.$i" 2>/dev/null)"
     continue

@@ -22,10 +22,11 @@ expect_contains() {
   esac
 }
 
-# Waits up to 10 s for a file to appear; false when it did not.
+# wait_for_file <file> [seconds, default 10]: waits for the file to appear;
+# false when it did not. Write such files whole (to another name, then mv).
 wait_for_file() {
   local _
-  for _ in $(seq 1 100); do
+  for _ in $(seq 1 $((${2:-10} * 10))); do
     [ -e "$1" ] && return 0
     sleep 0.1
   done
