@@ -3,9 +3,11 @@
 # go into tests/<folder>/support and are linked into each test of that folder.
 #
 # Each executable is one ctest test, run through CMake's cross-compiling
-# emulator (wine64). A test that needs a display is run inside the Xvfb
-# display the test command starts. Tests under tests/net/ and tests/app/ need
-# the HTTP test service (tests/service): the fixture tests service.start and
+# emulator (wine64) by tests/support/run-test.sh, in the checkout's own Wine
+# prefix (set on every test, so ctest never falls back to ~/.wine or a
+# personal WINEPREFIX) and inside the Xvfb display the test command starts
+# (run-test.sh refuses to run without it). Tests under tests/net/ and
+# tests/app/ need the HTTP test service (tests/service): the fixture tests service.start and
 # service.stop run it around them, and the tests find its ports through the
 # file named by CORVEL_TEST_SERVICE (a Windows program under Wine cannot
 # reliably start a Linux one itself).
@@ -36,15 +38,33 @@ target_compile_definitions(corvel_test_support PUBLIC
   CORVEL_TEST_DEPS_DIR=L"${CORVEL_WIN_DEPS_DIR}")
 target_link_libraries(corvel_test_support PUBLIC corvel corvel_gtest)
 
+# Every test runs in the checkout's prefix, whatever the caller exported.
+set(CORVEL_TEST_PREFIX "WINEPREFIX=${CMAKE_SOURCE_DIR}/.wine")
+# Where run-test.sh records each run it repeated (scripts/test.sh counts them).
+set(CORVEL_TEST_REPEATS "${CMAKE_BINARY_DIR}/test-repeats")
+# Tests that read or move the mouse pointer share one pointer per display:
+# ctest runs them one at a time. Found by the calls in their source.
+set(CORVEL_CURSOR_CALLS "SetCursorPos|GetCursorPos|SendInput")
+
 set(CORVEL_SERVICE_STATE "${CMAKE_BINARY_DIR}/test-service")
 string(REPLACE "/" "\\" CORVEL_SERVICE_FILE_WIN "Z:${CORVEL_SERVICE_STATE}/service.json")
 if(CMAKE_CROSSCOMPILING_EMULATOR)
   add_test(NAME service.start
     COMMAND bash "${CMAKE_SOURCE_DIR}/tests/service/start.sh" "${CORVEL_SERVICE_STATE}")
-  set_tests_properties(service.start PROPERTIES FIXTURES_SETUP corvel_service TIMEOUT 180)
+  set_tests_properties(service.start PROPERTIES FIXTURES_SETUP corvel_service TIMEOUT 180
+    ENVIRONMENT "${CORVEL_TEST_PREFIX}")
   add_test(NAME service.stop
     COMMAND bash "${CMAKE_SOURCE_DIR}/tests/service/stop.sh" "${CORVEL_SERVICE_STATE}")
   set_tests_properties(service.stop PROPERTIES FIXTURES_CLEANUP corvel_service TIMEOUT 60)
+
+  # The test scripts' own tests (tests/scripts/*_test.sh): plain bash.
+  file(GLOB CORVEL_SCRIPT_TESTS CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/scripts/*_test.sh")
+  foreach(script ${CORVEL_SCRIPT_TESTS})
+    get_filename_component(name "${script}" NAME)
+    string(REGEX REPLACE "_test\\.sh$" "" name "${name}")
+    add_test(NAME scripts.${name} COMMAND bash "${script}")
+    set_tests_properties(scripts.${name} PROPERTIES TIMEOUT 120)
+  endforeach()
 endif()
 
 file(GLOB_RECURSE CORVEL_TEST_FILES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/*_test.cpp")
@@ -58,14 +78,22 @@ foreach(test_file ${CORVEL_TEST_FILES})
   add_executable(${target} "${test_file}" ${dir_support})
   target_link_libraries(${target} PRIVATE corvel_test_support)
   if(CMAKE_CROSSCOMPILING_EMULATOR)
-    # Through a small runner that repeats a run Wine ended on an X error.
+    # Through a small runner that checks the environment and repeats a run
+    # Wine ended on an X error.
     add_test(NAME ${test_name}
-      COMMAND bash "${CMAKE_SOURCE_DIR}/tests/support/run-test.sh" "${CMAKE_CROSSCOMPILING_EMULATOR}" "$<TARGET_FILE:${target}>")
-    set_tests_properties(${test_name} PROPERTIES TIMEOUT 300)
+      COMMAND bash "${CMAKE_SOURCE_DIR}/tests/support/run-test.sh" "${CORVEL_TEST_REPEATS}"
+              "${CMAKE_CROSSCOMPILING_EMULATOR}" "$<TARGET_FILE:${target}>")
+    set(environment "${CORVEL_TEST_PREFIX}")
     if(test_name MATCHES "^(net|app)\\.")
-      set_tests_properties(${test_name} PROPERTIES
-        FIXTURES_REQUIRED corvel_service
-        ENVIRONMENT "CORVEL_TEST_SERVICE=${CORVEL_SERVICE_FILE_WIN}")
+      set_tests_properties(${test_name} PROPERTIES FIXTURES_REQUIRED corvel_service)
+      list(APPEND environment "CORVEL_TEST_SERVICE=${CORVEL_SERVICE_FILE_WIN}")
+    endif()
+    set_tests_properties(${test_name} PROPERTIES TIMEOUT 300 ENVIRONMENT "${environment}")
+    # Read at configure time: an edit of the test file configures again.
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${test_file}")
+    file(STRINGS "${test_file}" cursor_calls REGEX "${CORVEL_CURSOR_CALLS}")
+    if(cursor_calls)
+      set_tests_properties(${test_name} PROPERTIES RESOURCE_LOCK corvel_mouse_pointer)
     endif()
   endif()
 endforeach()

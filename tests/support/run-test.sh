@@ -1,19 +1,54 @@
 #!/usr/bin/env bash
-# Runs one test executable under Wine: run-test.sh <wine> <exe> [args...]
+# Runs one test executable under Wine:
+#   run-test.sh <repeats folder> <wine> <exe> [args...]
+# Only inside the environment of the checkout's test command: its own Wine
+# prefix (made) and the Xvfb display it started (CORVEL_DISPLAY). Anything
+# else, e.g. ctest started by hand from a desktop shell, is refused before
+# Wine starts, so a test never uses ~/.wine, a personal prefix or the real
+# display (where the mouse tests would move the real pointer).
+#
 # Wine's X11 driver ends the whole process on some X protocol errors (seen on
 # Xvfb as "X Error of failed request" when a shown window turns layered). Such
-# a run says nothing about the code under test, so it is run once more; every
-# other result is reported as it is.
+# a run says nothing about the code under test, so it is run once more,
+# unless it already reported a failed test; each repeat leaves a file in the
+# repeats folder, which the test command counts. Every other result is
+# reported as it is.
 set -u
-wine=$1
-shift
+repeats=$1
+wine=$2
+shift 2
+HERE=$(cd "$(dirname "$0")" && pwd)
+source "$HERE/../../scripts/wine-env.sh" || exit 1
+
+refuse() {
+  echo "[run-test] refused: $*" >&2
+  echo "[run-test] run the tests with: bash scripts/test.sh [ctest arguments], or by hand:" \
+    "source scripts/wine-env.sh && corvel_start_display && (cd build/x86_64 && ctest ...)" >&2
+  exit 1
+}
+
+if [ -z "${CORVEL_DISPLAY:-}" ]; then
+  refuse "no display of the test run's own (CORVEL_DISPLAY is unset)"
+fi
+if [ -z "$(corvel_xvfb_of_display "${CORVEL_DISPLAY#:}")" ]; then
+  refuse "no Xvfb of the test run holds CORVEL_DISPLAY=$CORVEL_DISPLAY"
+fi
+corvel_prefix_ready || refuse "the checkout's Wine prefix $WINEPREFIX is not made"
+export DISPLAY=$CORVEL_DISPLAY
+
 log=$(mktemp)
+trap 'rm -f "$log"' EXIT
 "$wine" "$@" 2>&1 | tee "$log"
 rc=${PIPESTATUS[0]}
 if [ "$rc" -ne 0 ] && grep -q 'X Error of failed request' "$log"; then
-  echo "[run-test] Wine ended on an X protocol error; running the test again"
-  "$wine" "$@"
-  rc=$?
+  if grep -qF '[  FAILED  ]' "$log"; then
+    echo "[run-test] Wine ended on an X protocol error after a test failed: not repeated"
+  else
+    echo "[run-test] Wine ended on an X protocol error; running the test again"
+    mkdir -p "$repeats"
+    echo "$*" >"$repeats/$(basename "$1").$$"
+    "$wine" "$@"
+    rc=$?
+  fi
 fi
-rm -f "$log"
 exit "$rc"

@@ -5,8 +5,8 @@
 #include <windows.h>
 
 #include <atomic>
-#include <cstdio>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 using ui::ThreadTimer;
@@ -14,7 +14,22 @@ using ui::TrayIcon;
 
 namespace {
 
+// Limit for waits that end as soon as their condition holds.
+constexpr int kConditionWaitMs = 10000;
+
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+// Polls until `done` answers true or kConditionWaitMs have passed.
+bool WaitUntil(const std::function<bool()>& done)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kConditionWaitMs);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= end)
+            return false;
+        SleepMs(2);
+    }
+    return true;
+}
 
 // A plain hidden window to own the icon.
 class HiddenWindow {
@@ -35,6 +50,8 @@ private:
     HWND m_hwnd = nullptr;
 };
 
+// Adds the icon as a skinned window does; tray.shown tells whether the
+// notification area took it.
 void AddIcon(TrayIcon& tray, HWND hwnd)
 {
     tray.icon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512)); // IDI_APPLICATION
@@ -48,6 +65,14 @@ void AddIcon(TrayIcon& tray, HWND hwnd)
     d.hIcon = tray.icon;
     wcsncpy_s(d.szTip, tray.tipText.c_str(), _TRUNCATE);
     tray.shown = Shell_NotifyIconW(NIM_ADD, &d) != FALSE;
+}
+
+// Whether the icon is still in the notification area.
+bool IconPresent(const TrayIcon& tray)
+{
+    NOTIFYICONDATAW d = tray.data;
+    d.uFlags = NIF_ICON;
+    return Shell_NotifyIconW(NIM_MODIFY, &d) != FALSE;
 }
 
 } // namespace
@@ -67,10 +92,7 @@ TEST(TrayIcon, RemoveJoinsTheFlashingTimerBeforeDeletingTheIcon)
     HiddenWindow window;
     ASSERT_NE(nullptr, window.Get());
     TrayIcon tray;
-    AddIcon(tray, window.Get());
-    const bool trayAvailable = tray.shown;
-    if (!trayAvailable)
-        std::printf("no notification area: icon checks skipped\n");
+    AddIcon(tray, window.Get()); // the flash ticks work with or without a notification area
 
     std::atomic<int> ticks{0};
     std::atomic<bool> inTick{false};
@@ -93,15 +115,14 @@ TEST(TrayIcon, RemoveJoinsTheFlashingTimerBeforeDeletingTheIcon)
         return true;
     }, 5);
     ASSERT_NE(nullptr, tray.flashTimer);
-    while (ticks < 3)
-        SleepMs(5);
+    ASSERT_TRUE(WaitUntil([&] { return ticks >= 3; }));
 
     tray.Remove();
     removed = true;
     EXPECT_FALSE(inTick); // the tick in progress finished before Remove returned
     EXPECT_EQ(nullptr, tray.flashTimer);
     const int ticksAtRemove = ticks;
-    SleepMs(80);
+    SleepMs(80); // shows that no tick follows
     EXPECT_EQ(ticksAtRemove, ticks.load());
     EXPECT_FALSE(tickAfterRemove);
 
@@ -110,14 +131,24 @@ TEST(TrayIcon, RemoveJoinsTheFlashingTimerBeforeDeletingTheIcon)
     EXPECT_EQ(0, tray.iconState);
     EXPECT_EQ(0x8006u, tray.callbackMessage);
     EXPECT_TRUE(tray.tipText.empty());
-    if (trayAvailable) {
-        // The icon is gone from the notification area.
-        NOTIFYICONDATAW d = tray.data;
-        d.uFlags = NIF_ICON;
-        EXPECT_FALSE(Shell_NotifyIconW(NIM_MODIFY, &d));
-    }
     tray.Remove(); // again: nothing left to do
     EXPECT_EQ(nullptr, tray.flashTimer);
+}
+
+TEST(TrayIcon, RemoveTakesTheIconOutOfTheNotificationArea)
+{
+    HiddenWindow window;
+    ASSERT_NE(nullptr, window.Get());
+    TrayIcon tray;
+    AddIcon(tray, window.Get());
+    if (!tray.shown)
+        GTEST_SKIP() << "no notification area on this desktop: Shell_NotifyIconW(NIM_ADD) failed (error "
+                     << GetLastError() << ")";
+    ASSERT_TRUE(IconPresent(tray));
+
+    tray.Remove();
+    EXPECT_FALSE(tray.shown);
+    EXPECT_FALSE(IconPresent(tray));
 }
 
 TEST(TrayIcon, RemoveWithoutIconOrTimer)
@@ -137,10 +168,9 @@ TEST(TrayIcon, DestructorRemoves)
         TrayIcon tray;
         tray.flashTimer = ThreadTimer::Create([&](int) { ++ticks; return true; }, 2);
         ASSERT_NE(nullptr, tray.flashTimer);
-        while (ticks < 2)
-            SleepMs(2);
+        ASSERT_TRUE(WaitUntil([&] { return ticks >= 2; }));
     }
     const int after = ticks;
-    SleepMs(40);
+    SleepMs(40); // shows that no tick follows
     EXPECT_EQ(after, ticks.load());
 }

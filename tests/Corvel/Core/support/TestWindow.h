@@ -76,9 +76,13 @@ private:
     int m_dpi;
 };
 
+// Default limit of PumpUntil: generous, since it ends as soon as the
+// condition holds and a busy shared machine can be slow.
+constexpr DWORD kPumpUntilDefaultMs = 10000;
+
 // Runs queued messages (through the pre-translate hook) and idle ticks until
 // `done` answers true or `ms` milliseconds have passed. True when done.
-inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = 2000)
+inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = kPumpUntilDefaultMs)
 {
     DWORD start = GetTickCount();
     for (;;) {

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# tests/support/run-test.sh: refuses to run outside the test run's display;
+# repeats a run once only when Wine ended it on an X protocol error before
+# any test failed, recording each repeat; passes every other result on.
+# A stand-in for Wine plays the test program's runs.
+set -u
+source "$(dirname "$0")/support/check.sh"
+if [ -z "${CORVEL_DISPLAY:-}" ]; then
+  echo "needs the test run's display: run it through scripts/test.sh"
+  exit 1
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+runner="$CHECKOUT/tests/support/run-test.sh"
+# The stand-in: run N of a program prints and ends as its script's line N says.
+cat >"$work/wine" <<'STUB'
+#!/usr/bin/env bash
+script=$1
+n=$(( $(cat "$script.runs" 2>/dev/null || echo 0) + 1 ))
+echo "$n" >"$script.runs"
+line=$(sed -n "${n}p" "$script")
+printf '%b\n' "${line#* }"
+exit "${line%% *}"
+STUB
+chmod +x "$work/wine"
+
+# name | expected status | expected runs | expected repeats | run lines (status output)...
+cases=(
+  "passes|0|1|0|0 [  PASSED  ] 1 test."
+  "fails without an X error|3|1|0|3 [  FAILED  ] A.B (1 ms)"
+  "X error, then passes|0|2|1|1 X Error of failed request:  BadMatch|0 [  PASSED  ] 1 test."
+  "X error twice|1|2|1|1 X Error of failed request:  BadMatch|1 X Error of failed request:  BadMatch"
+  "X error after a failed test|1|1|0|1 [  FAILED  ] A.B (1 ms)\\nX Error of failed request:  BadMatch|0 [  PASSED  ] 1 test."
+)
+i=0
+for entry in "${cases[@]}"; do
+  i=$((i + 1))
+  IFS='|' read -r name status runs repeats lines <<<"$entry"
+  printf '%s\n' "${entry#*|*|*|*|}" | tr '|' '\n' >"$work/program$i"
+  bash "$runner" "$work/repeats$i" "$work/wine" "$work/program$i" >"$work/out$i" 2>&1
+  expect_eq "$name: status" "$status" "$?"
+  expect_eq "$name: runs" "$runs" "$(cat "$work/program$i.runs")"
+  expect_eq "$name: repeats recorded" "$repeats" "$(find "$work/repeats$i" -type f 2>/dev/null | grep -c .)"
+done
+
+# Outside the test run's display nothing runs.
+echo "0 ran" >"$work/program"
+# name | CORVEL_DISPLAY (empty: unset)
+refusals=(
+  "no display of the run|"
+  "a display no Xvfb of the run holds|:59999"
+)
+for entry in "${refusals[@]}"; do
+  IFS='|' read -r name display <<<"$entry"
+  rm -f "$work/program.runs"
+  if [ -n "$display" ]; then
+    output=$(CORVEL_DISPLAY=$display bash "$runner" "$work/repeats" "$work/wine" "$work/program" 2>&1)
+  else
+    output=$(env -u CORVEL_DISPLAY bash "$runner" "$work/repeats" "$work/wine" "$work/program" 2>&1)
+  fi
+  status=$?
+  [ "$status" -ne 0 ] || fail_check "$name: not refused"
+  expect_contains "$name" "[run-test] refused" "$output"
+  [ ! -e "$work/program.runs" ] || fail_check "$name: the program ran"
+done
+
+finish_checks
