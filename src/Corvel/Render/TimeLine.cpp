@@ -480,6 +480,15 @@ bool CTimeLineDecay::Advance(float dt)
     return true;
 }
 
+bool CTimeLineDecay::SetDecayFactor(float perMs)
+{
+    // Written so that NaN fails both tests.
+    if (!(perMs > 0.0f && perMs < 1.0f))
+        return false;
+    m_decay = perMs;
+    return true;
+}
+
 bool CTimeLineDecay::Stop(int)
 {
     m_stopped = true;
