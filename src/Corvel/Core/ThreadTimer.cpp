@@ -32,33 +32,57 @@ namespace {
 
 DWORD WaitTime(int ms) { return ms > 0 ? static_cast<DWORD>(ms) : 0; }
 
+// A step list the thread can play: every delay 0 or more, and, when it
+// passes endlessly, at least one that waits.
+bool StepsCanPlay(const int* delays, int count, int repeat)
+{
+    if (!delays || count <= 0)
+        return false;
+    bool waits = false;
+    for (int i = 0; i < count; ++i) {
+        if (delays[i] < 0)
+            return false;
+        waits = waits || delays[i] > 0;
+    }
+    return waits || repeat >= 0;
+}
+
 } // namespace
 
 ThreadTimer::~ThreadTimer()
 {
     Stop();
+    // Threads are left only when a callback destroys its timer: they end
+    // when their callbacks return, and nobody is left to wait for them.
+    std::lock_guard<std::mutex> lock(m_lock);
+    for (std::thread& t : m_retired)
+        t.detach();
 }
 
 ThreadTimer* ThreadTimer::Create(Callback callback, int period)
 {
-    ThreadTimer* timer = new ThreadTimer();
+    if (period <= 0)
+        return nullptr;
+    auto timer = std::make_unique<ThreadTimer>();
     auto state = std::make_shared<State>();
     state->callback = std::move(callback);
     state->period = period;
     state->stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     state->wakeEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    if (!state->stopEvent || !state->wakeEvent || !timer->Launch(std::move(state), true)) {
-        delete timer;
+    if (!state->stopEvent || !state->wakeEvent)
         return nullptr;
+    {
+        std::lock_guard<std::mutex> lock(timer->m_lock);
+        if (!timer->Launch(std::move(state), true))
+            return nullptr;
     }
-    return timer;
+    return timer.release();
 }
 
 bool ThreadTimer::Start(Callback callback, const int* delays, int count, int repeat)
 {
     Stop();
-    // An empty pass would loop without ever waiting on the stop event.
-    if (!delays || count <= 0)
+    if (!StepsCanPlay(delays, count, repeat))
         return false;
     auto state = std::make_shared<State>();
     state->callback = std::move(callback);
@@ -67,11 +91,14 @@ bool ThreadTimer::Start(Callback callback, const int* delays, int count, int rep
     state->stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     if (!state->stopEvent)
         return false;
+    std::lock_guard<std::mutex> lock(m_lock);
     return Launch(std::move(state), false);
 }
 
 bool ThreadTimer::Launch(std::shared_ptr<State> state, bool periodic)
 {
+    // Another thread may have started the timer since our Stop.
+    RetireCurrent();
     try {
         m_thread = std::thread(periodic ? &ThreadTimer::RunPeriodic : &ThreadTimer::RunSteps, state);
     } catch (const std::system_error&) {
@@ -82,18 +109,49 @@ bool ThreadTimer::Launch(std::shared_ptr<State> state, bool periodic)
     return true;
 }
 
-void ThreadTimer::Stop()
+void ThreadTimer::RetireCurrent()
 {
     if (m_state)
         SetEvent(m_state->stopEvent);
-    if (m_thread.joinable()) {
-        if (m_thread.get_id() == std::this_thread::get_id())
-            m_thread.detach(); // joining itself would deadlock
-        else
-            m_thread.join();
-    }
+    if (m_thread.joinable())
+        m_retired.push_back(std::move(m_thread));
     m_state.reset();
     m_running = false;
+}
+
+bool ThreadTimer::IsOwnThread(std::thread::id id) const
+{
+    if (m_thread.get_id() == id)
+        return true;
+    for (const std::thread& t : m_retired) {
+        if (t.get_id() == id)
+            return true;
+    }
+    return false;
+}
+
+void ThreadTimer::Stop()
+{
+    // A callback still running on one of the joined threads may start the
+    // timer again: go on until no thread is left.
+    for (;;) {
+        std::vector<std::thread> joinable;
+        {
+            std::lock_guard<std::mutex> lock(m_lock);
+            const bool fromCallback = IsOwnThread(std::this_thread::get_id());
+            RetireCurrent();
+            // A timer thread cannot join itself, and joining a sibling that
+            // may be joining it would never end: it only signals, and the
+            // next Stop from outside waits for all of them.
+            if (fromCallback)
+                return;
+            joinable.swap(m_retired);
+        }
+        if (joinable.empty())
+            return;
+        for (std::thread& t : joinable)
+            t.join();
+    }
 }
 
 void ThreadTimer::Destroy()
@@ -103,6 +161,7 @@ void ThreadTimer::Destroy()
 
 void ThreadTimer::Wake()
 {
+    std::lock_guard<std::mutex> lock(m_lock);
     if (m_state && m_state->wakeEvent)
         SetEvent(m_state->wakeEvent);
 }
