@@ -117,14 +117,14 @@ TEST_F(RenderTargetTest, EndDrawWithoutAFrameOrResourcesDoesNothing)
     EXPECT_FALSE(rt.HasResources());
     rt.BeginDraw({Rf(0, 0, 10, 10)});
     rt.EndDraw(true, nullptr);
-    rt.SimulateDeviceLoss();
+    rt.SimulateDeviceLossForTesting();
     rt.EndDraw(false, nullptr);
     EXPECT_EQ(0, called);
 
     TestWindow w(0, 0, 50, 50);
     ui::RenderTarget wt;
     wt.Init(w.hwnd(), nullptr, [&] { ++called; });
-    wt.SimulateDeviceLoss();
+    wt.SimulateDeviceLossForTesting();
     wt.EndDraw(false, nullptr);  // never begun: no frame to end, no loss seen
     EXPECT_EQ(0, called);
     EXPECT_FALSE(wt.InFrame());
@@ -554,7 +554,7 @@ TEST_F(RenderTargetTest, DeviceLossRecreatesEverythingAndCallsTheOwnerOnce)
     EXPECT_EQ(1u, rt.SolidBrushCount());
     ui::ClipBox box = ui::ClipBox::FromRect(Rf(0, 0, 10, 10));
     rt.PushClip(box);
-    rt.SimulateDeviceLoss();
+    rt.SimulateDeviceLossForTesting();
     rt.EndDraw(false, nullptr);
 
     EXPECT_EQ(1, called);
@@ -584,7 +584,7 @@ TEST_F(RenderTargetTest, ChildRebuildsFromItsParentsNewTargetAfterDeviceLoss)
     ASSERT_TRUE(child.HasResources());
 
     parent.BeginDraw({});
-    parent.SimulateDeviceLoss();
+    parent.SimulateDeviceLossForTesting();
     parent.EndDraw(false, nullptr);
     EXPECT_EQ(1, parentCalls);
     EXPECT_EQ(0, childCalls);  // only the target that saw the loss is rebuilt at once
