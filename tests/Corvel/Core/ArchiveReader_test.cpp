@@ -7,7 +7,7 @@
 
 #include "Corvel/Core/ArchiveReader.h"
 #include "Corvel/Core/SkinArchive.h"
-#include "Corvel/Core/support/ZipFixture.h"
+#include "support/ZipFixture.h"
 
 using zipfixture::BuildZip;
 using zipfixture::Utf8;

@@ -2,7 +2,7 @@
 
 #include "Corvel/Core/SkinArchive.h"
 #include "Corvel/Core/UiGlobals.h"
-#include "Corvel/Core/support/ZipFixture.h"
+#include "support/ZipFixture.h"
 #include "Corvel/Render/FontManager.h"
 #include "Corvel/Render/support/FontFixture.h"
 #include "support/TestPaths.h"
