@@ -1,6 +1,6 @@
 // Container base: an ordered list of child controls (paint and placement
 // order), reached through the IBox part. A plain Box stacks its children
-// inside its content rectangle.
+// inside its content rectangle. UI thread only, like every control.
 #pragma once
 
 #include <vector>

@@ -27,6 +27,10 @@ constexpr size_t kMaxLookupName = 255;
 // A central directory header without name, extra field or comment: the
 // least room one entry takes in the directory.
 constexpr uint64_t kMinCentralHeaderSize = 46;
+// Entry positions are int32 in the archive calls.
+constexpr uint64_t kMaxEntryCount = 0x7FFFFFFF;
+// unzReadCurrentFile answers in an int: reads go in steps well inside it.
+constexpr uint32_t kReadStep = 0x40000000u;
 
 // The most entries a central directory starting at `directoryOffset` can
 // describe in `archiveSize` bytes of data. The (zip64) end record states the
@@ -295,7 +299,7 @@ uint32_t ArchiveReader::BuildIndex()
         return ARCHIVE_NOT_ZIP;
     // The first entry's position is where the central directory starts.
     if (global.number_entry > MostEntriesInDirectory(m_source.size, first.pos_in_zip_directory) ||
-        global.number_entry > 0x7FFFFFFF)
+        global.number_entry > kMaxEntryCount)
         return ARCHIVE_NOT_ZIP;
     m_index.reserve(static_cast<size_t>(global.number_entry));
 
@@ -471,13 +475,12 @@ uint32_t ArchiveReader::ExtractToMemory(int32_t index, void* buffer, uint32_t le
     if (buffer == nullptr && length != 0)
         return ARCHIVE_BAD_ARGUMENT;
 
-    // unzReadCurrentFile answers in an int: read in steps well inside it
-    // until the buffer is full or the entry ends.
+    // In steps until the buffer is full or the entry ends.
     uint32_t total = 0;
     bool failed = false;
     while (total < length) {
         const uint32_t left = length - total;
-        const unsigned step = left > 0x40000000u ? 0x40000000u : left;
+        const unsigned step = left > kReadStep ? kReadStep : left;
         const int got = unzReadCurrentFile(Unz(m_unzip), static_cast<uint8_t*>(buffer) + total, step);
         if (got < 0)
             failed = true;
