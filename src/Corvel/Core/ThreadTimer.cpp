@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <system_error>
 #include <vector>
 
@@ -18,6 +19,8 @@ struct ThreadTimer::State {
     int period = 0;
     int repeat = -1;
     std::vector<int> delays;
+    // Set by the thread as its last act, after its last callback returned.
+    std::atomic<bool> finished{false};
 
     ~State()
     {
@@ -55,8 +58,8 @@ ThreadTimer::~ThreadTimer()
     // Threads are left only when a callback destroys its timer: they end
     // when their callbacks return, and nobody is left to wait for them.
     std::lock_guard<std::mutex> lock(m_lock);
-    for (std::thread& t : m_retired)
-        t.detach();
+    for (Retired& r : m_retired)
+        r.thread.detach();
 }
 
 ThreadTimer* ThreadTimer::Create(Callback callback, int period)
@@ -99,8 +102,11 @@ bool ThreadTimer::Launch(std::shared_ptr<State> state, bool periodic)
 {
     // Another thread may have started the timer since our Stop.
     RetireCurrent();
+    // A callback that restarts its timer on every tick leaves one thread
+    // behind each time: those that have ended are joined here.
+    JoinFinished();
     try {
-        m_thread = std::thread(periodic ? &ThreadTimer::RunPeriodic : &ThreadTimer::RunSteps, state);
+        m_thread = std::thread(&ThreadTimer::Run, state, periodic);
     } catch (const std::system_error&) {
         return false;
     }
@@ -114,17 +120,29 @@ void ThreadTimer::RetireCurrent()
     if (m_state)
         SetEvent(m_state->stopEvent);
     if (m_thread.joinable())
-        m_retired.push_back(std::move(m_thread));
+        m_retired.push_back(Retired{std::move(m_thread), m_state});
     m_state.reset();
     m_running = false;
+}
+
+void ThreadTimer::JoinFinished()
+{
+    for (auto it = m_retired.begin(); it != m_retired.end();) {
+        if (it->state && it->state->finished) {
+            it->thread.join(); // it only has to return
+            it = m_retired.erase(it);
+        } else {
+            ++it;
+        }
+    }
 }
 
 bool ThreadTimer::IsOwnThread(std::thread::id id) const
 {
     if (m_thread.get_id() == id)
         return true;
-    for (const std::thread& t : m_retired) {
-        if (t.get_id() == id)
+    for (const Retired& r : m_retired) {
+        if (r.thread.get_id() == id)
             return true;
     }
     return false;
@@ -135,7 +153,7 @@ void ThreadTimer::Stop()
     // A callback still running on one of the joined threads may start the
     // timer again: go on until no thread is left.
     for (;;) {
-        std::vector<std::thread> joinable;
+        std::vector<Retired> joinable;
         {
             std::lock_guard<std::mutex> lock(m_lock);
             const bool fromCallback = IsOwnThread(std::this_thread::get_id());
@@ -149,8 +167,8 @@ void ThreadTimer::Stop()
         }
         if (joinable.empty())
             return;
-        for (std::thread& t : joinable)
-            t.join();
+        for (Retired& r : joinable)
+            r.thread.join();
     }
 }
 
@@ -166,44 +184,53 @@ void ThreadTimer::Wake()
         SetEvent(m_state->wakeEvent);
 }
 
-void ThreadTimer::RunPeriodic(std::shared_ptr<State> state)
+void ThreadTimer::Run(std::shared_ptr<State> state, bool periodic)
 {
-    if (state->initialDelay > 0)
-        Sleep(static_cast<DWORD>(state->initialDelay));
-    const HANDLE events[2] = {state->stopEvent, state->wakeEvent};
+    if (periodic)
+        RunPeriodic(*state);
+    else
+        RunSteps(*state);
+    state->finished = true;
+}
+
+void ThreadTimer::RunPeriodic(State& state)
+{
+    if (state.initialDelay > 0)
+        Sleep(static_cast<DWORD>(state.initialDelay));
+    const HANDLE events[2] = {state.stopEvent, state.wakeEvent};
     for (int n = 0;;) {
-        const DWORD r = WaitForMultipleObjects(2, events, FALSE, WaitTime(state->period));
+        const DWORD r = WaitForMultipleObjects(2, events, FALSE, WaitTime(state.period));
         if (r == WAIT_OBJECT_0 + 1)
             continue; // woken: the period starts again
         if (r != WAIT_TIMEOUT)
             return;
-        if (!state->callback || !state->callback(n))
+        if (!state.callback || !state.callback(n))
             return;
         ++n;
     }
 }
 
-void ThreadTimer::RunSteps(std::shared_ptr<State> state)
+void ThreadTimer::RunSteps(State& state)
 {
-    if (state->initialDelay > 0)
-        Sleep(static_cast<DWORD>(state->initialDelay));
-    const int count = static_cast<int>(state->delays.size());
+    if (state.initialDelay > 0)
+        Sleep(static_cast<DWORD>(state.initialDelay));
+    const int count = static_cast<int>(state.delays.size());
     for (;;) {
         for (int i = 0; i < count; ++i) {
-            if (WaitForSingleObject(state->stopEvent, WaitTime(state->delays[i])) != WAIT_TIMEOUT)
+            if (WaitForSingleObject(state.stopEvent, WaitTime(state.delays[i])) != WAIT_TIMEOUT)
                 return;
-            if (!state->callback || !state->callback(i))
+            if (!state.callback || !state.callback(i))
                 return;
         }
-        if (state->repeat < 0)
+        if (state.repeat < 0)
             continue;
-        if (state->repeat == 0) {
+        if (state.repeat == 0) {
             // A stop asked for during the last step wins over the end call.
-            if (WaitForSingleObject(state->stopEvent, 0) == WAIT_TIMEOUT && state->callback)
-                state->callback(-1);
+            if (WaitForSingleObject(state.stopEvent, 0) == WAIT_TIMEOUT && state.callback)
+                state.callback(-1);
             return;
         }
-        --state->repeat;
+        --state.repeat;
     }
 }
 

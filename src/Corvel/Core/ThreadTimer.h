@@ -62,17 +62,25 @@ private:
     // Under m_lock: signals the current thread to stop and moves it to the
     // threads still to be joined.
     void RetireCurrent();
+    // Under m_lock: joins the retired threads that have ended.
+    void JoinFinished();
     // Under m_lock: `id` is the current thread or a retired one.
     bool IsOwnThread(std::thread::id id) const;
-    static void RunPeriodic(std::shared_ptr<State> state);
-    static void RunSteps(std::shared_ptr<State> state);
+    static void Run(std::shared_ptr<State> state, bool periodic);
+    static void RunPeriodic(State& state);
+    static void RunSteps(State& state);
+
+    struct Retired {
+        std::thread thread;
+        std::shared_ptr<State> state;
+    };
 
     std::mutex m_lock; // guards the three members below
     std::shared_ptr<State> m_state; // shared with the current thread
     std::thread m_thread;
     // Stopped threads not joined yet: a callback stopped or restarted its own
     // timer, so nobody could wait for its thread then.
-    std::vector<std::thread> m_retired;
+    std::vector<Retired> m_retired;
     std::atomic<bool> m_running{false};
 };
 

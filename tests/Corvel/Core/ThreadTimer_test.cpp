@@ -326,3 +326,25 @@ TEST(ThreadTimer, StopFromOutsideWaitsForACallbackThatStoppedOrRestartedItsTimer
         CloseHandle(inside);
     }
 }
+
+TEST(ThreadTimer, ACallbackRestartingItsTimerOnEveryTickStopsCleanly)
+{
+    ThreadTimer timer;
+    std::atomic<int> calls{0};
+    const int delays[] = {1};
+    ThreadTimer::Callback callback;
+    callback = [&](int) {
+        if (++calls < 20) {
+            EXPECT_TRUE(timer.Start(callback, delays, 1, -1));
+        }
+        return true;
+    };
+    ASSERT_TRUE(timer.Start(callback, delays, 1, -1));
+    for (int waited = 0; calls < 20 && waited < 10000; waited += 5)
+        SleepMs(5);
+    timer.Stop();
+    const int after = calls;
+    EXPECT_GE(after, 20);
+    SleepMs(60);
+    EXPECT_EQ(after, calls.load());
+}
