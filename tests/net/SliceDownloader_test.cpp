@@ -17,7 +17,9 @@
 
 #include "support/TestPaths.h"
 #include "support/TestService.h"
+#include "support/Text.h"
 
+using testsupport::Narrow;
 using testsupport::ScratchDir;
 using testsupport::TestService;
 
@@ -111,11 +113,6 @@ std::string FileSha(const std::wstring& path)
     std::string hex;
     testsupport::FileSha256Hex(path, hex);
     return hex;
-}
-
-std::string Narrow(const std::wstring& w)
-{
-    return std::string(w.begin(), w.end());
 }
 
 // Range requests of a log (the probe carries no Range), as start -> end.

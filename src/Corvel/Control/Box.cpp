@@ -107,10 +107,33 @@ void Box::AdoptChild(Control* child)
         child->SetInternalVisible(false);
 }
 
-bool Box::AppendChild(Control* child)
+bool Box::CanHold(const Control* child) const
 {
     if (!child)
         return false;
+    for (const Control* p = this; p; p = p->GetParent()) {
+        if (p == child)
+            return false;
+    }
+    return true;
+}
+
+void Box::LeavePreviousBox(Control* child)
+{
+    Control* previous = child->GetParent();
+    if (!previous || previous == this)
+        return;
+    if (Box* box = static_cast<Box*>(previous->CastTo(L"Box")))
+        box->DetachChild(child);
+}
+
+bool Box::AppendChild(Control* child)
+{
+    if (!CanHold(child))
+        return false;
+    if (IndexOfChild(child) >= 0)
+        return MoveChild(child, ChildCount() - 1);
+    LeavePreviousBox(child);
     AdoptChild(child);
     m_children.push_back(child);
     return true;
@@ -118,8 +141,13 @@ bool Box::AppendChild(Control* child)
 
 bool Box::InsertChildAt(Control* child, int index)
 {
-    if (!child || index < 0 || index > ChildCount())
+    if (!CanHold(child))
         return false;
+    if (IndexOfChild(child) >= 0)
+        return MoveChild(child, index);
+    if (index < 0 || index > ChildCount())
+        return false;
+    LeavePreviousBox(child);
     AdoptChild(child);
     m_children.insert(m_children.begin() + index, child);
     return true;
@@ -133,24 +161,38 @@ void Box::DisposeChild(Control* child)
         delete child;
 }
 
-bool Box::RemoveChild(Control* child)
+bool Box::TakeOutOfLists(Control* child)
 {
-    int index = IndexOfChild(child);
-    if (!child || index < 0)
+    auto it = std::find(m_children.begin(), m_children.end(), child);
+    if (!child || it == m_children.end())
         return false;
     RequestRelayout();
-    // Out of the list first, so nothing reached from the child's destructor
-    // sees it as a child any more.
-    m_children.erase(m_children.begin() + index);
+    m_children.erase(it);
     m_exclusiveChildren.erase(std::remove(m_exclusiveChildren.begin(), m_exclusiveChildren.end(), child),
                               m_exclusiveChildren.end());
-    if (m_ownsChildren) {
-        DisposeChild(child);
-    } else if (child->GetParent() == this) {
-        // A child the box does not own stays alive and attached to its core,
-        // but must not point back at a box it no longer belongs to.
+    return true;
+}
+
+bool Box::DetachChild(Control* child)
+{
+    if (!TakeOutOfLists(child))
+        return false;
+    // Alive and attached to its core, but no pointer back to a box it no
+    // longer belongs to.
+    if (child->GetParent() == this)
         child->AttachCore(child->GetCore(), nullptr, false);
-    }
+    return true;
+}
+
+bool Box::RemoveChild(Control* child)
+{
+    if (!m_ownsChildren)
+        return DetachChild(child);
+    // Out of the lists first, so nothing reached from the child's destructor
+    // sees it as a child any more.
+    if (!TakeOutOfLists(child))
+        return false;
+    DisposeChild(child);
     return true;
 }
 
@@ -193,11 +235,7 @@ void Box::SetExclusiveChild(Control* control, bool member)
 void Box::ChildDestroyed(Control* child)
 {
     SetExclusiveChild(child, false);
-    auto it = std::find(m_children.begin(), m_children.end(), child);
-    if (it != m_children.end()) {
-        m_children.erase(it);
-        RequestRelayout();
-    }
+    TakeOutOfLists(child);
 }
 
 void Box::ShowOnlyChild(Control* control)
@@ -465,11 +503,7 @@ void Box::SetAttribute(const wchar_t* name, const wchar_t* value)
     }
 }
 
-} // namespace ui
-
 // ---------------------------------------------------------------- painting
-
-namespace ui {
 
 void Box::Paint(const RECTF& dirty, bool pushClip)
 {

@@ -1,6 +1,6 @@
 // Container base: an ordered list of child controls (paint and placement
 // order), reached through the IBox part. A plain Box stacks its children
-// inside its content rectangle.
+// inside its content rectangle. UI thread only, like every control.
 #pragma once
 
 #include <vector>
@@ -22,11 +22,27 @@ public:
     // moves then.
     virtual bool MoveChild(Control* child, int index) = 0;
     virtual int ChildCount() const = 0;
+    // Attaches `child` to this box's core and puts it last. On true the box
+    // holds it, and deletes it later when it owns its children (see
+    // SetOwnsChildren). A control held by another box leaves that box first
+    // (not deleted); one this box already holds only moves to the end; a
+    // control has one parent box at a time. False, with nothing changed, for
+    // null, for the box itself and for any of its ancestors; the caller then
+    // keeps what it passed.
     virtual bool AppendChild(Control* child) = 0;
-    // False for null or an index outside 0 .. count; nothing is attached then.
+    // As AppendChild, at `index` (0 .. count, count appends; for a control
+    // this box already holds, counted without it). False for an index
+    // outside that range; nothing is attached or detached then.
     virtual bool InsertChildAt(Control* child, int index) = 0;
+    // Takes `child` out of the list and, when the box owns its children,
+    // deletes it: through the core's delayed-delete list when deferred
+    // deletion is on and the box has a core, else at once. A child the box
+    // does not own stays alive, keeps its core and loses its parent pointer;
+    // the caller owns it. False for null or a control that is not a child.
     virtual bool RemoveChild(Control* child) = 0;
+    // RemoveChild(ChildAt(index)); false for an index outside 0 .. count - 1.
     virtual bool RemoveChildAt(int index) = 0;
+    // Every child as RemoveChild would, in order; relayout asks for layout.
     virtual void RemoveAllChildren(bool relayout) = 0;
 
     // Names the window core's walks use.
@@ -73,8 +89,16 @@ public:
     virtual void SetContentInset(const RECTF& inset);
     virtual float GetChildGap() const;
     virtual void SetChildGap(int gap);
+    // On (the default): children removed from the box or left in it when it
+    // is destroyed are deleted by the box. Off: the box only lists them and
+    // whoever appended them deletes them. Applies to the children held when
+    // they leave, not to when they joined.
     virtual bool GetOwnsChildren() const { return m_ownsChildren; }
     virtual void SetOwnsChildren(bool on) { m_ownsChildren = on; }
+    // On (the default): owned children removed while the box has a core are
+    // deleted from the core's delayed-delete list (after the event being
+    // delivered), not at once. The box's own destructor always deletes at
+    // once.
     virtual bool GetDeferredDelete() const { return m_deferredDelete; }
     virtual void SetDeferredDelete(bool on) { m_deferredDelete = on; }
     virtual bool GetChildrenTakeMouse() const { return m_childrenTakeMouse; }
@@ -100,14 +124,26 @@ public:
     void ShowOnlyMember(Control* control) { ShowOnlyChild(control); }
 
     void SetEnabledWithChildren(bool enable);
+    // Takes `child` out of the box's lists without deleting it, whether or
+    // not the box owns its children, and asks for layout. The child keeps its
+    // core and loses its parent pointer; the caller owns it afterwards.
+    // False for null or a control that is not a child.
+    bool DetachChild(Control* child);
     // Called by a child's destructor: drops it from the box's lists without
     // deleting it again.
     void ChildDestroyed(Control* child);
     bool IsFlowable() const { return m_flowable; }
 
 protected:
-    // Attaches a new child and asks for layout; false leaves it untouched.
+    // False for null, for this box and for its ancestors (a box cannot hold
+    // itself, directly or further down).
+    bool CanHold(const Control* child) const;
+    // A control held by another box leaves it (not deleted) before joining.
+    void LeavePreviousBox(Control* child);
+    // Attaches a new child and asks for layout.
     void AdoptChild(Control* child);
+    // Out of the child and exclusive lists, relayout; nothing else.
+    bool TakeOutOfLists(Control* child);
     // Deletes a child the box owns (deferred through the core when asked).
     void DisposeChild(Control* child);
 

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <stdexcept>
 
 #include <minizip/unzip.h>
 
@@ -23,6 +24,24 @@ unzFile Unz(void* handle)
 constexpr uLong kFlagEncrypted = 0x1;
 constexpr uLong kFlagUtf8Name = 0x800;
 constexpr size_t kMaxLookupName = 255;
+// A central directory header without name, extra field or comment: the
+// least room one entry takes in the directory.
+constexpr uint64_t kMinCentralHeaderSize = 46;
+// Entry positions are int32 in the archive calls.
+constexpr uint64_t kMaxEntryCount = 0x7FFFFFFF;
+// unzReadCurrentFile answers in an int: reads go in steps well inside it.
+constexpr uint32_t kReadStep = 0x40000000u;
+
+// The most entries a central directory starting at `directoryOffset` can
+// describe in `archiveSize` bytes of data. The (zip64) end record states the
+// count as it likes; this bound is what a count must fit before anything is
+// reserved for it. Plain 64-bit arithmetic, so the same at both widths.
+uint64_t MostEntriesInDirectory(uint64_t archiveSize, uint64_t directoryOffset)
+{
+    if (directoryOffset >= archiveSize)
+        return 0;
+    return (archiveSize - directoryOffset) / kMinCentralHeaderSize;
+}
 
 uint16_t ReadLe16(const uint8_t* p)
 {
@@ -214,7 +233,28 @@ uint32_t ArchiveReader::OpenMemory(const void* data, uint32_t size)
 {
     if (m_unzip != nullptr)
         return ARCHIVE_ALREADY_OPEN;
+    uint32_t status;
+    // Sizes come from the archive itself: whatever the standard library
+    // refuses to hold (bad_alloc, or length_error where a 32-bit size_t is
+    // too narrow) is a failed open, never an exception out of here.
+    try {
+        status = ReadBaseDirectory();
+        if (status == ARCHIVE_OK)
+            status = OpenUnzip(data, size);
+        if (status == ARCHIVE_OK)
+            status = BuildIndex();
+    } catch (const std::bad_alloc&) {
+        status = ARCHIVE_NO_MEMORY;
+    } catch (const std::length_error&) {
+        status = ARCHIVE_NO_MEMORY;
+    }
+    if (status != ARCHIVE_OK)
+        Close();
+    return status;
+}
 
+uint32_t ArchiveReader::ReadBaseDirectory()
+{
     wchar_t dir[MAX_PATH];
     const DWORD length = GetCurrentDirectoryW(MAX_PATH, dir);
     if (length == 0)
@@ -233,23 +273,16 @@ uint32_t ArchiveReader::OpenMemory(const void* data, uint32_t size)
     if (base.empty() || (base.back() != L'\\' && base.back() != L'/'))
         base += L'/';
     m_baseDirectory = base;
+    return ARCHIVE_OK;
+}
 
+uint32_t ArchiveReader::OpenUnzip(const void* data, uint32_t size)
+{
     m_source.data = static_cast<const uint8_t*>(data);
     m_source.size = data ? size : 0;
     FillArchiveMemoryIo(&m_io);
     m_unzip = unzOpen2_64(&m_source, &m_io);
-    if (m_unzip == nullptr)
-        return ARCHIVE_NOT_ZIP;
-
-    uint32_t status;
-    try {
-        status = BuildIndex();
-    } catch (const std::bad_alloc&) {
-        status = ARCHIVE_NO_MEMORY;
-    }
-    if (status != ARCHIVE_OK)
-        Close();
-    return status;
+    return m_unzip != nullptr ? ARCHIVE_OK : ARCHIVE_NOT_ZIP;
 }
 
 uint32_t ArchiveReader::BuildIndex()
@@ -260,11 +293,16 @@ uint32_t ArchiveReader::BuildIndex()
         return ARCHIVE_NOT_ZIP;
     if (global.number_entry == 0)
         return ARCHIVE_OK;
-    if (global.number_entry > 0x7FFFFFFF)
+    int err = unzGoToFirstFile(Unz(m_unzip));
+    unz64_file_pos first{};
+    if (err != UNZ_OK || unzGetFilePos64(Unz(m_unzip), &first) != UNZ_OK)
+        return ARCHIVE_NOT_ZIP;
+    // The first entry's position is where the central directory starts.
+    if (global.number_entry > MostEntriesInDirectory(m_source.size, first.pos_in_zip_directory) ||
+        global.number_entry > kMaxEntryCount)
         return ARCHIVE_NOT_ZIP;
     m_index.reserve(static_cast<size_t>(global.number_entry));
 
-    int err = unzGoToFirstFile(Unz(m_unzip));
     std::string raw;
     std::vector<uint8_t> extra;
     while (err == UNZ_OK) {
@@ -437,13 +475,12 @@ uint32_t ArchiveReader::ExtractToMemory(int32_t index, void* buffer, uint32_t le
     if (buffer == nullptr && length != 0)
         return ARCHIVE_BAD_ARGUMENT;
 
-    // unzReadCurrentFile answers in an int: read in steps well inside it
-    // until the buffer is full or the entry ends.
+    // In steps until the buffer is full or the entry ends.
     uint32_t total = 0;
     bool failed = false;
     while (total < length) {
         const uint32_t left = length - total;
-        const unsigned step = left > 0x40000000u ? 0x40000000u : left;
+        const unsigned step = left > kReadStep ? kReadStep : left;
         const int got = unzReadCurrentFile(Unz(m_unzip), static_cast<uint8_t*>(buffer) + total, step);
         if (got < 0)
             failed = true;

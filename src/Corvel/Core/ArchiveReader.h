@@ -51,7 +51,11 @@ public:
     ArchiveReader(const ArchiveReader&) = delete;
     ArchiveReader& operator=(const ArchiveReader&) = delete;
 
-    // Opens the archive over (data, size) without copying it.
+    // Opens the archive over (data, size) without copying it; `data` must
+    // outlive the reader's use of it. ARCHIVE_OK, or the failure (0x200 not
+    // a readable zip, an entry count its central directory cannot hold
+    // included; 0x300 out of memory; 0x1100; 0x1000000 already open), after
+    // which the reader is closed. Never throws.
     uint32_t OpenMemory(const void* data, uint32_t size);
     void Close();
     bool IsOpen() const { return m_unzip != nullptr; }
@@ -84,10 +88,14 @@ private:
         uint64_t entryNumber;
     };
 
+    // The phases of OpenMemory.
+    uint32_t ReadBaseDirectory();
+    uint32_t OpenUnzip(const void* data, uint32_t size);
+    uint32_t BuildIndex();
+
     void CloseOpenEntry();
     uint32_t MoveTo(int32_t index);
     uint32_t BuildEntry(int32_t index, ArchiveEntry* entry);
-    uint32_t BuildIndex();
 
     void* m_unzip = nullptr;
     int32_t m_reserved = 0;

@@ -409,7 +409,8 @@ protected:
     uint32_t m_bkColor = 0;
     uint32_t m_disabledBkColor = 0xFFF0F0F0u;
     int m_fontId = -1;
-    int m_textStyle = 37;
+    // DrawText flags: centred both ways on a single line.
+    int m_textStyle = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
     int m_alpha = 255;
     int m_miscValue = -1;
     int m_toolTipWidth = 300;

@@ -115,12 +115,10 @@ void KeyValueSpec::Parse(const wchar_t* text)
     if (!text)
         return;
     const wchar_t* p = text;
+    // Blanks before the first key, any number of them.
+    while (IsBlank(*p))
+        ++p;
     while (*p) {
-        // Blanks before a key, any number of them (also between pairs).
-        while (IsBlank(*p))
-            ++p;
-        if (!*p)
-            break;
         const wchar_t* keyStart = p;
         while (*p && *p != L'=' && !IsBlank(*p))
             ++p;
@@ -146,10 +144,12 @@ void KeyValueSpec::Parse(const wchar_t* text)
             m_map[CUiString(keyStart, static_cast<int>(keyEnd - keyStart))] =
                 CUiString(valueStart, static_cast<int>(valueEnd - valueStart));
         }
-        // Pairs are separated by blanks; anything else right after the
-        // closing quote ends the text.
+        // Pairs are separated by exactly one blank: anything else after the
+        // closing quote ends the text, and so does a second blank (it starts
+        // an empty key that no "=" follows).
         if (!IsBlank(*p))
             break;
+        ++p;
     }
 }
 

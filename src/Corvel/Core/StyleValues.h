@@ -64,6 +64,9 @@ public:
     explicit KeyValueSpec(const wchar_t* text);
 
     // Adds the pairs of `text` (a repeated key replaces the earlier value).
+    // Blanks may lead the text and surround "="; pairs are separated by one
+    // blank. Reading stops, keeping the pairs read so far, at the first
+    // thing that does not fit: "a='1'  b='2'" (two blanks) gives "a" only.
     void Parse(const wchar_t* text);
     // Reads "blur", "quality" and "border" ("soft"/"hard"); without pairs,
     // the whole text is the deviation. Absent keys keep their field.

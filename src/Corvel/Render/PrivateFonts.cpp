@@ -564,8 +564,55 @@ HRESULT STDMETHODCALLTYPE MFFontCollectionLoader::CreateEnumeratorFromKey(IDWrit
 
 // ------------------------------------------------------------------ Registries
 
-MemFontLoader* GetMemFontLoader() { return Reg().memLoader; }
-MFFontCollectionLoader* GetFontCollectionLoader() { return Reg().collectionLoader; }
+MemFontLoader* GetMemFontLoaderForTesting() { return Reg().memLoader; }
+MFFontCollectionLoader* GetFontCollectionLoaderForTesting() { return Reg().collectionLoader; }
+
+HRESULT RegisterFontLoaders(IDWriteFactory* factory, IDWriteFontFileLoader* fileLoader,
+                            IDWriteFontCollectionLoader* collectionLoader)
+{
+    if (!factory || !fileLoader || !collectionLoader)
+        return E_INVALIDARG;
+    HRESULT hr = factory->RegisterFontFileLoader(fileLoader);
+    if (FAILED(hr))
+        return hr;
+    hr = factory->RegisterFontCollectionLoader(collectionLoader);
+    if (FAILED(hr)) {
+        // Nothing of a half registration may stay behind: the factory would
+        // keep our file loader alive and ReleasePrivateFonts, which only
+        // unregisters a complete pair, would never take it back.
+        (void)factory->UnregisterFontFileLoader(fileLoader);
+    }
+    return hr;
+}
+
+namespace {
+
+// The two loaders exist and are registered with `factory` (once per
+// factory); the registration result is remembered, a failure included.
+HRESULT EnsureLoadersRegistered(Registry& r, IDWriteFactory* factory)
+{
+    if (r.registration != 1 && r.factory == factory)
+        return r.registration;
+    if (!r.memLoader) {
+        r.memLoader = new (std::nothrow) MemFontLoader;
+        if (!r.memLoader)
+            return E_OUTOFMEMORY;
+        r.memLoader->AddRef();
+    }
+    if (!r.collectionLoader) {
+        r.collectionLoader = new (std::nothrow) MFFontCollectionLoader;
+        if (!r.collectionLoader)
+            return E_OUTOFMEMORY;
+        r.collectionLoader->AddRef();
+    }
+    r.factory = factory;
+    r.registration = RegisterFontLoaders(factory, r.memLoader, r.collectionLoader);
+    // Shutdown releases what was made here, before the factory goes.
+    UiGlobals().releasePrivateFonts = &ReleasePrivateFonts;
+    return r.registration;
+}
+
+} // namespace
 
 
 HRESULT RegisterFontCollection(const std::vector<std::wstring>& files, IDWriteFontCollection** out)
@@ -578,25 +625,9 @@ HRESULT RegisterFontCollection(const std::vector<std::wstring>& files, IDWriteFo
     if (!factory)
         return E_FAIL;
 
-    if (r.registration == 1 || r.factory != factory) {
-        if (!r.memLoader) {
-            r.memLoader = new MemFontLoader;
-            r.memLoader->AddRef();
-        }
-        if (!r.collectionLoader) {
-            r.collectionLoader = new MFFontCollectionLoader;
-            r.collectionLoader->AddRef();
-        }
-        r.factory = factory;
-        HRESULT hr = factory->RegisterFontFileLoader(r.memLoader);
-        if (SUCCEEDED(hr))
-            hr = factory->RegisterFontCollectionLoader(r.collectionLoader);
-        r.registration = hr;
-        // Shutdown releases what was made here, before the factory goes.
-        UiGlobals().releasePrivateFonts = &ReleasePrivateFonts;
-    }
-    if (FAILED(r.registration))
-        return r.registration;
+    const HRESULT registered = EnsureLoadersRegistered(r, factory);
+    if (FAILED(registered))
+        return registered;
 
     r.fileLists.push_back(files);
     r.keys.push_back(static_cast<int32_t>(r.fileLists.size() - 1));

@@ -33,6 +33,13 @@ void ReleasePrivateFonts();
 // memory blocks).
 HRESULT RegisterFontCollection(const std::vector<std::wstring>& files, IDWriteFontCollection** out);
 
+// Registers both loaders with `factory`, or neither: when the factory
+// refuses the collection loader, the file loader registered just before is
+// unregistered again, so the factory keeps no reference to either. S_OK, or
+// the result of the call that failed. UI thread.
+HRESULT RegisterFontLoaders(IDWriteFactory* factory, IDWriteFontFileLoader* fileLoader,
+                            IDWriteFontCollectionLoader* collectionLoader);
+
 // Reads the "name" table of a TrueType/OpenType file or memory image. Every
 // offset is checked against the data's size: a truncated or hostile file
 // gives failure, never a read outside the data.
@@ -157,8 +164,9 @@ private:
     std::atomic<ULONG> m_refs{0};
 };
 
-// The single loaders (created by the first registration), for tests.
-MemFontLoader* GetMemFontLoader();
-MFFontCollectionLoader* GetFontCollectionLoader();
+// The single loaders (created by the first registration; null before it and
+// after ReleasePrivateFonts). Borrowed.
+MemFontLoader* GetMemFontLoaderForTesting();
+MFFontCollectionLoader* GetFontCollectionLoaderForTesting();
 
 } // namespace ui

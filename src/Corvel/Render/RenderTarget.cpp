@@ -13,6 +13,9 @@ namespace ui {
 namespace {
 
 constexpr int kInitialClipCapacity = 32;
+// Every target and every bitmap made for one works at 96 DPI, so one
+// Direct2D unit is one device pixel; callers scale by the window's DPI.
+constexpr float kDeviceDpi = 96.0f;
 
 template <class T>
 void SafeRelease(T*& p)
@@ -191,7 +194,7 @@ bool RenderTarget::CreateResources()
     m_target->QueryInterface(__uuidof(ID2D1GdiInteropRenderTarget), reinterpret_cast<void**>(&m_gdiInterop));
     m_target->SetAntialiasMode(D2D1_ANTIALIAS_MODE_PER_PRIMITIVE);
     m_target->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_DEFAULT);
-    m_target->SetDpi(96.0f, 96.0f);
+    m_target->SetDpi(kDeviceDpi, kDeviceDpi);
     m_target->CreateLayer(nullptr, &m_clipLayer);
     if (FAILED(m_target->QueryInterface(__uuidof(ID2D1DeviceContext), reinterpret_cast<void**>(&m_deviceContext))))
         m_deviceContext = nullptr;
@@ -446,7 +449,7 @@ bool RenderTarget::ReadPixels(ID2D1Bitmap* bitmap, uint32_t* out, int width, int
     if (m_deviceContext && bitmap) {
         const D2D1_BITMAP_PROPERTIES1 props = D2D1::BitmapProperties1(
             D2D1_BITMAP_OPTIONS_CPU_READ | D2D1_BITMAP_OPTIONS_CANNOT_DRAW,
-            D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), 96.0f, 96.0f);
+            D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), kDeviceDpi, kDeviceDpi);
         ID2D1Bitmap1* readable = nullptr;
         bool ok = false;
         if (SUCCEEDED(m_deviceContext->CreateBitmap(
@@ -513,7 +516,7 @@ ID2D1Bitmap* RenderTarget::BlurOnCpu(ID2D1Bitmap* source, const ParentCompositio
     BoxBlurPremultiplied(pixels.data(), bw, bh, params.blurDeviation, hard);
     ID2D1Bitmap* bitmap = nullptr;
     const D2D1_BITMAP_PROPERTIES props = D2D1::BitmapProperties(
-        D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), 96.0f, 96.0f);
+        D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), kDeviceDpi, kDeviceDpi);
     if (FAILED(m_parent->m_target->CreateBitmap(D2D1::SizeU(static_cast<UINT32>(bw), static_cast<UINT32>(bh)),
                                                 pixels.data(), static_cast<UINT32>(bw) * 4, props, &bitmap)))
         return nullptr;

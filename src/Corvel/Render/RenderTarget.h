@@ -190,8 +190,8 @@ public:
     uint32_t Generation() const { return m_generation; }
 
     // Makes the next EndDraw take the device-loss path whatever Direct2D
-    // answers (diagnostics and tests).
-    void SimulateDeviceLoss() { m_simulateLoss = true; }
+    // answers. Tests only.
+    void SimulateDeviceLossForTesting() { m_simulateLoss = true; }
 
 private:
     void PopDeviceClip();

@@ -464,7 +464,10 @@ bool CTimeLineDecay::Advance(float dt)
     const float w = m_velocity;
     m_velocity = w * f;
     const float before = m_offset;
-    m_offset += (1.0f - f) * m_decay / (1.0f - m_decay) * (w * 0.001f);
+    // The per-millisecond geometric decay summed over the step; the
+    // velocity is per second.
+    constexpr float kSecondsPerMs = 0.001f;
+    m_offset += (1.0f - f) * m_decay / (1.0f - m_decay) * (w * kSecondsPerMs);
     if (s != 0.0f &&
         (std::fabs(m_velocity) <= m_velocityThreshold || std::fabs(m_offset - before) <= m_distanceThreshold)) {
         m_velocity = 0.0f;
@@ -477,6 +480,15 @@ bool CTimeLineDecay::Advance(float dt)
         r->current = r->from + m_offset;
         r->delta = r->current - previous;
     }
+    return true;
+}
+
+bool CTimeLineDecay::SetDecayFactor(float perMs)
+{
+    // Written so that NaN fails both tests.
+    if (!(perMs > 0.0f && perMs < 1.0f))
+        return false;
+    m_decay = perMs;
     return true;
 }
 

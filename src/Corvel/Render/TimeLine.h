@@ -202,8 +202,12 @@ public:
     float GetVelocity() const { return m_velocity; }
     void SetVelocity(float v) { m_velocity = v; }
     float GetOffset() const { return m_offset; }
+    // Share of the velocity kept per millisecond. Only factors strictly
+    // between 0 and 1 describe a decay (1 never slows down and divides the
+    // travelled distance by zero): any other factor, NaN included, is refused
+    // with false and the current one is kept.
     float GetDecayFactor() const { return m_decay; }
-    void SetDecayFactor(float perMs) { m_decay = perMs; }
+    bool SetDecayFactor(float perMs);
     float GetVelocityThreshold() const { return m_velocityThreshold; }
     void SetVelocityThreshold(float v) { m_velocityThreshold = v; }
     float GetDistanceThreshold() const { return m_distanceThreshold; }

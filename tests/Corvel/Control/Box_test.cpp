@@ -4,12 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 namespace {
 
 using testsupport::PumpFor;
+using testsupport::PumpUntil;
 using testsupport::TestWindow;
 using ui::Box;
 using ui::Control;
@@ -101,6 +103,96 @@ TEST_F(BoxTest, AChildTheBoxDoesNotOwnLeavesWithoutAParentPointer)
     box.AttachCore(nullptr, nullptr, false);
     child.AttachCore(nullptr, nullptr, false);
     other.AttachCore(nullptr, nullptr, false);
+}
+
+TEST_F(BoxTest, AControlHasOneParentBoxAtATime)
+{
+    int deleted = 0;
+    {
+        // Owning boxes: a control held twice would be deleted twice.
+        Box first, second;
+        Control* a = new Tracked(&deleted);
+        Control* b = new Tracked(&deleted);
+        Control* c = new Tracked(&deleted);
+        ASSERT_TRUE(first.AppendChild(a));
+        ASSERT_TRUE(first.AppendChild(b));
+        ASSERT_TRUE(second.AppendChild(c));
+        first.SetExclusiveChild(a, true);
+
+        struct Step {
+            const char* what;
+            std::function<bool()> call;
+            bool result;
+            std::vector<Control*> first, second;
+        } steps[] = {
+            {"append moves it from the other box", [&] { return second.AppendChild(a); }, true, {b}, {c, a}},
+            {"insert at a bad index leaves it where it was", [&] { return second.InsertChildAt(b, 3); }, false, {b}, {c, a}},
+            {"insert moves it to the index", [&] { return second.InsertChildAt(b, 0); }, true, {}, {b, c, a}},
+            {"append of a held child moves it last", [&] { return second.AppendChild(b); }, true, {}, {c, a, b}},
+            {"insert of a held child moves it", [&] { return second.InsertChildAt(b, 1); }, true, {}, {c, b, a}},
+            {"and back into the first box", [&] { return first.InsertChildAt(a, 0); }, true, {a}, {c, b}},
+        };
+        for (const Step& step : steps) {
+            SCOPED_TRACE(step.what);
+            EXPECT_EQ(step.result, step.call());
+            std::vector<Control*> inFirst, inSecond;
+            for (int k = 0; k < first.ChildCount(); ++k)
+                inFirst.push_back(first.ChildAt(k));
+            for (int k = 0; k < second.ChildCount(); ++k)
+                inSecond.push_back(second.ChildAt(k));
+            ASSERT_EQ(step.first, inFirst);
+            ASSERT_EQ(step.second, inSecond);
+            for (Control* child : inFirst)
+                EXPECT_EQ(&first, child->GetParent());
+            for (Control* child : inSecond)
+                EXPECT_EQ(&second, child->GetParent());
+            EXPECT_EQ(0, deleted) << "a move deletes nothing";
+        }
+        // A control that left a box also left its exclusive-children list.
+        second.AppendChild(a);
+        first.ShowOnlyChild(nullptr);
+        EXPECT_TRUE(a->IsVisible());
+    }
+    EXPECT_EQ(3, deleted) << "each control deleted once, by the box that held it last";
+
+    // A box never holds itself or one of its ancestors.
+    Box outer;
+    Box* inner = new Box();
+    ASSERT_TRUE(outer.AppendChild(inner));
+    EXPECT_FALSE(inner->AppendChild(inner));
+    EXPECT_FALSE(inner->AppendChild(&outer));
+    EXPECT_FALSE(inner->InsertChildAt(&outer, 0));
+    EXPECT_EQ(&outer, inner->GetParent());
+    EXPECT_EQ(nullptr, outer.GetParent());
+    EXPECT_EQ(0, inner->ChildCount());
+}
+
+TEST_F(BoxTest, AMoveToABoxOfAnotherCoreTakesTheNamesAlong)
+{
+    ui::WindowCore coreA, coreB;
+    Box boxA, boxB;
+    boxA.AttachCore(&coreA, nullptr, true);
+    boxB.AttachCore(&coreB, nullptr, true);
+    Box* moving = new Box();
+    moving->SetName(L"moving");
+    Control* leaf = new Control();
+    leaf->SetName(L"leaf");
+    moving->AppendChild(leaf);
+    ASSERT_TRUE(boxA.AppendChild(moving));
+    ASSERT_EQ(moving, coreA.FindControlByName(L"moving"));
+    ASSERT_EQ(leaf, coreA.FindControlByName(L"leaf"));
+
+    ASSERT_TRUE(boxB.AppendChild(moving));
+    EXPECT_EQ(0, boxA.ChildCount());
+    EXPECT_EQ(&coreB, leaf->GetCore());
+    EXPECT_EQ(moving, coreB.FindControlByName(L"moving"));
+    EXPECT_EQ(leaf, coreB.FindControlByName(L"leaf"));
+    EXPECT_EQ(nullptr, coreA.FindControlByName(L"moving"));
+    EXPECT_EQ(nullptr, coreA.FindControlByName(L"leaf"));
+    boxB.SetDeferredDelete(false);
+    boxB.RemoveAllChildren(false);
+    boxA.AttachCore(nullptr, nullptr, false);
+    boxB.AttachCore(nullptr, nullptr, false);
 }
 
 TEST_F(BoxTest, AChildDeletedDirectlyLeavesTheBoxLists)
@@ -216,7 +308,7 @@ TEST_F(BoxTest, HitTestingHonoursInsetFloatsAndMouseChild)
     win.root = root;
     ASSERT_NE(nullptr, win.CreatePopup(200, 200));
     ShowWindow(win.GetHWND(), SW_SHOWNOACTIVATE);
-    PumpFor(30);
+    ASSERT_TRUE(PumpUntil([&] { return inner->IsPlaced() && badge->IsPlaced(); }, 10000));
     ui::WindowCore& core = win.core;
     EXPECT_EQ(inner, core.FindControlAtPoint(100, 100));
     EXPECT_EQ(panel, core.FindControlAtPoint(12, 100)) << "outside the inset area the child is not hit";
@@ -317,7 +409,7 @@ TEST_F(BoxTest, RemovedChildrenOfAnAttachedBoxWaitForDelayedDeletion)
     root->RemoveChild(b);
     EXPECT_EQ(0, deleted);
     EXPECT_EQ(nullptr, a->GetParent());
-    PumpFor(30);
+    EXPECT_TRUE(PumpUntil([&] { return deleted == 2; }, 10000));
     EXPECT_EQ(2, deleted);
 
     // With deferred deletion off, removal deletes at once.

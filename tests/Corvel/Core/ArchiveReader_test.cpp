@@ -7,7 +7,7 @@
 
 #include "Corvel/Core/ArchiveReader.h"
 #include "Corvel/Core/SkinArchive.h"
-#include "Corvel/Core/support/ZipFixture.h"
+#include "support/ZipFixture.h"
 
 using zipfixture::BuildZip;
 using zipfixture::Utf8;
@@ -91,6 +91,33 @@ std::string Le16(uint16_t v)
 std::string Le32(uint32_t v)
 {
     return Le16(static_cast<uint16_t>(v & 0xFFFF)) + Le16(static_cast<uint16_t>(v >> 16));
+}
+
+std::string Le64(uint64_t v)
+{
+    return Le32(static_cast<uint32_t>(v & 0xFFFFFFFFu)) + Le32(static_cast<uint32_t>(v >> 32));
+}
+
+// A ~190-byte zip64 archive written by hand: one stored entry "a.txt" with
+// "hi", a zip64 end record stating `entries` entries, its locator and a
+// classic end record that defers to it. Only the count can lie.
+std::string Zip64Archive(uint64_t entries)
+{
+    const std::string name = "a.txt", data = "hi";
+    const uint32_t crc = 0xD8932AAC; // CRC-32 of "hi"
+    const std::string common = Le16(20) + Le16(0) + Le16(0) + Le16(0x6000) + Le16(0x5A2C) + Le32(crc) +
+                               Le32(2) + Le32(2) + Le16(static_cast<uint16_t>(name.size()));
+    const std::string local = "PK\x03\x04" + common + Le16(0) + name + data;
+    const std::string central = "PK\x01\x02" + Le16(20) + common + Le16(0) + Le16(0) + Le16(0) + Le16(0) +
+                                Le32(0) + Le32(0) + name;
+    const uint64_t directoryOffset = local.size();
+    const uint64_t endOffset = directoryOffset + central.size();
+    const std::string end64 = "PK\x06\x06" + Le64(44) + Le16(45) + Le16(45) + Le32(0) + Le32(0) + Le64(entries) +
+                              Le64(entries) + Le64(central.size()) + Le64(directoryOffset);
+    const std::string locator = "PK\x06\x07" + Le32(0) + Le64(endOffset) + Le32(1);
+    const std::string end = "PK\x05\x06" + Le16(0) + Le16(0) + Le16(0xFFFF) + Le16(0xFFFF) + Le32(0xFFFFFFFFu) +
+                            Le32(0xFFFFFFFFu) + Le16(0);
+    return local + central + end64 + locator + end;
 }
 
 uint64_t Ticks(const FILETIME& ft)
@@ -221,6 +248,11 @@ TEST(ArchiveReader, RejectsDataThatIsNotAReadableZip)
     std::string nameTooLong = good;
     PutLe16(nameTooLong, central + 28, 0xFFF0);
     cases.push_back({"name length past the end", nameTooLong});
+    // A count no central directory of this size can hold is refused before
+    // anything is reserved for it (at 2^31 entries, tens of gigabytes).
+    cases.push_back({"zip64 end record counts 2^31 - 1 entries", Zip64Archive(0x7FFFFFFF)});
+    cases.push_back({"zip64 end record counts 5 entries in room for 3", Zip64Archive(5)});
+    cases.push_back({"zip64 end record counts one entry more", Zip64Archive(2)});
 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -231,6 +263,18 @@ TEST(ArchiveReader, RejectsDataThatIsNotAReadableZip)
     }
     EXPECT_EQ(OpenArchiveFromMemory(nullptr, 100), nullptr);
     EXPECT_EQ(GetArchiveLastStatus(), ARCHIVE_NOT_ZIP);
+
+    // The same hand-made archive with its true count is read.
+    const std::string honest = Zip64Archive(1);
+    ArchiveHandle h = OpenArchiveFromMemory(honest.data(), static_cast<uint32_t>(honest.size()));
+    ASSERT_NE(h, nullptr);
+    int32_t index = -1;
+    ArchiveEntry entry;
+    ASSERT_EQ(FindArchiveEntry(h, L"A.TXT", 0, &index, &entry), ARCHIVE_OK);
+    char bytes[2] = {};
+    EXPECT_EQ(ExtractArchiveEntry(h, index, bytes, 2), ARCHIVE_OK);
+    EXPECT_EQ(std::string(bytes, 2), "hi");
+    CloseArchive(h);
 }
 
 TEST(ArchiveReader, DamagedEntryDataIsAFailureNotData)

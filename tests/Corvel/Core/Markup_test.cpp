@@ -7,9 +7,11 @@
 
 #include "Corvel/Core/Markup.h"
 #include "Corvel/Core/SkinArchive.h"
-#include "Corvel/Core/support/ZipFixture.h"
+#include "support/ZipFixture.h"
 #include "support/TestPaths.h"
+#include "support/Text.h"
 
+using testsupport::Narrow;
 using ui::MarkupDocument;
 using ui::MarkupNode;
 
@@ -18,11 +20,6 @@ namespace {
 std::wstring Str(const wchar_t* s)
 {
     return s ? std::wstring(s) : std::wstring(L"<null>");
-}
-
-std::string Narrow(const std::wstring& s)
-{
-    return zipfixture::Utf8(s);
 }
 
 const uint8_t* Bytes(const std::string& s)

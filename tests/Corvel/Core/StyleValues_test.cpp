@@ -172,9 +172,12 @@ TEST(StyleValues, KeyValueSpecParsing)
     EXPECT_EQ(1, spaced.GetCount());
     EXPECT_STREQ(L"8", spaced.Get(L"size")->GetData());
 
-    // Several blanks between pairs still separate them.
-    KeyValueSpec twoBlanks(L"size='8'  blur='5'\t\tcolor='1'");
-    EXPECT_EQ(3, twoBlanks.GetCount());
+    // One blank separates pairs; a second one ends the reading.
+    KeyValueSpec twoBlanks(L"size='8'  blur='5'");
+    EXPECT_EQ(1, twoBlanks.GetCount());
+    EXPECT_STREQ(L"8", twoBlanks.Get(L"size")->GetData());
+    EXPECT_EQ(nullptr, twoBlanks.Get(L"blur"));
+    EXPECT_TRUE(twoBlanks.GetWholeText().IsEmpty());
 
     struct Case {
         const wchar_t* text;
@@ -188,6 +191,9 @@ TEST(StyleValues, KeyValueSpecParsing)
         {L"  a='x y'  ", 1},         // blanks inside a value are kept
         {L"", 0},
         {L"a='1' a='2'", 1},         // repeated key: the later value
+        {L"a='1'\tb='2'\nc='3'", 3},  // any blank (code up to U+0020) separates
+        {L"a='1' \tb='2'", 1},       // but only one of them
+        {L"\t a='1' b='2' ", 2},     // leading blanks and one trailing blank
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.pairs, KeyValueSpec(c.text).GetCount()) << c.text;

@@ -32,7 +32,7 @@ public:
         if (v == m_until)
             SetEvent(m_done);
     }
-    bool Wait(DWORD ms = 5000) { return WaitForSingleObject(m_done, ms) == WAIT_OBJECT_0; }
+    bool Wait(DWORD ms = 10000) { return WaitForSingleObject(m_done, ms) == WAIT_OBJECT_0; }
     void Signal() { SetEvent(m_done); }
     std::vector<int> Values()
     {
@@ -126,7 +126,7 @@ TEST(ThreadTimer, StepListRepeats)
     // Negative: endless until stopped, and no end call.
     Recorder endless;
     ASSERT_TRUE(timer.Start([&](int i) { endless.Add(i); return true; }, delays, 2, -1));
-    for (int waited = 0; endless.Count() < 8 && waited < 5000; waited += 10)
+    for (int waited = 0; endless.Count() < 8 && waited < 10000; waited += 10)
         SleepMs(10);
     timer.Stop();
     const std::vector<int> values = endless.Values();
@@ -147,13 +147,47 @@ TEST(ThreadTimer, FalseEndsTheStepListWithoutEndCall)
     EXPECT_EQ((std::vector<int>{0, 1}), rec.Values());
 }
 
-TEST(ThreadTimer, StartWithoutStepsFails)
+TEST(ThreadTimer, TimersThatCouldNotWaitAreRefused)
 {
+    std::atomic<int> calls{0};
+    auto count = [&](int) { ++calls; return true; };
+
+    // A period that is not positive would call back without ever waiting.
+    for (int period : {-5, 0}) {
+        ThreadTimer* timer = ThreadTimer::Create(count, period);
+        EXPECT_EQ(nullptr, timer) << period;
+        if (timer)
+            timer->Destroy();
+    }
+
+    const int one[] = {1};
+    const int negative[] = {5, -1};
+    const int zeros[] = {0, 0};
+    struct Case {
+        const char* what;
+        const int* delays;
+        int count;
+        int repeat;
+    } refused[] = {
+        {"no list", nullptr, 3, -1},
+        {"empty list", one, 0, -1},
+        {"a negative delay", negative, 2, 0},
+        {"an endless list that never waits", zeros, 2, -1},
+    };
     ThreadTimer timer;
-    const int delays[] = {1};
-    EXPECT_FALSE(timer.Start([](int) { return true; }, nullptr, 3, -1));
-    EXPECT_FALSE(timer.Start([](int) { return true; }, delays, 0, -1));
-    EXPECT_FALSE(timer.IsRunning());
+    for (const Case& c : refused) {
+        SCOPED_TRACE(c.what);
+        EXPECT_FALSE(timer.Start(count, c.delays, c.count, c.repeat));
+        EXPECT_FALSE(timer.IsRunning());
+        timer.Stop();
+    }
+    EXPECT_EQ(0, calls.load());
+
+    // Zero delays are fine when the passes come to an end.
+    Recorder rec;
+    ASSERT_TRUE(timer.Start([&](int i) { rec.Add(i); return true; }, zeros, 2, 1));
+    ASSERT_TRUE(rec.Wait());
+    EXPECT_EQ((std::vector<int>{0, 1, 0, 1, -1}), rec.Values());
 }
 
 TEST(ThreadTimer, RestartStopsTheOldThreadFirst)
@@ -165,11 +199,11 @@ TEST(ThreadTimer, RestartStopsTheOldThreadFirst)
     const int delays[] = {2};
     ASSERT_TRUE(timer.Start([&](int i) { first.Add(i); SleepMs(5); return true; }, delays, 1, -1));
     ASSERT_TRUE(first.Wait());
-    for (int waited = 0; first.Count() < 3 && waited < 5000; waited += 5)
+    for (int waited = 0; first.Count() < 3 && waited < 10000; waited += 5)
         SleepMs(5);
     ASSERT_TRUE(timer.Start([&](int i) { second.Add(i); return true; }, delays, 1, 3));
     const size_t firstCount = first.Count();
-    ASSERT_TRUE(second.Wait(5000));
+    ASSERT_TRUE(second.Wait());
     SleepMs(30);
     EXPECT_EQ(firstCount, first.Count()); // the old thread was joined
     EXPECT_EQ((std::vector<int>{0, 0, 0, 0, -1}), second.Values());
@@ -240,4 +274,77 @@ TEST(ThreadTimer, RestartFromItsOwnCallback)
     }, first, 1, -1));
     ASSERT_TRUE(rec.Wait());
     EXPECT_EQ((std::vector<int>{100, 101, 99}), rec.Values());
+}
+
+TEST(ThreadTimer, StopFromOutsideWaitsForACallbackThatStoppedOrRestartedItsTimer)
+{
+    enum class Inside { Stop, Restart };
+    enum class Outside { Stop, Destroy };
+    const struct Case {
+        const char* what;
+        Inside inside;
+        Outside outside;
+    } cases[] = {
+        {"stopped inside, Stop outside", Inside::Stop, Outside::Stop},
+        {"restarted inside, Stop outside", Inside::Restart, Outside::Stop},
+        {"stopped inside, Destroy outside", Inside::Stop, Outside::Destroy},
+        {"restarted inside, Destroy outside", Inside::Restart, Outside::Destroy},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto* timer = new ThreadTimer();
+        HANDLE inside = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        std::atomic<int> calls{0};
+        std::atomic<bool> firstReturned{false};
+        const int delays[] = {2};
+        ThreadTimer::Callback callback;
+        callback = [&](int) {
+            if (calls++ > 0)
+                return true; // the restarted timer only counts
+            if (c.inside == Inside::Stop)
+                timer->Stop();
+            else
+                EXPECT_TRUE(timer->Start(callback, delays, 1, -1));
+            SetEvent(inside);
+            SleepMs(200); // still inside the callback
+            firstReturned = true;
+            return true;
+        };
+        ASSERT_TRUE(timer->Start(callback, delays, 1, -1));
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(inside, 10000));
+        if (c.outside == Outside::Stop)
+            timer->Stop();
+        else
+            timer->Destroy();
+        EXPECT_TRUE(firstReturned) << "returned while a callback of the timer still ran";
+        // Nothing runs once it returned.
+        const int after = calls;
+        SleepMs(60);
+        EXPECT_EQ(after, calls.load());
+        if (c.outside == Outside::Stop)
+            delete timer;
+        CloseHandle(inside);
+    }
+}
+
+TEST(ThreadTimer, ACallbackRestartingItsTimerOnEveryTickStopsCleanly)
+{
+    ThreadTimer timer;
+    std::atomic<int> calls{0};
+    const int delays[] = {1};
+    ThreadTimer::Callback callback;
+    callback = [&](int) {
+        if (++calls < 20) {
+            EXPECT_TRUE(timer.Start(callback, delays, 1, -1));
+        }
+        return true;
+    };
+    ASSERT_TRUE(timer.Start(callback, delays, 1, -1));
+    for (int waited = 0; calls < 20 && waited < 10000; waited += 5)
+        SleepMs(5);
+    timer.Stop();
+    const int after = calls;
+    EXPECT_GE(after, 20);
+    SleepMs(60);
+    EXPECT_EQ(after, calls.load());
 }

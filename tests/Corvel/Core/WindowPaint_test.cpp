@@ -185,7 +185,7 @@ TEST(WindowPaintRecovery, DeviceLossRepaintsTheWholeWindowAndTimelinesTickPerFra
     // The next frame's present reports a lost device: the target is rebuilt
     // and the core repaints everything in a later frame.
     scene.strip->SetBkColor(0xFF000000u | kGreen);
-    rt->SimulateDeviceLoss();
+    rt->SimulateDeviceLossForTesting();
     ui::WindowCore::IdleTick();
     EXPECT_NE(generation, rt->Generation());
     EXPECT_TRUE(testsupport::PumpUntil([&] {

@@ -2,7 +2,7 @@
 
 #include "Corvel/Core/SkinArchive.h"
 #include "Corvel/Core/UiGlobals.h"
-#include "Corvel/Core/support/ZipFixture.h"
+#include "support/ZipFixture.h"
 #include "Corvel/Render/FontManager.h"
 #include "Corvel/Render/support/FontFixture.h"
 #include "support/TestPaths.h"
@@ -210,6 +210,55 @@ TEST(MemFontStream, FragmentsMustLieInsideTheFont)
     EXPECT_EQ(0u, s->Release());
 }
 
+// A factory of its own, so that what a test registers never reaches the
+// UI library's shared one.
+struct IsolatedFactory {
+    IsolatedFactory()
+    {
+        DWriteCreateFactory(DWRITE_FACTORY_TYPE_ISOLATED, __uuidof(IDWriteFactory),
+                            reinterpret_cast<IUnknown**>(&factory));
+    }
+    ~IsolatedFactory()
+    {
+        if (factory)
+            factory->Release();
+    }
+    IDWriteFactory* factory = nullptr;
+};
+
+TEST(FontLoaders, ARefusedCollectionLoaderTakesTheFileLoaderBackOut)
+{
+    IsolatedFactory iso;
+    ASSERT_NE(nullptr, iso.factory);
+    auto* files = new ui::MemFontLoader;
+    auto* collections = new ui::MFFontCollectionLoader;
+    files->AddRef();
+    collections->AddRef();
+
+    // The collection loader is already registered, so the factory refuses
+    // it a second time: the pair must not stay half registered.
+    ASSERT_EQ(S_OK, iso.factory->RegisterFontCollectionLoader(collections));
+    EXPECT_TRUE(FAILED(ui::RegisterFontLoaders(iso.factory, files, collections)));
+    EXPECT_TRUE(FAILED(iso.factory->UnregisterFontFileLoader(files))) << "the file loader is still registered";
+    ASSERT_EQ(S_OK, iso.factory->UnregisterFontCollectionLoader(collections));
+
+    // A refused file loader registers nothing either.
+    ASSERT_EQ(S_OK, iso.factory->RegisterFontFileLoader(files));
+    EXPECT_TRUE(FAILED(ui::RegisterFontLoaders(iso.factory, files, collections)));
+    EXPECT_TRUE(FAILED(iso.factory->UnregisterFontCollectionLoader(collections)));
+    ASSERT_EQ(S_OK, iso.factory->UnregisterFontFileLoader(files));
+
+    // With nothing in the way both are registered.
+    EXPECT_EQ(S_OK, ui::RegisterFontLoaders(iso.factory, files, collections));
+    EXPECT_EQ(S_OK, iso.factory->UnregisterFontCollectionLoader(collections));
+    EXPECT_EQ(S_OK, iso.factory->UnregisterFontFileLoader(files));
+    EXPECT_EQ(E_INVALIDARG, ui::RegisterFontLoaders(nullptr, files, collections));
+
+    // The factory holds no reference any more: ours is the last.
+    EXPECT_EQ(0u, files->Release());
+    EXPECT_EQ(0u, collections->Release());
+}
+
 class PrivateFonts : public ::testing::Test {
 protected:
     void SetUp() override
@@ -223,8 +272,8 @@ protected:
         ShutdownUiLibrary();
         // Shutdown released the registry.
         EXPECT_EQ(nullptr, ui::UiGlobals().releasePrivateFonts);
-        EXPECT_EQ(nullptr, ui::GetMemFontLoader());
-        EXPECT_EQ(nullptr, ui::GetFontCollectionLoader());
+        EXPECT_EQ(nullptr, ui::GetMemFontLoaderForTesting());
+        EXPECT_EQ(nullptr, ui::GetFontCollectionLoaderForTesting());
     }
 
     // True when every file of the family's first font is served by our
@@ -249,7 +298,7 @@ protected:
                 for (UINT32 i = 0; i < n; ++i) {
                     IDWriteFontFileLoader* loader = nullptr;
                     files[i]->GetLoader(&loader);
-                    ok = ok && loader == static_cast<IDWriteFontFileLoader*>(ui::GetMemFontLoader());
+                    ok = ok && loader == static_cast<IDWriteFontFileLoader*>(ui::GetMemFontLoaderForTesting());
                     if (loader)
                         loader->Release();
                     files[i]->Release();
@@ -385,8 +434,8 @@ TEST_F(PrivateFonts, LoadersAnswerMalformedKeys)
 {
     const std::string bytes = DejaVuBytes(L"DejaVuSans.ttf");
     ASSERT_NE(nullptr, ui::LoadPrivateFontFromMemory(L"K", L"k.ttf", bytes.data(), bytes.size()));
-    ui::MFFontCollectionLoader* cl = ui::GetFontCollectionLoader();
-    ui::MemFontLoader* ml = ui::GetMemFontLoader();
+    ui::MFFontCollectionLoader* cl = ui::GetFontCollectionLoaderForTesting();
+    ui::MemFontLoader* ml = ui::GetMemFontLoaderForTesting();
     ASSERT_NE(nullptr, cl);
     ASSERT_NE(nullptr, ml);
     IDWriteFactory* f = ui::UiGlobals().dwriteFactory;

@@ -61,7 +61,7 @@ class RenderTargetTest : public UiLibraryTest {};
 
 TEST_F(RenderTargetTest, WindowTargetFillsLandWhereGeometrySays)
 {
-    TestWindow w(40, 40, 200, 150);
+    PlainWindow w(40, 40, 200, 150);
     ASSERT_NE(nullptr, w.hwnd());
     ui::RenderTarget rt;
     EXPECT_EQ(2, rt.GetKind());
@@ -90,7 +90,7 @@ TEST_F(RenderTargetTest, WindowTargetFillsLandWhereGeometrySays)
 
 TEST_F(RenderTargetTest, BeginDrawClearsOnlyTheListedRectangles)
 {
-    TestWindow w(40, 40, 120, 80);
+    PlainWindow w(40, 40, 120, 80);
     ui::RenderTarget rt;
     rt.Init(w.hwnd(), nullptr, nullptr);
     rt.Resize(0, 0, 120, 80);
@@ -117,14 +117,14 @@ TEST_F(RenderTargetTest, EndDrawWithoutAFrameOrResourcesDoesNothing)
     EXPECT_FALSE(rt.HasResources());
     rt.BeginDraw({Rf(0, 0, 10, 10)});
     rt.EndDraw(true, nullptr);
-    rt.SimulateDeviceLoss();
+    rt.SimulateDeviceLossForTesting();
     rt.EndDraw(false, nullptr);
     EXPECT_EQ(0, called);
 
-    TestWindow w(0, 0, 50, 50);
+    PlainWindow w(0, 0, 50, 50);
     ui::RenderTarget wt;
     wt.Init(w.hwnd(), nullptr, [&] { ++called; });
-    wt.SimulateDeviceLoss();
+    wt.SimulateDeviceLossForTesting();
     wt.EndDraw(false, nullptr);  // never begun: no frame to end, no loss seen
     EXPECT_EQ(0, called);
     EXPECT_FALSE(wt.InFrame());
@@ -134,7 +134,7 @@ TEST_F(RenderTargetTest, EndDrawWithoutAFrameOrResourcesDoesNothing)
 
 TEST_F(RenderTargetTest, NestedClipsPaintOnlyTheirIntersection)
 {
-    TestWindow w(40, 40, 160, 120);
+    PlainWindow w(40, 40, 160, 120);
     ui::RenderTarget rt;
     rt.Init(w.hwnd(), nullptr, nullptr);
     rt.Resize(0, 0, 160, 120);
@@ -178,7 +178,7 @@ TEST_F(RenderTargetTest, NestedClipsPaintOnlyTheirIntersection)
 
 TEST_F(RenderTargetTest, ClipGuardPopsOnlyTheEntryItGuards)
 {
-    TestWindow w(40, 40, 100, 100);
+    PlainWindow w(40, 40, 100, 100);
     ui::RenderTarget rt;
     rt.Init(w.hwnd(), nullptr, nullptr);
     rt.Resize(0, 0, 100, 100);
@@ -229,7 +229,7 @@ TEST_F(RenderTargetTest, ClipGuardPopsOnlyTheEntryItGuards)
 
 TEST_F(RenderTargetTest, ClipStackGrowsPastThirtyTwoKeepingEntries)
 {
-    TestWindow w(40, 40, 100, 100);
+    PlainWindow w(40, 40, 100, 100);
     ui::RenderTarget rt;
     rt.Init(w.hwnd(), nullptr, nullptr);
     rt.Resize(0, 0, 100, 100);
@@ -256,7 +256,7 @@ TEST_F(RenderTargetTest, ClipStackGrowsPastThirtyTwoKeepingEntries)
 
 TEST_F(RenderTargetTest, RoundedClipsUseOneLayerAndSquareOnesNone)
 {
-    TestWindow w(40, 40, 120, 120);
+    PlainWindow w(40, 40, 120, 120);
     ui::RenderTarget rt;
     rt.Init(w.hwnd(), nullptr, nullptr);
     rt.Resize(0, 0, 120, 120);
@@ -314,7 +314,7 @@ TEST_F(RenderTargetTest, RoundedClipsUseOneLayerAndSquareOnesNone)
 
 TEST_F(RenderTargetTest, ClipsPushedOutsideAFrameApplyWhenItBegins)
 {
-    TestWindow w(40, 40, 80, 80);
+    PlainWindow w(40, 40, 80, 80);
     ui::RenderTarget rt;
     rt.Init(w.hwnd(), nullptr, nullptr);
     rt.Resize(0, 0, 80, 80);
@@ -338,7 +338,7 @@ TEST_F(RenderTargetTest, ClipsPushedOutsideAFrameApplyWhenItBegins)
 
 TEST_F(RenderTargetTest, GdiBridgeGetsTheClipBoundsAndGivesTheClipBack)
 {
-    TestWindow w(40, 40, 120, 100);
+    PlainWindow w(40, 40, 120, 100);
     ui::RenderTarget rt;
     rt.Init(w.hwnd(), nullptr, nullptr);
     rt.Resize(0, 0, 120, 100);
@@ -396,7 +396,7 @@ TEST_F(RenderTargetTest, GdiBridgeThatGetsNoDcKeepsTheClipApplied)
 {
     // Wine's layer bitmaps offer no GDI DC; wherever that happens the bridge
     // answers null and the Direct2D clip stays in force.
-    TestWindow w(40, 40, 100, 100);
+    PlainWindow w(40, 40, 100, 100);
     ui::RenderTarget parent;
     parent.Init(w.hwnd(), nullptr, nullptr);
     parent.Resize(0, 0, 100, 100);
@@ -422,7 +422,7 @@ TEST_F(RenderTargetTest, GdiBridgeThatGetsNoDcKeepsTheClipApplied)
 
 TEST_F(RenderTargetTest, ChildTargetCompositesIntoItsParentAtItsOrigin)
 {
-    TestWindow w(40, 40, 160, 120);
+    PlainWindow w(40, 40, 160, 120);
     ui::RenderTarget parent;
     parent.Init(w.hwnd(), nullptr, nullptr);
     parent.Resize(0, 0, 160, 120);
@@ -503,7 +503,7 @@ TEST_F(RenderTargetTest, LayeredWindowPresentsPerPixelAlpha)
 {
     // Screen corners that no other window of these tests uses: the screen
     // is read back.
-    TestWindow w(1480, 20, 100, 80, WS_EX_LAYERED);
+    PlainWindow w(1480, 20, 100, 80, WS_EX_LAYERED);
     ASSERT_NE(nullptr, w.hwnd());
     ui::RenderTarget rt;
     rt.Init(w.hwnd(), nullptr, nullptr);
@@ -539,7 +539,7 @@ TEST_F(RenderTargetTest, LayeredWindowPresentsPerPixelAlpha)
 
 TEST_F(RenderTargetTest, DeviceLossRecreatesEverythingAndCallsTheOwnerOnce)
 {
-    TestWindow w(40, 40, 100, 80);
+    PlainWindow w(40, 40, 100, 80);
     ui::RenderTarget rt;
     int called = 0;
     rt.Init(w.hwnd(), nullptr, [&] {
@@ -554,7 +554,7 @@ TEST_F(RenderTargetTest, DeviceLossRecreatesEverythingAndCallsTheOwnerOnce)
     EXPECT_EQ(1u, rt.SolidBrushCount());
     ui::ClipBox box = ui::ClipBox::FromRect(Rf(0, 0, 10, 10));
     rt.PushClip(box);
-    rt.SimulateDeviceLoss();
+    rt.SimulateDeviceLossForTesting();
     rt.EndDraw(false, nullptr);
 
     EXPECT_EQ(1, called);
@@ -573,7 +573,7 @@ TEST_F(RenderTargetTest, DeviceLossRecreatesEverythingAndCallsTheOwnerOnce)
 
 TEST_F(RenderTargetTest, ChildRebuildsFromItsParentsNewTargetAfterDeviceLoss)
 {
-    TestWindow w(40, 40, 100, 80);
+    PlainWindow w(40, 40, 100, 80);
     ui::RenderTarget parent;
     int parentCalls = 0, childCalls = 0;
     parent.Init(w.hwnd(), nullptr, [&] { ++parentCalls; });
@@ -584,7 +584,7 @@ TEST_F(RenderTargetTest, ChildRebuildsFromItsParentsNewTargetAfterDeviceLoss)
     ASSERT_TRUE(child.HasResources());
 
     parent.BeginDraw({});
-    parent.SimulateDeviceLoss();
+    parent.SimulateDeviceLossForTesting();
     parent.EndDraw(false, nullptr);
     EXPECT_EQ(1, parentCalls);
     EXPECT_EQ(0, childCalls);  // only the target that saw the loss is rebuilt at once
@@ -608,7 +608,7 @@ TEST_F(RenderTargetTest, ChildRebuildsFromItsParentsNewTargetAfterDeviceLoss)
 
 TEST_F(RenderTargetTest, ResourcesAreReleasedExactlyOnce)
 {
-    TestWindow w(40, 40, 60, 60);
+    PlainWindow w(40, 40, 60, 60);
     ui::RenderTarget rt;
     rt.Init(w.hwnd(), nullptr, nullptr);
     ID2D1RenderTarget* target = rt.GetD2DTarget();
@@ -631,7 +631,7 @@ TEST_F(RenderTargetTest, ResourcesAreReleasedExactlyOnce)
 
 TEST_F(RenderTargetTest, SolidBrushesAreCachedByOpaqueColourWithAlphaAsOpacity)
 {
-    TestWindow w(40, 40, 60, 60);
+    PlainWindow w(40, 40, 60, 60);
     ui::RenderTarget rt;
     rt.Init(w.hwnd(), nullptr, nullptr);
     ID2D1SolidColorBrush* a = rt.GetSolidBrush(D2D1_COLOR_F{1, 0.5f, 0, 1});
@@ -700,7 +700,7 @@ TEST(LayerBlur, BoxBlurKeepsEnergyAndSymmetryAndHardEdgesKeepFlatImages)
 
 TEST_F(RenderTargetTest, BlurredLayerFallsOffLikeAGaussianWithEitherBorderMode)
 {
-    TestWindow w(40, 40, 200, 120);
+    PlainWindow w(40, 40, 200, 120);
     ui::RenderTarget parent;
     parent.Init(w.hwnd(), nullptr, nullptr);
     parent.Resize(0, 0, 200, 120);

@@ -501,6 +501,37 @@ TEST(TimeLineDecay, SlowsDownAndStopsOnceAStepMovesLittle)
     EXPECT_GT(t.GetOffset(), 400.0f);
 }
 
+TEST(TimeLineDecay, FactorsThatDoNotDecayAreRefused)
+{
+    // Each refused factor leaves the default 0.998 in place, so the first
+    // 16 ms step of a 1000 units/s decay still travels about 15.7.
+    const float refused[] = {1.0f, 1.5f, 0.0f, -0.5f, std::nanf(""), INFINITY};
+    for (float factor : refused) {
+        SCOPED_TRACE(factor);
+        TimeLineList list;
+        CTimeLineDecay t;
+        t.AddValue(L"y", 0.0f, 0.0f);
+        t.SetVelocity(1000.0f);
+        EXPECT_FALSE(t.SetDecayFactor(factor));
+        EXPECT_EQ(0.998f, t.GetDecayFactor());
+        ASSERT_TRUE(t.Start(&list, nullptr));
+        list.TickAll();
+        EXPECT_TRUE(std::isfinite(t.GetOffset()));
+        EXPECT_NEAR(15.7, t.GetValue(L"y"), 0.05);
+    }
+
+    // A factor inside (0, 1) is taken and shapes the step.
+    TimeLineList list;
+    CTimeLineDecay t;
+    t.AddValue(L"y", 0.0f, 0.0f);
+    t.SetVelocity(1000.0f);
+    EXPECT_TRUE(t.SetDecayFactor(0.99f));
+    ASSERT_TRUE(t.Start(&list, nullptr));
+    list.TickAll();
+    const double f = std::pow(0.99, 16.0);
+    EXPECT_NEAR((1 - f) * 0.99 / 0.01, t.GetOffset(), 1e-2);
+}
+
 TEST(TimeLineDecay, TinyVelocityStopsAtOnceAndResetClearsValues)
 {
     TimeLineList list;

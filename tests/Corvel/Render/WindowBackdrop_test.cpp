@@ -77,7 +77,7 @@ TEST_F(WindowBackdropTest, FrameMarginSets)
 // fails, and the system-backdrop attribute is accepted without effect.
 TEST_F(WindowBackdropTest, BackdropsFallBackWhereTheCompositorCannotHelp)
 {
-    TestWindow w(50, 50, 200, 120);
+    PlainWindow w(50, 50, 200, 120);
     ASSERT_NE(nullptr, w.hwnd());
 
     // As the prefix reports itself (a Windows 7 build): blur-behind, which

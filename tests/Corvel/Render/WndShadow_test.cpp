@@ -40,7 +40,7 @@ TEST_F(WndShadowTest, SettersRefuseBeforeCreateAndOutOfRange)
     EXPECT_EQ(8, shadow.Sharpness());
     EXPECT_EQ(RGB(0x50, 0x50, 0x50), shadow.Color());
 
-    TestWindow parent(100, 100, 200, 150, 0, WS_POPUP);  // hidden
+    PlainWindow parent(100, 100, 200, 150, 0, WS_POPUP);  // hidden
     ASSERT_TRUE(shadow.Create(parent.hwnd(), 1.5f));
     ASSERT_NE(nullptr, shadow.GetHandle());
     EXPECT_EQ(CWndShadow::kEnabled, shadow.Status());  // parent hidden: shadow hidden
@@ -105,7 +105,7 @@ TEST_F(WndShadowTest, KernelHasASolidDiscAndLinearFalloff)
 TEST_F(WndShadowTest, ShadowOfA400x300WindowShowsOnlyTheOuterStripWithFalloff)
 {
     // A screen area no other window of these tests uses: the screen is read.
-    TestWindow parent(1150, 650, 400, 300);
+    PlainWindow parent(1150, 650, 400, 300);
     CWndShadow shadow;
     ASSERT_TRUE(shadow.Create(parent.hwnd()));
     EXPECT_EQ(CWndShadow::kEnabled | CWndShadow::kVisible | CWndShadow::kParentVisible, shadow.Status());
@@ -146,7 +146,7 @@ TEST_F(WndShadowTest, ShadowOfA400x300WindowShowsOnlyTheOuterStripWithFalloff)
 TEST_F(WndShadowTest, ShadowWithSizeSurroundsTheParentAndHonoursItsRegion)
 {
     CWndShadow shadow;
-    TestWindow parent(50, 50, 100, 80);
+    PlainWindow parent(50, 50, 100, 80);
     ASSERT_TRUE(shadow.Create(parent.hwnd()));
     shadow.SetSize(10);
     shadow.SetSharpness(4);
@@ -175,7 +175,7 @@ TEST_F(WndShadowTest, ShadowWithSizeSurroundsTheParentAndHonoursItsRegion)
 
 TEST_F(WndShadowTest, ShadowFollowsItsParent)
 {
-    TestWindow parent(100, 100, 200, 150);
+    PlainWindow parent(100, 100, 200, 150);
     CWndShadow shadow;
     ASSERT_TRUE(shadow.Create(parent.hwnd()));
     shadow.SetSize(6);
@@ -247,7 +247,7 @@ TEST_F(WndShadowTest, ParentDestructionAndShadowDeletionLeaveNothingDangling)
     WNDPROC original = nullptr;
     HWND shadowWindow = nullptr;
     {
-        TestWindow parent(100, 100, 120, 90);
+        PlainWindow parent(100, 100, 120, 90);
         original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(parent.hwnd(), GWLP_WNDPROC));
         {
             CWndShadow shadow;
@@ -290,7 +290,7 @@ LRESULT CALLBACK PassThroughProc(HWND h, UINT m, WPARAM w, LPARAM l)
 
 TEST_F(WndShadowTest, ASubclassOnTopKeepsWorkingAfterTheShadowIsDeleted)
 {
-    TestWindow parent(100, 100, 120, 90);
+    PlainWindow parent(100, 100, 120, 90);
     g_counted = 0;
     g_countNext = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrW(parent.hwnd(), GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CountingProc)));
@@ -322,7 +322,7 @@ TEST_F(WndShadowTest, ASubclassOnTopKeepsWorkingAfterTheShadowIsDeleted)
 TEST_F(WndShadowTest, SavesAScreenshotOfAWindowWithItsShadow)
 {
     const int pw = 240, ph = 160;
-    TestWindow parent(200, 150, pw, ph, WS_EX_LAYERED);
+    PlainWindow parent(200, 150, pw, ph, WS_EX_LAYERED);
     ui::RenderTarget rt;
     rt.Init(parent.hwnd(), nullptr, nullptr);
     rt.Resize(0, 0, float(pw), float(ph));

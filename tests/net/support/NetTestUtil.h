@@ -2,6 +2,7 @@
 #pragma once
 
 #include "support/TestService.h"
+#include "support/Text.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -17,9 +18,6 @@ inline const testsupport::TestService& Service()
     return s;
 }
 
-inline std::string Narrow(const std::wstring& s)
-{
-    return std::string(s.begin(), s.end());
-}
+using testsupport::Narrow;
 
 } // namespace nettest

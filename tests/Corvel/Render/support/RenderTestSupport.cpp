@@ -44,7 +44,7 @@ void UiLibraryTest::TearDown()
     ShutdownUiLibrary();
 }
 
-TestWindow::TestWindow(int x, int y, int width, int height, DWORD exStyle, DWORD style)
+PlainWindow::PlainWindow(int x, int y, int width, int height, DWORD exStyle, DWORD style)
 {
     EnsureClass();
     m_hwnd = CreateWindowExW(exStyle, kTestClass, L"render test", style, x, y, width, height, nullptr, nullptr,
@@ -52,7 +52,7 @@ TestWindow::TestWindow(int x, int y, int width, int height, DWORD exStyle, DWORD
     PumpMessages();
 }
 
-TestWindow::~TestWindow()
+PlainWindow::~PlainWindow()
 {
     if (m_hwnd)
         DestroyWindow(m_hwnd);

@@ -18,12 +18,12 @@ protected:
 };
 
 // A plain top-level test window (popup, no frame, so client == window).
-class TestWindow {
+class PlainWindow {
 public:
-    TestWindow(int x, int y, int width, int height, DWORD exStyle = 0, DWORD style = WS_POPUP | WS_VISIBLE);
-    ~TestWindow();
-    TestWindow(const TestWindow&) = delete;
-    TestWindow& operator=(const TestWindow&) = delete;
+    PlainWindow(int x, int y, int width, int height, DWORD exStyle = 0, DWORD style = WS_POPUP | WS_VISIBLE);
+    ~PlainWindow();
+    PlainWindow(const PlainWindow&) = delete;
+    PlainWindow& operator=(const PlainWindow&) = delete;
     HWND hwnd() const { return m_hwnd; }
 
 private:

@@ -1,4 +1,6 @@
-#include "Corvel/Core/support/ZipFixture.h"
+#include "support/ZipFixture.h"
+
+#include "support/Text.h"
 
 #include <windows.h>
 
@@ -113,13 +115,7 @@ std::string BuildZip(const std::vector<ZipItem>& items)
 
 std::string Utf8(const std::wstring& text)
 {
-    if (text.empty())
-        return std::string();
-    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                      nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
-    return out;
+    return testsupport::Narrow(text);
 }
 
 size_t FindBytes(const std::string& haystack, const std::string& needle, size_t from)

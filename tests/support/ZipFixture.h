@@ -22,6 +22,7 @@ struct ZipItem {
 // The archive bytes; empty when minizip refused something.
 std::string BuildZip(const std::vector<ZipItem>& items);
 
+// Entry names as zip tools on Windows store them with the UTF-8 flag.
 std::string Utf8(const std::wstring& text);
 
 // Offset of the first occurrence of `needle` at or after `from`, npos if none.
