@@ -36,10 +36,15 @@ fi
 corvel_prefix_ready || refuse "the checkout's Wine prefix $WINEPREFIX is not made"
 export DISPLAY=$CORVEL_DISPLAY
 
+# The output goes to a file, printed when the run ends, not through a pipe:
+# the wineserver that the first Wine process of a run starts inherits the
+# output handles and keeps them open until the whole run ends, so a pipe
+# would hold this test (and its ctest slot) open until then.
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-"$wine" "$@" 2>&1 | tee "$log"
-rc=${PIPESTATUS[0]}
+"$wine" "$@" >"$log" 2>&1
+rc=$?
+cat "$log"
 if [ "$rc" -ne 0 ] && grep -q 'X Error of failed request' "$log"; then
   if grep -qF '[  FAILED  ]' "$log"; then
     echo "[run-test] Wine ended on an X protocol error after a test failed: not repeated"
@@ -47,8 +52,9 @@ if [ "$rc" -ne 0 ] && grep -q 'X Error of failed request' "$log"; then
     echo "[run-test] Wine ended on an X protocol error; running the test again"
     mkdir -p "$repeats"
     echo "$*" >"$repeats/$(basename "$1").$$"
-    "$wine" "$@"
+    "$wine" "$@" >"$log" 2>&1
     rc=$?
+    cat "$log"
   fi
 fi
 exit "$rc"
