@@ -113,7 +113,7 @@ bool ParseRgbFunction(std::string_view args, uint32_t& argb)
             return false;
         if (s.Peek() == '%') {
             s.Advance();
-            values[count] *= count < 3 ? 255.0 / 100.0 : 1.0 / 100.0;
+            values[count] = values[count] * (count < 3 ? 255.0 : 1.0) / 100.0;
         }
         ++count;
         s.SkipSeparator();
