@@ -88,6 +88,9 @@ public:
     // broken XML, beyond the limits above).
     static std::unique_ptr<Document> LoadFromData(const char* data, size_t size);
 
+    Document(const Document&) = delete;
+    Document& operator=(const Document&) = delete;
+
     // Adds the rules of a sheet after those applied before (see the cascade
     // above); unparsable parts are skipped. Sheets stay applied for every
     // later drawing.

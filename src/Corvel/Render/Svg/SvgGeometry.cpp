@@ -28,6 +28,72 @@ Point MakePoint(double x, double y)
     return Point{static_cast<float>(x), static_cast<float>(y)};
 }
 
+// An elliptical arc in centre form: the ellipse, where the arc starts on it
+// and how far it turns (radians, positive clockwise on screen).
+struct EllipseArc {
+    double cx = 0.0;
+    double cy = 0.0;
+    double rx = 0.0;
+    double ry = 0.0;
+    double cosPhi = 1.0;
+    double sinPhi = 0.0;
+    double start = 0.0;
+    double delta = 0.0;
+
+    // The point (u, v) of the unit circle carried onto the ellipse.
+    Point At(double u, double v) const
+    {
+        return MakePoint(cx + rx * cosPhi * u - ry * sinPhi * v, cy + rx * sinPhi * u + ry * cosPhi * v);
+    }
+};
+
+// The centre form of an endpoint arc as the format defines it: radii too
+// small for the chord grow until they span it. False when the arc is a
+// straight line (a zero radius) or the numbers lose their meaning.
+bool CentreOfArc(Point from, Point to, double rx, double ry, double rotationDegrees, bool largeArc, bool sweep,
+                 EllipseArc& arc)
+{
+    rx = std::fabs(rx);
+    ry = std::fabs(ry);
+    if (rx == 0.0 || ry == 0.0)
+        return false;
+    const double phi = Radians(rotationDegrees);
+    arc.cosPhi = std::cos(phi);
+    arc.sinPhi = std::sin(phi);
+    // The half chord in the ellipse's own axes.
+    const double hx = (static_cast<double>(from.x) - to.x) / 2.0;
+    const double hy = (static_cast<double>(from.y) - to.y) / 2.0;
+    const double x1 = arc.cosPhi * hx + arc.sinPhi * hy;
+    const double y1 = -arc.sinPhi * hx + arc.cosPhi * hy;
+
+    const double lambda = (x1 * x1) / (rx * rx) + (y1 * y1) / (ry * ry);
+    if (lambda > 1.0) {
+        rx *= std::sqrt(lambda);
+        ry *= std::sqrt(lambda);
+    }
+    const double num = rx * rx * ry * ry - rx * rx * y1 * y1 - ry * ry * x1 * x1;
+    const double den = rx * rx * y1 * y1 + ry * ry * x1 * x1;
+    double coef = den > 0.0 ? std::sqrt(std::max(0.0, num / den)) : 0.0;
+    if (largeArc == sweep)
+        coef = -coef;
+    const double cxp = coef * rx * y1 / ry;
+    const double cyp = -coef * ry * x1 / rx;
+    arc.cx = arc.cosPhi * cxp - arc.sinPhi * cyp + (static_cast<double>(from.x) + to.x) / 2.0;
+    arc.cy = arc.sinPhi * cxp + arc.cosPhi * cyp + (static_cast<double>(from.y) + to.y) / 2.0;
+    arc.rx = rx;
+    arc.ry = ry;
+
+    const double ux = (x1 - cxp) / rx;
+    const double uy = (y1 - cyp) / ry;
+    arc.start = AngleBetween(1.0, 0.0, ux, uy);
+    arc.delta = AngleBetween(ux, uy, (-x1 - cxp) / rx, (-y1 - cyp) / ry);
+    if (!sweep && arc.delta > 0.0)
+        arc.delta -= 2.0 * kPi;
+    else if (sweep && arc.delta < 0.0)
+        arc.delta += 2.0 * kPi;
+    return std::isfinite(arc.start) && std::isfinite(arc.delta) && std::isfinite(arc.cx) && std::isfinite(arc.cy);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -154,74 +220,29 @@ void Path::Close()
     m_current = m_figureStart;
 }
 
-void Path::ArcTo(float rxIn, float ryIn, float rotationDegrees, bool largeArc, bool sweep, Point to)
+void Path::ArcTo(float rx, float ry, float rotationDegrees, bool largeArc, bool sweep, Point to)
 {
     const Point from = m_current;
     if (from.x == to.x && from.y == to.y)
         return;
-    double rx = std::fabs(static_cast<double>(rxIn));
-    double ry = std::fabs(static_cast<double>(ryIn));
-    if (rx == 0.0 || ry == 0.0) {
+    EllipseArc arc;
+    if (!CentreOfArc(from, to, rx, ry, rotationDegrees, largeArc, sweep, arc)) {
         LineTo(to);
         return;
     }
-
-    // Centre parameterisation of the endpoint arc.
-    const double phi = Radians(rotationDegrees);
-    const double cosPhi = std::cos(phi);
-    const double sinPhi = std::sin(phi);
-    const double hx = (static_cast<double>(from.x) - to.x) / 2.0;
-    const double hy = (static_cast<double>(from.y) - to.y) / 2.0;
-    const double x1 = cosPhi * hx + sinPhi * hy;
-    const double y1 = -sinPhi * hx + cosPhi * hy;
-
-    const double lambda = (x1 * x1) / (rx * rx) + (y1 * y1) / (ry * ry);
-    if (lambda > 1.0) {
-        const double grow = std::sqrt(lambda);
-        rx *= grow;
-        ry *= grow;
-    }
-    const double num = rx * rx * ry * ry - rx * rx * y1 * y1 - ry * ry * x1 * x1;
-    const double den = rx * rx * y1 * y1 + ry * ry * x1 * x1;
-    double coef = den > 0.0 ? std::sqrt(std::max(0.0, num / den)) : 0.0;
-    if (largeArc == sweep)
-        coef = -coef;
-    const double cxp = coef * rx * y1 / ry;
-    const double cyp = -coef * ry * x1 / rx;
-    const double cx = cosPhi * cxp - sinPhi * cyp + (static_cast<double>(from.x) + to.x) / 2.0;
-    const double cy = sinPhi * cxp + cosPhi * cyp + (static_cast<double>(from.y) + to.y) / 2.0;
-
-    const double ux = (x1 - cxp) / rx;
-    const double uy = (y1 - cyp) / ry;
-    const double vx = (-x1 - cxp) / rx;
-    const double vy = (-y1 - cyp) / ry;
-    const double start = AngleBetween(1.0, 0.0, ux, uy);
-    double delta = AngleBetween(ux, uy, vx, vy);
-    if (!sweep && delta > 0.0)
-        delta -= 2.0 * kPi;
-    else if (sweep && delta < 0.0)
-        delta += 2.0 * kPi;
-    if (!std::isfinite(start) || !std::isfinite(delta) || !std::isfinite(cx) || !std::isfinite(cy)) {
-        LineTo(to);
-        return;
-    }
-
     // Pieces of at most a quarter turn, each one cubic.
-    const int pieces = std::max(1, static_cast<int>(std::ceil(std::fabs(delta) / (kPi / 2.0) - 1e-9)));
-    const double step = delta / pieces;
+    const int pieces = std::max(1, static_cast<int>(std::ceil(std::fabs(arc.delta) / (kPi / 2.0) - 1e-9)));
+    const double step = arc.delta / pieces;
     const double k = 4.0 / 3.0 * std::tan(step / 4.0);
-    auto onEllipse = [&](double u, double v) {
-        return MakePoint(cx + rx * cosPhi * u - ry * sinPhi * v, cy + rx * sinPhi * u + ry * cosPhi * v);
-    };
-    double angle = start;
+    double angle = arc.start;
     for (int i = 0; i < pieces; ++i) {
         const double next = angle + step;
         const double c0 = std::cos(angle);
         const double s0 = std::sin(angle);
         const double c1 = std::cos(next);
         const double s1 = std::sin(next);
-        const Point end = i + 1 == pieces ? to : onEllipse(c1, s1);
-        CubicTo(onEllipse(c0 - k * s0, s0 + k * c0), onEllipse(c1 + k * s1, s1 - k * c1), end);
+        const Point end = i + 1 == pieces ? to : arc.At(c1, s1);
+        CubicTo(arc.At(c0 - k * s0, s0 + k * c0), arc.At(c1 + k * s1, s1 - k * c1), end);
         angle = next;
     }
 }

@@ -28,6 +28,99 @@ char Lower(char c)
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// Digits of a number, as a mantissa of at most kMantissaDigits digits and a
+// decimal exponent. Reads from `p` on; false when there is no digit.
+struct DecimalReader {
+    std::string_view text;
+    size_t p = 0;
+    uint64_t mantissa = 0;
+    int kept = 0;
+    int exponent = 0;
+
+    bool Digits(bool fraction)
+    {
+        const size_t start = p;
+        for (; p < text.size() && IsDigit(text[p]); ++p) {
+            const uint64_t digit = static_cast<uint64_t>(text[p] - '0');
+            if (kept < kMantissaDigits) {
+                mantissa = mantissa * 10 + digit;
+                if (mantissa != 0)
+                    ++kept;  // leading zeros take no room
+                if (fraction)
+                    --exponent;
+            } else if (!fraction) {
+                ++exponent;
+            }
+        }
+        return p > start;
+    }
+
+    // "e" or "E", a sign and digits; nothing is taken unless digits follow
+    // ("1em" is one em, not a bad number).
+    void Exponent()
+    {
+        size_t q = p + 1;
+        if (p >= text.size() || (text[p] != 'e' && text[p] != 'E'))
+            return;
+        const bool negative = q < text.size() && text[q] == '-';
+        if (q < text.size() && (text[q] == '+' || text[q] == '-'))
+            ++q;
+        if (q >= text.size() || !IsDigit(text[q]))
+            return;
+        int value = 0;
+        for (; q < text.size() && IsDigit(text[q]); ++q)
+            if (value < kExponentCap)
+                value = value * 10 + (text[q] - '0');
+        exponent += negative ? -value : value;
+        p = q;
+    }
+};
+
+// One "name(numbers)" of a transform list from the scanner's position.
+bool ReadTransformFunction(NumberScanner& scan, std::string_view text, std::string_view& name,
+                           double (&args)[kMaxTransformArgs], int& count)
+{
+    const size_t nameStart = scan.Position();
+    while ((scan.Peek() >= 'a' && scan.Peek() <= 'z') || (scan.Peek() >= 'A' && scan.Peek() <= 'Z'))
+        scan.Advance();
+    name = text.substr(nameStart, scan.Position() - nameStart);
+    scan.SkipSpace();
+    if (name.empty() || scan.Peek() != '(')
+        return false;
+    scan.Advance();
+    scan.SkipSpace();
+    count = 0;
+    while (scan.Peek() != ')') {
+        if (count == kMaxTransformArgs || !scan.Number(args[count]))
+            return false;
+        ++count;
+        scan.SkipSeparator();
+    }
+    scan.Advance();
+    return true;
+}
+
+// The matrix of one transform function; false for an unknown name or a
+// wrong number of arguments.
+bool TransformFunction(std::string_view name, const double* a, int count, Matrix& m)
+{
+    if (name == "matrix" && count == 6)
+        m = Matrix{a[0], a[1], a[2], a[3], a[4], a[5]};
+    else if (name == "translate" && (count == 1 || count == 2))
+        m = Matrix::Translate(a[0], count == 2 ? a[1] : 0.0);
+    else if (name == "scale" && (count == 1 || count == 2))
+        m = Matrix::Scale(a[0], count == 2 ? a[1] : a[0]);
+    else if (name == "rotate" && (count == 1 || count == 3))
+        m = Matrix::Translate(a[1], a[2]) * Matrix::Rotate(a[0]) * Matrix::Translate(-a[1], -a[2]);
+    else if (name == "skewX" && count == 1)
+        m = Matrix::SkewX(a[0]);
+    else if (name == "skewY" && count == 1)
+        m = Matrix::SkewY(a[0]);
+    else
+        return false;
+    return true;
+}
+
 } // namespace
 
 bool IsSpace(char c)
@@ -59,67 +152,27 @@ bool EqualsNoCase(std::string_view a, std::string_view b)
 
 bool NumberScanner::Number(double& out)
 {
-    size_t p = m_pos;
-    const size_t n = m_text.size();
-    bool negative = false;
-    if (p < n && (m_text[p] == '+' || m_text[p] == '-')) {
-        negative = m_text[p] == '-';
-        ++p;
-    }
-    uint64_t mantissa = 0;
-    int kept = 0;
-    int exponent = 0;
-    bool digits = false;
-    for (; p < n && IsDigit(m_text[p]); ++p) {
-        digits = true;
-        if (kept < kMantissaDigits) {
-            if (mantissa != 0 || m_text[p] != '0') {
-                mantissa = mantissa * 10 + static_cast<uint64_t>(m_text[p] - '0');
-                ++kept;
-            }
-        } else {
-            ++exponent;
-        }
-    }
-    if (p < n && m_text[p] == '.' && p + 1 < n && IsDigit(m_text[p + 1])) {
-        for (++p; p < n && IsDigit(m_text[p]); ++p) {
-            digits = true;
-            if (kept < kMantissaDigits) {
-                mantissa = mantissa * 10 + static_cast<uint64_t>(m_text[p] - '0');
-                if (mantissa != 0)
-                    ++kept;
-                --exponent;
-            }
-        }
-    } else if (p < n && m_text[p] == '.' && digits) {
-        ++p;  // "5." is five
+    DecimalReader r{m_text, m_pos};
+    const bool negative = r.p < m_text.size() && m_text[r.p] == '-';
+    if (r.p < m_text.size() && (m_text[r.p] == '+' || m_text[r.p] == '-'))
+        ++r.p;
+    bool digits = r.Digits(false);
+    if (r.p + 1 < m_text.size() && m_text[r.p] == '.' && IsDigit(m_text[r.p + 1])) {
+        ++r.p;
+        digits = r.Digits(true);
+    } else if (digits && r.p < m_text.size() && m_text[r.p] == '.') {
+        ++r.p;  // "5." is five
     }
     if (!digits)
         return false;
-    // An exponent only when digits follow: "1em" is one em, not a bad number.
-    if (p < n && (m_text[p] == 'e' || m_text[p] == 'E')) {
-        size_t q = p + 1;
-        bool expNegative = false;
-        if (q < n && (m_text[q] == '+' || m_text[q] == '-')) {
-            expNegative = m_text[q] == '-';
-            ++q;
-        }
-        if (q < n && IsDigit(m_text[q])) {
-            int value = 0;
-            for (; q < n && IsDigit(m_text[q]); ++q)
-                if (value < kExponentCap)
-                    value = value * 10 + (m_text[q] - '0');
-            exponent += expNegative ? -value : value;
-            p = q;
-        }
-    }
-    double v = mantissa == 0 ? 0.0 : static_cast<double>(mantissa) * std::pow(10.0, exponent);
+    r.Exponent();
+    double v = r.mantissa == 0 ? 0.0 : static_cast<double>(r.mantissa) * std::pow(10.0, r.exponent);
     if (negative)
         v = -v;
     if (!std::isfinite(v) || std::fabs(v) > kMaxNumber)
         return false;
     out = v;
-    m_pos = p;
+    m_pos = r.p;
     return true;
 }
 
@@ -213,47 +266,18 @@ bool ParseLength(std::string_view text, Length& out)
 
 bool ParseTransform(std::string_view text, Matrix& out)
 {
-    NumberScanner s(text);
+    NumberScanner scan(text);
     Matrix result;
     for (;;) {
-        s.SkipSeparator();
-        if (s.AtEnd())
+        scan.SkipSeparator();
+        if (scan.AtEnd())
             break;
-        const size_t nameStart = s.Position();
-        while ((s.Peek() >= 'a' && s.Peek() <= 'z') || (s.Peek() >= 'A' && s.Peek() <= 'Z'))
-            s.Advance();
-        const std::string_view name = text.substr(nameStart, s.Position() - nameStart);
-        s.SkipSpace();
-        if (name.empty() || s.Peek() != '(')
-            return false;
-        s.Advance();
+        std::string_view name;
         double args[kMaxTransformArgs] = {};
         int count = 0;
-        s.SkipSpace();
-        while (s.Peek() != ')') {
-            if (count == kMaxTransformArgs || !s.Number(args[count]))
-                return false;
-            ++count;
-            s.SkipSeparator();
-        }
-        s.Advance();
-
         Matrix m;
-        if (name == "matrix" && count == 6) {
-            m = Matrix{args[0], args[1], args[2], args[3], args[4], args[5]};
-        } else if (name == "translate" && (count == 1 || count == 2)) {
-            m = Matrix::Translate(args[0], count == 2 ? args[1] : 0.0);
-        } else if (name == "scale" && (count == 1 || count == 2)) {
-            m = Matrix::Scale(args[0], count == 2 ? args[1] : args[0]);
-        } else if (name == "rotate" && (count == 1 || count == 3)) {
-            m = Matrix::Translate(args[1], args[2]) * Matrix::Rotate(args[0]) * Matrix::Translate(-args[1], -args[2]);
-        } else if (name == "skewX" && count == 1) {
-            m = Matrix::SkewX(args[0]);
-        } else if (name == "skewY" && count == 1) {
-            m = Matrix::SkewY(args[0]);
-        } else {
+        if (!ReadTransformFunction(scan, text, name, args, count) || !TransformFunction(name, args, count, m))
             return false;
-        }
         result = result * m;
     }
     out = result;

@@ -92,6 +92,47 @@ bool HasVisibleStroke(const ComputedStyle& s)
     return s.strokeWidth > 0.0f && PaintAlpha(s.stroke, s.strokeOpacity) > 0.0f;
 }
 
+// The path's figures into a geometry sink. A figure begins at its first
+// segment, so lone start points add nothing.
+void WriteFigures(const Path& path, ID2D1GeometrySink* sink)
+{
+    const std::vector<Point>& points = path.Points();
+    size_t p = 0;
+    Point start;
+    bool open = false;
+    auto begin = [&]() {
+        if (!open)
+            sink->BeginFigure(ToD2D(start), D2D1_FIGURE_BEGIN_FILLED);
+        open = true;
+    };
+    for (PathVerb verb : path.Verbs()) {
+        switch (verb) {
+        case PathVerb::Move:
+            if (open)
+                sink->EndFigure(D2D1_FIGURE_END_OPEN);
+            open = false;
+            start = points[p++];
+            break;
+        case PathVerb::Line:
+            begin();
+            sink->AddLine(ToD2D(points[p++]));
+            break;
+        case PathVerb::Cubic:
+            begin();
+            sink->AddBezier(D2D1::BezierSegment(ToD2D(points[p]), ToD2D(points[p + 1]), ToD2D(points[p + 2])));
+            p += 3;
+            break;
+        case PathVerb::Close:
+            if (open)
+                sink->EndFigure(D2D1_FIGURE_END_CLOSED);
+            open = false;
+            break;
+        }
+    }
+    if (open)
+        sink->EndFigure(D2D1_FIGURE_END_OPEN);
+}
+
 // Walks the node tree and draws it. Recursion follows the document's
 // nesting, which the XML reader caps (XmlLimits::kMaxDepth).
 class Renderer {
@@ -221,42 +262,7 @@ ComPtr<ID2D1PathGeometry> Renderer::BuildGeometry(const Path& path, FillRule rul
     if (FAILED(m_factory->CreatePathGeometry(geometry.GetAddressOf())) || FAILED(geometry->Open(sink.GetAddressOf())))
         return nullptr;
     sink->SetFillMode(rule == FillRule::EvenOdd ? D2D1_FILL_MODE_ALTERNATE : D2D1_FILL_MODE_WINDING);
-    const std::vector<Point>& points = path.Points();
-    size_t p = 0;
-    Point start;
-    bool open = false;
-    // A figure begins at its first segment, so lone start points add nothing.
-    auto begin = [&]() {
-        if (!open)
-            sink->BeginFigure(ToD2D(start), D2D1_FIGURE_BEGIN_FILLED);
-        open = true;
-    };
-    for (PathVerb verb : path.Verbs()) {
-        switch (verb) {
-        case PathVerb::Move:
-            if (open)
-                sink->EndFigure(D2D1_FIGURE_END_OPEN);
-            open = false;
-            start = points[p++];
-            break;
-        case PathVerb::Line:
-            begin();
-            sink->AddLine(ToD2D(points[p++]));
-            break;
-        case PathVerb::Cubic:
-            begin();
-            sink->AddBezier(D2D1::BezierSegment(ToD2D(points[p]), ToD2D(points[p + 1]), ToD2D(points[p + 2])));
-            p += 3;
-            break;
-        case PathVerb::Close:
-            if (open)
-                sink->EndFigure(D2D1_FIGURE_END_CLOSED);
-            open = false;
-            break;
-        }
-    }
-    if (open)
-        sink->EndFigure(D2D1_FIGURE_END_OPEN);
+    WriteFigures(path, sink.Get());
     if (FAILED(sink->Close()))
         return nullptr;
     return geometry;

@@ -69,6 +69,17 @@ Point CubicAt(Point p0, Point c1, Point c2, Point p3, double t)
                  static_cast<float>(a * p0.y + b * c1.y + c * c2.y + d * p3.y)};
 }
 
+// Points along a cubic from `from` with controls and end at c[0..2], the
+// end itself last.
+template <typename Push>
+void FollowCubic(Point from, const Point* c, float tolerance, Push push)
+{
+    const int pieces = CurvePieces(from, c[0], c[1], c[2], tolerance);
+    for (int i = 1; i < pieces; ++i)
+        push(CubicAt(from, c[0], c[1], c[2], static_cast<double>(i) / pieces));
+    push(c[2]);
+}
+
 bool Same(Point a, Point b)
 {
     return a.x == b.x && a.y == b.y;
@@ -103,14 +114,10 @@ bool Flatten(const Path& path, float tolerance, std::vector<Polyline>& out)
         case PathVerb::Line:
             push(pts[p++]);
             break;
-        case PathVerb::Cubic: {
-            const Point from = current.points.back();
-            const int pieces = CurvePieces(from, pts[p], pts[p + 1], pts[p + 2], tolerance);
-            for (int i = 1; i <= pieces; ++i)
-                push(i == pieces ? pts[p + 2] : CubicAt(from, pts[p], pts[p + 1], pts[p + 2], static_cast<double>(i) / pieces));
+        case PathVerb::Cubic:
+            FollowCubic(current.points.back(), &pts[p], tolerance, push);
             p += 3;
             break;
-        }
         case PathVerb::Close:
             current.closed = true;
             flush();

@@ -216,6 +216,52 @@ const Keyword<LineJoin> kLineJoins[] = {{"miter", LineJoin::Miter},
                                         {"arcs", LineJoin::Miter}};
 const Keyword<bool> kVisibility[] = {{"visible", false}, {"hidden", true}, {"collapse", true}};
 
+// Reads a property's value into its field of a declaration list.
+using ValueParser = bool (*)(std::string_view value, Declarations& into);
+
+struct Property {
+    const char* name;
+    uint32_t bit;
+    ValueParser parse;
+};
+
+bool ParseStrokeWidth(std::string_view value, float& out)
+{
+    Length width;
+    if (!ParseLength(value, width) || width.percent || width.value < 0.0f)
+        return false;
+    out = width.value;
+    return true;
+}
+
+const Property kProperties[] = {
+    {"fill", kPropFill, [](std::string_view v, Declarations& d) { return ParsePaint(v, d.fill); }},
+    {"stroke", kPropStroke, [](std::string_view v, Declarations& d) { return ParsePaint(v, d.stroke); }},
+    {"color", kPropColor, [](std::string_view v, Declarations& d) { return ParseColor(v, d.color); }},
+    {"opacity", kPropOpacity, [](std::string_view v, Declarations& d) { return ParseOpacity(v, d.opacity); }},
+    {"fill-opacity", kPropFillOpacity,
+     [](std::string_view v, Declarations& d) { return ParseOpacity(v, d.fillOpacity); }},
+    {"stroke-opacity", kPropStrokeOpacity,
+     [](std::string_view v, Declarations& d) { return ParseOpacity(v, d.strokeOpacity); }},
+    {"stroke-width", kPropStrokeWidth,
+     [](std::string_view v, Declarations& d) { return ParseStrokeWidth(v, d.strokeWidth); }},
+    {"fill-rule", kPropFillRule, [](std::string_view v, Declarations& d) { return ParseKeyword(v, kFillRules, d.fillRule); }},
+    {"stroke-linecap", kPropLineCap,
+     [](std::string_view v, Declarations& d) { return ParseKeyword(v, kLineCaps, d.lineCap); }},
+    {"stroke-linejoin", kPropLineJoin,
+     [](std::string_view v, Declarations& d) { return ParseKeyword(v, kLineJoins, d.lineJoin); }},
+    {"stroke-miterlimit", kPropMiterLimit,
+     [](std::string_view v, Declarations& d) { return ParseNumber(v, d.miterLimit) && d.miterLimit >= 1.0f; }},
+    // Every display keyword but "none" shows the element.
+    {"display", kPropDisplay,
+     [](std::string_view v, Declarations& d) {
+         d.displayNone = EqualsNoCase(v, "none");
+         return !v.empty();
+     }},
+    {"visibility", kPropVisibility,
+     [](std::string_view v, Declarations& d) { return ParseKeyword(v, kVisibility, d.hidden); }},
+};
+
 bool IsIdentChar(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
@@ -410,97 +456,23 @@ void Declarations::Merge(const Declarations& over, uint32_t mask)
 
 bool ParseProperty(std::string_view name, std::string_view value, Declarations& into)
 {
-    struct Property {
-        const char* name;
-        uint32_t bit;
-    };
-    static const Property kProperties[] = {
-        {"fill", kPropFill},
-        {"stroke", kPropStroke},
-        {"color", kPropColor},
-        {"opacity", kPropOpacity},
-        {"fill-opacity", kPropFillOpacity},
-        {"stroke-opacity", kPropStrokeOpacity},
-        {"stroke-width", kPropStrokeWidth},
-        {"fill-rule", kPropFillRule},
-        {"stroke-linecap", kPropLineCap},
-        {"stroke-linejoin", kPropLineJoin},
-        {"stroke-miterlimit", kPropMiterLimit},
-        {"display", kPropDisplay},
-        {"visibility", kPropVisibility},
-    };
-    uint32_t bit = 0;
+    const Property* property = nullptr;
     for (const Property& p : kProperties)
         if (name == p.name)
-            bit = p.bit;
-    if (bit == 0)
+            property = &p;
+    if (property == nullptr)
         return false;
     value = Trim(value);
-    if (EqualsNoCase(value, "inherit")) {
-        into.set |= bit;
-        into.inherit |= bit;
+    // currentColor as the colour itself means the parent's colour.
+    if (EqualsNoCase(value, "inherit") || (property->bit == kPropColor && EqualsNoCase(value, "currentColor"))) {
+        into.set |= property->bit;
+        into.inherit |= property->bit;
         return true;
     }
-
     Declarations d;
-    bool ok = false;
-    switch (bit) {
-    case kPropFill:
-        ok = ParsePaint(value, d.fill);
-        break;
-    case kPropStroke:
-        ok = ParsePaint(value, d.stroke);
-        break;
-    case kPropColor:
-        // currentColor as the colour itself means the parent's colour.
-        if (EqualsNoCase(value, "currentColor")) {
-            into.set |= bit;
-            into.inherit |= bit;
-            return true;
-        }
-        ok = ParseColor(value, d.color);
-        break;
-    case kPropOpacity:
-        ok = ParseOpacity(value, d.opacity);
-        break;
-    case kPropFillOpacity:
-        ok = ParseOpacity(value, d.fillOpacity);
-        break;
-    case kPropStrokeOpacity:
-        ok = ParseOpacity(value, d.strokeOpacity);
-        break;
-    case kPropStrokeWidth: {
-        Length width;
-        ok = ParseLength(value, width) && !width.percent && width.value >= 0.0f;
-        d.strokeWidth = width.value;
-        break;
-    }
-    case kPropFillRule:
-        ok = ParseKeyword(value, kFillRules, d.fillRule);
-        break;
-    case kPropLineCap:
-        ok = ParseKeyword(value, kLineCaps, d.lineCap);
-        break;
-    case kPropLineJoin:
-        ok = ParseKeyword(value, kLineJoins, d.lineJoin);
-        break;
-    case kPropMiterLimit:
-        ok = ParseNumber(value, d.miterLimit) && d.miterLimit >= 1.0f;
-        break;
-    case kPropDisplay:
-        // Every other display keyword shows the element.
-        ok = !value.empty();
-        d.displayNone = EqualsNoCase(value, "none");
-        break;
-    case kPropVisibility:
-        ok = ParseKeyword(value, kVisibility, d.hidden);
-        break;
-    default:
-        break;
-    }
-    if (!ok)
+    if (!property->parse(value, d))
         return false;
-    d.set = bit;
+    d.set = property->bit;
     into.Merge(d);
     return true;
 }
