@@ -154,8 +154,13 @@ private:
                   ID2D1RenderTarget* target);
     bool NeedsLayer(const Node& node) const;
 
+    // The layer bitmap for groups inside `depth` open layers, made on first
+    // use from the target it is drawn into; null when it cannot be made.
+    ID2D1BitmapRenderTarget* LayerTarget(ID2D1RenderTarget* parent, int depth);
+
     const std::vector<Node>& m_nodes;
     ID2D1Factory* m_factory;  // borrowed
+    std::vector<ComPtr<ID2D1BitmapRenderTarget>> m_layers;
 };
 
 bool Renderer::NeedsLayer(const Node& node) const
@@ -201,18 +206,19 @@ void Renderer::DrawContent(const Node& node, const Matrix& ctm, const Matrix& pa
 
 // Group opacity: the content is drawn alone into a transparent bitmap of the
 // picture's size, which is then drawn once with the opacity. Layers pushed
-// with an opacity would do the same, but Wine ignores their opacity.
+// with an opacity would do the same, but Wine ignores their opacity. One
+// such bitmap per nesting depth serves every group at that depth in turn.
 void Renderer::DrawInLayer(const Node& node, const Matrix& ctm, const Matrix& parentCtm, ID2D1RenderTarget* target,
                            float opacity, int layers)
 {
-    ComPtr<ID2D1BitmapRenderTarget> layer;
-    if (FAILED(target->CreateCompatibleRenderTarget(layer.GetAddressOf()))) {
+    ID2D1BitmapRenderTarget* layer = LayerTarget(target, layers);
+    if (!layer) {
         DrawContent(node, ctm, parentCtm, target, opacity, layers);
         return;
     }
     layer->BeginDraw();
     layer->Clear(D2D1::ColorF(0.0f, 0.0f, 0.0f, 0.0f));
-    DrawContent(node, ctm, parentCtm, layer.Get(), 1.0f, layers + 1);
+    DrawContent(node, ctm, parentCtm, layer, 1.0f, layers + 1);
     ComPtr<ID2D1Bitmap> bitmap;
     if (FAILED(layer->EndDraw()) || FAILED(layer->GetBitmap(bitmap.GetAddressOf())))
         return;
@@ -220,6 +226,20 @@ void Renderer::DrawInLayer(const Node& node, const Matrix& ctm, const Matrix& pa
     target->SetTransform(D2D1::Matrix3x2F::Identity());
     target->DrawBitmap(bitmap.Get(), D2D1::RectF(0.0f, 0.0f, size.width, size.height), opacity,
                        D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR);
+    // The target may still hold this drawing in its batch: run it before
+    // the next group at this depth clears the layer (a failure shows again
+    // at EndDraw).
+    target->Flush();
+}
+
+ID2D1BitmapRenderTarget* Renderer::LayerTarget(ID2D1RenderTarget* parent, int depth)
+{
+    const size_t index = static_cast<size_t>(depth);
+    if (m_layers.size() <= index)
+        m_layers.resize(index + 1);
+    if (!m_layers[index] && FAILED(parent->CreateCompatibleRenderTarget(m_layers[index].GetAddressOf())))
+        return nullptr;
+    return m_layers[index].Get();
 }
 
 void Renderer::DrawShape(const Node& node, const Matrix& ctm, ID2D1RenderTarget* target, float alpha)

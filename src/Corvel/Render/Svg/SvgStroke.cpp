@@ -9,11 +9,13 @@ namespace ui {
 namespace svg {
 namespace {
 
-// Points of the outline made per point of the followed path at most: a
-// segment's four and a round join's thirteen.
-constexpr size_t kOutlinePointsPerVertex = 17;
+constexpr double kPi = 3.14159265358979323846;
 // Turns flatter than this (sine of the angle) need no join.
 constexpr double kStraight = 1e-6;
+// Round parts get at least one point per this turn (radians), however
+// coarse the tolerance, and so at most a few hundred points per half turn
+// however fine.
+constexpr double kMinArcStep = 0.01;
 
 // One figure of the path followed as straight lines.
 struct Polyline {
@@ -22,7 +24,7 @@ struct Polyline {
     bool hasSegments = false;  // a lone start point draws nothing
 };
 
-Point Add(Point a, Point b, double scale = 1.0)
+Point Offset(Point a, Point b, double scale = 1.0)
 {
     return Point{static_cast<float>(a.x + b.x * scale), static_cast<float>(a.y + b.y * scale)};
 }
@@ -123,136 +125,165 @@ bool Flatten(const Path& path, float tolerance, std::vector<Polyline>& out)
             flush();
             break;
         }
-        if (total > kMaxStrokePoints / kOutlinePointsPerVertex)
+        if (total > kMaxStrokePoints)
             return false;
     }
     flush();
     return true;
 }
 
-// Adds the pieces of the pen's area to a path.
+// Walks each polyline along both its sides and writes the pen's outline:
+// one figure for an open polyline (its left side forward, the end cap, its
+// right side backward, the start cap) and two for a closed one (each side
+// once round). Every figure thus turns the same way round the band it
+// bounds, so wherever the band overlaps itself the nonzero rule still fills.
+// At each corner the outer side gets the join; the inner side goes through
+// the corner point itself, which stays inside the stroke.
 class Outliner {
 public:
-    Outliner(const Pen& pen, Path& out) : m_pen(pen), m_half(pen.width / 2.0f), m_out(out) {}
-    void Stroke(const Polyline& line);
+    Outliner(const Pen& pen, float tolerance, Path& out);
+    // False once the outline passes kMaxStrokePoints.
+    bool Stroke(const Polyline& line);
 
 private:
-    void Polygon(std::initializer_list<Point> corners);
-    void Disc(Point centre) { m_out.AddEllipse(centre.x, centre.y, m_half, m_half); }
-    void Segment(Point a, Point b);
-    void Join(Point at, Point in, Point out);
-    void Cap(Point end, Point outward);
-    void Dot(Point at);
+    void Add(Point p);
+    // The corner at `at` on the left of travel, from direction `in` to `out`.
+    void Corner(Point at, Point in, Point out);
+    // Round from the left of travel `d` to its right, through the front.
+    void EndCap(Point at, Point d);
+    // Points on the circle round `at` from the offset `from` turning by
+    // `angle` radians, ends excluded.
+    void ArcPoints(Point at, Point from, double angle);
+    void StrokeOpen(const std::vector<Point>& p);
+    void StrokeClosed(const std::vector<Point>& p);
 
     Pen m_pen;
-    float m_half;
+    double m_half;
+    double m_arcStep;  // largest turn between two points of a round part
     Path& m_out;
+    bool m_first = true;  // the next point starts a figure
+    size_t m_points = 0;
 };
 
-// A closed figure turned the common way round (positive area with y down,
-// the way the ellipses of Path::AddEllipse turn); flat ones are left out.
-void Outliner::Polygon(std::initializer_list<Point> corners)
+Outliner::Outliner(const Pen& pen, float tolerance, Path& out) : m_pen(pen), m_half(pen.width / 2.0), m_out(out)
 {
-    std::vector<Point> p(corners);
-    double area = 0.0;
-    for (size_t i = 0; i < p.size(); ++i) {
-        const Point& a = p[i];
-        const Point& b = p[(i + 1) % p.size()];
-        area += static_cast<double>(a.x) * b.y - static_cast<double>(b.x) * a.y;
+    // A chord of this turn strays `tolerance` from its arc.
+    const double ratio = 1.0 - std::min(1.0, static_cast<double>(tolerance) / m_half);
+    m_arcStep = std::max(kMinArcStep, 2.0 * std::acos(ratio));
+}
+
+void Outliner::Add(Point p)
+{
+    if (m_first)
+        m_out.MoveTo(p);
+    else
+        m_out.LineTo(p);
+    m_first = false;
+    ++m_points;
+}
+
+void Outliner::ArcPoints(Point at, Point from, double angle)
+{
+    const int steps = static_cast<int>(std::ceil(std::fabs(angle) / m_arcStep));
+    for (int i = 1; i < steps; ++i) {
+        const double t = angle * i / steps;
+        const double cs = std::cos(t);
+        const double sn = std::sin(t);
+        Add(Point{static_cast<float>(at.x + from.x * cs - from.y * sn), static_cast<float>(at.y + from.x * sn + from.y * cs)});
     }
-    if (area == 0.0 || !std::isfinite(area))
-        return;
-    if (area < 0.0)
-        std::reverse(p.begin(), p.end());
-    m_out.MoveTo(p[0]);
-    for (size_t i = 1; i < p.size(); ++i)
-        m_out.LineTo(p[i]);
-    m_out.Close();
 }
 
-void Outliner::Segment(Point a, Point b)
-{
-    const Point n = Normal(Direction(a, b));
-    Polygon({Add(a, n, m_half), Add(b, n, m_half), Add(b, n, -m_half), Add(a, n, -m_half)});
-}
-
-// `in` and `out` are the unit directions before and after the corner.
-void Outliner::Join(Point at, Point in, Point out)
+void Outliner::Corner(Point at, Point in, Point out)
 {
     const double cross = static_cast<double>(in.x) * out.y - static_cast<double>(in.y) * out.x;
     const double dot = static_cast<double>(in.x) * out.x + static_cast<double>(in.y) * out.y;
-    if (std::fabs(cross) < kStraight && dot > 0.0)
-        return;
-    if (m_pen.join == LineJoin::Round) {
-        Disc(at);
+    const Point o0 = Offset(Point{}, Normal(in), m_half);
+    const Point o1 = Offset(Point{}, Normal(out), m_half);
+    const Point p0 = Offset(at, o0);
+    const Point p1 = Offset(at, o1);
+    if (std::fabs(cross) < kStraight && dot > 0.0) {
+        Add(p1);
         return;
     }
-    // The outer side of the corner is away from the turn.
-    const double side = cross > 0.0 ? -1.0 : 1.0;
-    const Point o0 = Add(Point{}, Normal(in), side);
-    const Point o1 = Add(Point{}, Normal(out), side);
-    const Point p0 = Add(at, o0, m_half);
-    const Point p1 = Add(at, o1, m_half);
-    if (m_pen.join == LineJoin::Miter) {
+    if (cross > 0.0) {
+        // The inner side of the turn.
+        Add(p0);
+        Add(at);
+        Add(p1);
+        return;
+    }
+    Add(p0);
+    if (m_pen.join == LineJoin::Round) {
+        ArcPoints(at, o0, std::fabs(cross) < kStraight ? -kPi : std::atan2(cross, dot));
+    } else if (m_pen.join == LineJoin::Miter) {
         const double mx = static_cast<double>(o0.x) + o1.x;
         const double my = static_cast<double>(o0.y) + o1.y;
         const double len = Length(mx, my);
-        if (len > 0.0) {
-            const Point m{static_cast<float>(mx / len), static_cast<float>(my / len)};
-            // Cosine of half the angle between the two outer edges; the
-            // mitre is 1/cos pen widths long.
-            const double cosHalf = static_cast<double>(m.x) * o0.x + static_cast<double>(m.y) * o0.y;
-            if (cosHalf > 0.0 && 1.0 / cosHalf <= m_pen.miterLimit) {
-                Polygon({at, p0, Add(at, m, m_half / cosHalf), p1});
-                return;
-            }
-        }
+        // Cosine of half the angle between the two offsets; the mitre is
+        // 1/cos pen widths long.
+        const double cosHalf = len > 0.0 ? (mx * o0.x + my * o0.y) / (len * m_half) : 0.0;
+        if (cosHalf > 0.0 && 1.0 / cosHalf <= m_pen.miterLimit)
+            Add(Point{static_cast<float>(at.x + mx / len * m_half / cosHalf),
+                      static_cast<float>(at.y + my / len * m_half / cosHalf)});
     }
-    Polygon({at, p0, p1});
+    Add(p1);
 }
 
-void Outliner::Cap(Point end, Point outward)
+void Outliner::EndCap(Point at, Point d)
 {
+    const Point n = Offset(Point{}, Normal(d), m_half);
+    const Point left = Offset(at, n);
+    const Point right = Offset(at, n, -1.0);
+    Add(left);
     if (m_pen.cap == LineCap::Round) {
-        Disc(end);
+        ArcPoints(at, n, -kPi);
     } else if (m_pen.cap == LineCap::Square) {
-        const Point n = Normal(outward);
-        const Point tip = Add(end, outward, m_half);
-        Polygon({Add(end, n, m_half), Add(tip, n, m_half), Add(tip, n, -m_half), Add(end, n, -m_half)});
+        Add(Offset(left, d, m_half));
+        Add(Offset(right, d, m_half));
     }
+    Add(right);
 }
 
-// A subpath of zero length shows only its caps.
-void Outliner::Dot(Point at)
+void Outliner::StrokeOpen(const std::vector<Point>& p)
 {
-    if (m_pen.cap == LineCap::Round)
-        Disc(at);
-    else if (m_pen.cap == LineCap::Square)
-        Polygon({Point{at.x - m_half, at.y - m_half}, Point{at.x + m_half, at.y - m_half},
-                 Point{at.x + m_half, at.y + m_half}, Point{at.x - m_half, at.y + m_half}});
-}
-
-void Outliner::Stroke(const Polyline& line)
-{
-    const std::vector<Point>& p = line.points;
     const size_t n = p.size();
-    if (n == 1) {
-        Dot(p[0]);
-        return;
-    }
-    for (size_t i = 0; i + 1 < n; ++i)
-        Segment(p[i], p[i + 1]);
-    if (line.closed) {
-        Segment(p[n - 1], p[0]);
-        for (size_t i = 0; i < n; ++i)
-            Join(p[i], Direction(p[(i + n - 1) % n], p[i]), Direction(p[i], p[(i + 1) % n]));
-        return;
-    }
+    // A lone point shows only its caps, as a line of no length along x.
+    const Point first = n > 1 ? Direction(p[0], p[1]) : Point{1.0f, 0.0f};
+    const Point last = n > 1 ? Direction(p[n - 2], p[n - 1]) : first;
     for (size_t i = 1; i + 1 < n; ++i)
-        Join(p[i], Direction(p[i - 1], p[i]), Direction(p[i], p[i + 1]));
-    const Point first = Direction(p[0], p[1]);
-    Cap(p[0], Point{-first.x, -first.y});
-    Cap(p[n - 1], Direction(p[n - 2], p[n - 1]));
+        Corner(p[i], Direction(p[i - 1], p[i]), Direction(p[i], p[i + 1]));
+    EndCap(p[n - 1], last);
+    for (size_t k = 2; k < n; ++k) {
+        const size_t i = n - k;
+        Corner(p[i], Direction(p[i + 1], p[i]), Direction(p[i], p[i - 1]));
+    }
+    EndCap(p[0], Point{-first.x, -first.y});
+    m_out.Close();
+    m_first = true;
+}
+
+void Outliner::StrokeClosed(const std::vector<Point>& p)
+{
+    const size_t n = p.size();
+    for (size_t i = 0; i < n; ++i)
+        Corner(p[i], Direction(p[(i + n - 1) % n], p[i]), Direction(p[i], p[(i + 1) % n]));
+    m_out.Close();
+    m_first = true;
+    for (size_t k = 0; k < n; ++k) {
+        const size_t i = n - 1 - k;
+        Corner(p[i], Direction(p[(i + 1) % n], p[i]), Direction(p[i], p[(i + n - 1) % n]));
+    }
+    m_out.Close();
+    m_first = true;
+}
+
+bool Outliner::Stroke(const Polyline& line)
+{
+    if (line.closed && line.points.size() > 1)
+        StrokeClosed(line.points);
+    else if (m_pen.cap != LineCap::Butt || line.points.size() > 1)
+        StrokeOpen(line.points);
+    return m_points <= kMaxStrokePoints;
 }
 
 } // namespace
@@ -264,9 +295,12 @@ bool StrokeOutline(const Path& path, const Pen& pen, float tolerance, Path& out)
     std::vector<Polyline> lines;
     if (!Flatten(path, tolerance, lines))
         return false;
-    Outliner outliner(pen, out);
+    Path outline;
+    Outliner outliner(pen, tolerance, outline);
     for (const Polyline& line : lines)
-        outliner.Stroke(line);
+        if (!outliner.Stroke(line))
+            return false;
+    out = std::move(outline);
     return true;
 }
 

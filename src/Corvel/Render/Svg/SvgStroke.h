@@ -24,11 +24,12 @@ constexpr int kMaxCurvePieces = 256;
 // such a stroke, and the cost would grow without bound.
 constexpr size_t kMaxStrokePoints = 1u << 20;
 
-// Appends to `out`, in the same user units as `path`, figures whose union is
-// the area the pen covers: one per segment, join and cap, all turning the
-// same way so that the nonzero fill rule gives their union. Curves are
-// followed within `tolerance` user units. False (with `out` unchanged) when
-// the outline would pass kMaxStrokePoints.
+// Sets `out`, in the same user units as `path`, to the outline of the area
+// the pen covers, to be filled with the nonzero rule: one figure per open
+// subpath and two per closed one, all turning the same way round the band
+// they bound. Curves and round parts are followed within `tolerance` user
+// units. False (with `out` unchanged) when the outline would pass
+// kMaxStrokePoints.
 bool StrokeOutline(const Path& path, const Pen& pen, float tolerance, Path& out);
 
 } // namespace svg

@@ -123,6 +123,9 @@ TEST_F(SvgPaintTest, OpacityFadesWholeElements)
         int alpha;
         uint32_t rgb;  // straight colour; the pixel holds it premultiplied
     };
+    const std::string siblings =
+        "<g opacity='0.5'><rect x='1' y='1' width='5' height='14' fill='red' stroke='red'/></g>"
+        "<g opacity='0.25'><rect x='10' y='1' width='5' height='14' fill='blue' stroke='blue'/></g>";
     const std::string two = "<rect x='2' y='2' width='8' height='8' fill='red'/><rect x='6' y='6' width='8' height='8' fill='red'/>";
     const Case cases[] = {
         {"opacity", "<rect width='16' height='16' fill='red' opacity='0.5'/>", 8, 8, 128, 0xFF0000},
@@ -139,6 +142,10 @@ TEST_F(SvgPaintTest, OpacityFadesWholeElements)
         {"stroke crossing itself", "<polyline points='2,2 14,14 14,2 2,14' fill='none' stroke='red' stroke-width='2' "
                                    "stroke-opacity='0.5'/>", 8, 8, 128, 0xFF0000},
         {"opacity 0", "<rect width='16' height='16' fill='red' opacity='0'/>", 8, 8, 0, 0},
+        // Sibling groups each get their own layer, however it is made.
+        {"first of two groups", siblings, 3, 8, 128, 0xFF0000},
+        {"second of two groups", siblings, 13, 8, 64, 0x0000FF},
+        {"between two groups", siblings, 8, 8, 0, 0},
     };
     for (const Case& c : cases) {
         for (int size : {16, 48}) {
