@@ -18,13 +18,13 @@ namespace {
 enum Slot {
     kSlotX, kSlotY, kSlotWidth, kSlotHeight, kSlotRx, kSlotRy, kSlotCx, kSlotCy, kSlotR,
     kSlotX1, kSlotY1, kSlotX2, kSlotY2, kSlotD, kSlotPoints, kSlotViewBox, kSlotAspect,
-    kSlotTransform, kSlotStyle, kSlotId, kSlotClass, kSlotRequiredExtensions, kSlotType,
+    kSlotTransform, kSlotStyle, kSlotId, kSlotClass, kSlotRequiredExtensions,
     kSlotCount
 };
 const char* const kSlotNames[kSlotCount] = {
     "x", "y", "width", "height", "rx", "ry", "cx", "cy", "r",
     "x1", "y1", "x2", "y2", "d", "points", "viewBox", "preserveAspectRatio",
-    "transform", "style", "id", "class", "requiredExtensions", "type",
+    "transform", "style", "id", "class", "requiredExtensions",
 };
 
 struct SlotValues {

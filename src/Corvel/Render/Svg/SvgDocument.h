@@ -93,7 +93,7 @@ public:
 
     // Adds the rules of a sheet after those applied before (see the cascade
     // above); unparsable parts are skipped. Sheets stay applied for every
-    // later drawing.
+    // later drawing. Styles are resolved again here (elements x rules).
     void ApplyStyleSheet(std::string_view sheet);
 
     // Size in user units (px): the root's width and height (px or unitless,

@@ -11,6 +11,9 @@ constexpr double kPi = 3.14159265358979323846;
 // Distance of a cubic's controls from its ends, per unit of radius, that
 // follows a quarter circle most closely: 4/3 * tan(pi/8).
 constexpr float kQuarterKappa = 0.5522847498f;
+// Rounding slack when counting quarter turns, so that an exact half turn
+// makes two pieces and not three.
+constexpr double kTurnSlack = 1e-9;
 
 double Radians(double degrees)
 {
@@ -231,7 +234,7 @@ void Path::ArcTo(float rx, float ry, float rotationDegrees, bool largeArc, bool 
         return;
     }
     // Pieces of at most a quarter turn, each one cubic.
-    const int pieces = std::max(1, static_cast<int>(std::ceil(std::fabs(arc.delta) / (kPi / 2.0) - 1e-9)));
+    const int pieces = std::max(1, static_cast<int>(std::ceil(std::fabs(arc.delta) / (kPi / 2.0) - kTurnSlack)));
     const double step = arc.delta / pieces;
     const double k = 4.0 / 3.0 * std::tan(step / 4.0);
     double angle = arc.start;

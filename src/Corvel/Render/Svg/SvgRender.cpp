@@ -28,6 +28,8 @@ constexpr float kMaxDeviceCoordinate = 1e6f;
 // How far, in device pixels, the lines that follow a curved stroke may stray
 // from the curve.
 constexpr double kCurveTolerance = 0.1;
+// The format's px are device pixels at this resolution.
+constexpr float kDpi = 96.0f;
 
 struct Factories {
     ComPtr<ID2D1Factory> d2d;
@@ -297,7 +299,7 @@ bool CreateCanvas(const Factories& f, int width, int height, ComPtr<IWICBitmap>&
         return false;
     const D2D1_RENDER_TARGET_PROPERTIES props = D2D1::RenderTargetProperties(
         D2D1_RENDER_TARGET_TYPE_DEFAULT, D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED),
-        96.0f, 96.0f);
+        kDpi, kDpi);
     return SUCCEEDED(f.d2d->CreateWicBitmapRenderTarget(bitmap.Get(), props, target.GetAddressOf()));
 }
 
