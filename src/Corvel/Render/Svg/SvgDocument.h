@@ -30,9 +30,14 @@
 // instead of every element again inside its already faded parent (so
 // "*{opacity:0.5}" halves the picture's alpha whatever its nesting).
 //
+// Drawing: fills go to Direct2D as path geometry (curves as cubic Béziers
+// only); stroke outlines are made by the layer (SvgStroke.h) and filled;
+// group opacity draws the group into a bitmap of its own first.
+//
 // Limits: documents over 16 MB, nested deeper than 256 elements or with more
 // than 100000 elements are refused; numbers beyond 1e9 count as errors; a
-// shape whose device coordinates pass a million pixels is skipped.
+// shape whose device coordinates pass a million pixels is skipped, and so is
+// a stroke whose outline would pass a million points.
 //
 // Threads: a document is used by one thread at a time. Drawing uses the UI
 // library's Direct2D and WIC factories when the library has started (then
