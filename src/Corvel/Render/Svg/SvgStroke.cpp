@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <initializer_list>
 #include <vector>
 
 namespace ui {
@@ -149,7 +148,8 @@ private:
     void Add(Point p);
     // The corner at `at` on the left of travel, from direction `in` to `out`.
     void Corner(Point at, Point in, Point out);
-    // Round from the left of travel `d` to its right, through the front.
+    // The cap where travel in direction `d` ends at `at`: from the left
+    // side round the front to the right side.
     void EndCap(Point at, Point d);
     // Points on the circle round `at` from the offset `from` turning by
     // `angle` radians, ends excluded.
