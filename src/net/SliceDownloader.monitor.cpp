@@ -12,10 +12,10 @@ namespace {
 
 // Progress is reported, and the resume file written, once a second.
 const DWORD kTickMs = 1000;
-// The merge copies in pieces of this size and reports after each: large
-// enough to keep the number of calls (and of reports) low, small enough
-// that a stop is seen at once.
-const DWORD kMergeChunkBytes = 1024 * 1024;
+// The merge copies in pieces of this size and reports after each. Larger
+// pieces are slower, not faster, under Wine (measured: copying 840 MB in
+// 1 MiB pieces took 2.4-5 s, in 64 KiB pieces 0.8-2 s).
+const DWORD kMergeChunkBytes = 0x10000;
 // Another program (a virus scanner, a backup or indexing service) may hold
 // a slice file for a moment: a sharing violation is tried again every
 // kShareRetryMs for up to kShareWaitMs before the merge gives up.
