@@ -104,6 +104,7 @@ echo "[bench] nginx (pid $NGINX_PID, user $(ps -o user= -p "$NGINX_PID")) on por
 "$WINESERVER" -p 120
 cleanup() {
   kill "$NGINX_PID" 2>/dev/null || true
+  for _ in $(seq 1 50); do kill -0 "$NGINX_PID" 2>/dev/null || break; sleep 0.1; done
   "$WINESERVER" -k >/dev/null 2>&1 || true
   rm -rf "$WORK/out"
 }
