@@ -23,7 +23,7 @@ struct CCancellableRequest::stState {
     HANDLE done = nullptr; // auto-reset: one completion per step
     DWORD completion = 0;  // the WINHTTP_CALLBACK_STATUS_* that ended the step
     DWORD error = 0;       // its error for REQUEST_ERROR
-    DWORD bytes = 0;       // bytes read for READ_COMPLETE
+    DWORD bytes = 0;       // bytes read for READ_COMPLETE, available for DATA_AVAILABLE
     std::vector<char> buffer;
 };
 
@@ -62,6 +62,9 @@ void CALLBACK CCancellableRequest::OnStatus(HINTERNET, DWORD_PTR context, DWORD 
         break;
     case WINHTTP_CALLBACK_STATUS_READ_COMPLETE:
         state->bytes = length;
+        break;
+    case WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE:
+        state->bytes = info ? *static_cast<const DWORD*>(info) : 0;
         break;
     case WINHTTP_CALLBACK_STATUS_SENDREQUEST_COMPLETE:
     case WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE:
@@ -123,6 +126,19 @@ DWORD CCancellableRequest::Send()
     if (!WinHttpReceiveResponse(m_request.Handle(), nullptr))
         return LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR);
     return Await(WINHTTP_CALLBACK_STATUS_HEADERS_AVAILABLE);
+}
+
+DWORD CCancellableRequest::QueryAvailable(DWORD* available)
+{
+    *available = 0;
+    if (m_cancelled || !m_handedOver)
+        return m_cancelled ? ERROR_WINHTTP_OPERATION_CANCELLED : ERROR_WINHTTP_INCORRECT_HANDLE_STATE;
+    if (!WinHttpQueryDataAvailable(m_request.Handle(), nullptr))
+        return LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR);
+    if (DWORD error = Await(WINHTTP_CALLBACK_STATUS_DATA_AVAILABLE))
+        return error;
+    *available = m_state->bytes;
+    return 0;
 }
 
 DWORD CCancellableRequest::Read(size_t offset, DWORD bytes, DWORD* got)

@@ -43,10 +43,20 @@ public:
     // connect, send and the header wait, each bounded by the request's
     // time-outs). 0, the error, or ERROR_WINHTTP_OPERATION_CANCELLED.
     DWORD Send();
+    // Waits until body bytes are buffered (or the body has ended) and tells
+    // how many can be read without waiting; *available 0: the body has
+    // ended. 0, the error, or ERROR_WINHTTP_OPERATION_CANCELLED.
+    DWORD QueryAvailable(DWORD* available);
     // Reads up to `bytes` (at most the buffer size less offset) into the
     // read buffer at `offset`; the read ends when it has them all or the
     // body ends. *got 0: the body has ended. 0, the error, or
     // ERROR_WINHTTP_OPERATION_CANCELLED.
+    //
+    // Wine completes a read on the calling thread when its receive buffer
+    // already holds bytes, and then goes on receiving, blocked and beyond
+    // any cancel, until all `bytes` are in. A read of more bytes than
+    // QueryAvailable reported is therefore started only once the buffered
+    // ones have been read: then it runs on WinHTTP's threads.
     DWORD Read(size_t offset, DWORD bytes, DWORD* got);
     // The read buffer: valid until the object is destroyed.
     const char* Data() const;

@@ -124,6 +124,7 @@ private:
     DWORD OpenSliceFile(const stDownloadSlice& slice, CFileHandle& file);
     Attempt ReceiveBody(CCancellableRequest& request, stDownloadSlice& slice, CFileHandle& file,
                         stSliceRun& run);
+    bool WriteReceived(const char* data, DWORD size, stDownloadSlice& slice, CFileHandle& file, stSliceRun& run);
     Attempt Outcome(DWORD error, stSliceRun& run);
     bool Cancelled() const;
     void FailSlice(stDownloadSlice* slice, int32_t error);

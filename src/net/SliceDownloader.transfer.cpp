@@ -66,7 +66,8 @@ int CSliceDownloader::RunSlice(stDownloadSlice* slice)
 // One ranged request for the rest of the slice, received into its file.
 CSliceDownloader::Attempt CSliceDownloader::TransferOnce(stDownloadSlice& slice, stSliceRun& run)
 {
-    CCancellableRequest request({m_stopEvent, m_failEvent}, kMaxReadBytes);
+    // Room for the buffered bytes and the read after them.
+    CCancellableRequest request({m_stopEvent, m_failEvent}, 2 * static_cast<size_t>(kMaxReadBytes));
     DWORD error = OpenRangeRequest(request, slice);
     if (!error)
         error = request.Send();
@@ -169,8 +170,9 @@ DWORD CSliceDownloader::OpenSliceFile(const stDownloadSlice& slice, CFileHandle&
     return 0;
 }
 
-// Each read is written to the slice file before it counts: a slice's count
-// only ever covers bytes that reached its file.
+// Each round takes the bytes already buffered, then reads up to the read
+// size more (see CCancellableRequest::Read for why in that order). A slice's
+// count grows only by bytes written to its file.
 CSliceDownloader::Attempt CSliceDownloader::ReceiveBody(CCancellableRequest& request, stDownloadSlice& slice,
                                                         CFileHandle& file, stSliceRun& run)
 {
@@ -178,30 +180,52 @@ CSliceDownloader::Attempt CSliceDownloader::ReceiveBody(CCancellableRequest& req
     while (slice.downloaded.load() < length) {
         if (Cancelled())
             return Attempt::Cancelled;
-        uint64_t remaining = length - slice.downloaded.load();
-        DWORD want = static_cast<DWORD>(std::min<uint64_t>(run.readSize, remaining));
-        uint64_t readStart = GetTickCount64();
-        DWORD got = 0;
-        if (DWORD error = request.Read(0, want, &got))
+        DWORD available = 0;
+        if (DWORD error = request.QueryAvailable(&available))
             return Outcome(error, run);
+        uint64_t remaining = length - slice.downloaded.load();
+        DWORD buffered = static_cast<DWORD>(std::min<uint64_t>({available, remaining, kMaxReadBytes}));
+        DWORD got = 0;
+        if (buffered > 0) {
+            if (DWORD error = request.Read(0, buffered, &got))
+                return Outcome(error, run);
+        }
         if (got == 0) {
             run.error = static_cast<DWORD>(-1); // the body ended before the range did
             return Attempt::Failed;
         }
-        run.lastProgressMs = GetTickCount64();
-        run.receivedBytes = true;
-        run.readSize = NextReadSize(run.readSize, run.lastProgressMs - readStart);
-        DWORD written = 0;
-        while (written < got) {
-            DWORD n = 0;
-            if (!WriteFile(file.Get(), request.Data() + written, got - written, &n, nullptr) || n == 0) {
-                run.error = NonZero(GetLastError(), ERROR_WRITE_FAULT);
-                return Attempt::Failed;
+        DWORD more = 0;
+        if (got == available && remaining > got) {
+            uint64_t readStart = GetTickCount64();
+            DWORD want = static_cast<DWORD>(std::min<uint64_t>(run.readSize, remaining - got));
+            if (DWORD error = request.Read(got, want, &more)) {
+                if (!WriteReceived(request.Data(), got, slice, file, run))
+                    return Attempt::Failed;
+                return Outcome(error, run);
             }
-            written += n;
-            slice.downloaded += n;
-            m_fetched += n;
+            run.readSize = NextReadSize(run.readSize, GetTickCount64() - readStart);
         }
+        if (!WriteReceived(request.Data(), got + more, slice, file, run))
+            return Attempt::Failed;
     }
     return Attempt::Done;
+}
+
+bool CSliceDownloader::WriteReceived(const char* data, DWORD size, stDownloadSlice& slice, CFileHandle& file,
+                                     stSliceRun& run)
+{
+    run.lastProgressMs = GetTickCount64();
+    run.receivedBytes = true;
+    DWORD written = 0;
+    while (written < size) {
+        DWORD n = 0;
+        if (!WriteFile(file.Get(), data + written, size - written, &n, nullptr) || n == 0) {
+            run.error = NonZero(GetLastError(), ERROR_WRITE_FAULT);
+            return false;
+        }
+        written += n;
+        slice.downloaded += n;
+        m_fetched += n;
+    }
+    return true;
 }
