@@ -1,6 +1,8 @@
 // The sliced downloader against the local test service: whole downloads with
-// a SHA-256 check, stop and resume, a killed process, hostile resume files,
-// servers that mishandle ranges, transfer failures and disk-full.
+// a SHA-256 check, stop and resume, Stop in every phase of a slice, a killed
+// process, hostile resume files, servers that mishandle ranges, pause or
+// answer ranges of another version, progress ticks, refused names, merges
+// that meet a locked slice file, transfer failures and disk-full.
 #include "net/SliceDownloader.h"
 
 #include <gtest/gtest.h>
