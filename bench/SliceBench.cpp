@@ -50,7 +50,7 @@ int RunSliced(const std::wstring& url, const std::wstring& target, bool oneSlice
     if (oneSlice) {
         stSliceThresholds t;
         t.twoSlices = t.threeSlices = t.fourSlices = UINT64_MAX;
-        dl.SetSliceThresholds(t);
+        dl.SetSliceThresholdsForTesting(t);
     }
     Clock::time_point t0 = Clock::now();
     uint32_t r = dl.Start(url, folder, name, [&](int state, uint64_t a, uint64_t b, uint64_t c) {

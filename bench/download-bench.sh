@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Download benchmark on loopback: nginx (Debian's package) serves a 300 MiB
+# Download benchmark on loopback: nginx (Debian's package, run as an
+# ordinary user on two free ports) serves a 300 MiB
 # and a 1.1 GiB file of random bytes, unthrottled and with each connection
 # limited to 20 MB/s; each is fetched by the sliced downloader, the
 # single-stream download, curl and aria2c -x4 -s4. Prints the medians of the
@@ -16,16 +17,35 @@ ROOT=$(cd "$(dirname "$0")/.." && pwd)
 RUNS=${1:-3}
 SLOW_RUNS=${BENCH_SLOW_RUNS:-1}
 WORK=${BENCH_WORK:-$ROOT/build/bench}
-PORT_FAST=${BENCH_PORT:-18480}
-PORT_SLOW=$((PORT_FAST + 1))
 mkdir -p "$WORK/www" "$WORK/out" "$WORK/nginx"
 
+# Two ports nothing listens on now (BENCH_PORT fixes the first).
+free_port() {
+  python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()'
+}
+PORT_FAST=${BENCH_PORT:-$(free_port)}
+PORT_SLOW=$(free_port)
+while [ "$PORT_SLOW" = "$PORT_FAST" ]; do PORT_SLOW=$(free_port); done
+
 need() { command -v "$1" >/dev/null 2>&1; }
+# The package's own nginx service, which an install may start.
+system_nginx_running() { [ -f /run/nginx.pid ] && kill -0 "$(cat /run/nginx.pid)" 2>/dev/null; }
 if ! need nginx || ! need aria2c; then
   echo "[bench] installing nginx and aria2"
+  was_running=0
+  system_nginx_running && was_running=1
   apt-get install -y -q nginx-light aria2 >/dev/null 2>&1 || { apt-get update -q >/dev/null; apt-get install -y -q nginx aria2 >/dev/null; }
+  if [ "$was_running" = 0 ] && system_nginx_running; then
+    echo "[bench] stopping the system nginx that the install started"
+    service nginx stop >/dev/null 2>&1 || kill "$(cat /run/nginx.pid)" 2>/dev/null || true
+  fi
 fi
 NGINX=$(command -v nginx || echo /usr/sbin/nginx)
+# nginx runs as an ordinary user: as root, as nobody in a folder it owns.
+AS_USER=()
+if [ "$(id -u)" = 0 ]; then
+  AS_USER=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+fi
 
 # The bench program is part of the x86_64 build.
 echo "[bench] building"
@@ -48,7 +68,6 @@ make_file pkg300.bin $SIZE_300
 make_file pkg1100.bin $SIZE_1100
 
 cat > "$WORK/nginx/nginx.conf" <<CONF
-user root;
 worker_processes 4;
 pid $WORK/nginx/nginx.pid;
 error_log $WORK/nginx/error.log warn;
@@ -69,6 +88,8 @@ http {
 }
 CONF
 mkdir -p "$WORK/nginx/tmp"
+rm -f "$WORK/nginx/nginx.pid"
+[ "${#AS_USER[@]}" -gt 0 ] && chown -R nobody:nogroup "$WORK/nginx"
 # The Wine prefix first: making a new one runs commands that may end
 # non-zero on their own.
 source "$ROOT/scripts/wine-env.sh"
@@ -76,11 +97,14 @@ set +e
 corvel_make_prefix
 set -e
 
-"$NGINX" -c "$WORK/nginx/nginx.conf" -p "$WORK/nginx" -e "$WORK/nginx/error.log"
+"${AS_USER[@]}" "$NGINX" -c "$WORK/nginx/nginx.conf" -p "$WORK/nginx" -e "$WORK/nginx/error.log"
+for _ in $(seq 1 50); do [ -s "$WORK/nginx/nginx.pid" ] && break; sleep 0.1; done
 NGINX_PID=$(cat "$WORK/nginx/nginx.pid")
+echo "[bench] nginx (pid $NGINX_PID, user $(ps -o user= -p "$NGINX_PID")) on ports $PORT_FAST and $PORT_SLOW"
 "$WINESERVER" -p 120
 cleanup() {
   kill "$NGINX_PID" 2>/dev/null || true
+  for _ in $(seq 1 50); do kill -0 "$NGINX_PID" 2>/dev/null || break; sleep 0.1; done
   "$WINESERVER" -k >/dev/null 2>&1 || true
   rm -rf "$WORK/out"
 }

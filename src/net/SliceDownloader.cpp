@@ -1,36 +1,41 @@
+// The caller's side of the sliced downloader: Start (check the name, probe,
+// plan from the resume file, launch the pool) and Stop. Touches every field;
+// the pool threads run only between Launch and the pool's Stop.
 #include "net/SliceDownloader.h"
 
+#include "net/CancellableRequest.h"
 #include "net/FileHandle.h"
-#include "net/HttpHandle.h"
 #include "net/HttpHeaders.h"
 #include "net/HttpUrl.h"
 #include "net/WinHttpError.h"
 
 #include <algorithm>
-#include <cwchar>
 
 namespace {
 
 const wchar_t kAgent[] = L"supercient";
 const wchar_t kHeaderSection[] = L"Download";
 
-// Blocked WinHTTP reads are not woken by closing their handles from another
-// thread, so every receive is bounded by this and a timed-out read makes a
-// new ranged request from the bytes already written. This is what lets Stop
-// return within about a second.
-const DWORD kReadWakeMs = 500;
-// Waiting for response headers starts at one second and doubles per
-// consecutive timeout, so a slow server is still reached.
-const DWORD kHeaderWaitMs = 1000;
-const DWORD kMaxHeaderWaitMs = 60000;
+// A name look-up, a connect or a send that takes longer than this has
+// failed; a slice then tries again until its stall limit.
+const DWORD kResolveTimeoutMs = 5000;
+const DWORD kConnectTimeoutMs = 5000;
+const DWORD kSendTimeoutMs = 5000;
+// How long the probe waits for the response headers.
+const DWORD kProbeWaitMs = 60000;
+// How long a slice waits for headers or for the next byte before it fails.
+const DWORD kStallTimeoutMs = 60000;
+// Slice files beyond the plan's count are left-overs of an earlier plan.
+const int kMostSlices = 4;
 
-const size_t kReadBuffer = 256 * 1024;
-const DWORD kFlushMs = 200;
-const DWORD kMergeChunk = 0x10000;
-
-DWORD NonZero(DWORD error, DWORD fallback)
+std::wstring SliceSection(int64_t index)
 {
-    return error ? error : fallback;
+    return L"Slice" + std::to_wstring(static_cast<long long>(index));
+}
+
+std::wstring SlicePath(const std::wstring& target, size_t index)
+{
+    return target + L"_slice" + std::to_wstring(static_cast<unsigned long long>(index));
 }
 
 bool FileSize(const std::wstring& path, uint64_t& size)
@@ -55,44 +60,32 @@ std::wstring FileNameOf(const std::wstring& path)
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-std::wstring SliceSection(int64_t index)
+// The folder the resume file (CIniParse) puts the download in: the given
+// one, or the executable's folder when it is empty; with a final separator.
+std::wstring DownloadFolder(const std::wstring& folder)
 {
-    return L"Slice" + std::to_wstring(static_cast<long long>(index));
+    std::wstring dir = folder;
+    if (dir.empty()) {
+        wchar_t exe[MAX_PATH] = {};
+        DWORD n = GetModuleFileNameW(nullptr, exe, MAX_PATH);
+        dir = FolderOf(std::wstring(exe, n));
+    }
+    if (!dir.empty() && dir.back() != L'\\' && dir.back() != L'/')
+        dir += L'\\';
+    return dir;
 }
 
 } // namespace
 
-int SliceCountFor(uint64_t total, bool acceptsRanges, const stSliceThresholds& thresholds)
-{
-    if (!acceptsRanges)
-        return 1;
-    if (total > thresholds.fourSlices)
-        return 4;
-    if (total > thresholds.threeSlices)
-        return 3;
-    if (total > thresholds.twoSlices)
-        return 2;
-    return 1;
-}
+struct CSliceDownloader::stProbe {
+    uint64_t total = 0;
+    bool acceptsRanges = false;
+    stValidators version;
+    bool haveLastModified = false;
+    FILETIME lastModified = {};
+};
 
-std::vector<stSliceRange> PlanSlices(uint64_t total, int count)
-{
-    std::vector<stSliceRange> plan;
-    if (total == 0 || count < 1)
-        return plan;
-    // Never more slices than bytes: every slice holds at least one byte.
-    uint64_t n = std::min<uint64_t>(static_cast<uint64_t>(count), total);
-    uint64_t part = total / n;
-    for (uint64_t i = 0; i < n; ++i) {
-        stSliceRange r;
-        r.first = part * i;
-        r.last = (i + 1 == n) ? total - 1 : part * (i + 1) - 1;
-        plan.push_back(r);
-    }
-    return plan;
-}
-
-CSliceDownloader::CSliceDownloader()
+CSliceDownloader::CSliceDownloader() : m_stallMs(kStallTimeoutMs)
 {
     m_failEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     m_stopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -110,42 +103,6 @@ CSliceDownloader::~CSliceDownloader()
         CloseHandle(m_sliceDoneEvent);
 }
 
-void CSliceDownloader::Report(int state, uint64_t a, uint64_t b, uint64_t c)
-{
-    if (m_callback)
-        m_callback(state, a, b, c);
-}
-
-void CSliceDownloader::CloseSession()
-{
-    if (m_session) {
-        WinHttpCloseHandle(m_session);
-        m_session = nullptr;
-    }
-}
-
-void CSliceDownloader::FreeSlices()
-{
-    for (stDownloadSlice* s : m_slices)
-        delete s;
-    m_slices.clear();
-}
-
-// Polled between reads: flags mirror the two events, since waiting on an
-// event, even with time-out 0, is a round trip to the Wine server.
-bool CSliceDownloader::Cancelled() const
-{
-    return m_stop.load() || m_failed.load();
-}
-
-void CSliceDownloader::FailSlice(stDownloadSlice* slice, int32_t error)
-{
-    // The monitor reads the error once the event is seen: store it first.
-    slice->error.store(error != 0 ? error : static_cast<int32_t>(ERROR_WINHTTP_INTERNAL_ERROR));
-    m_failed = true;
-    SetEvent(m_failEvent);
-}
-
 uint32_t CSliceDownloader::Start(const std::wstring& url, const std::wstring& folder, const std::wstring& name,
                                  DownloadProgressFn callback)
 {
@@ -154,14 +111,44 @@ uint32_t CSliceDownloader::Start(const std::wstring& url, const std::wstring& fo
     m_merged = false;
     m_url = url;
     m_callback = std::move(callback);
-    m_folder = folder;
-    m_name = name;
     m_total = 0;
-    m_validator.clear();
-    m_target.clear();
-    if (name.empty())
-        return ERROR_INVALID_PARAMETER;
+    if (DWORD error = CheckTarget(url, folder, name))
+        return error;
+    if (DWORD error = OpenSession())
+        return error;
+    stProbe probe;
+    bool resumeExisted = false;
+    DWORD error = Probe(probe);
+    if (!error)
+        error = PlanFromResume(probe, folder, name, resumeExisted);
+    if (error) {
+        FreeSlices();
+        m_session.Close();
+        return error;
+    }
+    if (!resumeExisted && TargetAlreadyComplete(probe)) {
+        DeleteFileW(m_resume.Path().c_str());
+        FreeSlices();
+        m_session.Close();
+        m_merged = true;
+        Report(kDownloadComplete, m_total, m_total, 0);
+        return 0;
+    }
+    SaveResume();
+    Launch();
+    return 0;
+}
 
+// Everything that can be refused without the network, before anything is
+// fetched or written.
+DWORD CSliceDownloader::CheckTarget(const std::wstring& url, const std::wstring& folder, const std::wstring& name)
+{
+    m_target = DownloadFolder(folder) + name;
+    if (!IsPlainFileName(name))
+        return ERROR_INVALID_PARAMETER;
+    DWORD attributes = GetFileAttributesW(m_target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return ERROR_ALREADY_EXISTS;
     stHttpUrl parts;
     if (!CrackHttpUrl(url, &parts))
         return LastWinHttpError(ERROR_WINHTTP_INVALID_URL);
@@ -169,94 +156,104 @@ uint32_t CSliceDownloader::Start(const std::wstring& url, const std::wstring& fo
     m_port = parts.port;
     m_secure = parts.secure;
     m_pathAndQuery = parts.path;
+    return 0;
+}
 
-    m_session = WinHttpOpen(kAgent, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+DWORD CSliceDownloader::OpenSession()
+{
+    m_session.Attach(WinHttpOpen(kAgent, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS,
+                                 WINHTTP_FLAG_ASYNC));
     if (!m_session)
         return LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR);
-    auto giveUp = [this](DWORD error) {
-        CloseSession();
+    // Trying IPv4 at once when IPv6 is slow to connect. Optional: Wine does
+    // not know the option (12009) and the download works without it.
+    DWORD enable = 1;
+    WinHttpSetOption(m_session.Handle(), WINHTTP_OPTION_IPV6_FAST_FALLBACK, &enable, sizeof(enable));
+    return 0;
+}
+
+void CSliceDownloader::ApplyRequestOptions(HINTERNET request, DWORD waitMs)
+{
+    // Failures leave WinHTTP's defaults, which also end every step.
+    WinHttpSetTimeouts(request, kResolveTimeoutMs, kConnectTimeoutMs, kSendTimeoutMs, waitMs);
+    WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &waitMs, sizeof(waitMs));
+    DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
+    WinHttpSetOption(request, WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof(noRedirects));
+}
+
+stValidators CSliceDownloader::ReadVersion(HINTERNET request)
+{
+    stValidators version;
+    QueryHeaderText(request, WINHTTP_QUERY_ETAG, version.etag);
+    QueryHeaderText(request, WINHTTP_QUERY_LAST_MODIFIED, version.lastModified);
+    return version;
+}
+
+// Size, range support and the validators. Certificate checks stay on.
+DWORD CSliceDownloader::Probe(stProbe& probe)
+{
+    CCancellableRequest request({}, 0);
+    if (DWORD error = request.Open(m_session.Handle(), m_host, m_port, m_pathAndQuery, m_secure))
         return error;
-    };
-    if (!WinHttpSetTimeouts(m_session, 5000, 5000, 5000, 60000))
-        return giveUp(LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR));
-    // Option 140 is not known to every WinHTTP (Wine answers 12009); the
-    // download works without it.
-    DWORD one = 1;
-    WinHttpSetOption(m_session, 140, &one, sizeof(one));
+    ApplyRequestOptions(request.Handle(), kProbeWaitMs);
+    if (DWORD error = request.Send())
+        return error;
+    DWORD status = QueryStatusCode(request.Handle());
+    if (status != 200)
+        return status ? status : ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
+    std::wstring text;
+    if (!QueryHeaderText(request.Handle(), WINHTTP_QUERY_CONTENT_LENGTH, text) ||
+        !ParseContentLength(text, probe.total) || probe.total == 0)
+        return ERROR_WINHTTP_INVALID_SERVER_RESPONSE;
+    probe.acceptsRanges = QueryHeaderText(request.Handle(), WINHTTP_QUERY_ACCEPT_RANGES, text) && text == L"bytes";
+    probe.version = ReadVersion(request.Handle());
+    SYSTEMTIME st = {};
+    DWORD size = sizeof(st);
+    probe.haveLastModified = WinHttpQueryHeaders(request.Handle(), WINHTTP_QUERY_LAST_MODIFIED | WINHTTP_QUERY_FLAG_SYSTEMTIME,
+                                                 WINHTTP_HEADER_NAME_BY_INDEX, &st, &size, WINHTTP_NO_HEADER_INDEX) &&
+                             SystemTimeToFileTime(&st, &probe.lastModified);
+    return 0;
+}
 
-    // Probe: size, range support and validator. Certificate checks stay on.
-    uint64_t total = 0;
-    bool acceptsRanges = false;
-    bool haveLastModified = false;
-    FILETIME lastModified = {};
-    {
-        CHttpHandle connect(WinHttpConnect(m_session, m_host.c_str(), m_port, 0));
-        if (!connect)
-            return giveUp(LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR));
-        CHttpHandle request(WinHttpOpenRequest(connect.Handle(), L"GET", m_pathAndQuery.c_str(), nullptr,
-                                                 WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                                 m_secure ? WINHTTP_FLAG_SECURE : 0));
-        if (!request)
-            return giveUp(LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR));
-        DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
-        WinHttpSetOption(request.Handle(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof(noRedirects));
-        if (!WinHttpSendRequest(request.Handle(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
-            !WinHttpReceiveResponse(request.Handle(), nullptr))
-            return giveUp(LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR));
-        DWORD status = QueryStatusCode(request.Handle());
-        if (status != 200)
-            return giveUp(status ? status : ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
-        std::wstring text;
-        if (!QueryHeaderText(request.Handle(), WINHTTP_QUERY_CONTENT_LENGTH, text) || !ParseContentLength(text, total) ||
-            total == 0)
-            return giveUp(ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
-        acceptsRanges = QueryHeaderText(request.Handle(), WINHTTP_QUERY_ACCEPT_RANGES, text) && text == L"bytes";
-        // If-Range needs a strong validator: a weak ETag would always send
-        // the whole body back.
-        std::wstring etag;
-        if (QueryHeaderText(request.Handle(), WINHTTP_QUERY_ETAG, etag) && !etag.empty() && etag.compare(0, 2, L"W/") != 0)
-            m_validator = etag;
-        std::wstring modified;
-        if (QueryHeaderText(request.Handle(), WINHTTP_QUERY_LAST_MODIFIED, modified) && !modified.empty()) {
-            if (m_validator.empty())
-                m_validator = modified;
-            SYSTEMTIME st = {};
-            DWORD size = sizeof(st);
-            if (WinHttpQueryHeaders(request.Handle(), WINHTTP_QUERY_LAST_MODIFIED | WINHTTP_QUERY_FLAG_SYSTEMTIME,
-                                    WINHTTP_HEADER_NAME_BY_INDEX, &st, &size, WINHTTP_NO_HEADER_INDEX) &&
-                SystemTimeToFileTime(&st, &lastModified))
-                haveLastModified = true;
-        }
-        if (m_validator.find_first_of(L"\r\n") != std::wstring::npos)
-            m_validator.clear();
-    }
-    m_total = total;
-
-    int count = SliceCountFor(total, acceptsRanges, m_thresholds);
-    std::vector<stSliceRange> plan = PlanSlices(total, count);
+// The slices of this download, each with the progress the resume file
+// proves: stored progress counts only for the same URL, size and validator
+// (anything else is another file, which must not be spliced on) and never
+// beyond the bytes in the slice file.
+DWORD CSliceDownloader::PlanFromResume(const stProbe& probe, const std::wstring& folder, const std::wstring& name,
+                                       bool& resumeExisted)
+{
+    m_total = probe.total;
+    m_probeVersion = probe.version;
+    // If-Range needs a strong validator: a weak ETag would always send the
+    // whole body back.
+    m_validator.clear();
+    if (!probe.version.etag.empty() && probe.version.etag.compare(0, 2, L"W/") != 0)
+        m_validator = probe.version.etag;
+    else
+        m_validator = probe.version.lastModified;
+    if (m_validator.find_first_of(L"\r\n") != std::wstring::npos)
+        m_validator.clear();
 
     // The resume file; its folder is created here when missing.
-    std::wstring resumeName = name + L".ini";
-    bool resumeExisted = !m_resume.Open(resumeName, folder) && GetFileAttributesW(m_resume.Path().c_str()) !=
-                                                                    INVALID_FILE_ATTRIBUTES;
+    resumeExisted = !m_resume.Open(name + L".ini", folder) &&
+                    GetFileAttributesW(m_resume.Path().c_str()) != INVALID_FILE_ATTRIBUTES;
     if (!m_resume.IsBound())
-        return giveUp(ERROR_INVALID_PARAMETER);
+        return ERROR_INVALID_PARAMETER;
     m_target = m_resume.Path().substr(0, m_resume.Path().size() - 4);
     DWORD folderAttributes = GetFileAttributesW(FolderOf(m_target).c_str());
     if (folderAttributes == INVALID_FILE_ATTRIBUTES || !(folderAttributes & FILE_ATTRIBUTE_DIRECTORY))
-        return giveUp(ERROR_PATH_NOT_FOUND);
+        return ERROR_PATH_NOT_FOUND;
 
-    // Stored progress counts only for the same URL, size and validator:
-    // anything else means another file, which must not be spliced on.
     bool sameFile = resumeExisted && m_resume.ReadText(kHeaderSection, L"url") == m_url &&
-                    static_cast<uint64_t>(m_resume.ReadInt64(kHeaderSection, L"total")) == total &&
+                    static_cast<uint64_t>(m_resume.ReadInt64(kHeaderSection, L"total")) == m_total &&
                     m_resume.ReadText(kHeaderSection, L"validator") == m_validator;
+    std::vector<stSliceRange> plan = PlanSlices(m_total, SliceCountFor(m_total, probe.acceptsRanges, m_thresholds));
     for (size_t i = 0; i < plan.size(); ++i) {
-        stDownloadSlice* s = new stDownloadSlice();
+        std::unique_ptr<stDownloadSlice> s(new stDownloadSlice());
         s->index = static_cast<int64_t>(i);
         s->first = plan[i].first;
         s->last = plan[i].last;
-        s->path = m_target + L"_slice" + std::to_wstring(static_cast<unsigned long long>(i));
+        s->path = SlicePath(m_target, i);
         std::wstring section = SliceSection(s->index);
         uint64_t onDisk = 0;
         if (sameFile && static_cast<uint64_t>(m_resume.ReadInt64(section.c_str(), L"start")) == s->first &&
@@ -264,51 +261,49 @@ uint32_t CSliceDownloader::Start(const std::wstring& url, const std::wstring& fo
             FileSize(s->path, onDisk)) {
             int64_t stored = m_resume.ReadInt64(section.c_str(), L"size");
             uint64_t done = stored > 0 ? static_cast<uint64_t>(stored) : 0;
-            done = std::min(done, onDisk);
-            done = std::min(done, s->Length());
-            s->downloaded = done;
+            s->downloaded = std::min({done, onDisk, s->Length()});
         }
-        m_slices.push_back(s);
+        m_slices.push_back(std::move(s));
     }
-    // Slice files of an earlier plan with more slices are of no use now.
-    for (size_t i = plan.size(); i < 4; ++i)
-        DeleteFileW((m_target + L"_slice" + std::to_wstring(static_cast<unsigned long long>(i))).c_str());
+    for (size_t i = plan.size(); i < kMostSlices; ++i)
+        DeleteFileW(SlicePath(m_target, i).c_str());
+    return 0;
+}
 
-    // A target of the right size counts as done only when no download into
-    // it was left unfinished and the server's copy is not newer.
+// A target of the right size counts as done only when no download into it
+// was left unfinished (the caller checks the resume file) and the server's
+// copy is not newer.
+bool CSliceDownloader::TargetAlreadyComplete(const stProbe& probe) const
+{
     uint64_t targetSize = 0;
-    if (!resumeExisted && FileSize(m_target, targetSize) && targetSize == total) {
-        bool stale = false;
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (haveLastModified && GetFileAttributesExW(m_target.c_str(), GetFileExInfoStandard, &data))
-            stale = CompareFileTime(&lastModified, &data.ftLastWriteTime) > 0;
-        if (!stale) {
-            DeleteFileW(m_resume.Path().c_str());
-            FreeSlices();
-            CloseSession();
-            m_merged = true;
-            Report(3, total, total, 0);
-            return 0;
-        }
-    }
+    if (!FileSize(m_target, targetSize) || targetSize != m_total)
+        return false;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (probe.haveLastModified && GetFileAttributesExW(m_target.c_str(), GetFileExInfoStandard, &data))
+        return CompareFileTime(&probe.lastModified, &data.ftLastWriteTime) <= 0;
+    return true;
+}
 
-    SaveResume();
-
+void CSliceDownloader::Launch()
+{
     bool completeAtStart = std::all_of(m_slices.begin(), m_slices.end(),
-                                       [](const stDownloadSlice* s) { return s->Complete(); });
+                                       [](const std::unique_ptr<stDownloadSlice>& s) { return s->Complete(); });
     m_failed = false;
+    m_versionChanged = false;
+    m_fetched = 0;
+    m_startMs = GetTickCount64();
     ResetEvent(m_failEvent);
     ResetEvent(m_stopEvent);
     ResetEvent(m_sliceDoneEvent);
-    m_pool = new ThreadPool(m_slices.size() + 1);
+    m_pool.reset(new ThreadPool(m_slices.size() + 1));
     if (!completeAtStart) {
-        for (stDownloadSlice* s : m_slices) {
-            if (!s->Complete())
-                m_pool->EnqueueSliceTask([this, s]() { return RunSlice(s); });
+        for (const std::unique_ptr<stDownloadSlice>& s : m_slices) {
+            stDownloadSlice* slice = s.get();
+            if (!slice->Complete())
+                m_pool->EnqueueSliceTask([this, slice]() { return RunSlice(slice); });
         }
     }
     m_pool->EnqueueMergeTask([this, completeAtStart]() { return RunMonitor(completeAtStart); });
-    return 0;
 }
 
 void CSliceDownloader::Stop()
@@ -318,15 +313,26 @@ void CSliceDownloader::Stop()
         SetEvent(m_stopEvent);
     if (m_pool) {
         m_pool->Stop();
-        delete m_pool;
-        m_pool = nullptr;
+        m_pool.reset();
     }
-    CloseSession();
+    m_session.Close();
     if (!m_merged && !m_slices.empty())
         SaveResume();
     FreeSlices();
 }
 
+void CSliceDownloader::FreeSlices()
+{
+    m_slices.clear();
+}
+
+void CSliceDownloader::Report(int state, uint64_t a, uint64_t b, uint64_t c)
+{
+    if (m_callback)
+        m_callback(state, a, b, c);
+}
+
+// Caller's thread, or the monitor's while the pool runs.
 bool CSliceDownloader::SaveResume()
 {
     std::lock_guard<std::mutex> lock(m_saveMutex);
@@ -342,317 +348,18 @@ bool CSliceDownloader::SaveResume()
     bool ok = copy.WriteText(kHeaderSection, L"url", m_url) &&
               copy.WriteInt64(kHeaderSection, L"total", static_cast<int64_t>(m_total)) &&
               copy.WriteText(kHeaderSection, L"validator", m_validator);
-    for (const stDownloadSlice* s : m_slices) {
+    bool keepBytes = !m_versionChanged.load();
+    for (const std::unique_ptr<stDownloadSlice>& s : m_slices) {
         if (!ok)
             break;
         std::wstring section = SliceSection(s->index);
         ok = copy.WriteInt64(section.c_str(), L"start", static_cast<int64_t>(s->first)) &&
              copy.WriteInt64(section.c_str(), L"end", static_cast<int64_t>(s->last)) &&
-             copy.WriteInt64(section.c_str(), L"size", static_cast<int64_t>(s->downloaded.load()));
+             copy.WriteInt64(section.c_str(), L"size", keepBytes ? static_cast<int64_t>(s->downloaded.load()) : 0);
     }
     if (ok)
         ok = MoveFileExW(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
     if (!ok)
         DeleteFileW(temp.c_str());
     return ok;
-}
-
-int CSliceDownloader::RunSlice(stDownloadSlice* slice)
-{
-    std::vector<char> buffer(kReadBuffer);
-    DWORD lastProgress = GetTickCount();
-    int headerWaits = 0;
-    for (;;) {
-        if (Cancelled())
-            return 0;
-        if (slice->Complete()) {
-            SetEvent(m_sliceDoneEvent);
-            return 0;
-        }
-        int32_t error = 0;
-        switch (TransferOnce(slice, buffer, lastProgress, headerWaits, error)) {
-        case Attempt::Done:
-            SetEvent(m_sliceDoneEvent);
-            return 0;
-        case Attempt::Cancelled:
-            return 0;
-        case Attempt::Failed:
-            FailSlice(slice, error);
-            return error;
-        case Attempt::Retry:
-            if (Cancelled())
-                return 0;
-            if (GetTickCount() - lastProgress >= m_stallMs) {
-                FailSlice(slice, ERROR_WINHTTP_TIMEOUT);
-                return ERROR_WINHTTP_TIMEOUT;
-            }
-            break;
-        }
-    }
-}
-
-CSliceDownloader::Attempt CSliceDownloader::TransferOnce(stDownloadSlice* slice, std::vector<char>& buffer,
-                                                         DWORD& lastProgress, int& headerWaits, int32_t& error)
-{
-    auto failed = [&error](DWORD code) {
-        error = static_cast<int32_t>(code);
-        return IsWinHttpTimeout(code) ? Attempt::Retry : Attempt::Failed;
-    };
-    uint64_t done = slice->downloaded.load();
-
-    CHttpHandle connect(WinHttpConnect(m_session, m_host.c_str(), m_port, 0));
-    if (!connect)
-        return failed(LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR));
-    CHttpHandle request(WinHttpOpenRequest(connect.Handle(), L"GET", m_pathAndQuery.c_str(), nullptr, WINHTTP_NO_REFERER,
-                                             WINHTTP_DEFAULT_ACCEPT_TYPES, m_secure ? WINHTTP_FLAG_SECURE : 0));
-    if (!request)
-        return failed(LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR));
-    DWORD noRedirects = WINHTTP_DISABLE_REDIRECTS;
-    WinHttpSetOption(request.Handle(), WINHTTP_OPTION_DISABLE_FEATURE, &noRedirects, sizeof(noRedirects));
-    DWORD headerWait = std::min<DWORD>(kHeaderWaitMs << std::min(headerWaits, 6), kMaxHeaderWaitMs);
-    WinHttpSetTimeouts(request.Handle(), 5000, 5000, 5000, kReadWakeMs);
-    WinHttpSetOption(request.Handle(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headerWait, sizeof(headerWait));
-
-    std::wstring headers = L"Range: bytes=" + std::to_wstring(slice->first + done) + L"-" +
-                           std::to_wstring(slice->last) + L"\r\n";
-    if (!m_validator.empty())
-        headers += L"If-Range: " + m_validator + L"\r\n";
-    if (!WinHttpAddRequestHeaders(request.Handle(), headers.c_str(), static_cast<DWORD>(-1),
-                                  WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE))
-        return failed(LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR));
-    if (!WinHttpSendRequest(request.Handle(), WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0))
-        return failed(LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR));
-    if (!WinHttpReceiveResponse(request.Handle(), nullptr)) {
-        DWORD code = LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR);
-        if (IsWinHttpTimeout(code))
-            ++headerWaits;
-        return failed(code);
-    }
-    headerWaits = 0;
-    if (Cancelled())
-        return Attempt::Cancelled;
-
-    // Only the exact range asked for is accepted; a whole body (200) only
-    // for a single-slice download, which then starts again from byte 0.
-    DWORD status = QueryStatusCode(request.Handle());
-    std::wstring text;
-    bool restart = false;
-    if (status == 206) {
-        uint64_t first = 0, last = 0, total = 0;
-        if (!QueryHeaderText(request.Handle(), WINHTTP_QUERY_CONTENT_RANGE, text) ||
-            !ParseContentRange(text, first, last, total) || first != slice->first + done || last != slice->last ||
-            total != m_total)
-            return failed(ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
-    } else if (status == 200 && m_slices.size() == 1 && slice->first == 0) {
-        uint64_t length = 0;
-        if (QueryHeaderText(request.Handle(), WINHTTP_QUERY_CONTENT_LENGTH, text) &&
-            (!ParseContentLength(text, length) || length != m_total))
-            return failed(ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
-        restart = done != 0;
-    } else if (status == 200 || status == 0) {
-        return failed(ERROR_WINHTTP_INVALID_SERVER_RESPONSE);
-    } else {
-        return failed(status);
-    }
-    if (restart) {
-        slice->downloaded = 0;
-        done = 0;
-    }
-
-    CFileHandle file;
-    if (done > 0) {
-        file.Reset(CreateFileW(slice->path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                             nullptr));
-        if (!file.Valid())
-            return failed(NonZero(GetLastError(), ERROR_FILE_NOT_FOUND));
-        LARGE_INTEGER pos;
-        pos.QuadPart = static_cast<LONGLONG>(done);
-        // Bytes past the counted ones were never confirmed: drop them.
-        if (!SetFilePointerEx(file.Get(), pos, nullptr, FILE_BEGIN) || !SetEndOfFile(file.Get()))
-            return failed(NonZero(GetLastError(), ERROR_WRITE_FAULT));
-    } else {
-        file.Reset(CreateFileW(slice->path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                             nullptr));
-        if (!file.Valid())
-            return failed(NonZero(GetLastError(), ERROR_WRITE_FAULT));
-    }
-    slice->file = file.Get();
-    struct ClearFile {
-        stDownloadSlice* s;
-        ~ClearFile() { s->file = INVALID_HANDLE_VALUE; }
-    } clearFile{slice};
-
-    // Received bytes are gathered in the buffer and written in large
-    // blocks, at least every kFlushMs so that progress and the resume file
-    // keep up on slow links; a slice's count grows only by bytes that
-    // reached its file.
-    const uint64_t length = slice->Length();
-    size_t filled = 0;
-    DWORD lastFlush = GetTickCount();
-    auto flush = [&]() -> bool {
-        size_t written = 0;
-        while (written < filled) {
-            DWORD n = 0;
-            if (!WriteFile(file.Get(), buffer.data() + written, static_cast<DWORD>(filled - written), &n, nullptr) ||
-                n == 0) {
-                error = static_cast<int32_t>(NonZero(GetLastError(), ERROR_WRITE_FAULT));
-                return false;
-            }
-            written += n;
-            slice->downloaded += n;
-        }
-        filled = 0;
-        lastFlush = GetTickCount();
-        return true;
-    };
-    // Ends the attempt, keeping what was received when it can be written.
-    auto finish = [&](Attempt result) {
-        if (!flush())
-            return Attempt::Failed;
-        return result;
-    };
-    for (;;) {
-        if (Cancelled())
-            return finish(Attempt::Cancelled);
-        DWORD available = 0;
-        if (!WinHttpQueryDataAvailable(request.Handle(), &available))
-            return finish(failed(LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR)));
-        if (available == 0) {
-            error = -1; // the body ended before the range did
-            return finish(Attempt::Failed);
-        }
-        uint64_t remaining = length - slice->downloaded.load() - filled;
-        DWORD want = static_cast<DWORD>(std::min<uint64_t>({available, buffer.size() - filled, remaining}));
-        DWORD got = 0;
-        if (!WinHttpReadData(request.Handle(), buffer.data() + filled, want, &got))
-            return finish(failed(LastWinHttpError(ERROR_WINHTTP_INTERNAL_ERROR)));
-        if (got == 0) {
-            error = -1;
-            return finish(Attempt::Failed);
-        }
-        filled += got;
-        lastProgress = GetTickCount();
-        if (filled == buffer.size() || got == remaining || GetTickCount() - lastFlush >= kFlushMs) {
-            if (!flush())
-                return Attempt::Failed;
-            if (slice->downloaded.load() >= length)
-                return Attempt::Done;
-        }
-    }
-}
-
-int CSliceDownloader::RunMonitor(bool completeAtStart)
-{
-    uint64_t previous = 0;
-    bool first = true;
-    HANDLE events[3] = {m_stopEvent, m_failEvent, m_sliceDoneEvent};
-    for (;;) {
-        DWORD wait = WaitForMultipleObjects(3, events, FALSE, (first && completeAtStart) ? 0 : 1000);
-        first = false;
-        if (wait == WAIT_OBJECT_0 || m_stop.load())
-            return 0;
-        if (wait == WAIT_OBJECT_0 + 1) {
-            for (stDownloadSlice* s : m_slices) {
-                int32_t error = s->error.load();
-                if (error != 0) {
-                    SaveResume();
-                    Report(1, 0, 0, static_cast<uint64_t>(static_cast<int64_t>(error)));
-                    return error;
-                }
-            }
-        }
-        uint64_t sum = 0;
-        bool complete = true;
-        for (stDownloadSlice* s : m_slices) {
-            sum += s->downloaded.load();
-            complete = complete && s->Complete();
-        }
-        SaveResume();
-        Report(1, sum, m_total, sum - previous);
-        previous = sum;
-        if (complete)
-            return Merge();
-    }
-}
-
-int CSliceDownloader::Merge()
-{
-    // One complete slice is the whole file already: moving it into place
-    // saves a pass over the data.
-    uint64_t onlySize = 0;
-    if (m_slices.size() == 1 && FileSize(m_slices[0]->path, onlySize) && onlySize == m_total &&
-        m_slices[0]->Complete() && !m_stop.load() &&
-        MoveFileExW(m_slices[0]->path.c_str(), m_target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        m_merged = true;
-        DeleteFileW(m_resume.Path().c_str());
-        Report(2, m_total, m_total, 0);
-        Report(3, m_total, m_total, 0);
-        return 0;
-    }
-
-    // The slices go into a temporary file that replaces the target only when
-    // every byte is in: the target name never holds a partial merge.
-    std::wstring temp = m_target + L".merge";
-    CFileHandle target(CreateFileW(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    auto fail = [&](DWORD error) {
-        target.Close();
-        DeleteFileW(temp.c_str());
-        SaveResume();
-        if (!m_stop.load())
-            Report(2, 0, 0, static_cast<uint64_t>(static_cast<int64_t>(static_cast<int32_t>(error))));
-        return static_cast<int>(error);
-    };
-    if (!target.Valid())
-        return fail(NonZero(GetLastError(), ERROR_WRITE_FAULT));
-
-    std::vector<char> buffer(kMergeChunk);
-    uint64_t merged = 0;
-    for (stDownloadSlice* s : m_slices) {
-        if (m_stop.load())
-            return fail(ERROR_OPERATION_ABORTED);
-        CFileHandle in(CreateFileW(s->path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (!in.Valid()) {
-            DWORD error = NonZero(GetLastError(), ERROR_FILE_NOT_FOUND);
-            s->downloaded = 0; // gone: fetch it again next time
-            return fail(error);
-        }
-        uint64_t copied = 0;
-        const uint64_t length = s->Length();
-        while (copied < length) {
-            if (m_stop.load())
-                return fail(ERROR_OPERATION_ABORTED);
-            DWORD want = static_cast<DWORD>(std::min<uint64_t>(kMergeChunk, length - copied));
-            DWORD got = 0;
-            if (!ReadFile(in.Get(), buffer.data(), want, &got, nullptr))
-                return fail(NonZero(GetLastError(), ERROR_READ_FAULT));
-            if (got == 0) {
-                // Shorter than counted: keep what is really there.
-                s->downloaded = copied;
-                return fail(ERROR_HANDLE_EOF);
-            }
-            DWORD written = 0;
-            while (written < got) {
-                DWORD n = 0;
-                if (!WriteFile(target.Get(), buffer.data() + written, got - written, &n, nullptr) || n == 0)
-                    return fail(NonZero(GetLastError(), ERROR_WRITE_FAULT));
-                written += n;
-            }
-            copied += got;
-            merged += got;
-            Report(2, merged, m_total, 0);
-        }
-    }
-    target.Close();
-    if (merged != m_total)
-        return fail(ERROR_HANDLE_EOF);
-    if (!MoveFileExW(temp.c_str(), m_target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return fail(NonZero(GetLastError(), ERROR_WRITE_FAULT));
-    m_merged = true;
-    for (stDownloadSlice* s : m_slices)
-        DeleteFileW(s->path.c_str());
-    DeleteFileW(m_resume.Path().c_str());
-    Report(3, m_total, m_total, 0);
-    return 0;
 }

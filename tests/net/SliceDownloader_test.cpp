@@ -1,6 +1,8 @@
 // The sliced downloader against the local test service: whole downloads with
-// a SHA-256 check, stop and resume, a killed process, hostile resume files,
-// servers that mishandle ranges, transfer failures and disk-full.
+// a SHA-256 check, stop and resume, Stop in every phase of a slice, a killed
+// process, hostile resume files, servers that mishandle ranges, pause or
+// answer ranges of another version, progress ticks, refused names, merges
+// that meet a locked slice file, transfer failures and disk-full.
 #include "net/SliceDownloader.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +16,7 @@
 #include <mutex>
 #include <memory>
 #include <set>
+#include <thread>
 
 #include "support/TestPaths.h"
 #include "support/TestService.h"
@@ -28,6 +31,7 @@ namespace {
 struct stReport {
     int state;
     uint64_t a, b, c;
+    uint64_t atMs; // when the test saw it (GetTickCount64)
 };
 
 bool IsEnd(const stReport& r)
@@ -42,7 +46,7 @@ public:
     {
         return [this](int state, uint64_t a, uint64_t b, uint64_t c) {
             std::lock_guard<std::mutex> lock(m_mutex);
-            m_reports.push_back({state, a, b, c});
+            m_reports.push_back({state, a, b, c, GetTickCount64()});
             m_cv.notify_all();
         };
     }
@@ -65,6 +69,14 @@ public:
             return std::any_of(m_reports.begin(), m_reports.end(),
                                [&](const stReport& r) { return r.state == 1 && r.b != 0 && r.a >= bytes; });
         });
+    }
+    // Waits until some report satisfies pred.
+    template <class Pred>
+    bool WaitFor(DWORD ms, Pred pred)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        return m_cv.wait_for(lock, std::chrono::milliseconds(ms),
+                             [&]() { return std::any_of(m_reports.begin(), m_reports.end(), pred); });
     }
     std::vector<stReport> Reports()
     {
@@ -203,7 +215,21 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(svc.Available()) << Narrow(svc.Error());
-        tag = testsupport::NewTag(L"dl");
+        tag = NewTag(L"dl");
+    }
+    // A fault of the test service is never taken for the one a test stages.
+    void TearDown() override
+    {
+        for (const std::wstring& t : m_tags) {
+            for (const testsupport::stLoggedRequest& r : svc.Log(t)) {
+                EXPECT_NE(r.outcome, "service error") << r.target << "\n" << r.error;
+            }
+        }
+    }
+    std::wstring NewTag(const wchar_t* prefix)
+    {
+        m_tags.push_back(testsupport::NewTag(prefix));
+        return m_tags.back();
     }
 
     std::wstring PkgUrl(uint64_t size, uint32_t seed, const std::wstring& extra = L"") const
@@ -236,6 +262,9 @@ protected:
 
     const TestService& svc = TestService::Get();
     std::wstring tag;
+
+private:
+    std::vector<std::wstring> m_tags;
 };
 
 } // namespace
@@ -249,10 +278,10 @@ TEST_F(SliceDownloaderTest, EachBucketBoundaryDownloadsEndToEnd)
     uint32_t seed = 11;
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "size " << c.size);
-        tag = testsupport::NewTag(L"bucket");
+        tag = NewTag(L"bucket");
         ScratchDir dir(L"dl");
         CSliceDownloader dl;
-        dl.SetSliceThresholds(kSmall);
+        dl.SetSliceThresholdsForTesting(kSmall);
         Recorder rec;
         stReport end = {};
         ASSERT_EQ(Run(dl, PkgUrl(c.size, seed), dir, rec, &end), 0u);
@@ -283,20 +312,18 @@ TEST_F(SliceDownloaderTest, EachBucketBoundaryDownloadsEndToEnd)
 
         // Ticks grow to the total, the merge reaches it, state 3 comes once and last.
         std::vector<stReport> reports = rec.Reports();
-        uint64_t lastTick = 0, sumSince = 0, merged = 0;
+        uint64_t lastTick = 0, merged = 0;
         for (const stReport& r : reports) {
             if (r.state == 1) {
                 EXPECT_GE(r.a, lastTick);
                 EXPECT_EQ(r.b, c.size);
                 lastTick = r.a;
-                sumSince += r.c;
             } else if (r.state == 2) {
                 EXPECT_GE(r.a, merged);
                 merged = r.a;
             }
         }
         EXPECT_EQ(lastTick, c.size);
-        EXPECT_EQ(sumSince, c.size);
         EXPECT_EQ(merged, c.size);
         EXPECT_EQ(reports.back().state, 3);
         EXPECT_EQ(std::count_if(reports.begin(), reports.end(), [](const stReport& r) { return r.state == 3; }), 1);
@@ -323,10 +350,10 @@ TEST_F(SliceDownloaderTest, ServersThatMishandleRanges)
     const uint64_t size = 40000;
     for (const Case& c : cases) {
         SCOPED_TRACE(Narrow(c.name));
-        tag = testsupport::NewTag(L"ranges");
+        tag = NewTag(L"ranges");
         ScratchDir dir(L"dl");
         CSliceDownloader dl;
-        dl.SetSliceThresholds(kSmall);
+        dl.SetSliceThresholdsForTesting(kSmall);
         Recorder rec;
         stReport end = {};
         ASSERT_EQ(Run(dl, PkgUrl(size, 5, c.query), dir, rec, &end), 0u);
@@ -358,7 +385,7 @@ TEST_F(SliceDownloaderTest, StopThenResumeRequestsOnlyTheRest)
     std::wstring url = PkgUrl(size, 21);
     ASSERT_TRUE(svc.Set(tag, L"rate=60000"));
     CSliceDownloader dl;
-    dl.SetSliceThresholds(kSmall);
+    dl.SetSliceThresholdsForTesting(kSmall);
     Recorder rec;
     ASSERT_EQ(dl.Start(url, dir.Path(), L"pkg.bin", rec.Fn()), 0u);
     ASSERT_EQ(dl.SliceCount(), 4u);
@@ -400,46 +427,104 @@ TEST_F(SliceDownloaderTest, StopThenResumeRequestsOnlyTheRest)
     EXPECT_EQ(end.state, 3);
     ExpectComplete(dir, size, 21);
 
-    // Each resumed Range starts where the saved count ends.
+    // Every slice asks for the rest of its range from its saved count on,
+    // and nothing before it: no saved byte is fetched again.
     std::multimap<int64_t, std::string> resumed = Ranges(svc.Log(tag), logBefore);
-    ASSERT_EQ(resumed.size(), 4u);
     for (size_t i = 0; i < 4; ++i) {
         auto it = resumed.find(static_cast<int64_t>(plan[i].first + saved[i]));
         ASSERT_NE(it, resumed.end()) << "slice " << i;
         EXPECT_EQ(it->second, "bytes=" + std::to_string(plan[i].first + saved[i]) + "-" + std::to_string(plan[i].last));
     }
-    // The first tick counts the resumed bytes too.
+    for (const auto& asked : resumed) {
+        bool fromSavedCount = false;
+        for (size_t i = 0; i < 4; ++i)
+            fromSavedCount |= static_cast<uint64_t>(asked.first) >= plan[i].first + saved[i] &&
+                              static_cast<uint64_t>(asked.first) <= plan[i].last;
+        EXPECT_TRUE(fromSavedCount) << asked.second;
+    }
+    // The first tick's count includes the resumed bytes.
     std::vector<stReport> reports = rec.Reports();
     ASSERT_FALSE(reports.empty());
     EXPECT_EQ(reports.front().state, 1);
-    EXPECT_EQ(reports.front().c, reports.front().a);
     uint64_t savedSum = 0;
     for (uint64_t s : saved)
         savedSum += s;
     EXPECT_GE(reports.front().a, savedSum);
 }
 
-TEST_F(SliceDownloaderTest, StopReturnsPromptlyWhileASliceIsBlockedInARead)
+TEST_F(SliceDownloaderTest, StopReturnsPromptlyInEveryPhaseOfASlice)
 {
-    // Each answer sends 20000 bytes, then holds the connection open silently.
+    // The probe passes; the slice's ranged request then meets the staged
+    // server. Stop comes once the slice has been waiting for a while (long
+    // enough for any bounded wait that grows to outlast a second).
+    struct Case {
+        const char* name;
+        const wchar_t* query;
+        DWORD waitBeforeStopMs;
+        bool bodyStarted; // the answer's first 20000 bytes were sent
+    } cases[] = {
+        {"blocked in a read", L"&stall=20000&only_range_from=0", 1500, true},
+        {"accepted, never answered", L"&gate=never&gate_ms=600000&only_range_from=0", 8500, false},
+        {"headers only after 30 s", L"&delay=30000&only_range_from=0", 8500, false},
+    };
     const uint64_t size = 1000000;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        tag = NewTag(L"stop");
+        ScratchDir dir(L"dl");
+        CSliceDownloader dl;
+        Recorder rec;
+        ASSERT_EQ(dl.Start(PkgUrl(size, 3, c.query), dir.Path(), L"pkg.bin", rec.Fn()), 0u);
+        ASSERT_EQ(dl.SliceCount(), 1u);
+        // The ranged request has reached the server (and, for a read, its
+        // first bytes have been sent).
+        bool staged = false;
+        for (int i = 0; i < 100 && !staged; ++i) {
+            for (const testsupport::stLoggedRequest& r : svc.Log(tag))
+                staged |= !r.range.empty() && (!c.bodyStarted || r.sent >= 20000);
+            if (!staged)
+                Sleep(100);
+        }
+        ASSERT_TRUE(staged);
+        Sleep(c.waitBeforeStopMs);
+        auto t0 = std::chrono::steady_clock::now();
+        dl.Stop();
+        auto stopMs =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+        EXPECT_LT(stopMs, 3000);
+        for (const stReport& r : rec.Reports())
+            EXPECT_NE(r.state, 3);
+
+        // What was saved is a true prefix of the file.
+        CIniParse resume;
+        ASSERT_FALSE(resume.Open(L"pkg.bin.ini", dir.Path()));
+        int64_t saved = resume.ReadInt64(L"Slice0", L"size");
+        EXPECT_GE(saved, 0);
+        EXPECT_LE(saved, 20000);
+        if (c.bodyStarted) {
+            std::string bytes;
+            ASSERT_TRUE(testsupport::ReadFileBytes(dir.File(L"pkg.bin_slice0"), bytes));
+            ASSERT_GE(bytes.size(), static_cast<size_t>(saved));
+            EXPECT_EQ(bytes.substr(0, static_cast<size_t>(saved)),
+                      testsupport::GeneratedBytes(3, 0, static_cast<size_t>(saved)));
+        }
+    }
+}
+
+TEST_F(SliceDownloaderTest, ASlowServerIsWaitedForUpToTheStallLimit)
+{
+    // Headers two seconds late, within a stall limit of six: one request,
+    // answered, and the download completes.
+    const uint64_t size = 50000;
     ScratchDir dir(L"dl");
     CSliceDownloader dl;
+    dl.SetStallTimeoutForTesting(6000);
     Recorder rec;
-    ASSERT_EQ(dl.Start(PkgUrl(size, 3, L"&stall=20000"), dir.Path(), L"pkg.bin", rec.Fn()), 0u);
-    ASSERT_TRUE(rec.WaitProgress(20000, 20000));
-    auto t0 = std::chrono::steady_clock::now();
-    dl.Stop();
-    auto stopMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
-    EXPECT_LT(stopMs, 2000);
-    CIniParse resume;
-    ASSERT_FALSE(resume.Open(L"pkg.bin.ini", dir.Path()));
-    int64_t saved = resume.ReadInt64(L"Slice0", L"size");
-    EXPECT_GE(saved, 20000);
-    std::string bytes;
-    ASSERT_TRUE(testsupport::ReadFileBytes(dir.File(L"pkg.bin_slice0"), bytes));
-    ASSERT_GE(bytes.size(), static_cast<size_t>(saved));
-    EXPECT_EQ(bytes.substr(0, static_cast<size_t>(saved)), testsupport::GeneratedBytes(3, 0, static_cast<size_t>(saved)));
+    stReport end = {};
+    ASSERT_EQ(Run(dl, PkgUrl(size, 9, L"&delay=2000&only_range_from=0"), dir, rec, &end), 0u);
+    EXPECT_EQ(end.state, 3);
+    ExpectComplete(dir, size, 9);
+    EXPECT_EQ(Ranges(svc.Log(tag)).size(), 1u);
 }
 
 TEST_F(SliceDownloaderTest, TransferFailuresAreReportedWithTheirCode)
@@ -454,12 +539,13 @@ TEST_F(SliceDownloaderTest, TransferFailuresAreReportedWithTheirCode)
         {L"body cut short", L"&cut=30000", false, 0},
         {L"no byte for longer than the stall limit", L"&gate=never&gate_at=0&gate_ms=20000", false,
          ERROR_WINHTTP_TIMEOUT},
+        {L"no headers within the stall limit", L"&delay=20000&only_range_from=0", false, ERROR_WINHTTP_TIMEOUT},
         {L"disk full", L"", true, ERROR_DISK_FULL},
     };
     const uint64_t size = 200000;
     for (const Case& c : cases) {
         SCOPED_TRACE(Narrow(c.name));
-        tag = testsupport::NewTag(L"fail");
+        tag = NewTag(L"fail");
         ScratchDir dir(L"dl");
         std::unique_ptr<DevFullLink> full;
         if (c.diskFull) {
@@ -467,7 +553,7 @@ TEST_F(SliceDownloaderTest, TransferFailuresAreReportedWithTheirCode)
             ASSERT_TRUE(full->Ok());
         }
         CSliceDownloader dl;
-        dl.SetStallTimeout(1500);
+        dl.SetStallTimeoutForTesting(1500);
         Recorder rec;
         stReport end = {};
         ASSERT_EQ(Run(dl, PkgUrl(size, 8, c.query), dir, rec, &end), 0u);
@@ -489,36 +575,94 @@ TEST_F(SliceDownloaderTest, TransferFailuresAreReportedWithTheirCode)
     }
 }
 
-TEST_F(SliceDownloaderTest, MergeFailureLeavesNoTargetAndKeepsTheSlices)
+TEST_F(SliceDownloaderTest, MergeWaitsOutAPassingLockAndLosesNothingWhenItEndsEarly)
 {
+    // Every slice is on disk and saved as complete, so Start merges at once
+    // while another program holds slice 2 open without sharing.
     const uint64_t size = 5000;
-    ScratchDir dir(L"dl");
-    // A full disk when the slices are joined.
-    DevFullLink full(dir.File(L"pkg.bin.merge"));
-    ASSERT_TRUE(full.Ok());
-    CSliceDownloader dl;
-    dl.SetSliceThresholds(kSmall);
-    Recorder rec;
-    stReport end = {};
-    ASSERT_EQ(Run(dl, PkgUrl(size, 4), dir, rec, &end), 0u);
-    EXPECT_EQ(end.state, 2);
-    EXPECT_EQ(end.c, static_cast<uint64_t>(ERROR_DISK_FULL));
-    dl.Stop();
-    EXPECT_FALSE(Exists(dir.File(L"pkg.bin")));
-    for (const stReport& r : rec.Reports())
-        EXPECT_NE(r.state, 3);
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(SizeOf(dir.File(L"pkg.bin_slice" + std::to_wstring(i))), PlanSlices(size, 4)[i].last -
-                                                                               PlanSlices(size, 4)[i].first + 1);
+    enum class Hold { Briefly, Longer, UntilStopped };
+    struct Case {
+        const char* name;
+        Hold hold;
+    } cases[] = {
+        {"a lock released within the wait", Hold::Briefly},
+        {"a lock outlasting the wait", Hold::Longer},
+        {"a stop while the merge waits", Hold::UntilStopped},
+    };
+    std::vector<stSliceRange> plan = PlanSlices(size, 4);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        tag = NewTag(L"merge");
+        ScratchDir dir(L"dl");
+        std::wstring url = PkgUrl(size, 4);
+        std::string ini = "[Download]\r\nurl=" + Narrow(url) + "\r\ntotal=" + std::to_string(size) + "\r\n";
+        for (size_t i = 0; i < plan.size(); ++i) {
+            uint64_t length = plan[i].last - plan[i].first + 1;
+            ini += "[Slice" + std::to_string(i) + "]\r\nstart=" + std::to_string(plan[i].first) + "\r\nend=" +
+                   std::to_string(plan[i].last) + "\r\nsize=" + std::to_string(length) + "\r\n";
+            ASSERT_TRUE(testsupport::WriteFileBytes(dir.File(L"pkg.bin_slice" + std::to_wstring(i)),
+                                                    testsupport::GeneratedBytes(4, plan[i].first, length)));
+        }
+        ASSERT_TRUE(testsupport::WriteFileBytes(dir.File(L"pkg.bin.ini"), ini));
+        HANDLE lock = CreateFileW(dir.File(L"pkg.bin_slice2").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                  nullptr);
+        ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+        std::thread release;
+        if (c.hold == Hold::Briefly)
+            release = std::thread([lock]() {
+                Sleep(500);
+                CloseHandle(lock);
+            });
 
-    // With room again, the next start merges what it has without fetching.
-    full.Remove();
-    size_t logBefore = svc.Log(tag).size();
-    rec.Clear();
-    ASSERT_EQ(Run(dl, PkgUrl(size, 4), dir, rec, &end), 0u);
-    EXPECT_EQ(end.state, 3);
-    ExpectComplete(dir, size, 4);
-    EXPECT_TRUE(Ranges(svc.Log(tag), logBefore).empty());
+        CSliceDownloader dl;
+        dl.SetSliceThresholdsForTesting(kSmall);
+        Recorder rec;
+        stReport end = {};
+        ASSERT_EQ(dl.Start(url, dir.Path(), L"pkg.bin", rec.Fn()), 0u);
+        if (c.hold == Hold::Briefly) {
+            ASSERT_TRUE(rec.WaitEnd(20000, &end));
+            release.join();
+            EXPECT_EQ(end.state, 3);
+            ExpectComplete(dir, size, 4);
+            EXPECT_TRUE(Ranges(svc.Log(tag)).empty());
+            continue;
+        }
+        if (c.hold == Hold::Longer) {
+            ASSERT_TRUE(rec.WaitEnd(20000, &end));
+            EXPECT_EQ(end.state, 2);
+            EXPECT_EQ(end.c, static_cast<uint64_t>(ERROR_SHARING_VIOLATION));
+        } else {
+            // Slices 0 and 1 are merged; the merge now waits for slice 2.
+            ASSERT_TRUE(rec.WaitFor(20000, [&](const stReport& r) {
+                return r.state == 2 && r.a >= plan[2].first;
+            }));
+            auto t0 = std::chrono::steady_clock::now();
+            dl.Stop();
+            auto stopMs =
+                std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+            EXPECT_LT(stopMs, 2000);
+        }
+        dl.Stop();
+        CloseHandle(lock);
+        for (const stReport& r : rec.Reports())
+            EXPECT_NE(r.state, 3);
+        EXPECT_FALSE(Exists(dir.File(L"pkg.bin")));
+
+        // Nothing was lost: every slice file and its saved count are there,
+        // and the next start merges without fetching a byte.
+        CIniParse resume;
+        ASSERT_FALSE(resume.Open(L"pkg.bin.ini", dir.Path()));
+        for (size_t i = 0; i < plan.size(); ++i) {
+            uint64_t length = plan[i].last - plan[i].first + 1;
+            EXPECT_EQ(resume.ReadInt64((L"Slice" + std::to_wstring(i)).c_str(), L"size"), static_cast<int64_t>(length));
+            EXPECT_GE(SizeOf(dir.File(L"pkg.bin_slice" + std::to_wstring(i))), length) << i;
+        }
+        rec.Clear();
+        ASSERT_EQ(Run(dl, url, dir, rec, &end), 0u);
+        EXPECT_EQ(end.state, 3);
+        ExpectComplete(dir, size, 4);
+        EXPECT_TRUE(Ranges(svc.Log(tag)).empty());
+    }
 }
 
 TEST_F(SliceDownloaderTest, HostileResumeFilesNeverSpliceWrongBytes)
@@ -552,7 +696,7 @@ TEST_F(SliceDownloaderTest, HostileResumeFilesNeverSpliceWrongBytes)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        tag = testsupport::NewTag(L"resume");
+        tag = NewTag(L"resume");
         ScratchDir dir(L"dl");
         std::wstring url = PkgUrl(size, 31, L"&etag=%22v1%22");
         std::string text = "[Download]\r\n";
@@ -568,20 +712,21 @@ TEST_F(SliceDownloaderTest, HostileResumeFilesNeverSpliceWrongBytes)
         ASSERT_TRUE(testsupport::WriteFileBytes(dir.File(L"pkg.bin_slice0"), bytes));
 
         CSliceDownloader dl;
-        dl.SetSliceThresholds(kSmall);
+        dl.SetSliceThresholdsForTesting(kSmall);
         Recorder rec;
         stReport end = {};
         ASSERT_EQ(Run(dl, url, dir, rec, &end), 0u);
         EXPECT_EQ(end.state, 3);
         ExpectComplete(dir, size, 31);
-        std::multimap<int64_t, std::string> ranges = Ranges(svc.Log(tag));
-        EXPECT_EQ(ranges.count(1000), 1u); // slice 1 had nothing
-        if (c.expectFrom < 0) {
-            EXPECT_EQ(ranges.size(), 1u);
-        } else {
-            EXPECT_EQ(ranges.size(), 2u);
-            EXPECT_EQ(ranges.count(c.expectFrom), 1u);
-        }
+        // Slice 1 had nothing; slice 0 asks from the bytes it can trust on,
+        // or not at all when it is complete.
+        std::set<int64_t> starts;
+        for (const auto& asked : Ranges(svc.Log(tag)))
+            starts.insert(asked.first);
+        std::set<int64_t> expected = {1000};
+        if (c.expectFrom >= 0)
+            expected.insert(c.expectFrom);
+        EXPECT_EQ(starts, expected);
         // Slices ask for their own validator.
         for (const auto& req : svc.Log(tag)) {
             if (!req.range.empty()) {
@@ -596,12 +741,12 @@ TEST_F(SliceDownloaderTest, AChangedPackageStartsAgainFromZero)
     const uint64_t size = 300000;
     for (int slices : {4, 1}) {
         SCOPED_TRACE(slices);
-        tag = testsupport::NewTag(L"changed");
+        tag = NewTag(L"changed");
         ScratchDir dir(L"dl");
         std::wstring url = PkgUrl(size, 41);
         ASSERT_TRUE(svc.Set(tag, L"etag=%22v1%22&rate=40000"));
         CSliceDownloader dl;
-        dl.SetSliceThresholds(slices == 4 ? kSmall : Buckets(size, size, size));
+        dl.SetSliceThresholdsForTesting(slices == 4 ? kSmall : Buckets(size, size, size));
         Recorder rec;
         ASSERT_EQ(dl.Start(url, dir.Path(), L"pkg.bin", rec.Fn()), 0u);
         ASSERT_EQ(dl.SliceCount(), static_cast<size_t>(slices));
@@ -636,12 +781,215 @@ TEST_F(SliceDownloaderTest, OneSliceResumedAgainstAServerThatSendsTheWholeBody)
     ASSERT_EQ(dl.Start(url, dir.Path(), L"pkg.bin", rec.Fn()), 0u);
     ASSERT_TRUE(rec.WaitProgress(10000, 20000));
     dl.Stop();
-    ASSERT_TRUE(svc.Set(tag, L"rate=0&ranges=ignore"));
+    // It also pauses: the restart from 0 happens once, the pauses are
+    // waited out.
+    ASSERT_TRUE(svc.Set(tag, L"rate=0&ranges=ignore&pause=100000&pause_ms=800"));
+    size_t logBefore = svc.Log(tag).size();
     rec.Clear();
     stReport end = {};
     ASSERT_EQ(Run(dl, url, dir, rec, &end), 0u);
     EXPECT_EQ(end.state, 3);
     ExpectComplete(dir, size, 43);
+    EXPECT_EQ(Ranges(svc.Log(tag), logBefore).size(), 1u);
+}
+
+TEST_F(SliceDownloaderTest, AServerWithoutRangesThatPausesIsWaitedOutOnTheSameAnswer)
+{
+    // 0.8 s of silence after every 40000 bytes: no new request may start
+    // the body again, and every pause is waited out.
+    struct Case {
+        const char* name;
+        const wchar_t* query;
+    } cases[] = {
+        {"no Accept-Ranges, Range ignored", L"&accept_ranges=none&ranges=ignore&pause=40000&pause_ms=800"},
+        {"Accept-Ranges: bytes, Range ignored", L"&ranges=ignore&pause=40000&pause_ms=800"},
+    };
+    const uint64_t size = 200000;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        tag = NewTag(L"pause");
+        ScratchDir dir(L"dl");
+        CSliceDownloader dl;
+        Recorder rec;
+        stReport end = {};
+        ASSERT_EQ(Run(dl, PkgUrl(size, 13, c.query), dir, rec, &end), 0u);
+        EXPECT_EQ(dl.SliceCount(), 1u);
+        EXPECT_EQ(end.state, 3);
+        ExpectComplete(dir, size, 13);
+        EXPECT_EQ(Ranges(svc.Log(tag)).size(), 1u);
+    }
+}
+
+TEST_F(SliceDownloaderTest, ProgressTicksReportSpeedAndNeverGoBack)
+{
+    // c is a speed: the bytes since the previous tick scaled to a second,
+    // also for the last tick, which comes as soon as the slice is done
+    // (here about a quarter of a second after the first).
+    {
+        const uint64_t size = 250000;
+        ScratchDir dir(L"dl");
+        CSliceDownloader dl;
+        Recorder rec;
+        uint64_t startMs = GetTickCount64();
+        ASSERT_EQ(dl.Start(PkgUrl(size, 17, L"&rate=200000"), dir.Path(), L"pkg.bin", rec.Fn()), 0u);
+        ASSERT_TRUE(rec.WaitEnd(20000));
+        ExpectComplete(dir, size, 17);
+        std::vector<stReport> ticks;
+        for (const stReport& r : rec.Reports()) {
+            if (r.state == 1)
+                ticks.push_back(r);
+        }
+        ASSERT_GE(ticks.size(), 2u);
+        EXPECT_EQ(ticks.back().a, size);
+        uint64_t previousA = 0, previousMs = startMs;
+        for (const stReport& t : ticks) {
+            SCOPED_TRACE(testing::Message() << "tick at " << t.atMs - startMs << " ms: " << t.a << ", " << t.c);
+            double seen = static_cast<double>(t.a - previousA) * 1000.0 / static_cast<double>(t.atMs - previousMs + 1);
+            EXPECT_GE(static_cast<double>(t.c), seen * 0.5);
+            EXPECT_LE(static_cast<double>(t.c), seen * 2.0 + 1000.0);
+            previousA = t.a;
+            previousMs = t.atMs;
+        }
+    }
+    // A resumed slice that the server makes start again from byte 0 after
+    // a tick: the count shown never goes back and c never wraps.
+    {
+        const uint64_t size = 300000;
+        tag = NewTag(L"restart");
+        ScratchDir dir(L"dl");
+        std::wstring url = PkgUrl(size, 19, L"&accept_ranges=none");
+        ASSERT_TRUE(svc.Set(tag, L"rate=120000"));
+        CSliceDownloader dl;
+        Recorder rec;
+        ASSERT_EQ(dl.Start(url, dir.Path(), L"pkg.bin", rec.Fn()), 0u);
+        ASSERT_TRUE(rec.WaitProgress(100000, 20000));
+        dl.Stop();
+        // The answer comes after the first tick and slowly, so that ticks
+        // fall while fewer bytes are in than were saved.
+        ASSERT_TRUE(svc.Set(tag, L"rate=40000&ranges=ignore&delay=1500&only_range_from=0"));
+        rec.Clear();
+        stReport end = {};
+        ASSERT_EQ(Run(dl, url, dir, rec, &end), 0u);
+        EXPECT_EQ(end.state, 3);
+        ExpectComplete(dir, size, 19);
+        uint64_t lastA = 0;
+        for (const stReport& r : rec.Reports()) {
+            if (r.state != 1)
+                continue;
+            EXPECT_GE(r.a, lastA);
+            EXPECT_LE(r.a, size);
+            EXPECT_LE(r.c, 1ull << 40);
+            lastA = r.a;
+        }
+        EXPECT_EQ(lastA, size);
+    }
+}
+
+TEST_F(SliceDownloaderTest, StartRefusesANameThatIsNotOneFileInTheFolder)
+{
+    struct Case {
+        const wchar_t* name;
+        uint32_t code;
+    } cases[] = {
+        {L"..\\x.bin", ERROR_INVALID_PARAMETER},
+        {L"sub\\x.bin", ERROR_INVALID_PARAMETER},
+        {L"x/y.bin", ERROR_INVALID_PARAMETER},
+        {L"..", ERROR_INVALID_PARAMETER},
+        {L"C:x.bin", ERROR_INVALID_PARAMETER},
+        {L"pkg.bin:stream", ERROR_INVALID_PARAMETER},
+        {L"pkg?.bin", ERROR_INVALID_PARAMETER},
+        {L"NUL", ERROR_INVALID_PARAMETER},
+        {L"con", ERROR_INVALID_PARAMETER},
+        {L"Com1.bin", ERROR_INVALID_PARAMETER},
+        {L"pkg.bin.", ERROR_INVALID_PARAMETER},
+        {L"", ERROR_INVALID_PARAMETER},
+        {L"existing", ERROR_ALREADY_EXISTS},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Narrow(c.name));
+        tag = NewTag(L"name");
+        ScratchDir root(L"dl");
+        std::wstring folder = root.File(L"dl");
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        ASSERT_TRUE(CreateDirectoryW((folder + L"\\existing").c_str(), nullptr));
+        CSliceDownloader dl;
+        dl.SetSliceThresholdsForTesting(kSmall);
+        Recorder rec;
+        EXPECT_EQ(dl.Start(PkgUrl(5000, 23), folder, c.name, rec.Fn()), c.code);
+        dl.Stop();
+        // Nothing fetched, nothing written here or one folder up.
+        EXPECT_TRUE(svc.Log(tag).empty());
+        EXPECT_TRUE(rec.Reports().empty());
+        std::set<std::wstring> left;
+        for (const std::wstring& where : {root.Path(), folder}) {
+            WIN32_FIND_DATAW fd;
+            HANDLE find = FindFirstFileW((where + L"\\*").c_str(), &fd);
+            ASSERT_NE(find, INVALID_HANDLE_VALUE);
+            do {
+                std::wstring n = fd.cFileName;
+                if (n != L"." && n != L"..")
+                    left.insert(where + L"\\" + n);
+            } while (FindNextFileW(find, &fd));
+            FindClose(find);
+        }
+        EXPECT_EQ(left, (std::set<std::wstring>{folder, folder + L"\\existing"}));
+    }
+}
+
+TEST_F(SliceDownloaderTest, ARangeOfAnotherVersionIsNeverSpliced)
+{
+    // The first run keeps part of the file. Then ranged answers come from a
+    // newer copy that ignores If-Range, while the whole answer the probe
+    // sees is still the old one: the slices must fail rather than join new
+    // bytes to old ones, and the next start begins again from byte 0.
+    struct Case {
+        const char* name;
+        const wchar_t* first;   // validators of the download's start
+        const wchar_t* changed; // ranged answers after the change
+    } cases[] = {
+        {"ETag", L"&etag=%22v1%22", L"range_etag=%22v2%22&range_seed=48&if_range=ignore&rate=0"},
+        {"Last-Modified", L"&last_modified=Wed,%2001%20Jan%202020%2000:00:00%20GMT",
+         L"range_last_modified=Thu,%2002%20Jan%202020%2000:00:00%20GMT&range_seed=48&if_range=ignore&rate=0"},
+    };
+    const uint64_t size = 300000;
+    std::vector<stSliceRange> plan = PlanSlices(size, 4);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        tag = NewTag(L"version");
+        ScratchDir dir(L"dl");
+        std::wstring url = PkgUrl(size, 47, c.first);
+        ASSERT_TRUE(svc.Set(tag, L"rate=40000"));
+        CSliceDownloader dl;
+        dl.SetSliceThresholdsForTesting(kSmall);
+        Recorder rec;
+        ASSERT_EQ(dl.Start(url, dir.Path(), L"pkg.bin", rec.Fn()), 0u);
+        ASSERT_TRUE(rec.WaitProgress(10000, 20000));
+        dl.Stop();
+
+        ASSERT_TRUE(svc.Set(tag, c.changed));
+        rec.Clear();
+        stReport end = {};
+        ASSERT_EQ(Run(dl, url, dir, rec, &end), 0u);
+        EXPECT_EQ(end.state, 1);
+        EXPECT_EQ(end.c, static_cast<uint64_t>(ERROR_WINHTTP_INVALID_SERVER_RESPONSE));
+        dl.Stop();
+        EXPECT_FALSE(Exists(dir.File(L"pkg.bin")));
+
+        // The server is whole again (the old version): every slice starts
+        // from its first byte.
+        ASSERT_TRUE(svc.Reset(tag));
+        rec.Clear();
+        ASSERT_EQ(Run(dl, url, dir, rec, &end), 0u);
+        EXPECT_EQ(end.state, 3);
+        ExpectComplete(dir, size, 47);
+        std::set<int64_t> starts;
+        for (const auto& asked : Ranges(svc.Log(tag)))
+            starts.insert(asked.first);
+        std::set<int64_t> expected;
+        for (const stSliceRange& r : plan)
+            expected.insert(static_cast<int64_t>(r.first));
+        EXPECT_EQ(starts, expected);
+    }
 }
 
 TEST_F(SliceDownloaderTest, AnExistingTargetIsTakenOnlyWhenItCanBeComplete)
@@ -662,7 +1010,7 @@ TEST_F(SliceDownloaderTest, AnExistingTargetIsTakenOnlyWhenItCanBeComplete)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        tag = testsupport::NewTag(L"target");
+        tag = NewTag(L"target");
         ScratchDir dir(L"dl");
         std::string stale(static_cast<size_t>(c.targetSize), 'S');
         if (!c.fetches)
@@ -672,7 +1020,7 @@ TEST_F(SliceDownloaderTest, AnExistingTargetIsTakenOnlyWhenItCanBeComplete)
             ASSERT_TRUE(testsupport::WriteFileBytes(dir.File(L"pkg.bin.ini"), "[Slice0]\r\nstart=0\r\n"));
         }
         CSliceDownloader dl;
-        dl.SetSliceThresholds(kSmall);
+        dl.SetSliceThresholdsForTesting(kSmall);
         Recorder rec;
         stReport end = {};
         ASSERT_EQ(Run(dl, PkgUrl(size, 51, c.query), dir, rec, &end), 0u);
@@ -731,7 +1079,7 @@ TEST_F(SliceDownloaderTest, TrustedTlsDownloadWorks)
     const uint64_t size = 5000;
     ScratchDir dir(L"dl");
     CSliceDownloader dl;
-    dl.SetSliceThresholds(kSmall);
+    dl.SetSliceThresholdsForTesting(kSmall);
     Recorder rec;
     stReport end = {};
     std::wstring url = svc.HttpsUrl(testsupport::TlsKind::Good, L"/pkg.bin?tag=" + tag + L"&size=5000&seed=61");
@@ -758,7 +1106,7 @@ TEST(SliceDownloaderHelper, Run)
     if (url.empty())
         GTEST_SKIP() << "only run as the helper of KilledProcessResumes";
     CSliceDownloader dl;
-    dl.SetSliceThresholds(kSmall);
+    dl.SetSliceThresholdsForTesting(kSmall);
     ASSERT_EQ(dl.Start(url, folder, L"pkg.bin", nullptr), 0u);
     Sleep(120000); // killed long before
 }
@@ -808,7 +1156,7 @@ TEST_F(SliceDownloaderTest, KilledProcessResumesWithNothingLost)
     size_t logBefore = svc.Log(tag).size();
     ASSERT_TRUE(svc.Set(tag, L"rate=0"));
     CSliceDownloader dl;
-    dl.SetSliceThresholds(kSmall);
+    dl.SetSliceThresholdsForTesting(kSmall);
     Recorder rec;
     stReport end = {};
     ASSERT_EQ(Run(dl, url, dir, rec, &end), 0u);

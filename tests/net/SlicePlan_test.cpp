@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
+#include <string>
+#include <vector>
+
 namespace {
 
 const uint64_t MiB = 1024 * 1024;
@@ -85,4 +89,125 @@ TEST(SlicePlan, TinyFilesAndInjectedThresholds)
     EXPECT_EQ(shipping.twoSlices, 0x3200000u);
     EXPECT_EQ(shipping.threeSlices, 0xC800000u);
     EXPECT_EQ(shipping.fourSlices, 0x40000000u);
+}
+
+TEST(SlicePlan, DownloadNamesThatAreOneFileInTheFolder)
+{
+    struct Case {
+        const wchar_t* name;
+        bool plain;
+    } cases[] = {
+        {L"pkg.bin", true},
+        {L"包.zip", true},
+        {L"a b.c d", true},
+        {L".hidden", true},
+        {L"CONSOLE.bin", true},
+        {L"COM10", true},
+        {L"nul-free.bin", true},
+        {L"", false},
+        {L".", false},
+        {L"..", false},
+        {L"..\\x.bin", false},
+        {L"sub\\x.bin", false},
+        {L"sub/x.bin", false},
+        {L"\\x.bin", false},
+        {L"C:x.bin", false},
+        {L"pkg.bin:stream", false},
+        {L"pkg?.bin", false},
+        {L"pkg*.bin", false},
+        {L"a<b", false},
+        {L"a>b", false},
+        {L"a|b", false},
+        {L"a\"b", false},
+        {L"a\tb", false},
+        {L"pkg.bin.", false},
+        {L"pkg.bin ", false},
+        {L"NUL", false},
+        {L"nul", false},
+        {L"con", false},
+        {L"Con.txt", false},
+        {L"nul .txt", false},
+        {L"PRN", false},
+        {L"aux.bin", false},
+        {L"COM1", false},
+        {L"lpt9.log", false},
+        {L"COM\x00B9", false},
+        {L"CONIN$", false},
+        {L"conout$.x", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(IsPlainFileName(c.name), c.plain) << std::string(c.name, c.name + wcslen(c.name));
+}
+
+TEST(SlicePlan, AnAnswerOfAnotherVersion)
+{
+    const wchar_t* lm1 = L"Wed, 01 Jan 2020 00:00:00 GMT";
+    const wchar_t* lm2 = L"Thu, 02 Jan 2020 00:00:00 GMT";
+    struct Case {
+        const char* name;
+        stValidators probe;
+        stValidators answer;
+        bool same;
+    } cases[] = {
+        {"same ETag", {L"\"v1\"", L""}, {L"\"v1\"", L""}, true},
+        {"other ETag", {L"\"v1\"", L""}, {L"\"v2\"", L""}, false},
+        {"ETag differs, Last-Modified agrees", {L"\"v1\"", lm1}, {L"\"v2\"", lm1}, false},
+        {"other Last-Modified", {L"", lm1}, {L"", lm2}, false},
+        {"same ETag, other Last-Modified", {L"\"v1\"", lm1}, {L"\"v1\"", lm2}, false},
+        {"answer without validators", {L"\"v1\"", lm1}, {L"", L""}, true},
+        {"probe without validators", {L"", L""}, {L"\"v2\"", lm2}, true},
+        {"weak ETags compared as sent", {L"W/\"v1\"", L""}, {L"W/\"v1\"", L""}, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SameVersion(c.probe, c.answer), c.same) << c.name;
+}
+
+TEST(SlicePlan, ProgressTicks)
+{
+    struct Step {
+        uint64_t sum, fetched, nowMs;
+        uint64_t downloaded, perSecond;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+    } cases[] = {
+        {"a second apart", {{1000, 1000, 1000, 1000, 1000}, {3000, 3000, 2000, 3000, 2000}}},
+        {"an early tick is scaled to a second", {{1000, 1000, 1000, 1000, 1000}, {1500, 1500, 1250, 1500, 2000}}},
+        {"a late tick too", {{4000, 4000, 2000, 4000, 2000}}},
+        {"resumed bytes are no speed", {{9000, 1000, 1000, 9000, 1000}}},
+        {"a count that drops is held, the speed stays real",
+         {{9000, 1000, 1000, 9000, 1000}, {2000, 3000, 2000, 9000, 2000}, {10000, 11000, 3000, 10000, 8000}}},
+        {"no time passed", {{100, 100, 0, 100, 100000}}},
+        {"the clock going back", {{100, 100, 1000, 100, 100}, {200, 200, 500, 200, 100000}}},
+        {"huge counts do not wrap", {{1ull << 62, 1ull << 62, 1000, 1ull << 62, (1ull << 62) / 1000 * 1000}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        stTickClock clock;
+        for (const Step& s : c.steps) {
+            stTick tick = NextTick(clock, s.sum, s.fetched, s.nowMs);
+            EXPECT_EQ(tick.downloaded, s.downloaded);
+            EXPECT_EQ(tick.bytesPerSecond, s.perSecond);
+        }
+    }
+}
+
+TEST(SlicePlan, ReadSizesFollowTheSpeed)
+{
+    struct Case {
+        uint32_t current;
+        uint64_t elapsedMs;
+        uint32_t next;
+    } cases[] = {
+        {kFirstReadBytes, 5, kFirstReadBytes * 2},
+        {kMaxReadBytes, 5, kMaxReadBytes},
+        {kFirstReadBytes, 250, kFirstReadBytes},
+        {kFirstReadBytes, 2000, kFirstReadBytes / 2},
+        {kMinReadBytes, 2000, kMinReadBytes},
+        {0, 250, kMinReadBytes},
+        {0xFFFFFFFFu, 250, kMaxReadBytes},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(NextReadSize(c.current, c.elapsedMs), c.next) << c.current << " after " << c.elapsedMs << " ms";
 }

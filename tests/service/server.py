@@ -23,6 +23,7 @@ import struct
 import sys
 import threading
 import time
+import traceback
 import urllib.parse
 from http.server import BaseHTTPRequestHandler
 
@@ -143,6 +144,18 @@ SHUTDOWN = threading.Event()
 MAX_LOGGED_BODY = 1 << 20
 
 
+NETWORK_ERRORS = (ConnectionError, BrokenPipeError, socket.timeout, ssl.SSLError, OSError)
+
+
+def report_service_error(where):
+    """Prints the exception being handled to stderr (the service log,
+    which stop.sh checks); returns its text."""
+    text = "service error in %s:\n%s" % (where, traceback.format_exc())
+    sys.stderr.write(text)
+    sys.stderr.flush()
+    return text
+
+
 class Reset(Exception):
     """Abort the connection with a TCP reset."""
 
@@ -200,7 +213,10 @@ class Handler(BaseHTTPRequestHandler):
             self.reset_connection()
         except Drop:
             self.close_connection = True
-        except (ConnectionError, BrokenPipeError, socket.timeout, ssl.SSLError, OSError):
+        except NETWORK_ERRORS:
+            self.close_connection = True
+        except Exception:
+            report_service_error("request on connection %d" % self.conn_id)
             self.close_connection = True
         finally:
             with STATE.lock:
@@ -303,6 +319,23 @@ class Handler(BaseHTTPRequestHandler):
         except Drop as e:
             outcome = str(e) or "cut"
             raise
+        except NETWORK_ERRORS:
+            raise
+        except Exception:
+            # A fault of the service itself: it must not pass for the fault
+            # a test stages. Logged, printed, and answered with status 599
+            # when no status line was sent yet.
+            outcome = "service error"
+            text = report_service_error("%s %s (tag %s)" % (self.command, self.path, tag))
+            with STATE.lock:
+                entry["error"] = text
+            if not entry["status"]:
+                entry["status"] = 599
+                try:
+                    self.send_simple(599, text.encode("utf-8", "replace"))
+                except NETWORK_ERRORS:
+                    pass
+            self.close_connection = True
         finally:
             with STATE.lock:
                 entry["outcome"] = outcome
@@ -360,6 +393,12 @@ class Handler(BaseHTTPRequestHandler):
 
         status = parse_int(q.get("status"), 200)
         headers = []
+        if self.headers.get("Range"):
+            # A cache whose ranged answers come from another copy than its
+            # whole ones.
+            for key in ("etag", "last_modified", "seed"):
+                if q.get("range_" + key) is not None:
+                    q[key] = q["range_" + key]
         etag = q.get("etag")
         last_modified = q.get("last_modified")
         if etag is not None:
@@ -403,7 +442,7 @@ class Handler(BaseHTTPRequestHandler):
         if status == 200 and rng and ranges_mode != "ignore":
             if_range = self.headers.get("If-Range")
             current = etag if etag is not None else last_modified
-            if if_range is not None and if_range != current:
+            if if_range is not None and if_range != current and q.get("if_range") != "ignore":
                 rng = None  # validator changed: whole body
             if rng:
                 parsed = parse_range(rng, total)
@@ -467,6 +506,9 @@ class Handler(BaseHTTPRequestHandler):
         gate_at = parse_int(q.get("gate_at"), None) if gate is not None else None
         gate_ms = parse_int(q.get("gate_ms"), 120000)
         rate = parse_int(q.get("rate"), 0)
+        pause = parse_int(q.get("pause"), None)
+        pause_ms = parse_int(q.get("pause_ms"), 800)
+        next_pause = pause if pause and pause > 0 else None
         piece = parse_int(q.get("chunk"), 16384) if chunked else 65536
         piece = max(1, piece)
         if rate:
@@ -493,10 +535,15 @@ class Handler(BaseHTTPRequestHandler):
                 raise Reset()
             if cut is not None and sent >= cut:
                 raise Drop("cut")
+            if next_pause is not None and sent >= next_pause and sent < length:
+                self.wfile.flush()
+                time.sleep(pause_ms / 1000.0)
+                started += pause_ms / 1000.0  # a pause is not made up for by the rate
+                next_pause += pause
             if sent >= length:
                 break
             n = min(piece, length - sent)
-            for s in stops:
+            for s in stops + ([next_pause] if next_pause is not None else []):
                 if s > sent:
                     n = min(n, s - sent)
             data = source(sent, n)
@@ -534,7 +581,7 @@ class Handler(BaseHTTPRequestHandler):
 
 # Keys that only_nth / only_range_from limit to some requests of a tag.
 FAULT_KEYS = ("status", "location", "delay", "gate", "gate_at", "reset", "cut", "stall", "rate",
-              "length", "close", "range_status", "range_shift", "ranges")
+              "length", "close", "range_status", "range_shift", "ranges", "pause")
 
 
 def fault_applies(q, index, range_header):
@@ -592,7 +639,10 @@ class Server(socketserver.ThreadingMixIn, socketserver.TCPServer):
         super().__init__(("127.0.0.1", 0), Handler)
 
     def handle_error(self, request, client_address):
-        pass  # failed handshakes and resets are expected
+        # Failed handshakes and resets are expected; anything else is a
+        # fault of the service.
+        if not isinstance(sys.exc_info()[1], NETWORK_ERRORS):
+            report_service_error("connection from %s:%s" % client_address[:2])
 
 
 def der_sha256(cert_path):

@@ -19,4 +19,11 @@ if [ -n "$pid" ] && grep -qa "tests/service/server.py" "/proc/$pid/cmdline" 2>/d
   kill "$pid" 2>/dev/null || true
 fi
 rm -f "$pidfile" "$state/service.json"
+# A fault of the service itself fails the run visibly, even when the test
+# that met it passed.
+if grep -q "^service error in" "$state/service.log" 2>/dev/null; then
+  echo "the test service failed while answering (from $state/service.log):" >&2
+  cat "$state/service.log" >&2
+  exit 1
+fi
 exit 0

@@ -216,6 +216,7 @@ std::vector<stLoggedRequest> TestService::Log(const std::wstring& tag) const
         q.status = e.get("status", 0).asInt();
         q.sent = e.get("sent", 0).asUInt64();
         q.outcome = e.get("outcome", "").asString();
+        q.error = e.get("error", "").asString();
         out.push_back(std::move(q));
     }
     return out;

@@ -37,10 +37,13 @@ struct stLoggedRequest {
     uint64_t bodyLength = 0;
     // The answer so far: status sent (0 before the status line), body bytes
     // written, and "open", "complete", "cut", "reset", "stalled",
-    // "gate timeout" or "client gone".
+    // "gate timeout", "client gone" or "service error".
     int status = 0;
     uint64_t sent = 0;
     std::string outcome;
+    // With outcome "service error": the service's own fault (a traceback),
+    // never a staged one; the answer was status 599 or a closed connection.
+    std::string error;
 
     // Value of the first header with this name (any case); empty when absent.
     std::string Header(const std::string& name) const;
