@@ -40,6 +40,7 @@ constexpr int kMinBoxWidth = 2;
 constexpr int kAverageShift = 15;
 constexpr uint32_t kAverageRound = (1u << kAverageShift) - 1;
 constexpr int kAlphaChannel = 3;
+constexpr float kHalfPi = 1.57079633f;
 
 template <class T>
 HRESULT SetProperty(ID2D1Effect* effect, UINT32 index, const T& value)
@@ -209,6 +210,14 @@ bool EffectAvailable(ID2D1DeviceContext* dc, EffectKind kind)
 }
 
 // ------------------------------------------------------------ CPU routines
+
+float ShadowRingAlpha(int v, float size, float blur)
+{
+    if (!(size > 0.0f))
+        return 0.0f;
+    const float fade = 1.0f - std::sin(static_cast<float>(v) / size * kHalfPi);
+    return std::max(0.0f, std::min(1.0f, fade * blur));
+}
 
 std::array<int, 6> BoxBlurRadii(float sigma)
 {

@@ -108,6 +108,10 @@ struct PixelBuffer {
     std::vector<uint32_t> data;
 };
 
+// Alpha of ring v (1 = the innermost) of the shadow drawn without effects:
+// (1 - sin(v / size * pi/2)) * blur, at most 1 (opaque) and at least 0.
+float ShadowRingAlpha(int v, float size, float blur);
+
 // Radii of a three-pass box blur approximating a Gaussian of sigma:
 // {left, right} of pass 1, 2 and 3.
 std::array<int, 6> BoxBlurRadii(float sigma);

@@ -17,7 +17,6 @@ namespace ui {
 
 namespace {
 
-constexpr float kHalfPi = 1.57079633f;
 // Rings of the fallback shadow are one pixel apart and one pixel wide.
 constexpr float kRingPenWidth = 1.0f;
 // An offset shadow starts this far inside the box beyond the offset, so its
@@ -231,8 +230,7 @@ void RenderTarget::DrawShadowRings(const RECTF& rect, const BoxShadow& shadow, c
     // the blur value (clamped to opaque) to nothing at the outer edge.
     Color color = Color::MakeArgb(shadow.color);
     for (int v = 1; static_cast<float>(v) < size; ++v) {
-        const float fade = 1.0f - std::sin(static_cast<float>(v) / size * kHalfPi);
-        color.a = std::max(0.0f, std::min(1.0f, fade * shadow.blur));
+        color.a = ShadowRingAlpha(v, size, shadow.blur);
         DrawShape(ring, GradientStops{color}, nullptr, &radii, switches, kDashSolid, nullptr, kRingPenWidth);
         ring = Inflated(ring, 1.0f);
         if (growCorners) {
