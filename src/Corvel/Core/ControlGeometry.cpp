@@ -81,9 +81,9 @@ void Control::PlaceLayer()
         m_renderTarget = outer;
         return;
     }
-    // The layer is made over the target it composites into; until one
-    // exists (no core yet) the control draws nowhere.
-    if (!m_layer->IsInitialised() && outer)
+    // The layer is made over the target it composites into (again when that
+    // changed); until one exists (no core yet) the control draws nowhere.
+    if (outer)
         m_layer->SetUp(m_core, outer);
     m_layer->Place(m_bounds);
     m_renderTarget = m_layer->GetTarget();

@@ -33,9 +33,10 @@ Layer::~Layer() = default;
 
 void Layer::SetUp(WindowCore* core, RenderTarget* parent)
 {
-    if (m_initialised)
+    if (m_initialised && parent == m_parent)
         return;
     m_initialised = 1;
+    m_drawing = 0;
     m_core = core;
     m_parent = parent;
     m_target = std::make_unique<RenderTarget>();

@@ -28,9 +28,11 @@ public:
     Layer& operator=(const Layer&) = delete;
 
     // First layout of the control: creates the child target over parent (the
-    // target the layer composites into; borrowed, must outlive the layer)
-    // and keeps core (borrowed, may be null) for its DPI scale. Later calls
-    // do nothing.
+    // target the layer composites into; borrowed, must outlive the layer or
+    // be replaced by another SetUp first) and keeps core (borrowed, may be
+    // null) for its DPI scale. Later calls with the same parent do nothing;
+    // with another parent (the control moved, or its window's target was
+    // made anew) the child target is made anew over it.
     void SetUp(WindowCore* core, RenderTarget* parent);
     bool IsInitialised() const { return m_initialised != 0; }
 

@@ -291,6 +291,10 @@ private:
                               const CornerSwitches* switches, ID2D1Bitmap* image);
     void DrawInsetShadowEffect(const RECTF& rect, const BoxShadow& shadow, const CornerSize* corner,
                                const CornerSwitches* switches, ID2D1Bitmap* image);
+    // The surface's pixels of source (surface pixels) in a new bitmap, read
+    // without the clip, which is applied again at once. Null where the
+    // system cannot copy from a target.
+    Microsoft::WRL::ComPtr<ID2D1Bitmap> CopySurface(const D2D1_RECT_U& source);
     void DrawInsetShadowOnCpu(const RECTF& rect, const BoxShadow& shadow, const CornerSize* corner,
                               const CornerSwitches* switches);
 

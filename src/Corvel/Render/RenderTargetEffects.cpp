@@ -105,6 +105,39 @@ bool ReadDcBlended(HDC source, int width, int height, PixelBuffer& out)
     return ok;
 }
 
+// The copy drawn through the rounded mask on a GDI-compatible target of its
+// size, read back through GDI blended over transparency.
+bool ReadMaskedSnapshot(ID2D1RenderTarget* target, ID2D1Bitmap* copy, const CornerSize* corner,
+                        const CornerSwitches* switches, PixelBuffer& out)
+{
+    const D2D1_SIZE_F size = copy->GetSize();
+    ComPtr<ID2D1BitmapRenderTarget> capture;
+    ComPtr<ID2D1GdiInteropRenderTarget> interop;
+    if (FAILED(target->CreateCompatibleRenderTarget(&size, nullptr, nullptr,
+                                                    D2D1_COMPATIBLE_RENDER_TARGET_OPTIONS_GDI_COMPATIBLE,
+                                                    capture.GetAddressOf())) ||
+        FAILED(capture.As(&interop)))
+        return false;
+    ComPtr<ID2D1Geometry> mask = CaptureMask(RECTF(0.0f, 0.0f, size.width, size.height), corner, switches);
+    ComPtr<ID2D1Layer> layer;
+    capture->BeginDraw();
+    capture->Clear(D2D1::ColorF(0, 0.0f));
+    if (mask && SUCCEEDED(capture->CreateLayer(nullptr, layer.GetAddressOf())))
+        capture->PushLayer(D2D1::LayerParameters(D2D1::InfiniteRect(), mask.Get()), layer.Get());
+    capture->DrawBitmap(copy, D2D1::RectF(0.0f, 0.0f, size.width, size.height), 1.0f,
+                        D2D1_BITMAP_INTERPOLATION_MODE_LINEAR, nullptr);
+    if (layer)
+        capture->PopLayer();
+    HDC dc = nullptr;
+    bool read = false;
+    if (SUCCEEDED(interop->GetDC(D2D1_DC_INITIALIZE_MODE_COPY, &dc)) && dc) {
+        read = ReadDcBlended(dc, static_cast<int>(size.width), static_cast<int>(size.height), out);
+        interop->ReleaseDC(nullptr);
+    }
+    capture->EndDraw();
+    return read;
+}
+
 } // namespace
 
 // ------------------------------------------------------------------ shadows
@@ -242,37 +275,36 @@ void RenderTarget::DrawShadowRings(const RECTF& rect, const BoxShadow& shadow, c
 
 // ---------------------------------------------------------------- backdrops
 
-bool RenderTarget::DrawBlurredBackdrop(float opacity, const RECTF& rect, const BlurParams& blur)
+ComPtr<ID2D1Bitmap> RenderTarget::CopySurface(const D2D1_RECT_U& source)
 {
-    D2D1_RECT_U source{};
-    if (!m_target || !m_deviceContext || !m_inFrame ||
-        !BackdropSourceRect(rect, m_originX, m_originY, m_target->GetPixelSize(), source))
-        return false;
-    const D2D1_SIZE_F size =
-        D2D1::SizeF(static_cast<float>(source.right - source.left), static_cast<float>(source.bottom - source.top));
-    ComPtr<ID2D1BitmapRenderTarget> holder;
     ComPtr<ID2D1Bitmap> copy;
-    if (FAILED(m_target->CreateCompatibleRenderTarget(&size, nullptr, nullptr,
-                                                      D2D1_COMPATIBLE_RENDER_TARGET_OPTIONS_NONE,
-                                                      holder.GetAddressOf())) ||
-        FAILED(holder->GetBitmap(copy.GetAddressOf())))
-        return false;
-
+    const D2D1_SIZE_U size = D2D1::SizeU(source.right - source.left, source.bottom - source.top);
+    if (FAILED(m_target->CreateBitmap(size, D2D1::BitmapProperties(m_target->GetPixelFormat(), 96.0f, 96.0f),
+                                      copy.GetAddressOf())))
+        return nullptr;
     // The copy reads the pixels without the clip, which goes back at once.
     PopDeviceClip();
     const D2D1_POINT_2U at = D2D1::Point2U(0, 0);
     const HRESULT copied = copy->CopyFromRenderTarget(&at, m_target, &source);
     if (m_clipTop >= 0)
         ApplyClipStack();
-    // Wine does not implement CopyFromRenderTarget (E_NOTIMPL): there is no
-    // backdrop to blur, and the rest of the frame draws without it.
-    if (FAILED(copied))
-        return false;
+    // Wine does not implement CopyFromRenderTarget (E_NOTIMPL): there is
+    // nothing to blur or snapshot, and the caller draws or returns nothing.
+    return SUCCEEDED(copied) ? copy : nullptr;
+}
 
+bool RenderTarget::DrawBlurredBackdrop(float opacity, const RECTF& rect, const BlurParams& blur)
+{
+    D2D1_RECT_U source{};
+    if (!m_target || !m_deviceContext || !m_inFrame ||
+        !BackdropSourceRect(rect, m_originX, m_originY, m_target->GetPixelSize(), source))
+        return false;
+    ComPtr<ID2D1Bitmap> copy = CopySurface(source);
     BlurEffect effect(blur);
-    ID2D1Bitmap* blurred = effect.Apply(m_deviceContext, copy.Get());
+    ID2D1Bitmap* blurred = copy ? effect.Apply(m_deviceContext, copy.Get()) : nullptr;
     if (!blurred)
         return false;
+    const D2D1_SIZE_F size = copy->GetSize();
     const D2D1_RECT_F dest = D2D1::RectF(static_cast<float>(source.left) + m_originX,
                                          static_cast<float>(source.top) + m_originY,
                                          static_cast<float>(source.right) + m_originX,
@@ -290,44 +322,11 @@ std::unique_ptr<Gdiplus::Bitmap> RenderTarget::CaptureBitmap(const RECTF& rect, 
     D2D1_RECT_U source{};
     if (!m_target || !BackdropSourceRect(rect, m_originX, m_originY, m_target->GetPixelSize(), source))
         return nullptr;
-    const int width = static_cast<int>(source.right - source.left);
-    const int height = static_cast<int>(source.bottom - source.top);
-    const D2D1_SIZE_F size = D2D1::SizeF(static_cast<float>(width), static_cast<float>(height));
-    ComPtr<ID2D1BitmapRenderTarget> capture;
-    ComPtr<ID2D1GdiInteropRenderTarget> interop;
-    ComPtr<ID2D1Bitmap> copy;
-    const D2D1_BITMAP_PROPERTIES props = D2D1::BitmapProperties(m_target->GetPixelFormat(), 96.0f, 96.0f);
-    const D2D1_POINT_2U at = D2D1::Point2U(0, 0);
-    // Wine does not implement CopyFromRenderTarget (E_NOTIMPL): no
-    // snapshot, the caller gets null.
-    if (FAILED(m_target->CreateCompatibleRenderTarget(&size, nullptr, nullptr,
-                                                      D2D1_COMPATIBLE_RENDER_TARGET_OPTIONS_GDI_COMPATIBLE,
-                                                      capture.GetAddressOf())) ||
-        FAILED(capture.As(&interop)) ||
-        FAILED(m_target->CreateBitmap(D2D1::SizeU(static_cast<UINT32>(width), static_cast<UINT32>(height)), props,
-                                      copy.GetAddressOf())) ||
-        FAILED(copy->CopyFromRenderTarget(&at, m_target, &source)))
-        return nullptr;
-
-    ComPtr<ID2D1Geometry> mask = CaptureMask(RECTF(0.0f, 0.0f, size.width, size.height), corner, switches);
-    ComPtr<ID2D1Layer> layer;
-    capture->BeginDraw();
-    capture->Clear(D2D1::ColorF(0, 0.0f));
-    if (mask && SUCCEEDED(capture->CreateLayer(nullptr, layer.GetAddressOf())))
-        capture->PushLayer(D2D1::LayerParameters(D2D1::InfiniteRect(), mask.Get()), layer.Get());
-    capture->DrawBitmap(copy.Get(), D2D1::RectF(0.0f, 0.0f, size.width, size.height), 1.0f,
-                        D2D1_BITMAP_INTERPOLATION_MODE_LINEAR, nullptr);
-    if (layer)
-        capture->PopLayer();
+    ComPtr<ID2D1Bitmap> copy = CopySurface(source);
     PixelBuffer pixels;
-    HDC dc = nullptr;
-    bool read = false;
-    if (SUCCEEDED(interop->GetDC(D2D1_DC_INITIALIZE_MODE_COPY, &dc)) && dc) {
-        read = ReadDcBlended(dc, width, height, pixels);
-        interop->ReleaseDC(nullptr);
-    }
-    capture->EndDraw();
-    return read ? CreateGdiplusBitmapFromPixels(pixels) : nullptr;
+    if (!copy || !ReadMaskedSnapshot(m_target, copy.Get(), corner, switches, pixels))
+        return nullptr;
+    return CreateGdiplusBitmapFromPixels(pixels);
 }
 
 } // namespace ui

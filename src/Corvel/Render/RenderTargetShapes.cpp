@@ -402,7 +402,7 @@ void RenderTarget::DrawBlurredShape(const RECTF& rect, const GradientStops& stop
                                     const CornerSwitches* switches, const BlurParams& blur)
 {
     const float width = rect.Width(), height = rect.Height();
-    if (m_deviceContext && GaussianBlurEffectAvailable(m_deviceContext)) {
+    if (m_deviceContext && EffectAvailable(m_deviceContext, EffectKind::GaussianBlur)) {
         ComPtr<ID2D1Bitmap> shape = RenderShapeBitmap(m_target, stops, width, height, direction, penWidth, stroke,
                                                       nullptr, corner, switches);
         BlurEffect effect(blur);

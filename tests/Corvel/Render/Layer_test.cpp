@@ -152,6 +152,23 @@ TEST_F(LayerTest, ALayerWithoutAreaHasNoTargetAndCompositesNothing)
     EXPECT_TRUE(layer.GetTarget()->HasResources());
 }
 
+TEST_F(LayerTest, ANewParentTargetGetsTheLayerMadeAnewOverIt)
+{
+    DrawingSurface first(80, 60), second(80, 60);
+    ui::Layer layer(1);
+    layer.SetUp(nullptr, &first.target());
+    layer.Place(RECTF(10, 10, 50, 40));
+    ui::RenderTarget* made = layer.GetTarget();
+    layer.SetUp(nullptr, &first.target());
+    EXPECT_EQ(made, layer.GetTarget()) << "the same parent keeps the target";
+
+    layer.SetUp(nullptr, &second.target());
+    EXPECT_EQ(&second.target(), layer.GetParentTarget());
+    EXPECT_EQ(&second.target(), layer.GetTarget()->GetParent());
+    PaintThroughLayer(second, layer, RECTF(10, 10, 50, 40), ui::BoxShadow());
+    EXPECT_EQ(0xFFFF0000u, second.Read().At(30, 25)) << "placed as before, composited into the new parent";
+}
+
 TEST_F(LayerTest, MatrixAndClipApplyOnlyToTransformedLayers)
 {
     const bool perspective = rendertest::PlatformAppliesPerspective();
