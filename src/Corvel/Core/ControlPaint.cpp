@@ -68,7 +68,9 @@ void Control::DrawBorder(RenderTarget*, const RECTF&) {}
 
 void Control::PaintOuterShadow(RenderTarget*, const RECTF&)
 {
-    // Shadows come with the effects painters: nothing to draw yet.
+    // The outer shadow is one of the control-painting passes, drawn through
+    // the parent with RenderTarget::DrawShadow; those passes are not part
+    // of the control yet, so there is nothing to draw.
 }
 
 } // namespace ui

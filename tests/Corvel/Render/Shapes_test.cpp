@@ -175,6 +175,43 @@ TEST(BrushKeys, HashIsThirtyTwoBitFnv1a)
     EXPECT_EQ(ui::Fnv1a(bytes, 4), ui::SolidBrushKeyHash()(0xFF112233u));
 }
 
+TEST_F(ShapesTest, ShapeBitmapsHoldTheShapeAndScaleToTheirDestination)
+{
+    DrawingSurface surface(120, 80);
+    ui::RenderTarget& rt = surface.target();
+    ASSERT_TRUE(rt.HasResources());
+    const ui::CornerSize corner{20, 20};
+    const ui::RECTF inner(10, 5, 30, 15);  // brush and shape sit here
+    Microsoft::WRL::ComPtr<ID2D1Bitmap> shape = ui::RenderShapeBitmap(
+        rt.GetD2DTarget(), {kRed}, 40, 20, nullptr, -1.0f, nullptr, &inner, nullptr, nullptr);
+    Microsoft::WRL::ComPtr<ID2D1Bitmap> rounded = ui::RenderShapeBitmap(
+        rt.GetD2DTarget(), {kBlue}, 40, 20, nullptr, -1.0f, nullptr, nullptr, &corner, nullptr);
+    ASSERT_NE(nullptr, shape.Get());
+    ASSERT_NE(nullptr, rounded.Get());
+    EXPECT_EQ(40u, shape->GetPixelSize().width);
+    Microsoft::WRL::ComPtr<ID2D1Bitmap> doubled =
+        ui::ScaleBitmap(rt.GetD2DTarget(), shape.Get(), ui::RECTF(0, 0, 40, 20), ui::RECTF(0, 0, 80, 40));
+    ASSERT_NE(nullptr, doubled.Get());
+    EXPECT_EQ(80u, doubled->GetPixelSize().width);
+    EXPECT_EQ(40u, doubled->GetPixelSize().height);
+    EXPECT_EQ(nullptr, ui::RenderShapeBitmap(rt.GetD2DTarget(), {kRed}, 0, 20, nullptr, -1.0f, nullptr, nullptr,
+                                             nullptr, nullptr).Get());
+
+    surface.Frame([&](ui::RenderTarget& t) {
+        t.GetD2DTarget()->DrawBitmap(shape.Get(), D2D1::RectF(0, 0, 40, 20));
+        t.GetD2DTarget()->DrawBitmap(rounded.Get(), D2D1::RectF(0, 40, 40, 60));
+        t.GetD2DTarget()->DrawBitmap(doubled.Get(), D2D1::RectF(40, 0, 120, 40));
+    });
+    PixelImage px = surface.Read();
+    EXPECT_EQ(kOpaqueRed, px.At(20, 10));
+    EXPECT_FALSE(Painted(px.At(5, 10)));    // left of the shape rectangle
+    EXPECT_FALSE(Painted(px.At(20, 17)));   // below it
+    EXPECT_EQ(0xFF0000FFu, px.At(20, 50));
+    EXPECT_FALSE(Painted(px.At(1, 41)));    // the rounded corner
+    EXPECT_EQ(kOpaqueRed, px.At(40 + 40, 20));
+    EXPECT_FALSE(Painted(px.At(40 + 15, 20))) << "the gap left of the shape doubled too";
+}
+
 // ---------------------------------------------------------------------- arcs
 
 struct ArcCase {
