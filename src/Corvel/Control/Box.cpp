@@ -510,6 +510,8 @@ void Box::Paint(const RECTF& dirty, bool pushClip)
     RECTF clip;
     if (!rectmath::Intersect(dirty, m_bounds, clip))
         return;
+    // The children draw into this box's layer too: its frame spans them.
+    const bool layerOpen = IsVisible() && BeginLayer(clip);
     RenderTarget* target = m_renderTarget ? m_renderTarget : ResolveRenderTarget();
     uint32_t outerClip = seams::PushClip(target, clip);
     Control::Paint(dirty, false);
@@ -543,6 +545,8 @@ void Box::Paint(const RECTF& dirty, bool pushClip)
     }
     seams::PopClip(target, innerClip);
     seams::PopClip(target, outerClip);
+    if (layerOpen)
+        EndLayer(clip);
 }
 
 } // namespace ui

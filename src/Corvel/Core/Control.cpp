@@ -5,6 +5,7 @@
 #include "Corvel/Control/Box.h"
 #include "Corvel/Core/RectMath.h"
 #include "Corvel/Core/WindowCore.h"
+#include "Corvel/Render/Layer.h"
 
 #include <cwchar>
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <unordered_map>
 
@@ -20,6 +21,7 @@ namespace ui {
 class WindowCore;
 class RenderTarget;
 class CTimeLine;
+class Layer;
 
 // State bits of the state word.
 enum ControlState : int {
@@ -123,6 +125,13 @@ public:
     virtual Control* FindAncestorByName(const wchar_t* name) const;
     virtual Control* FindAncestorByType(const wchar_t* typeName) const;
     RenderTarget* GetRenderTarget() const { return m_renderTarget; }
+    // Gives the control an offscreen layer (mode kept as given) unless it
+    // has one; its target is made and sized at the next layout, and from
+    // then on the control and its children draw into it. The layer lives as
+    // long as the control.
+    void EnsureLayer(uint8_t mode);
+    // Borrowed; null without a layer.
+    Layer* GetLayer() const { return m_layer.get(); }
 
     // Texts.
     virtual CUiString GetText() const;
@@ -326,6 +335,15 @@ protected:
     bool ClipByAncestors(RECTF& r) const;
     // The render target of the nearest ancestor layer, else the core's.
     RenderTarget* ResolveRenderTarget() const;
+    // Layout: sets the layer up over the target it composites into and
+    // sizes it to the bounds; the control's target becomes the layer's (or,
+    // without one, the resolved target).
+    void PlaceLayer();
+    // Opens the layer's frame for a paint of paintRect; false without a
+    // layer or when its frame is already open (a container opened it).
+    bool BeginLayer(const RECTF& paintRect);
+    // Ends the frame BeginLayer opened and composites it with the alpha.
+    void EndLayer(const RECTF& paintRect);
 
     // Hooks.
     NotifyHandler m_notifyHandler;
@@ -343,6 +361,7 @@ protected:
     WindowCore* m_core = nullptr;
     RenderTarget* m_renderTarget = nullptr;
     Control* m_parent = nullptr;
+    std::unique_ptr<Layer> m_layer;
 
     CUiString m_name;
 

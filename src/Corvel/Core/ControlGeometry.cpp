@@ -5,6 +5,7 @@
 #include "Corvel/Control/Box.h"
 #include "Corvel/Core/RectMath.h"
 #include "Corvel/Core/WindowCore.h"
+#include "Corvel/Render/Layer.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -61,9 +62,31 @@ bool Control::ClipByAncestors(RECTF& r) const
 
 RenderTarget* Control::ResolveRenderTarget() const
 {
-    // Control layers come with the layer module; until then every control
-    // paints into its window's target.
+    for (const Control* p = m_parent; p; p = p->m_parent)
+        if (p->m_layer && p->m_layer->GetTarget())
+            return p->m_layer->GetTarget();
     return m_core ? m_core->GetRenderTarget() : nullptr;
+}
+
+void Control::EnsureLayer(uint8_t mode)
+{
+    if (!m_layer)
+        m_layer = std::make_unique<Layer>(mode);
+}
+
+void Control::PlaceLayer()
+{
+    RenderTarget* outer = ResolveRenderTarget();
+    if (!m_layer) {
+        m_renderTarget = outer;
+        return;
+    }
+    // The layer is made over the target it composites into (again when that
+    // changed); until one exists (no core yet) the control draws nowhere.
+    if (outer)
+        m_layer->SetUp(m_core, outer);
+    m_layer->Place(m_bounds);
+    m_renderTarget = m_layer->GetTarget();
 }
 
 void Control::SetBounds(float left, float top, float right, float bottom)
@@ -89,7 +112,7 @@ void Control::SetBounds(float left, float top, float right, float bottom)
         return;
     }
 
-    m_renderTarget = ResolveRenderTarget();
+    PlaceLayer();
 
     if (m_float && m_parent) {
         float s = GetScale();

@@ -5,6 +5,8 @@
 
 #include "Corvel/Core/CoreSeams.h"
 #include "Corvel/Core/RectMath.h"
+#include "Corvel/Render/Layer.h"
+#include "Corvel/Render/RenderTarget.h"
 
 namespace ui {
 
@@ -14,6 +16,7 @@ void Control::Paint(const RECTF& dirty, bool pushClip)
         return;
     if (!rectmath::Intersect(dirty, m_bounds, m_paintRect))
         return;
+    const bool layerOpen = BeginLayer(m_paintRect);
     RenderTarget* target = m_renderTarget ? m_renderTarget : ResolveRenderTarget();
     uint32_t clip = (pushClip && target) ? seams::PushClip(target, m_paintRect) : 0;
     if (!PaintStyle(dirty)) {
@@ -25,6 +28,26 @@ void Control::Paint(const RECTF& dirty, bool pushClip)
         DrawBorder(target, m_paintRect);
     }
     seams::PopClip(target, clip);
+    if (layerOpen)
+        EndLayer(m_paintRect);
+}
+
+bool Control::BeginLayer(const RECTF& paintRect)
+{
+    return m_layer && m_layer->Begin(std::vector<RECTF>(1, paintRect));
+}
+
+void Control::EndLayer(const RECTF& paintRect)
+{
+    if (!m_layer)
+        return;
+    ClipBox clip = ClipBox::FromRect(paintRect);
+    clip.shapeRect = m_bounds;
+    // The blur of the whole control and its shadow record come with the
+    // attributes that set them; until then a layer composites unblurred
+    // and without a shadow.
+    m_layer->End(static_cast<uint8_t>(m_alpha < 0 ? 0 : (m_alpha > 255 ? 255 : m_alpha)), BlurParams(), &clip,
+                 BoxShadow());
 }
 
 bool Control::PaintStyle(const RECTF&) { return false; }
@@ -45,7 +68,9 @@ void Control::DrawBorder(RenderTarget*, const RECTF&) {}
 
 void Control::PaintOuterShadow(RenderTarget*, const RECTF&)
 {
-    // Shadows come with the effects painters: nothing to draw yet.
+    // The outer shadow is one of the control-painting passes, drawn through
+    // the parent with RenderTarget::DrawShadow; those passes are not part
+    // of the control yet, so there is nothing to draw.
 }
 
 } // namespace ui

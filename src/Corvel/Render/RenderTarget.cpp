@@ -13,9 +13,8 @@ namespace ui {
 namespace {
 
 constexpr int kInitialClipCapacity = 32;
-// Every target and every bitmap made for one works at 96 DPI, so one
-// Direct2D unit is one device pixel; callers scale by the window's DPI.
-constexpr float kDeviceDpi = 96.0f;
+// A layer's shadow blur at or below this is no shadow.
+constexpr float kShadowBlurEpsilon = 1e-6f;
 
 template <class T>
 void SafeRelease(T*& p)
@@ -179,6 +178,9 @@ bool RenderTarget::CreateResources()
     } else {
         if (!m_parent || !m_parent->m_target)
             return false;
+        // A child of no area has nothing to draw or composite.
+        if (!(m_width > 0.0f) || !(m_height > 0.0f))
+            return false;
         ID2D1BitmapRenderTarget* bitmapTarget = nullptr;
         const D2D1_SIZE_F size = D2D1::SizeF(m_width, m_height);
         if (SUCCEEDED(m_parent->m_target->CreateCompatibleRenderTarget(
@@ -195,6 +197,7 @@ bool RenderTarget::CreateResources()
     m_target->SetAntialiasMode(D2D1_ANTIALIAS_MODE_PER_PRIMITIVE);
     m_target->SetTextAntialiasMode(D2D1_TEXT_ANTIALIAS_MODE_DEFAULT);
     m_target->SetDpi(kDeviceDpi, kDeviceDpi);
+    m_target->SetTransform(m_drawingTransform);
     m_target->CreateLayer(nullptr, &m_clipLayer);
     if (FAILED(m_target->QueryInterface(__uuidof(ID2D1DeviceContext), reinterpret_cast<void**>(&m_deviceContext))))
         m_deviceContext = nullptr;
@@ -256,6 +259,13 @@ void RenderTarget::Resize(float x, float y, float width, float height)
     }
     DiscardResources();
     CreateResources();
+}
+
+void RenderTarget::SetDrawingTransform(const D2D1_MATRIX_3X2_F& transform)
+{
+    m_drawingTransform = transform;
+    if (m_target)
+        m_target->SetTransform(transform);
 }
 
 bool RenderTarget::ParentWasRebuilt() const
@@ -404,9 +414,14 @@ void RenderTarget::DrawToParent(const ParentComposition& params)
         return;
 
     const D2D1_RECT_F dest = D2D1::RectF(m_originX, m_originY, m_originX + m_width, m_originY + m_height);
+    const RECTF destRect(dest.left, dest.top, dest.right, dest.bottom);
+    // A drop shadow of the layer's own picture: outer ones under the
+    // content, inset ones over it.
+    const BoxShadow* shadow = params.shadow;
+    const bool shadowed = shadow && shadow->drop && shadow->blur > kShadowBlurEpsilon;
+    if (shadowed && shadow->inset == 0)
+        parent->DrawShadow(destRect, *shadow, nullptr, nullptr, nullptr, bitmap);
     if (parent->m_deviceContext) {
-        // The drop shadow of a layer is drawn by the effects module; until it
-        // is present there is no shadow to draw here.
         ID2D1DeviceContext* dc = parent->m_deviceContext;
         if (params.blurDeviation > 0.0f) {
             if (ID2D1Effect* blur = CreateGaussianBlur(dc, params.blurDeviation, params.blurOptimization,
@@ -440,6 +455,8 @@ void RenderTarget::DrawToParent(const ParentComposition& params)
         parent->m_target->DrawBitmap(bitmap, &dest, params.opacity, D2D1_BITMAP_INTERPOLATION_MODE_LINEAR,
                                      nullptr);
     }
+    if (shadowed && shadow->inset == 1)
+        parent->DrawShadow(destRect, *shadow, nullptr, nullptr, nullptr, bitmap);
     bitmap->Release();
 }
 
@@ -577,7 +594,8 @@ uint32_t RenderTarget::PushClip(ClipBox& box)
                     box.geometry = rounded;
             } else {
                 box.geometry = RoundedRectPath(factory, box.shapeRect, box.cornerWidth, box.cornerHeight,
-                                               box.topLeft, box.topRight, box.bottomRight, box.bottomLeft);
+                                               box.topLeft, box.topRight, box.bottomRight, box.bottomLeft)
+                                   .Detach();
             }
         }
     }

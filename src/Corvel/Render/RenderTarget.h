@@ -11,16 +11,37 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "Corvel/Core/UiTypes.h"
+#include "Corvel/Render/Shapes.h"
 #include "Corvel/Render/UiColor.h"
+
+namespace Gdiplus {
+class Bitmap;
+}
 
 namespace ui {
 
+// Every target and every bitmap made for one works at 96 DPI, so one
+// Direct2D unit is one device pixel; callers scale by the window's DPI.
+constexpr float kDeviceDpi = 96.0f;
+
 class RenderTarget;
+
+// 32-bit FNV-1a over bytes, the hash of the brush caches.
+uint32_t Fnv1a(const void* data, size_t size);
+// Solid brush keys hash their four bytes from the lowest; gradient keys
+// their characters.
+struct SolidBrushKeyHash {
+    size_t operator()(uint32_t key) const;
+};
+struct GradientBrushKeyHash {
+    size_t operator()(const std::string& key) const;
+};
 
 // One entry of the clip stack. Callers fill rect (and, for rounded clips, the
 // corner size, shape rect and corner switches) and hand it to PushClip.
@@ -166,9 +187,71 @@ public:
     ID2D1SolidColorBrush* GetSolidBrush(const Color& color);
     ID2D1SolidColorBrush* GetSolidBrush(const D2D1_COLOR_F& color);
     size_t SolidBrushCount() const { return m_solidBrushes.size(); }
-    // Cache for gradient brushes, keyed by direction, size and stops; the
-    // gradient drawing fills it. Values hold one reference each.
-    std::unordered_map<std::string, ID2D1LinearGradientBrush*>& GradientBrushCache() { return m_gradientBrushes; }
+    // Brush for a stop list positioned on rect: null without stops, the
+    // solid brush for one stop, else a linear gradient cached by direction,
+    // size and stops and translated to rect's top-left on every call (so
+    // rectangles of one size share it). direction may be null (left to
+    // right). Borrowed: valid until the resources are discarded.
+    ID2D1Brush* GetBrush(const RECTF& rect, const GradientStops& stops, const GradientDirection* direction);
+    size_t GradientBrushCount() const { return m_gradientBrushes.size(); }
+
+    // Shapes, lines, arcs and paths (RenderTargetShapes.cpp). Coordinates in
+    // pixels of the window; each draws nothing without resources or with an
+    // empty rectangle. corner, switches, direction and blur may be null
+    // (square corners, all corners, left to right, no blur). A blur with a
+    // deviation above 0 draws the shape blurred: through Direct2D's Gaussian
+    // blur where the system has it, else blurred on the CPU.
+    void FillShape(const RECTF& rect, const GradientStops& stops, const GradientDirection* direction,
+                   const CornerSize* corner, const CornerSwitches* switches, const BlurParams* blur);
+    // Outline with the pen width (centred on the rectangle's edge) and a dash
+    // style (DashStyle).
+    void DrawShape(const RECTF& rect, const GradientStops& stops, const GradientDirection* direction,
+                   const CornerSize* corner, const CornerSwitches* switches, int dashStyle, const BlurParams* blur,
+                   float penWidth);
+    // Line from (points.left, points.top) to (points.right, points.bottom);
+    // a gradient is positioned on the points' rectangle.
+    void DrawLine(const RECTF& points, const GradientStops& stops, const GradientDirection* direction, int dashStyle,
+                  float penWidth);
+    // Elliptic arc inside rect with round caps (see ArcPath for angles); a
+    // second colour with any non-zero channel makes a gradient from the
+    // second colour at the arc's start to the first at its end.
+    void DrawArc(float startAngle, float sweep, const RECTF& rect, float penWidth, const Color& first,
+                 const Color& second);
+    // One closed polyline figure per item with two or more points.
+    void DrawPath(const RECTF& rect, const std::vector<PathItem>& items, float penWidth, const Color& color,
+                  int dashStyle);
+    void FillPath(const RECTF& rect, const std::vector<PathItem>& items, const GradientStops& stops,
+                  const GradientDirection* direction);
+
+    // Effects (RenderTargetEffects.cpp).
+    // Drop shadow (around rect, grown by the shadow's size and moved by its
+    // offset) or inset shadow (inside rect, shadow.inset == 1). Sizes and
+    // offsets in pixels. image (borrowed, may be null) gives the shadow's
+    // shape instead of the box. transform is not read (callers pass the
+    // control's matrix; shadows are drawn untransformed).
+    void DrawShadow(const RECTF& rect, const BoxShadow& shadow, const CornerSize* corner,
+                    const CornerSwitches* switches, const D2D1_MATRIX_4X4_F* transform, ID2D1Bitmap* image);
+    // Inside a frame: blurs what is already drawn under rect (clamped to the
+    // surface) and draws it back at rect with the opacity, through the
+    // current clip. False when nothing was drawn: no device context, an
+    // empty rectangle, or a system that cannot copy from a target.
+    bool DrawBlurredBackdrop(float opacity, const RECTF& rect, const BlurParams& blur);
+    // Snapshot of rect (premultiplied 32-bit GDI+ bitmap, owned by the
+    // caller) masked by the rounded corners when a corner size is given.
+    // Null when the target's pixels cannot be copied (e.g. Wine) or GDI+
+    // fails.
+    std::unique_ptr<Gdiplus::Bitmap> CaptureBitmap(const RECTF& rect, const CornerSize* corner,
+                                                   const CornerSwitches* switches);
+
+    // Transform every drawing of this target goes through, kept across
+    // resizes and device loss (a layer's target draws in window
+    // coordinates through a translation by minus its origin).
+    void SetDrawingTransform(const D2D1_MATRIX_3X2_F& transform);
+
+    // Sees every DrawShadow call with its rectangle and shadow, before
+    // anything is drawn. Null to stop.
+    using ShadowObserver = std::function<void(const RECTF& rect, const BoxShadow& shadow)>;
+    void SetShadowObserverForTesting(ShadowObserver observer) { m_shadowObserver = std::move(observer); }
 
     // Borrowed Direct2D objects (null when missing).
     ID2D1RenderTarget* GetD2DTarget() const { return m_target; }
@@ -203,6 +286,21 @@ private:
     bool ReadPixels(ID2D1Bitmap* bitmap, uint32_t* out, int width, int height, int outStride);
     void ReleaseEntry(int index);
     void GrowClipArray();
+    void DrawBlurredShape(const RECTF& rect, const GradientStops& stops, const GradientDirection* direction,
+                          float penWidth, ID2D1StrokeStyle* stroke, const CornerSize* corner,
+                          const CornerSwitches* switches, const BlurParams& blur);
+    void DrawShadowRings(const RECTF& rect, const BoxShadow& shadow, const CornerSize* corner,
+                         const CornerSwitches* switches);
+    void DrawDropShadowEffect(const RECTF& rect, const BoxShadow& shadow, const CornerSize* corner,
+                              const CornerSwitches* switches, ID2D1Bitmap* image);
+    void DrawInsetShadowEffect(const RECTF& rect, const BoxShadow& shadow, const CornerSize* corner,
+                               const CornerSwitches* switches, ID2D1Bitmap* image);
+    // The surface's pixels of source (surface pixels) in a new bitmap, read
+    // without the clip, which is applied again at once. Null where the
+    // system cannot copy from a target.
+    Microsoft::WRL::ComPtr<ID2D1Bitmap> CopySurface(const D2D1_RECT_U& source);
+    void DrawInsetShadowOnCpu(const RECTF& rect, const BoxShadow& shadow, const CornerSize* corner,
+                              const CornerSwitches* switches);
 
     HWND m_window = nullptr;
     RenderTarget* m_parent = nullptr;
@@ -226,8 +324,8 @@ private:
     uint32_t* m_clipIds = nullptr;
     uint32_t m_nextClipId = 1;
     RecreatedCallback m_recreated;
-    std::unordered_map<uint32_t, ID2D1SolidColorBrush*> m_solidBrushes;
-    std::unordered_map<std::string, ID2D1LinearGradientBrush*> m_gradientBrushes;
+    std::unordered_map<uint32_t, ID2D1SolidColorBrush*, SolidBrushKeyHash> m_solidBrushes;
+    std::unordered_map<std::string, ID2D1LinearGradientBrush*, GradientBrushKeyHash> m_gradientBrushes;
 
     bool m_inFrame = false;
     bool m_simulateLoss = false;
@@ -237,6 +335,8 @@ private:
     uint32_t m_parentGeneration = 0;
     // Where the last CPU-blurred bitmap goes (the layer plus its spread).
     D2D1_RECT_F m_blurDest{};
+    D2D1_MATRIX_3X2_F m_drawingTransform = D2D1::IdentityMatrix();
+    ShadowObserver m_shadowObserver;
 };
 
 } // namespace ui

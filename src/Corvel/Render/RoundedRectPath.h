@@ -2,19 +2,20 @@
 #pragma once
 
 #include <d2d1.h>
+#include <wrl/client.h>
 
 #include "Corvel/Core/UiTypes.h"
 
 namespace ui {
 
 // A closed, filled path around rect whose corners with a non-zero switch are
-// quarter ellipses of the given full corner width and height (radius = half).
-// Corners are emitted as cubic Bézier segments, which every Direct2D
-// implementation strokes and fills alike. Null on failure; the caller
-// releases the result.
-ID2D1PathGeometry* RoundedRectPath(ID2D1Factory* factory, const RECTF& rect,
-                                   float cornerWidth, float cornerHeight,
-                                   int topLeft, int topRight, int bottomRight, int bottomLeft);
+// quarter ellipses of the given full corner width and height (radius = half,
+// and at most half the rectangle's width or height so neighbouring corners
+// never overlap). Corners are emitted as cubic Bézier segments, which every
+// Direct2D implementation strokes and fills alike. Null on failure.
+Microsoft::WRL::ComPtr<ID2D1PathGeometry> RoundedRectPath(ID2D1Factory* factory, const RECTF& rect,
+                                                          float cornerWidth, float cornerHeight, int topLeft,
+                                                          int topRight, int bottomRight, int bottomLeft);
 
 // Adds a quarter-ellipse from the sink's current point to `to`, bulging
 // towards `corner` (the rectangle corner the arc rounds off).

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "Corvel/Render/RenderTarget.h"
 #include "support/Pixels.h"
 
 namespace rendertest {
@@ -29,5 +32,31 @@ public:
 private:
     HWND m_hwnd;
 };
+
+// A shown popup and a render target over it, to draw frames and read back
+// the exact pixels of the surface (premultiplied ARGB).
+class DrawingSurface {
+public:
+    DrawingSurface(int width, int height);
+    ui::RenderTarget& target() { return m_target; }
+    // One frame over a fully cleared (transparent) surface.
+    void Frame(const std::function<void(ui::RenderTarget&)>& draw);
+    testsupport::PixelImage Read() { return testsupport::ReadTargetPixels(m_target); }
+
+private:
+    PlainWindow m_window;
+    ui::RenderTarget m_target;
+    int m_width;
+    int m_height;
+};
+
+// Whether Direct2D on this system leaves gaps in a dashed line (Wine draws
+// every dash style solid).
+bool PlatformDrawsDashes();
+// Whether Direct2D on this system applies the perspective matrix of
+// ID2D1DeviceContext::DrawBitmap (Wine ignores it).
+bool PlatformAppliesPerspective();
+// Whether a bitmap can copy pixels from a render target (Wine: E_NOTIMPL).
+bool PlatformCopiesFromTarget();
 
 } // namespace rendertest
