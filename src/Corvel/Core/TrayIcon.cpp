@@ -3,7 +3,7 @@
 #include <cstring>
 
 // The notification record is handed to the shell as is.
-static_assert(sizeof(void*) != 4 || sizeof(NOTIFYICONDATAW) == 956, "NOTIFYICONDATAW layout");
+static_assert(sizeof(NOTIFYICONDATAW) == (sizeof(void*) == 4 ? 956 : 976), "NOTIFYICONDATAW layout");
 
 namespace ui {
 

@@ -2,6 +2,8 @@
 
 #include <dwmapi.h>
 
+#include <cstddef>
+
 namespace {
 
 constexpr uint32_t kBuildWin11 = 22000;        // 0x55F0
@@ -15,6 +17,10 @@ struct stCompositionAttribute {
     void* data;
     SIZE_T size;
 };
+// Read by the system as is: 12 bytes at 32 bits, 24 at 64 (the pointer is
+// aligned to its own width).
+static_assert(sizeof(stCompositionAttribute) == 3 * sizeof(void*), "composition attribute layout");
+static_assert(offsetof(stCompositionAttribute, data) == sizeof(void*), "composition attribute layout");
 
 using FnEnableBlurBehind = HRESULT(WINAPI*)(HWND, const DWM_BLURBEHIND*);
 using FnExtendFrame = HRESULT(WINAPI*)(HWND, const MARGINS*);
