@@ -410,7 +410,7 @@ void WindowCore::DeletePendingTasks()
         delete h;
 }
 
-size_t WindowCore::PendingTaskCount()
+size_t WindowCore::PendingTaskCountForTesting()
 {
     EnterCriticalSection(&m_taskLock);
     size_t n = m_pendingTasks.size();

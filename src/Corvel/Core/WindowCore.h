@@ -177,10 +177,10 @@ public:
     void ClearAndPresent(const RECTF& r);
     static void ReloadImagesOfAllWindows();
     void ReloadImages();
-    const std::vector<RECTF>& GetDirtyRects() const { return m_dirty; }
+    const std::vector<RECTF>& GetDirtyRectsForTesting() const { return m_dirty; }
     bool IsRelayoutNeeded() const { return m_relayoutNeeded; }
     void SetRelayoutNeeded() { m_relayoutNeeded = true; }
-    bool IsFirstLayoutPending() const { return m_firstLayoutPending; }
+    bool IsFirstLayoutPendingForTesting() const { return m_firstLayoutPending; }
     bool IsPainting() const { return m_painting; }
     bool AddOverlayControl(Control* control);
     bool RemoveOverlayControl(Control* control);
@@ -200,7 +200,7 @@ public:
     bool StopControlTimer(Control* control, int key);
     void KillAllControlTimers();
     // Window timer id of a control timer; 0 with false when there is none.
-    bool GetControlTimerId(Control* control, int key, UINT_PTR& id) const;
+    bool GetControlTimerIdForTesting(Control* control, int key, UINT_PTR& id) const;
 
     void FocusControl(Control* control);
     Control* GetFocus() const { return m_focus; }
@@ -248,7 +248,7 @@ public:
     // guard it runs only while the guard is still registered with the core.
     void PostUiTask(Control* guard, std::function<void()> task);
     void DeletePendingTasks();
-    size_t PendingTaskCount();
+    size_t PendingTaskCountForTesting();
     void DeleteControlLater(Control* control);
     // Controls attached to this core; the guard check of UI tasks.
     void RegisterControl(Control* control);

@@ -130,7 +130,7 @@ bool WindowCore::StopControlTimer(Control* control, int key)
     return false;
 }
 
-bool WindowCore::GetControlTimerId(Control* control, int key, UINT_PTR& id) const
+bool WindowCore::GetControlTimerIdForTesting(Control* control, int key, UINT_PTR& id) const
 {
     for (TimerRecord* t : m_timers) {
         if (t->control == control && t->window == m_window && t->key == key) {

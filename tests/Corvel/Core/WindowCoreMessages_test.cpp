@@ -38,7 +38,7 @@ protected:
 
     std::unique_ptr<TestWindow> Show(Control* root, int w = 200, int h = 200)
     {
-        return testsupport::ShowTestWindow(root, w, h, 40);
+        return testsupport::ShowTestWindow(root, w, h);
     }
 
     testsupport::UiLibraryScope lib;
@@ -136,20 +136,20 @@ TEST_F(WindowCoreMessagesTest, SizeMoveTimerPaintsAndShadowSetupIsPostedAfterThe
     win->core.ParseWindowShadow(L"true");
     ASSERT_NE(nullptr, win->CreatePopup(120, 80));
     ShowWindow(win->GetHWND(), SW_SHOWNOACTIVATE);
-    EXPECT_TRUE(PumpUntil([&] { return win->shadowSetupCount == 1; }, 1000));
+    EXPECT_TRUE(PumpUntil([&] { return win->shadowSetupCount == 1; }));
     PumpFor(120);
     EXPECT_EQ(1, win->shadowSetupCount) << "one-shot";
     ShowWindow(win->GetHWND(), SW_HIDE);
     ShowWindow(win->GetHWND(), SW_SHOWNOACTIVATE);
-    EXPECT_TRUE(PumpUntil([&] { return win->shadowSetupCount == 2; }, 1000)) << "armed again after a re-show";
+    EXPECT_TRUE(PumpUntil([&] { return win->shadowSetupCount == 2; })) << "armed again after a re-show";
 
     // While moving or sizing, timer 3066 runs the tick: the frame happens
     // inside the message.
     SendMessageW(win->GetHWND(), WM_ENTERSIZEMOVE, 0, 0);
     win->core.MarkDirty(RECTF(0, 0, 10, 10));
-    ASSERT_FALSE(win->core.GetDirtyRects().empty());
+    ASSERT_FALSE(win->core.GetDirtyRectsForTesting().empty());
     SendMessageW(win->GetHWND(), WM_TIMER, ui::kTimerSizeMove, 0);
-    EXPECT_TRUE(win->core.GetDirtyRects().empty());
+    EXPECT_TRUE(win->core.GetDirtyRectsForTesting().empty());
     SendMessageW(win->GetHWND(), WM_EXITSIZEMOVE, 0, 0);
 }
 

@@ -58,7 +58,7 @@ protected:
     // A visible window with a root box laid out and painted once.
     std::unique_ptr<TestWindow> MakeWindow(Control* root, int w = 200, int h = 200)
     {
-        return testsupport::ShowTestWindow(root, w, h, 50);
+        return testsupport::ShowTestWindow(root, w, h);
     }
 
     testsupport::UiLibraryScope lib;
@@ -106,29 +106,29 @@ TEST_F(WindowCoreTest, MarkDirtyRecordsSnappedRectanglesAndFullMarksOnce)
     Box* root = new Box();
     auto win = MakeWindow(root, 200, 100);
     ui::WindowCore& core = win->core;
-    ASSERT_FALSE(core.IsFirstLayoutPending());
-    ASSERT_TRUE(core.GetDirtyRects().empty()) << "the first layout painted everything";
+    ASSERT_FALSE(core.IsFirstLayoutPendingForTesting());
+    ASSERT_TRUE(core.GetDirtyRectsForTesting().empty()) << "the first layout painted everything";
 
     core.MarkDirty(RECTF(0, 0, 0, 0));
-    EXPECT_TRUE(core.GetDirtyRects().empty());
+    EXPECT_TRUE(core.GetDirtyRectsForTesting().empty());
     core.MarkDirty(RECTF(300, 0, 400, 10));
-    EXPECT_TRUE(core.GetDirtyRects().empty()) << "outside the client area";
+    EXPECT_TRUE(core.GetDirtyRectsForTesting().empty()) << "outside the client area";
     core.MarkDirty(RECTF(-5, 1.5f, 10.2f, 20.7f));
-    ASSERT_EQ(1u, core.GetDirtyRects().size());
-    EXPECT_TRUE(RECTF(0, 1, 11, 21) == core.GetDirtyRects()[0]);
+    ASSERT_EQ(1u, core.GetDirtyRectsForTesting().size());
+    EXPECT_TRUE(RECTF(0, 1, 11, 21) == core.GetDirtyRectsForTesting()[0]);
 
     core.MarkDirty(RECTF(0, 0, 200, 100));
-    ASSERT_EQ(1u, core.GetDirtyRects().size()) << "a full mark replaces the list";
+    ASSERT_EQ(1u, core.GetDirtyRectsForTesting().size()) << "a full mark replaces the list";
     core.MarkDirty(RECTF(5, 5, 6, 6));
     core.MarkDirty(RECTF(0, 0, 200, 100));
-    EXPECT_EQ(2u, core.GetDirtyRects().size()) << "a second full mark is ignored";
+    EXPECT_EQ(2u, core.GetDirtyRectsForTesting().size()) << "a second full mark is ignored";
 
     core.RunIdleStep();
-    EXPECT_TRUE(core.GetDirtyRects().empty());
+    EXPECT_TRUE(core.GetDirtyRectsForTesting().empty());
 
     ShowWindow(win->GetHWND(), SW_HIDE);
     core.MarkDirty(RECTF(1, 1, 5, 5));
-    EXPECT_TRUE(core.GetDirtyRects().empty()) << "hidden windows record nothing";
+    EXPECT_TRUE(core.GetDirtyRectsForTesting().empty()) << "hidden windows record nothing";
 }
 
 TEST_F(WindowCoreTest, NestedBoxesAreLaidOutOnTheFirstSizeAndRelaidOnTheTick)
@@ -150,8 +150,7 @@ TEST_F(WindowCoreTest, NestedBoxesAreLaidOutOnTheFirstSizeAndRelaidOnTheTick)
     ASSERT_NE(nullptr, win->CreatePopup(200, 150));
     EXPECT_EQ(root, win->core.FindControlByName(L"root"));
     EXPECT_EQ(inner, win->core.FindControlByName(L"inner"));
-    ShowWindow(win->GetHWND(), SW_SHOWNOACTIVATE);
-    PumpFor(30);
+    ASSERT_TRUE(testsupport::ShowAndPaint(*win));
 
     EXPECT_EQ(1, win->windowInitCount) << "0x8002 reaches the owner once";
     ASSERT_FALSE(log.items.empty());
@@ -168,11 +167,11 @@ TEST_F(WindowCoreTest, NestedBoxesAreLaidOutOnTheFirstSizeAndRelaidOnTheTick)
     // A padding change asks for relayout; the next tick performs it.
     inner->SetPadding(20, 5, 5, 5);
     EXPECT_TRUE(win->core.IsRelayoutNeeded());
-    EXPECT_FALSE(win->core.GetDirtyRects().empty());
+    EXPECT_FALSE(win->core.GetDirtyRectsForTesting().empty());
     ui::WindowCore::IdleTick();
     EXPECT_FALSE(win->core.IsRelayoutNeeded());
     EXPECT_TRUE(RECTF(30, 15, 285, 135) == inner->GetBounds());
-    EXPECT_TRUE(win->core.GetDirtyRects().empty());
+    EXPECT_TRUE(win->core.GetDirtyRectsForTesting().empty());
 }
 
 TEST_F(WindowCoreTest, MouseMessagesGiveHotPushedClickInOrder)
@@ -347,14 +346,13 @@ TEST_F(WindowCoreTest, TabMovesTheFocusThroughTabStopsAndWraps)
 
     // Hiding or disabling the focused control clears the focus; deleting it
     // leaves the core with none.
-    PumpFor(20);
+    ASSERT_TRUE(PumpUntil([&] { return !core.IsRelayoutNeeded(); }));
     t1->SetEnabled(false);
     EXPECT_EQ(nullptr, core.GetFocus());
     core.FocusControl(t2);
     ASSERT_EQ(t2, core.GetFocus());
     root->RemoveChild(t2);
-    PumpFor(20);
-    EXPECT_EQ(nullptr, core.GetFocus());
+    EXPECT_TRUE(PumpUntil([&] { return core.GetFocus() == nullptr; }));
 }
 
 TEST_F(WindowCoreTest, ControlTimersFireStopAndRestartWithTheSameId)
@@ -373,7 +371,7 @@ TEST_F(WindowCoreTest, ControlTimersFireStopAndRestartWithTheSameId)
     ASSERT_TRUE(core.StartControlTimer(c, 7, 10));
     EXPECT_FALSE(core.StartControlTimer(c, 7, 10)) << "a running timer is not restarted";
     UINT_PTR id = 0;
-    ASSERT_TRUE(core.GetControlTimerId(c, 7, id));
+    ASSERT_TRUE(core.GetControlTimerIdForTesting(c, 7, id));
     EXPECT_EQ(17u, id) << "the first control timer id";
     ASSERT_TRUE(PumpUntil([&] { return fired.size() >= 2; }));
     EXPECT_EQ(7u, fired[0]);
@@ -387,7 +385,7 @@ TEST_F(WindowCoreTest, ControlTimersFireStopAndRestartWithTheSameId)
 
     ASSERT_TRUE(core.StartControlTimer(c, 7, 10));
     UINT_PTR again = 0;
-    core.GetControlTimerId(c, 7, again);
+    core.GetControlTimerIdForTesting(c, 7, again);
     EXPECT_EQ(id, again);
     EXPECT_TRUE(PumpUntil([&] { return !fired.empty(); }));
 }
@@ -404,7 +402,7 @@ TEST_F(WindowCoreTest, ControlTimerIdsAreNeverSharedWithinAWindow)
     for (int key = 0; key < 255; ++key) {
         ASSERT_TRUE(core.StartControlTimer(c, key, 100000)) << key;
         UINT_PTR id = 0;
-        core.GetControlTimerId(c, key, id);
+        core.GetControlTimerIdForTesting(c, key, id);
         EXPECT_TRUE(ids.insert(id).second) << "id " << id << " handed out twice";
     }
     EXPECT_EQ(255u, ids.size());
@@ -415,8 +413,10 @@ TEST_F(WindowCoreTest, ControlTimerIdsAreNeverSharedWithinAWindow)
     EXPECT_TRUE(core.StartControlTimer(c, 3, 100000));
 
     // Deleting the control frees its ids.
+    bool deleted = false;
+    c->SetDestroyHook([&] { deleted = true; });
     root->RemoveChild(c);
-    PumpFor(20);
+    ASSERT_TRUE(PumpUntil([&] { return deleted; }));
     Control* d = new Control();
     root->AppendChild(d);
     EXPECT_TRUE(core.StartControlTimer(d, 0, 100000));
@@ -440,16 +440,15 @@ TEST_F(WindowCoreTest, TasksFromOtherThreadsRunOnTheUiThreadAndGuardsAreHonoured
     worker.join();
     ASSERT_TRUE(PumpUntil([&] { return ranOn != 0 && guarded == 1; }));
     EXPECT_EQ(uiThread, ranOn.load());
-    EXPECT_EQ(0u, core.PendingTaskCount());
+    EXPECT_EQ(0u, core.PendingTaskCountForTesting());
 
     // A guard deleted before the task arrives: the task never runs.
     int ran = 0;
     core.PostUiTask(guard, [&] { ++ran; });
     root->SetDeferredDelete(false);
     root->RemoveChild(guard);
-    PumpFor(50);
+    EXPECT_TRUE(PumpUntil([&] { return core.PendingTaskCountForTesting() == 0; })) << "the skipped holder is freed";
     EXPECT_EQ(0, ran);
-    EXPECT_EQ(0u, core.PendingTaskCount()) << "the skipped holder is freed";
 
     // Messages carrying pointers the core never handed out are ignored.
     struct Bogus {
@@ -470,7 +469,7 @@ TEST_F(WindowCoreTest, TasksStillQueuedWhenTheWindowGoesAreFreedUnrun)
         auto win = MakeWindow(new Box());
         for (int i = 0; i < 3; ++i)
             win->core.PostUiTask(nullptr, [&] { ++ran; });
-        EXPECT_EQ(3u, win->core.PendingTaskCount());
+        EXPECT_EQ(3u, win->core.PendingTaskCountForTesting());
     }
     PumpFor(30);
     EXPECT_EQ(0, ran);
@@ -478,7 +477,7 @@ TEST_F(WindowCoreTest, TasksStillQueuedWhenTheWindowGoesAreFreedUnrun)
     // A core without a window takes nothing.
     ui::WindowCore lone;
     lone.PostUiTask(nullptr, [&] { ++ran; });
-    EXPECT_EQ(0u, lone.PendingTaskCount());
+    EXPECT_EQ(0u, lone.PendingTaskCountForTesting());
 }
 
 TEST_F(WindowCoreTest, DelayedDeletionDuringEventHandlingIsSafe)
@@ -512,8 +511,7 @@ TEST_F(WindowCoreTest, DelayedDeletionDuringEventHandlingIsSafe)
     EXPECT_EQ(0, deleted) << "nothing is deleted before 0x8001 arrives";
     EXPECT_EQ(0, root->ChildCount());
     EXPECT_EQ(nullptr, a->GetParent()) << "queued controls are detached from their parent";
-    PumpUntil([&] { return deleted == 2; }, 500);
-    EXPECT_EQ(2, deleted) << "one 0x8001 deletes both";
+    EXPECT_TRUE(PumpUntil([&] { return deleted == 2; })) << "one 0x8001 deletes both";
     EXPECT_EQ(nullptr, win->core.GetClickControl());
 }
 
