@@ -42,6 +42,13 @@ enum SearchFlags : unsigned {
     kSearchSelfFirst = 0x80000000u, // containers test themselves before children
 };
 
+// Bits of GetTraitFlags.
+enum TraitFlags : int {
+    kTraitTabStop = 1,        // Tab moves the focus here
+    kTraitWantsSetCursor = 2, // receives set-cursor events and chooses the cursor
+    kTraitTakesReturn = 4,    // Return is the control's own key
+};
+
 // Tree-search predicate: a non-null result ends the search.
 using SearchPredicate = Control* (*)(Control* control, void* data);
 
@@ -111,7 +118,7 @@ public:
     // This control (or an interface part of it) when it answers `typeName`
     // exactly, else null.
     virtual void* CastTo(const wchar_t* typeName);
-    // Bit 0 Tab stop, bit 1 wants set-cursor events, bit 2 takes Return.
+    // TraitFlags bits.
     virtual int GetTraitFlags() const;
     // The click: see the control's documentation of states.
     virtual bool TryActivate();

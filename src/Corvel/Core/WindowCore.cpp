@@ -17,10 +17,8 @@ using detail::AddItem;
 using detail::AddUnique;
 using detail::RemoveFirst;
 
-namespace {
-
 // The whole area of the monitor nearest the window; empty when unknown.
-RECT NearestMonitorRect(HWND window)
+RECT WindowCore::NearestMonitorRect(HWND window)
 {
     RECT mon{0, 0, 0, 0};
     MONITORINFO mi{};
@@ -29,8 +27,6 @@ RECT NearestMonitorRect(HWND window)
         mon = mi.rcMonitor;
     return mon;
 }
-
-} // namespace
 
 WindowCore::WindowCore()
 {

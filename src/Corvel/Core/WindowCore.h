@@ -271,29 +271,72 @@ private:
         std::function<void()> task;
     };
 
-    // Message handling helpers.
-    void DrainNotifications(bool& handled);
+    // Message processing (WindowCoreMessages.cpp), phases of
+    // ProcessWindowMessage; then one handler per message group.
+    // True when a sender's handler took a notification (the message is then
+    // handled).
+    bool DeliverQueuedNotifications();
+    bool RunMessageFilters(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool RunMessageHandler(UINT message, WPARAM wParam, LPARAM lParam);
+    bool RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     void SendEvent(Control* target, int type, WORD modifiers = 0, WPARAM wParam = 0, LPARAM lParam = 0,
                    WORD key = 0, Control* sender = nullptr);
+    // The event to the focused control and every window-event listener, when
+    // there are listeners.
+    void SendWindowEvent(int type);
+    void OnMove();
+    void OnGetMinMaxInfo(MINMAXINFO* mmi);
+    void OnSize();
+    // Size events, the render target resized and the root placed over
+    // (0, 0, width, height): what WM_SIZE and a DPI change share.
+    void LayOutTree(int width, int height);
+    // 0x8002 to the owner, "windowinit", and the first frame.
+    void AnnounceFirstLayout();
+    void OnDpiChanged(WPARAM wParam, LPARAM lParam);
+    // Replaces a suggested window rectangle by the monitor-relative size at
+    // the current scale, where one applies.
+    void FitMonitorRelativeSize(RECT& suggested) const;
+    void RescaleResources();
+    void OnSizeMoveLoop(bool entering);
+    void OnFocusMessage(UINT message);
+    void OnPaint();
+    void OnClose();
+    bool OnReflectedMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnTimer(WPARAM id);
+    void OnKeyMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnMouseMove(LPARAM lParam, bool nonClient);
-    void OnButtonDown(int event, WPARAM wParam, LPARAM lParam);
+    void MoveHover(Control* next);
+    bool LeaveOldHover(Control* old, Control* next);
+    Control* EnterChainTo(Control* next);
+    void LeaveAncestorsBelow(Control* old, Control* hotAncestor);
+    void OnMouseButton(UINT message, WPARAM wParam, LPARAM lParam);
+    void PressControlAt(POINT pt, int event, WORD modifiers, WPARAM wParam, LPARAM lParam);
+    void OnDoubleClick(WPARAM wParam, LPARAM lParam);
     void EndPress();
+    bool OnNcButton(UINT message, WPARAM hitCode, LPARAM lParam);
+    void OnContextMenu(WPARAM wParam, LPARAM lParam);
+    void OnMouseWheel(WPARAM wParam, LPARAM lParam);
+    bool OnSetCursor(LPARAM lParam, LRESULT& result);
     void ArmTracking(bool nonClient);
     void DisarmTracking();
     void HideToolTip();
     void OnHover(POINT pt);
+    void ShowToolTip(const CUiString& text, int maxWidth);
     void OnMouseLeave(bool hideTipAlways);
     void LeaveHotChain(Control* control);
     void LeaveHotSubtree(Control* container, bool childrenFirst);
-    bool OnSize(bool firstAllowed);
-    void OnDpiChanged(WPARAM wParam, LPARAM lParam);
     void RunTask(WPARAM wParam, LPARAM lParam);
     void DeleteQueuedControls();
     bool BelongsHere(Control* c) const { return c && c->GetCore() == this; }
     WORD KeyModifiers() const;
+
+    // Painting (WindowCorePaint.cpp).
     void Relayout();
     void PaintRect(const RECTF& r);
+
+    // Binding (WindowCore.cpp).
     void RemoveFromGlobalList(std::vector<WindowCore*>& list);
+    static RECT NearestMonitorRect(HWND window);
 
     CWindowWnd* m_owner = nullptr;
     HDC m_dc = nullptr;

@@ -52,6 +52,14 @@ public:
     void SetFrameMarginCode(int code) { m_frameMarginCode = code; }
 
 protected:
+    class ModalAncestors;
+    // One message taken by the modal loop; true when it ends the loop with
+    // `result`.
+    bool TakeModalMessage(MSG& msg, const ModalAncestors& ancestors, int& result);
+    // Destroys the window when it still exists, restores the ancestors and
+    // answers 0.
+    int EndModalLoop(const ModalAncestors& ancestors);
+
     HWND m_hwnd = nullptr;
     HWND m_parent = nullptr;
     WNDPROC m_prevProc = DefWindowProcW;
