@@ -21,7 +21,21 @@ constexpr DWORD kModalWakeMask = 0x1CFF;
 // At most this long the loop waits for input between passes.
 constexpr DWORD kModalWaitMs = 1;
 
+DWORD RealModalLoopClock() { return timeGetTime(); }
+
+ModalLoopClock g_modalLoopClock = &RealModalLoopClock;
+
 } // namespace
+
+bool IsClockAtOrPast(DWORD now, DWORD due)
+{
+    return static_cast<LONG>(now - due) >= 0;
+}
+
+void SetModalLoopClockForTesting(ModalLoopClock clock)
+{
+    g_modalLoopClock = clock ? clock : &RealModalLoopClock;
+}
 
 bool IsCompositionEnabled()
 {
@@ -165,7 +179,8 @@ int CWindowWnd::RunModalLoop()
         ShowWindow(m_hwnd, SW_SHOWNORMAL);
     ancestors.Disable();
 
-    DWORD nextTick = 0;
+    // The first tick is due at once.
+    DWORD nextTick = g_modalLoopClock();
     for (;;) {
         MSG msg{};
         int result = 0;
@@ -173,8 +188,8 @@ int CWindowWnd::RunModalLoop()
             if (TakeModalMessage(msg, ancestors, result))
                 return result;
         } else {
-            const DWORD now = timeGetTime();
-            if (now - nextTick < 0x80000000u) {
+            const DWORD now = g_modalLoopClock();
+            if (IsClockAtOrPast(now, nextTick)) {
                 nextTick = now + kModalTickMs;
                 WindowCore::IdleTick();
             }
