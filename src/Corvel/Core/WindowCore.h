@@ -292,6 +292,7 @@ private:
     void LayOutTree(int width, int height);
     // 0x8002 to the owner, "windowinit", and the first frame.
     void AnnounceFirstLayout();
+    void OnDisplayChange();
     void OnDpiChanged(WPARAM wParam, LPARAM lParam);
     // Replaces a suggested window rectangle by the monitor-relative size at
     // the current scale, where one applies.

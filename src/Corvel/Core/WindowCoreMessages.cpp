@@ -179,6 +179,9 @@ bool WindowCore::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
     case WM_GETMINMAXINFO:
         OnGetMinMaxInfo(reinterpret_cast<MINMAXINFO*>(lParam));
         return false;
+    case WM_DISPLAYCHANGE:
+        OnDisplayChange();
+        return false;
     case WM_DPICHANGED:
         OnDpiChanged(wParam, lParam);
         return true;
@@ -360,6 +363,21 @@ void WindowCore::AnnounceFirstLayout()
         RaiseNotification(m_root, L"windowinit");
     MarkDirty(WholeRect(m_clientRect.right, m_clientRect.bottom));
     RunIdleStep();
+}
+
+void WindowCore::OnDisplayChange()
+{
+    // Without a monitor-relative size there is nothing to apply again (an
+    // unset factor would size the window to nothing).
+    if (m_sizeFactorX == 0 || m_sizeFactorY == 0)
+        return;
+    const bool absolute = m_sizeFactorX > 1 && m_sizeFactorY > 1;
+    if (absolute && IsZoomed(m_window))
+        return;
+    const RECT mon = NearestMonitorRect(m_window);
+    const SIZE size = ComputeMonitorRelativeSize();
+    if (size.cx < mon.right - mon.left && size.cy < mon.bottom - mon.top)
+        SetMonitorRelativeSize(m_sizeFactorX, m_sizeFactorY, true);
 }
 
 void WindowCore::OnDpiChanged(WPARAM wParam, LPARAM lParam)

@@ -200,6 +200,56 @@ TEST_F(WindowCoreMessagesTest, TrackingLimitsAndStartSize)
     EXPECT_EQ(12, scaled.right);
 }
 
+TEST_F(WindowCoreMessagesTest, DisplayChangeAppliesTheMonitorRelativeSizeAgain)
+{
+    struct Case {
+        const char* name;
+        float fx, fy;
+        bool maximised;
+        bool resized;
+    };
+    const Case cases[] = {
+        {"fractions of the monitor", 0.5f, 0.4f, false, true},
+        {"absolute sizes", 600.0f, 300.0f, false, true},
+        {"fractions of a maximised window", 0.5f, 0.4f, true, true},
+        {"absolute sizes of a maximised window", 600.0f, 300.0f, true, false},
+        {"the whole monitor (not smaller than it)", 1.0f, 1.0f, false, false},
+        {"no monitor-relative size", 0.0f, 0.0f, false, false},
+    };
+    for (const Case& c : cases) {
+        auto win = Show(new Box(), 300, 200);
+        HWND h = win->GetHWND();
+        MONITORINFO mi{};
+        mi.cbSize = sizeof(mi);
+        ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(h, MONITOR_DEFAULTTONEAREST), &mi));
+        const RECT mon = mi.rcMonitor;
+        const int mw = mon.right - mon.left, mh = mon.bottom - mon.top;
+        // The rule is stored; the window keeps the size it has, as after a
+        // change of the display's resolution.
+        if (c.fx != 0)
+            win->core.SetMonitorRelativeSize(c.fx, c.fy, false);
+        if (c.maximised)
+            ShowWindow(h, SW_MAXIMIZE);
+        RECT before{};
+        GetWindowRect(h, &before);
+
+        SendMessageW(h, WM_DISPLAYCHANGE, 32, MAKELPARAM(mw, mh));
+        RECT after{};
+        GetWindowRect(h, &after);
+        if (!c.resized) {
+            EXPECT_TRUE(EqualRect(&before, &after)) << c.name;
+            continue;
+        }
+        const int w = c.fx <= 1 ? static_cast<int>(c.fx * mw) : static_cast<int>(c.fx);
+        const int hgt = c.fy <= 1 ? static_cast<int>(c.fy * mh) : static_cast<int>(c.fy);
+        EXPECT_EQ(w, after.right - after.left) << c.name;
+        EXPECT_EQ(hgt, after.bottom - after.top) << c.name;
+        EXPECT_EQ(mon.left + (mw - w) / 2, after.left) << c.name << ": centred";
+        EXPECT_EQ(mon.top + (mh - hgt) / 2, after.top) << c.name;
+        EXPECT_EQ(w, win->core.GetRoot()->GetWidth()) << c.name << ": laid out at the new size";
+    }
+}
+
 TEST_F(WindowCoreMessagesTest, SetCursorGoesToControlsThatAskForIt)
 {
     Box* root = new Box();
