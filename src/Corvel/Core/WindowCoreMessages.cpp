@@ -900,7 +900,10 @@ void WindowCore::OnHover(POINT pt)
 void WindowCore::ShowToolTip(const CUiString& text, int maxWidth)
 {
     m_toolTipText = text.ToStdString();
-    m_toolInfo.cbSize = sizeof(m_toolInfo);
+    m_toolInfo = TOOLINFOW{};
+    // The version-5 size: the common controls without a version-6 manifest
+    // refuse a record that claims the later, longer layout.
+    m_toolInfo.cbSize = TTTOOLINFOW_V2_SIZE;
     m_toolInfo.uFlags = TTF_IDISHWND;
     m_toolInfo.hwnd = m_window;
     m_toolInfo.uId = reinterpret_cast<UINT_PTR>(m_window);

@@ -108,6 +108,40 @@ TEST_F(WindowCoreMessagesTest, EditWithNeedTabKeepsTabAndAltShortcutsActivate)
     EXPECT_FALSE(ui::WindowCore::PreTranslateMessage(alt));
 }
 
+// Records the size every tool record claims on its way to a tooltip window
+// of this thread, as the window procedure receives it.
+class ToolRecordSizes {
+public:
+    ToolRecordSizes()
+    {
+        s_sizes = &sizes;
+        m_hook = SetWindowsHookExW(WH_CALLWNDPROC, &Record, nullptr, GetCurrentThreadId());
+    }
+    ~ToolRecordSizes()
+    {
+        if (m_hook)
+            UnhookWindowsHookEx(m_hook);
+        s_sizes = nullptr;
+    }
+    bool Installed() const { return m_hook != nullptr; }
+
+    std::vector<UINT> sizes;
+
+private:
+    static LRESULT CALLBACK Record(int code, WPARAM wParam, LPARAM lParam)
+    {
+        const CWPSTRUCT* cwp = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        if (code == HC_ACTION && s_sizes && cwp->lParam &&
+            (cwp->message == TTM_ADDTOOLW || cwp->message == TTM_SETTOOLINFOW || cwp->message == TTM_TRACKACTIVATE))
+            s_sizes->push_back(reinterpret_cast<const TOOLINFOW*>(cwp->lParam)->cbSize);
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    static std::vector<UINT>* s_sizes;
+    HHOOK m_hook = nullptr;
+};
+std::vector<UINT>* ToolRecordSizes::s_sizes = nullptr;
+
 TEST_F(WindowCoreMessagesTest, HoverSetsHoverAndShowsTheToolTip)
 {
     Box* root = new Box();
@@ -116,12 +150,29 @@ TEST_F(WindowCoreMessagesTest, HoverSetsHoverAndShowsTheToolTip)
     root->AppendChild(c);
     auto win = Show(root);
     HWND h = win->GetHWND();
+    ToolRecordSizes records;
+    ASSERT_TRUE(records.Installed());
     SendMessageW(h, WM_MOUSEMOVE, 0, MAKELPARAM(50, 50));
     ASSERT_TRUE(c->IsHot());
     SendMessageW(h, WM_MOUSEHOVER, 0, MAKELPARAM(50, 50));
     EXPECT_TRUE(c->IsHover());
     HWND tip = FindWindowW(TOOLTIPS_CLASSW, nullptr);
     EXPECT_NE(nullptr, tip) << "the tooltip window exists after the first hover";
+
+    // The common controls without a version-6 manifest take only records of
+    // their own (version-5) size.
+    ASSERT_GE(records.sizes.size(), 3u) << "add, set and activate";
+    for (UINT size : records.sizes)
+        EXPECT_EQ(static_cast<UINT>(TTTOOLINFOW_V2_SIZE), size);
+    wchar_t text[80] = {0};
+    TOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.lpszText = text;
+    EXPECT_EQ(1, SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0));
+    ASSERT_TRUE(SendMessageW(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool)));
+    EXPECT_STREQ(L"a tip", text);
+    EXPECT_EQ(h, tool.hwnd);
+
     // Leaving the window ends hover, hot and the click target.
     SendMessageW(h, WM_MOUSELEAVE, 0, 0);
     EXPECT_FALSE(c->IsHot());
