@@ -400,12 +400,7 @@ void WindowCore::OnDpiChanged(WPARAM wParam, LPARAM lParam)
     ::GetClientRect(m_window, &rc);
     m_clientRect = rc;
     if (m_root && !IsRectEmpty(&rc)) {
-        std::vector<Control*> listeners = m_windowEventListeners;
-        for (Control* c : listeners)
-            SendEvent(c, kEventWindowSize);
-        seams::ResizeTarget(m_renderTarget, 0, 0, rc.right, rc.bottom);
-        m_relayoutNeeded = false;
-        m_root->SetBounds(WholeRect(rc.right, rc.bottom));
+        LayOutTree(rc.right, rc.bottom);
         MarkDirty(WholeRect(rc.right, rc.bottom));
         RunIdleStep();
     }

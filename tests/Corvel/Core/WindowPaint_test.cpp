@@ -220,6 +220,22 @@ TEST(WindowPaintDpi, DpiChangeRescalesTheLayout)
     ASSERT_NE(nullptr, win.CreatePopup(240, 160));
     ASSERT_TRUE(testsupport::ShowAndPaint(win));
     EXPECT_FLOAT_EQ(30.0f, scene.inner->GetBounds().left);
+
+    // A new DPI that keeps the window's size: only the DPI change lays the
+    // tree out again, and the focused control hears of it as at any size
+    // change.
+    int focusedSizeEvents = 0;
+    scene.strip->SetEventHandler(ui::kEventWindowSize, [&](ui::InputEvent*) {
+        ++focusedSizeEvents;
+        return true;
+    });
+    win.core.FocusControl(scene.strip);
+    ASSERT_EQ(scene.strip, win.core.GetFocus());
+    RECT same{0, 0, 240, 160};
+    SendMessageW(win.GetHWND(), WM_DPICHANGED, MAKEWPARAM(120, 120), reinterpret_cast<LPARAM>(&same));
+    EXPECT_FLOAT_EQ(37.5f, scene.inner->GetBounds().left);
+    EXPECT_EQ(1, focusedSizeEvents);
+
     RECT suggested{0, 0, 480, 320};
     SendMessageW(win.GetHWND(), WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
     EXPECT_EQ(192, win.core.GetDpi());
