@@ -129,7 +129,12 @@ public:
     virtual Control* GetParent() const;
     virtual Control* FindAncestorByName(const wchar_t* name) const;
     virtual Control* FindAncestorByType(const wchar_t* typeName) const;
+    // The render target the control last resolved at layout; null before
+    // the first layout and after its window core unbound (and deleted it).
     RenderTarget* GetRenderTarget() const { return m_renderTarget; }
+    // Drops that pointer: its core is about to delete the target. The next
+    // layout resolves it again; painting until then asks the core.
+    void ForgetRenderTarget() { m_renderTarget = nullptr; }
 
     // Texts.
     virtual CUiString GetText() const;

@@ -91,9 +91,15 @@ public:
     CWindowWnd* GetOwner() const { return m_owner; }
     // Binds the core to its native window: DPI record (kept when one exists
     // already), DC, font manager, render target, and the global core lists.
-    void BindWindow(HWND window);
-    // Releases what BindWindow made; safe to call more than once.
+    // A core bound to a live window refuses (false, nothing changes): unbind
+    // first. A binding whose window no longer exists is released first.
+    bool BindWindow(HWND window);
+    // Releases what BindWindow made (the render target is deleted: every
+    // control of the tree forgets its pointer to it) and forgets the window,
+    // so that a core bound to a new window lays its tree out again at that
+    // window's first WM_SIZE. Safe to call more than once.
     void UnbindWindow();
+    // Null while unbound.
     HWND GetWindow() const { return m_window; }
     HDC GetWindowDC() const { return m_dc; }
     RenderTarget* GetRenderTarget() const { return m_renderTarget; }
@@ -160,7 +166,9 @@ public:
     bool RemoveWindowEventListener(Control* control);
 
     // --- Message processing -------------------------------------------
-    // True when the message was handled; `result` is then the answer.
+    // True when the message was handled; `result` is then the answer. A
+    // handler that destroys the window object embedding this core also ends
+    // in true (result 0): the caller returns at once, touching nothing.
     bool ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     // Offered every queued message by the main loop and modal loops; true
     // means consumed.
@@ -271,11 +279,26 @@ private:
         std::function<void()> task;
     };
 
+    // Tells code that runs handlers whether the core outlived them: any
+    // handler may destroy the window object that embeds the core, or only
+    // its native window (which unbinds the core). UI thread.
+    class LifeWatch {
+    public:
+        explicit LifeWatch(const WindowCore& core) : m_core(&core), m_token(core.m_lifeToken) {}
+        // The core was destroyed.
+        bool Gone() const { return m_token.expired(); }
+        // The core was destroyed or is no longer bound to a window.
+        bool Unbound() const { return Gone() || !m_core->m_window; }
+
+    private:
+        const WindowCore* m_core;
+        std::weak_ptr<const int> m_token;
+    };
+    enum class Delivery { kAllDelivered, kTaken, kCoreGone };
+
     // Message processing (WindowCoreMessages.cpp), phases of
     // ProcessWindowMessage; then one handler per message group.
-    // True when a sender's handler took a notification (the message is then
-    // handled).
-    bool DeliverQueuedNotifications();
+    Delivery DeliverQueuedNotifications();
     bool RunMessageFilters(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool RunMessageHandler(UINT message, WPARAM wParam, LPARAM lParam);
     bool RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
@@ -332,11 +355,17 @@ private:
     WORD KeyModifiers() const;
 
     // Painting (WindowCorePaint.cpp).
+    // Ticks the running timelines; false when a step destroyed the core or
+    // its window, so that the frame must not go on.
+    bool TickTimeLines();
     void Relayout();
     void PaintRect(const RECTF& r);
 
     // Binding (WindowCore.cpp).
     void RemoveFromGlobalList(std::vector<WindowCore*>& list);
+    // What the core knew about its window: tooltip window, tracking, press,
+    // timers, dirty lists and the tree's cached render target.
+    void ForgetWindowState();
     static RECT NearestMonitorRect(HWND window);
 
     CWindowWnd* m_owner = nullptr;
@@ -406,6 +435,8 @@ private:
     std::unordered_map<std::wstring, std::wstring, WideKeyHash> m_defaultAttributes;
     std::unordered_map<std::wstring, std::wstring, WideKeyHash> m_strings;
     bool m_destroying = false;
+    // Expires with the core; see LifeWatch.
+    std::shared_ptr<const int> m_lifeToken = std::make_shared<const int>(0);
 };
 
 } // namespace ui

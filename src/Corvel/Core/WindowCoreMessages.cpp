@@ -107,7 +107,8 @@ bool WindowCore::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam
 {
     if (!m_window)
         return false;
-    if (DeliverQueuedNotifications()) {
+    LifeWatch watch(*this);
+    if (DeliverQueuedNotifications() != Delivery::kAllDelivered) {
         result = 0;
         return true;
     }
@@ -117,37 +118,50 @@ bool WindowCore::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam
         result = 1;
         return true;
     }
-    if (RouteMessage(message, wParam, lParam, result))
+    const bool handled = RouteMessage(message, wParam, lParam, result);
+    // A handler destroyed the window object that embeds this core: the
+    // caller must not go on with it either.
+    if (watch.Gone()) {
+        result = 0;
         return true;
-    DeliverQueuedNotifications();
-    return false;
+    }
+    if (handled)
+        return true;
+    return DeliverQueuedNotifications() == Delivery::kCoreGone;
 }
 
-bool WindowCore::DeliverQueuedNotifications()
+WindowCore::Delivery WindowCore::DeliverQueuedNotifications()
 {
+    LifeWatch watch(*this);
     while (!m_queuedNotifications.empty()) {
         std::unique_ptr<tagTNotifyUI> msg(m_queuedNotifications.front());
         m_queuedNotifications.erase(m_queuedNotifications.begin());
         if (msg->sender) {
             Control::NotifyHandler h = msg->sender->GetNotifyHandler();
             if (h && h(msg.get()))
-                return true;
+                return watch.Gone() ? Delivery::kCoreGone : Delivery::kTaken;
+            if (watch.Gone())
+                return Delivery::kCoreGone;
         }
         std::vector<INotifyUI*> listeners = m_notifyListeners;
-        for (INotifyUI* l : listeners)
+        for (INotifyUI* l : listeners) {
             l->ReceiveNotify(*msg);
+            if (watch.Gone())
+                return Delivery::kCoreGone;
+        }
     }
-    return false;
+    return Delivery::kAllDelivered;
 }
 
 bool WindowCore::RunMessageFilters(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
+    LifeWatch watch(*this);
     std::vector<IMessageFilterUI*> filters = m_filters;
     for (IMessageFilterUI* f : filters) {
         bool handled = false;
         LRESULT r = f->FilterMessage(message, wParam, lParam, handled);
-        if (handled) {
-            result = r;
+        if (handled || watch.Gone()) {
+            result = handled ? r : 0;
             return true;
         }
     }
@@ -357,10 +371,16 @@ void WindowCore::OnSize()
 void WindowCore::AnnounceFirstLayout()
 {
     m_firstLayoutPending = false;
+    // The owner and the "windowinit" handlers may destroy the window.
+    LifeWatch watch(*this);
     if (m_owner && m_owner->GetHWND())
         SendMessageW(m_owner->GetHWND(), kMsgWindowInit, 0, 0);
+    if (watch.Unbound())
+        return;
     if (m_root)
         RaiseNotification(m_root, L"windowinit");
+    if (watch.Unbound())
+        return;
     MarkDirty(WholeRect(m_clientRect.right, m_clientRect.bottom));
     RunIdleStep();
 }
@@ -750,10 +770,10 @@ void WindowCore::OnMouseButton(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_LBUTTONUP: {
         m_lastMouse = PointFromLParam(lParam);
         EndPress();
-        if (Control* c = m_click) {
-            SendEvent(c, kEventButtonUp, modifiers, wParam, lParam);
-            m_click = nullptr;
-        }
+        // Cleared before the event: its click handler may destroy the window.
+        Control* c = m_click;
+        m_click = nullptr;
+        SendEvent(c, kEventButtonUp, modifiers, wParam, lParam);
         break;
     }
     case WM_RBUTTONUP:
@@ -827,21 +847,21 @@ bool WindowCore::OnNcButton(UINT message, WPARAM hitCode, LPARAM lParam)
     }
     m_lastMouse = pt;
     EndPress();
-    if (Control* c = m_click) {
-        SendEvent(c, kEventButtonUp, kMaxButtonCode, kMaxButtonCode, lParam);
-        m_click = nullptr;
-    }
+    Control* c = m_click;
+    m_click = nullptr;
+    SendEvent(c, kEventButtonUp, kMaxButtonCode, kMaxButtonCode, lParam);
     return true;
 }
 
 void WindowCore::OnContextMenu(WPARAM wParam, LPARAM lParam)
 {
     m_lastMouse = ClientPointFromScreen(m_window, lParam);
-    if (Control* c = m_click) {
-        EndPress();
-        SendEvent(c, kEventContextMenu, LOWORD(wParam), wParam, reinterpret_cast<LPARAM>(c));
-        m_click = nullptr;
-    }
+    Control* c = m_click;
+    if (!c)
+        return;
+    EndPress();
+    m_click = nullptr;
+    SendEvent(c, kEventContextMenu, LOWORD(wParam), wParam, reinterpret_cast<LPARAM>(c));
 }
 
 void WindowCore::OnMouseWheel(WPARAM wParam, LPARAM lParam)

@@ -2,7 +2,9 @@
 #include "Corvel/Core/Control.h"
 #include "Corvel/Core/UiGlobals.h"
 #include "Corvel/Core/WindowCore.h"
+#include "Corvel/Core/support/PoisonedStorage.h"
 #include "Corvel/Core/support/TestWindow.h"
+#include "Corvel/Render/TimeLine.h"
 
 #include <gtest/gtest.h>
 
@@ -538,6 +540,172 @@ TEST_F(WindowCoreTest, UnbindReleasesOnceAndTheSharedPenOutlivesCores)
         EXPECT_EQ(pen, g.sharedPen) << "a later core reuses it";
     }
     EXPECT_EQ(pen, g.sharedPen);
+}
+
+TEST_F(WindowCoreTest, BindingABoundCoreIsRefusedUntilItsWindowIsGone)
+{
+    auto win = MakeWindow(new Box());
+    ui::WindowCore& core = win->core;
+    ui::RenderTarget* target = core.GetRenderTarget();
+    ui::FontManager* fonts = core.GetFontManager();
+    HDC dc = core.GetWindowDC();
+    auto plainWindow = [] {
+        return CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, GetModuleHandleW(nullptr),
+                               nullptr);
+    };
+    HWND other = plainWindow();
+    ASSERT_NE(nullptr, other);
+
+    for (HWND again : {win->GetHWND(), other}) {
+        EXPECT_FALSE(core.BindWindow(again));
+        EXPECT_EQ(win->GetHWND(), core.GetWindow());
+        EXPECT_EQ(target, core.GetRenderTarget()) << "the bound target is kept, not replaced and lost";
+        EXPECT_EQ(fonts, core.GetFontManager());
+        EXPECT_EQ(dc, core.GetWindowDC());
+        EXPECT_EQ(1u, ui::UiGlobals().boundCores.size());
+    }
+
+    // A core whose window went without unbinding releases that binding.
+    ui::WindowCore lone;
+    HWND gone = plainWindow();
+    ASSERT_TRUE(lone.BindWindow(gone));
+    DestroyWindow(gone);
+    EXPECT_TRUE(lone.BindWindow(other));
+    EXPECT_EQ(other, lone.GetWindow());
+    lone.UnbindWindow();
+    EXPECT_EQ(nullptr, lone.GetRenderTarget());
+    EXPECT_EQ(1u, ui::UiGlobals().boundCores.size()) << "only the first window's core is left";
+    DestroyWindow(other);
+}
+
+TEST_F(WindowCoreTest, ARecreatedWindowLaysItsTreeOutAgainOnItsNewTarget)
+{
+    Box* root = new Box();
+    root->SetBkColor(0xFF2040E0u);
+    Control* child = new Control();
+    child->SetBkColor(0xFF20C040u);
+    child->SetPadding(20, 20, 20, 20);
+    root->AppendChild(child);
+    TestWindow win;
+    win.root = root;
+    ASSERT_NE(nullptr, win.CreatePopup(120, 80));
+    ASSERT_TRUE(testsupport::ShowAndPaint(win));
+    ASSERT_EQ(win.core.GetRenderTarget(), child->GetRenderTarget());
+
+    DestroyWindow(win.GetHWND());
+    EXPECT_EQ(nullptr, win.core.GetWindow());
+    EXPECT_EQ(nullptr, root->GetRenderTarget()) << "no control keeps the deleted target";
+    EXPECT_EQ(nullptr, child->GetRenderTarget());
+
+    // The same window object makes a window of the same size; the tree is
+    // still installed.
+    win.root = nullptr;
+    ASSERT_NE(nullptr, win.CreatePopup(120, 80));
+    ASSERT_TRUE(testsupport::ShowAndPaint(win));
+    EXPECT_EQ(2, win.windowInitCount) << "the new window's tree is laid out as a first layout";
+    ASSERT_NE(nullptr, win.core.GetRenderTarget());
+    EXPECT_EQ(win.core.GetRenderTarget(), root->GetRenderTarget());
+    EXPECT_EQ(win.core.GetRenderTarget(), child->GetRenderTarget());
+    testsupport::PixelImage px = testsupport::ReadCorePixels(win.core);
+    ASSERT_EQ(120, px.width);
+    EXPECT_EQ(0x2040E0u, px.RgbAt(5, 5)) << "the root painted on the new target";
+    EXPECT_EQ(0x20C040u, px.RgbAt(60, 40)) << "the child painted on the new target";
+}
+
+// A window object in storage that is overwritten once the object is
+// destroyed, so that any later use of its core faults.
+using PoisonedWindow = testsupport::PoisonedStorage<TestWindow>;
+
+// A value-carrying timeline whose step counts its calls.
+struct CountingLine {
+    ui::CTimeLine line;
+    int steps = 0;
+    CountingLine() { line.AddValue(L"v", 0.0f, 1.0f); }
+    bool Start(ui::WindowCore& core)
+    {
+        return line.Start(&core, [this](ui::CTimeLine*) {
+            ++steps;
+            return true;
+        });
+    }
+};
+
+TEST_F(WindowCoreTest, AWindowDestroyedByATimelineStepEndsItsFrameButNotTheTick)
+{
+    PoisonedWindow a;
+    TestWindow* winA = a.Emplace();
+    winA->root = new Box();
+    ASSERT_NE(nullptr, winA->CreatePopup(100, 80));
+    ASSERT_TRUE(testsupport::ShowAndPaint(*winA));
+    TestWindow b;
+    b.root = new Box();
+    ASSERT_NE(nullptr, b.CreatePopup(100, 80, nullptr, 0, 150, 0));
+    ASSERT_TRUE(testsupport::ShowAndPaint(b));
+
+    // A's first timeline destroys the whole window object; its second one
+    // and B's would run in the same tick.
+    ui::CTimeLine destroyer;
+    destroyer.AddValue(L"v", 0.0f, 1.0f);
+    ASSERT_TRUE(destroyer.Start(&winA->core, [&a](ui::CTimeLine*) {
+        a.Destroy();
+        return true;
+    }));
+    CountingLine afterInA, inB;
+    ASSERT_TRUE(afterInA.Start(winA->core));
+    ASSERT_TRUE(inB.Start(b.core));
+
+    ui::WindowCore::IdleTick();
+    EXPECT_FALSE(a.IsLive());
+    EXPECT_EQ(0, afterInA.steps) << "the walk ended with the list it walked";
+    EXPECT_TRUE(afterInA.line.IsDetached());
+    EXPECT_TRUE(destroyer.IsDetached());
+    EXPECT_EQ(1, inB.steps) << "the window after it keeps its frame";
+    ui::WindowCore::IdleTick();
+    EXPECT_EQ(2, inB.steps);
+}
+
+TEST_F(WindowCoreTest, AWindowDestroyedAtItsFirstLayoutStopsThere)
+{
+    enum class Where { kInitMessage, kWindowInitHandler };
+    const std::pair<const char*, Where> cases[] = {
+        {"0x8002 to the owner", Where::kInitMessage},
+        {"the \"windowinit\" handler", Where::kWindowInitHandler},
+    };
+    for (const auto& c : cases) {
+        PoisonedWindow holder;
+        TestWindow* win = holder.Emplace();
+        Box* root = new Box();
+        CountingLine line;
+        if (c.second == Where::kInitMessage) {
+            win->onMessage = [&holder](UINT msg, WPARAM, LPARAM, LRESULT&) {
+                if (msg != ui::kMsgWindowInit)
+                    return false;
+                holder.Destroy();
+                return true;
+            };
+        } else {
+            // Answers false as a handler that only watches does: the
+            // window's listeners would be asked next.
+            root->SetNotifyHandler([&holder](ui::tagTNotifyUI* n) {
+                if (n->type == L"windowinit")
+                    holder.Destroy();
+                return false;
+            });
+        }
+        HWND h = win->CreatePopup(100, 80);
+        ASSERT_NE(nullptr, h) << c.first;
+        // The tree comes after creation, so that the first layout happens
+        // when the window is shown and sized.
+        win->core.SetRootControl(root);
+        ASSERT_TRUE(line.Start(win->core));
+        ShowWindow(h, SW_SHOWNOACTIVATE);
+        SetWindowPos(h, nullptr, 0, 0, 120, 90, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+        EXPECT_FALSE(holder.IsLive()) << c.first;
+        EXPECT_EQ(0, line.steps) << c.first << ": no frame after the window went";
+        EXPECT_TRUE(line.line.IsDetached()) << c.first;
+        PumpFor(30);
+        EXPECT_EQ(0, line.steps) << c.first;
+    }
 }
 
 struct Accel : ui::ITranslateAccelerator {
