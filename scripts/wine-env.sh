@@ -38,7 +38,10 @@ fi
 export WINEPREFIX="$CORVEL_PREFIX"
 export WINEARCH=win64
 export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+# No Mono or Gecko installer is asked for, and no debugger is started for a
+# crashing program: winedbg would keep a crashed test waiting for ctest's
+# timeout instead of letting it fail at once.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;winedbg.exe=d"}
 export WINE=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver
 

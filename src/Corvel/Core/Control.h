@@ -44,6 +44,13 @@ enum SearchFlags : unsigned {
     kSearchSelfFirst = 0x80000000u, // containers test themselves before children
 };
 
+// Bits of GetTraitFlags.
+enum TraitFlags : int {
+    kTraitTabStop = 1,        // Tab moves the focus here
+    kTraitWantsSetCursor = 2, // receives set-cursor events and chooses the cursor
+    kTraitTakesReturn = 4,    // Return is the control's own key
+};
+
 // Tree-search predicate: a non-null result ends the search.
 using SearchPredicate = Control* (*)(Control* control, void* data);
 
@@ -113,7 +120,7 @@ public:
     // This control (or an interface part of it) when it answers `typeName`
     // exactly, else null.
     virtual void* CastTo(const wchar_t* typeName);
-    // Bit 0 Tab stop, bit 1 wants set-cursor events, bit 2 takes Return.
+    // TraitFlags bits.
     virtual int GetTraitFlags() const;
     // The click: see the control's documentation of states.
     virtual bool TryActivate();
@@ -124,6 +131,8 @@ public:
     virtual Control* GetParent() const;
     virtual Control* FindAncestorByName(const wchar_t* name) const;
     virtual Control* FindAncestorByType(const wchar_t* typeName) const;
+    // The render target the control last resolved at layout; null before
+    // the first layout and after its window core unbound (and deleted it).
     RenderTarget* GetRenderTarget() const { return m_renderTarget; }
     // Gives the control an offscreen layer (mode kept as given) unless it
     // has one; its target is made and sized at the next layout, and from
@@ -132,6 +141,10 @@ public:
     void EnsureLayer(uint8_t mode);
     // Borrowed; null without a layer.
     Layer* GetLayer() const { return m_layer.get(); }
+    // Drops that pointer: its core is about to delete the target. The next
+    // layout resolves it again; painting until then asks the core.
+    // The control's own layer, if any, drops its child target too.
+    void ForgetRenderTarget();
 
     // Texts.
     virtual CUiString GetText() const;

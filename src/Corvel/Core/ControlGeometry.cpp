@@ -60,6 +60,13 @@ bool Control::ClipByAncestors(RECTF& r) const
     return !rectmath::IsEmpty(r);
 }
 
+void Control::ForgetRenderTarget()
+{
+    m_renderTarget = nullptr;
+    if (m_layer)
+        m_layer->DropTarget();
+}
+
 RenderTarget* Control::ResolveRenderTarget() const
 {
     for (const Control* p = m_parent; p; p = p->m_parent)

@@ -17,10 +17,8 @@ using detail::AddItem;
 using detail::AddUnique;
 using detail::RemoveFirst;
 
-namespace {
-
 // The whole area of the monitor nearest the window; empty when unknown.
-RECT NearestMonitorRect(HWND window)
+RECT WindowCore::NearestMonitorRect(HWND window)
 {
     RECT mon{0, 0, 0, 0};
     MONITORINFO mi{};
@@ -29,8 +27,6 @@ RECT NearestMonitorRect(HWND window)
         mon = mi.rcMonitor;
     return mon;
 }
-
-} // namespace
 
 WindowCore::WindowCore()
 {
@@ -95,8 +91,14 @@ void WindowCore::SetDpi(int dpi)
     m_dpi->scale = dpi > 0 ? static_cast<float>(dpi) / 96.0f : 0.0f;
 }
 
-void WindowCore::BindWindow(HWND window)
+bool WindowCore::BindWindow(HWND window)
 {
+    if (m_window) {
+        if (IsWindow(m_window))
+            return false;
+        // The window went without unbinding: release what it left.
+        UnbindWindow();
+    }
     if (!m_dpi) {
         int dpi = window ? GetWindowDpi(window) : 0;
         m_dpi = new DpiRecord{dpi, dpi > 0 ? static_cast<float>(dpi) / 96.0f : 0.0f};
@@ -108,6 +110,7 @@ void WindowCore::BindWindow(HWND window)
     UiProcessGlobals& g = UiGlobals();
     AddUnique(g.translateCores, this);
     AddUnique(g.boundCores, this);
+    return true;
 }
 
 void WindowCore::RemoveFromGlobalList(std::vector<WindowCore*>& list)
@@ -126,14 +129,49 @@ void WindowCore::UnbindWindow()
     }
     UiProcessGlobals& g = UiGlobals();
     RemoveFromGlobalList(g.boundCores);
+    ForgetWindowState();
     delete m_fontManager;
     m_fontManager = nullptr;
     seams::DestroyTarget(m_renderTarget);
     m_renderTarget = nullptr;
     RemoveFromGlobalList(g.translateCores);
-    if (m_sizeMoveTimer && m_window && IsWindow(m_window))
+    m_window = nullptr;
+}
+
+namespace {
+Control* ForgetRenderTargetOf(Control* control, void*)
+{
+    control->ForgetRenderTarget();
+    return nullptr;
+}
+} // namespace
+
+void WindowCore::ForgetWindowState()
+{
+    if (m_root)
+        m_root->SearchTree(&ForgetRenderTargetOf, nullptr, 0);
+    const bool live = m_window && IsWindow(m_window);
+    if (live && m_sizeMoveTimer)
         KillTimer(m_window, kTimerSizeMove);
+    if (live)
+        KillTimer(m_window, kTimerShadowSetup);
     m_sizeMoveTimer = false;
+    // The tooltip is owned by the window and goes with it.
+    if (m_toolTip && IsWindow(m_toolTip))
+        DestroyWindow(m_toolTip);
+    m_toolTip = nullptr;
+    m_trackingArmed = false;
+    m_buttonDown = false;
+    m_capture = nullptr;
+    m_dirty.clear();
+    m_lateDirty.clear();
+    m_wholeWindowDirty = false;
+    // The next window shows the tree anew: first layout, 0x8002,
+    // "windowinit", first paint and shadow set-up.
+    if (m_window) {
+        m_firstLayoutPending = true;
+        m_shadowSetupPending = true;
+    }
 }
 
 void WindowCore::SetTrackingLimits(int minW, int minH, int maxW, int maxH)
@@ -410,7 +448,7 @@ void WindowCore::DeletePendingTasks()
         delete h;
 }
 
-size_t WindowCore::PendingTaskCount()
+size_t WindowCore::PendingTaskCountForTesting()
 {
     EnterCriticalSection(&m_taskLock);
     size_t n = m_pendingTasks.size();

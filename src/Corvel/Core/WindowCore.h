@@ -91,9 +91,15 @@ public:
     CWindowWnd* GetOwner() const { return m_owner; }
     // Binds the core to its native window: DPI record (kept when one exists
     // already), DC, font manager, render target, and the global core lists.
-    void BindWindow(HWND window);
-    // Releases what BindWindow made; safe to call more than once.
+    // A core bound to a live window refuses (false, nothing changes): unbind
+    // first. A binding whose window no longer exists is released first.
+    bool BindWindow(HWND window);
+    // Releases what BindWindow made (the render target is deleted: every
+    // control of the tree forgets its pointer to it) and forgets the window,
+    // so that a core bound to a new window lays its tree out again at that
+    // window's first WM_SIZE. Safe to call more than once.
     void UnbindWindow();
+    // Null while unbound.
     HWND GetWindow() const { return m_window; }
     HDC GetWindowDC() const { return m_dc; }
     RenderTarget* GetRenderTarget() const { return m_renderTarget; }
@@ -160,7 +166,9 @@ public:
     bool RemoveWindowEventListener(Control* control);
 
     // --- Message processing -------------------------------------------
-    // True when the message was handled; `result` is then the answer.
+    // True when the message was handled; `result` is then the answer. A
+    // handler that destroys the window object embedding this core also ends
+    // in true (result 0): the caller returns at once, touching nothing.
     bool ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     // Offered every queued message by the main loop and modal loops; true
     // means consumed.
@@ -177,10 +185,10 @@ public:
     void ClearAndPresent(const RECTF& r);
     static void ReloadImagesOfAllWindows();
     void ReloadImages();
-    const std::vector<RECTF>& GetDirtyRects() const { return m_dirty; }
+    const std::vector<RECTF>& GetDirtyRectsForTesting() const { return m_dirty; }
     bool IsRelayoutNeeded() const { return m_relayoutNeeded; }
     void SetRelayoutNeeded() { m_relayoutNeeded = true; }
-    bool IsFirstLayoutPending() const { return m_firstLayoutPending; }
+    bool IsFirstLayoutPendingForTesting() const { return m_firstLayoutPending; }
     bool IsPainting() const { return m_painting; }
     bool AddOverlayControl(Control* control);
     bool RemoveOverlayControl(Control* control);
@@ -200,7 +208,7 @@ public:
     bool StopControlTimer(Control* control, int key);
     void KillAllControlTimers();
     // Window timer id of a control timer; 0 with false when there is none.
-    bool GetControlTimerId(Control* control, int key, UINT_PTR& id) const;
+    bool GetControlTimerIdForTesting(Control* control, int key, UINT_PTR& id) const;
 
     void FocusControl(Control* control);
     Control* GetFocus() const { return m_focus; }
@@ -248,7 +256,7 @@ public:
     // guard it runs only while the guard is still registered with the core.
     void PostUiTask(Control* guard, std::function<void()> task);
     void DeletePendingTasks();
-    size_t PendingTaskCount();
+    size_t PendingTaskCountForTesting();
     void DeleteControlLater(Control* control);
     // Controls attached to this core; the guard check of UI tasks.
     void RegisterControl(Control* control);
@@ -271,29 +279,94 @@ private:
         std::function<void()> task;
     };
 
-    // Message handling helpers.
-    void DrainNotifications(bool& handled);
+    // Tells code that runs handlers whether the core outlived them: any
+    // handler may destroy the window object that embeds the core, or only
+    // its native window (which unbinds the core). UI thread.
+    class LifeWatch {
+    public:
+        explicit LifeWatch(const WindowCore& core) : m_core(&core), m_token(core.m_lifeToken) {}
+        // The core was destroyed.
+        bool Gone() const { return m_token.expired(); }
+        // The core was destroyed or is no longer bound to a window.
+        bool Unbound() const { return Gone() || !m_core->m_window; }
+
+    private:
+        const WindowCore* m_core;
+        std::weak_ptr<const int> m_token;
+    };
+    enum class Delivery { kAllDelivered, kTaken, kCoreGone };
+
+    // Message processing (WindowCoreMessages.cpp), phases of
+    // ProcessWindowMessage; then one handler per message group.
+    Delivery DeliverQueuedNotifications();
+    bool RunMessageFilters(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool RunMessageHandler(UINT message, WPARAM wParam, LPARAM lParam);
+    bool RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
     void SendEvent(Control* target, int type, WORD modifiers = 0, WPARAM wParam = 0, LPARAM lParam = 0,
                    WORD key = 0, Control* sender = nullptr);
+    // The event to the focused control and every window-event listener, when
+    // there are listeners.
+    void SendWindowEvent(int type);
+    void OnMove();
+    void OnGetMinMaxInfo(MINMAXINFO* mmi);
+    void OnSize();
+    // Size events, the render target resized and the root placed over
+    // (0, 0, width, height): what WM_SIZE and a DPI change share.
+    void LayOutTree(int width, int height);
+    // 0x8002 to the owner, "windowinit", and the first frame.
+    void AnnounceFirstLayout();
+    void OnDisplayChange();
+    void OnDpiChanged(WPARAM wParam, LPARAM lParam);
+    // Replaces a suggested window rectangle by the monitor-relative size at
+    // the current scale, where one applies.
+    void FitMonitorRelativeSize(RECT& suggested) const;
+    void RescaleResources();
+    void OnSizeMoveLoop(bool entering);
+    void OnFocusMessage(UINT message);
+    void OnPaint();
+    void OnClose();
+    bool OnReflectedMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnTimer(WPARAM id);
+    void OnKeyMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnMouseMove(LPARAM lParam, bool nonClient);
-    void OnButtonDown(int event, WPARAM wParam, LPARAM lParam);
+    void MoveHover(Control* next);
+    bool LeaveOldHover(Control* old, Control* next);
+    Control* EnterChainTo(Control* next);
+    void LeaveAncestorsBelow(Control* old, Control* hotAncestor);
+    void OnMouseButton(UINT message, WPARAM wParam, LPARAM lParam);
+    void PressControlAt(POINT pt, int event, WORD modifiers, WPARAM wParam, LPARAM lParam);
+    void OnDoubleClick(WPARAM wParam, LPARAM lParam);
     void EndPress();
+    bool OnNcButton(UINT message, WPARAM hitCode, LPARAM lParam);
+    void OnContextMenu(WPARAM wParam, LPARAM lParam);
+    void OnMouseWheel(WPARAM wParam, LPARAM lParam);
+    bool OnSetCursor(LPARAM lParam, LRESULT& result);
     void ArmTracking(bool nonClient);
     void DisarmTracking();
     void HideToolTip();
     void OnHover(POINT pt);
+    void ShowToolTip(const CUiString& text, int maxWidth);
     void OnMouseLeave(bool hideTipAlways);
     void LeaveHotChain(Control* control);
     void LeaveHotSubtree(Control* container, bool childrenFirst);
-    bool OnSize(bool firstAllowed);
-    void OnDpiChanged(WPARAM wParam, LPARAM lParam);
     void RunTask(WPARAM wParam, LPARAM lParam);
     void DeleteQueuedControls();
     bool BelongsHere(Control* c) const { return c && c->GetCore() == this; }
     WORD KeyModifiers() const;
+
+    // Painting (WindowCorePaint.cpp).
+    // Ticks the running timelines; false when a step destroyed the core or
+    // its window, so that the frame must not go on.
+    bool TickTimeLines();
     void Relayout();
     void PaintRect(const RECTF& r);
+
+    // Binding (WindowCore.cpp).
     void RemoveFromGlobalList(std::vector<WindowCore*>& list);
+    // What the core knew about its window: tooltip window, tracking, press,
+    // timers, dirty lists and the tree's cached render target.
+    void ForgetWindowState();
+    static RECT NearestMonitorRect(HWND window);
 
     CWindowWnd* m_owner = nullptr;
     HDC m_dc = nullptr;
@@ -362,6 +435,8 @@ private:
     std::unordered_map<std::wstring, std::wstring, WideKeyHash> m_defaultAttributes;
     std::unordered_map<std::wstring, std::wstring, WideKeyHash> m_strings;
     bool m_destroying = false;
+    // Expires with the core; see LifeWatch.
+    std::shared_ptr<const int> m_lifeToken = std::make_shared<const int>(0);
 };
 
 } // namespace ui

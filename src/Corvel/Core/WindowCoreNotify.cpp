@@ -43,14 +43,20 @@ void WindowCore::RaiseNotification(Control* sender, const wchar_t* type, WPARAM 
     msg.point = m_lastMouse;
     msg.wParam = wParam;
     msg.lParam = lParam;
+    // Any handler may destroy the window object that embeds this core.
+    LifeWatch watch(*this);
     if (sender) {
         // Copy: the handler may replace itself.
         Control::NotifyHandler h = sender->GetNotifyHandler();
         if (h && h(&msg))
             return;
+        if (watch.Gone())
+            return;
     }
     std::vector<INotifyUI*> listeners = m_notifyListeners;
     for (INotifyUI* l : listeners) {
+        if (watch.Gone())
+            return;
         // A listener removed by an earlier one is skipped.
         if (std::find(m_notifyListeners.begin(), m_notifyListeners.end(), l) != m_notifyListeners.end())
             l->ReceiveNotify(msg);
@@ -130,7 +136,7 @@ bool WindowCore::StopControlTimer(Control* control, int key)
     return false;
 }
 
-bool WindowCore::GetControlTimerId(Control* control, int key, UINT_PTR& id) const
+bool WindowCore::GetControlTimerIdForTesting(Control* control, int key, UINT_PTR& id) const
 {
     for (TimerRecord* t : m_timers) {
         if (t->control == control && t->window == m_window && t->key == key) {

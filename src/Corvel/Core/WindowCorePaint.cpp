@@ -16,14 +16,19 @@ namespace ui {
 void WindowCore::IdleTick()
 {
     std::vector<WindowCore*>& cores = UiGlobals().boundCores;
-    // The count is re-read on every pass: a frame may bind or unbind cores.
-    for (size_t i = 0; i < cores.size(); ++i) {
+    // The count is re-read on every pass: a frame may bind or unbind cores,
+    // its own included (a step can destroy its window, and the core with it).
+    for (size_t i = 0; i < cores.size();) {
         WindowCore* core = cores[i];
-        if (!core || !core->m_window)
-            continue;
-        HWND w = core->m_window;
-        if (IsWindow(w) && IsWindowVisible(w) && !IsIconic(w))
-            core->RunIdleStep();
+        if (core && core->m_window) {
+            HWND w = core->m_window;
+            if (IsWindow(w) && IsWindowVisible(w) && !IsIconic(w))
+                core->RunIdleStep();
+        }
+        // Only the pointer is compared: the core may be gone. When it left
+        // the list, the next core has moved into its place.
+        if (i < cores.size() && cores[i] == core)
+            ++i;
     }
 }
 
@@ -152,12 +157,20 @@ void WindowCore::PaintRect(const RECTF& r)
     seams::PopClip(m_renderTarget, clip);
 }
 
+bool WindowCore::TickTimeLines()
+{
+    LifeWatch watch(*this);
+    m_timeLines.TickAll();
+    return !watch.Unbound();
+}
+
 void WindowCore::RunIdleStep()
 {
     // A frame never starts inside another (a message pumped while painting).
     if (m_painting)
         return;
-    m_timeLines.TickAll();
+    if (!TickTimeLines())
+        return;
     if (m_dirty.size() >= 2)
         m_dirty = MergeDirtyRects(m_dirty);
     if (m_dirty.empty() || !m_root)

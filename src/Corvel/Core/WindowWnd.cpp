@@ -11,6 +11,32 @@
 
 namespace ui {
 
+namespace {
+
+// Frame step of the idle tick the modal loop drives, as the main loop does.
+constexpr DWORD kModalTickMs = 16;
+// Wake mask of the loop's wait: QS_ALLINPUT including touch and pointer
+// input (0x1CFF), whatever the headers' Windows version says.
+constexpr DWORD kModalWakeMask = 0x1CFF;
+// At most this long the loop waits for input between passes.
+constexpr DWORD kModalWaitMs = 1;
+
+DWORD RealModalLoopClock() { return timeGetTime(); }
+
+ModalLoopClock g_modalLoopClock = &RealModalLoopClock;
+
+} // namespace
+
+bool IsClockAtOrPast(DWORD now, DWORD due)
+{
+    return static_cast<LONG>(now - due) >= 0;
+}
+
+void SetModalLoopClockForTesting(ModalLoopClock clock)
+{
+    g_modalLoopClock = clock ? clock : &RealModalLoopClock;
+}
+
 bool IsCompositionEnabled()
 {
     BOOL on = FALSE;
@@ -105,87 +131,123 @@ LRESULT CALLBACK CWindowWnd::WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPAR
     return self->ProcessMessage(msg, wParam, lParam);
 }
 
-int CWindowWnd::RunModalLoop()
-{
+// The ancestors a modal loop disables, each with the enabled state it gets
+// back at the end.
+class CWindowWnd::ModalAncestors {
+public:
+    explicit ModalAncestors(HWND firstParent)
+        : m_firstParent(firstParent)
+    {
+        // Owned pop-ups report their owner as parent; that is the window to
+        // disable.
+        HWND desktop = GetDesktopWindow();
+        for (HWND p = firstParent; p && p != desktop; p = GetParent(p))
+            m_entries.push_back(Entry{p, IsWindowEnabled(p) != FALSE});
+    }
+
+    HWND FirstParent() const { return m_firstParent; }
+
+    // Every recorded window, those already disabled included.
+    void Disable() const
+    {
+        for (const Entry& e : m_entries)
+            EnableWindow(e.hwnd, FALSE);
+    }
+
+    // Each window as it was, in list order; then the focus to the first.
+    void Restore() const
+    {
+        for (const Entry& e : m_entries)
+            EnableWindow(e.hwnd, e.wasEnabled ? TRUE : FALSE);
+        if (m_firstParent)
+            SetFocus(m_firstParent);
+    }
+
+private:
     struct Entry {
         HWND hwnd;
         bool wasEnabled;
     };
-    std::vector<Entry> ancestors;
-    HWND firstParent = m_hwnd ? GetParent(m_hwnd) : nullptr;
-    // Owned pop-ups report their owner as parent; that is the window to disable.
-    HWND desktop = GetDesktopWindow();
-    for (HWND p = firstParent; p && p != desktop; p = GetParent(p))
-        ancestors.push_back(Entry{p, IsWindowEnabled(p) != FALSE});
+    HWND m_firstParent;
+    std::vector<Entry> m_entries;
+};
 
-    auto restore = [&]() {
-        for (const Entry& e : ancestors)
-            EnableWindow(e.hwnd, e.wasEnabled ? TRUE : FALSE);
-        if (firstParent)
-            SetFocus(firstParent);
-    };
-    auto endWithZero = [&]() {
-        if (m_hwnd && IsWindow(m_hwnd)) {
-            HWND h = m_hwnd;
-            DestroyWindow(h);
-        }
-        m_hwnd = nullptr;
-        restore();
-        return 0;
-    };
-
+int CWindowWnd::RunModalLoop()
+{
+    ModalAncestors ancestors(m_hwnd ? GetParent(m_hwnd) : nullptr);
     if (m_hwnd)
         ShowWindow(m_hwnd, SW_SHOWNORMAL);
-    for (const Entry& e : ancestors)
-        EnableWindow(e.hwnd, FALSE);
+    ancestors.Disable();
 
-    DWORD nextTick = 0;
-    MSG msg{};
+    // The first tick is due at once.
+    DWORD nextTick = g_modalLoopClock();
     for (;;) {
-        bool got = PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE) != FALSE;
-        if (got) {
-            if (!m_hwnd) {
-                restore();
-                return m_closeCode;
-            }
-            if (msg.message == WM_QUIT) {
-                int exitCode = static_cast<int>(msg.wParam);
-                int r = endWithZero();
-                PostQuitMessage(exitCode);
-                return r;
-            }
-            if (msg.message == WM_CLOSE && msg.hwnd == m_hwnd) {
-                restore();
-                int result = static_cast<int>(msg.wParam);
-                HWND h = m_hwnd;
-                DestroyWindow(h);
-                m_hwnd = nullptr;
+        MSG msg{};
+        int result = 0;
+        if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (TakeModalMessage(msg, ancestors, result))
                 return result;
-            }
-            if (msg.message == WM_CLOSE && firstParent && msg.hwnd == firstParent) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-                return endWithZero();
-            }
-            if (!WindowCore::PreTranslateMessage(msg)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
         } else {
-            DWORD now = timeGetTime();
-            if (now - nextTick < 0x80000000u) {
-                nextTick = now + 16;
+            const DWORD now = g_modalLoopClock();
+            if (IsClockAtOrPast(now, nextTick)) {
+                nextTick = now + kModalTickMs;
                 WindowCore::IdleTick();
             }
         }
-        // A window destroyed by a dispatched message ends the loop with the
-        // stored close code.
+        // A window destroyed by a dispatched message or a tick ends the loop
+        // with the stored close code.
         if (!m_hwnd) {
-            restore();
+            ancestors.Restore();
             return m_closeCode;
         }
-        MsgWaitForMultipleObjectsEx(0, nullptr, 1, 0x1CFF, MWMO_INPUTAVAILABLE);
+        MsgWaitForMultipleObjectsEx(0, nullptr, kModalWaitMs, kModalWakeMask, MWMO_INPUTAVAILABLE);
     }
+}
+
+bool CWindowWnd::TakeModalMessage(MSG& msg, const ModalAncestors& ancestors, int& result)
+{
+    if (!m_hwnd) {
+        ancestors.Restore();
+        result = m_closeCode;
+        return true;
+    }
+    if (msg.message == WM_QUIT) {
+        // The outer loop must end as well.
+        result = EndModalLoop(ancestors);
+        PostQuitMessage(static_cast<int>(msg.wParam));
+        return true;
+    }
+    if (msg.message == WM_CLOSE && msg.hwnd == m_hwnd) {
+        // Taken here and never dispatched: its wParam is the close code.
+        ancestors.Restore();
+        result = static_cast<int>(msg.wParam);
+        HWND h = m_hwnd;
+        DestroyWindow(h);
+        m_hwnd = nullptr;
+        return true;
+    }
+    if (msg.message == WM_CLOSE && ancestors.FirstParent() && msg.hwnd == ancestors.FirstParent()) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+        result = EndModalLoop(ancestors);
+        return true;
+    }
+    if (!WindowCore::PreTranslateMessage(msg)) {
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return false;
+}
+
+int CWindowWnd::EndModalLoop(const ModalAncestors& ancestors)
+{
+    if (m_hwnd && IsWindow(m_hwnd)) {
+        HWND h = m_hwnd;
+        DestroyWindow(h);
+    }
+    m_hwnd = nullptr;
+    ancestors.Restore();
+    return 0;
 }
 
 void CWindowWnd::CenterOverOwner()

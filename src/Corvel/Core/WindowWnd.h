@@ -52,6 +52,14 @@ public:
     void SetFrameMarginCode(int code) { m_frameMarginCode = code; }
 
 protected:
+    class ModalAncestors;
+    // One message taken by the modal loop; true when it ends the loop with
+    // `result`.
+    bool TakeModalMessage(MSG& msg, const ModalAncestors& ancestors, int& result);
+    // Destroys the window when it still exists, restores the ancestors and
+    // answers 0.
+    int EndModalLoop(const ModalAncestors& ancestors);
+
     HWND m_hwnd = nullptr;
     HWND m_parent = nullptr;
     WNDPROC m_prevProc = DefWindowProcW;
@@ -63,5 +71,16 @@ protected:
 
 // True when DWM composition is available and on.
 bool IsCompositionEnabled();
+
+// True when `now` is at or past `due` on a 32-bit millisecond clock that
+// wraps every 49.7 days: the two are compared by their difference, so the
+// answer holds on both sides of the wrap for times within 24.8 days.
+bool IsClockAtOrPast(DWORD now, DWORD due);
+
+// The millisecond clock of the modal loop's idle tick (timeGetTime). A test
+// may put in one that is shifted towards the wrap; null restores the real
+// one. UI thread.
+using ModalLoopClock = DWORD (*)();
+void SetModalLoopClockForTesting(ModalLoopClock clock);
 
 } // namespace ui

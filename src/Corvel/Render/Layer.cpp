@@ -44,6 +44,15 @@ void Layer::SetUp(WindowCore* core, RenderTarget* parent)
     ApplyPlacement();
 }
 
+void Layer::DropTarget()
+{
+    m_target.reset();
+    m_parent = nullptr;
+    m_core = nullptr;
+    m_initialised = 0;
+    m_drawing = 0;
+}
+
 void Layer::ApplyPlacement()
 {
     if (!m_target)

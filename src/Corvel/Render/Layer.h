@@ -35,6 +35,10 @@ public:
     // made anew) the child target is made anew over it.
     void SetUp(WindowCore* core, RenderTarget* parent);
     bool IsInitialised() const { return m_initialised != 0; }
+    // Drops the child target and forgets the parent, which is about to be
+    // deleted (its window core unbinds); the next SetUp makes both anew,
+    // even over a new parent that happens to get the old one's address.
+    void DropTarget();
 
     // The control's bounds in window pixels, truncated to integers. When they
     // differ from the stored ones the child target is resized to them (a

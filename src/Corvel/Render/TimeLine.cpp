@@ -24,6 +24,8 @@ size_t WideKeyHash::operator()(const std::wstring& key) const noexcept
 
 TimeLineList::~TimeLineList()
 {
+    if (m_destroyedFlag)
+        *m_destroyedFlag = true;
     DetachAll();
 }
 
@@ -61,12 +63,24 @@ bool TimeLineList::Remove(CTimeLine* timeline)
 
 void TimeLineList::TickAll()
 {
+    // A step may destroy the list itself (its window core goes with a window
+    // destroyed from inside the step): the flag says so, and the walk ends
+    // without touching it again.
+    bool destroyed = false;
+    bool* outer = m_destroyedFlag;
+    m_destroyedFlag = &destroyed;
     ++m_walkDepth;
     const size_t count = m_items.size();
     for (size_t i = 0; i < count && i < m_items.size(); ++i) {
         if (CTimeLine* t = m_items[i])
             t->Tick();
+        if (destroyed) {
+            if (outer)
+                *outer = true;
+            return;
+        }
     }
+    m_destroyedFlag = outer;
     if (--m_walkDepth == 0 && m_holes)
         Compact();
 }

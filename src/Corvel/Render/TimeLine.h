@@ -63,6 +63,9 @@ private:
     std::vector<CTimeLine*> m_items;
     int m_walkDepth = 0;
     bool m_holes = false;
+    // Set while TickAll walks, so that a list destroyed from inside a step
+    // tells the walk to stop.
+    bool* m_destroyedFlag = nullptr;
 };
 
 class CTimeLine {

@@ -221,40 +221,48 @@ TEST_F(ControlTest, ShowingAVGroupMemberHidesTheOthers)
 
 TEST_F(ControlTest, EventsRouteToParentsAsDocumented)
 {
-    Box parent;
-    int parentDowns = 0;
-    parent.SetEventHandler(ui::kEventButtonDown, [&](ui::InputEvent*) {
-        ++parentDowns;
-        return true;
-    });
-    Control* child = new Control();
-    parent.AppendChild(child);
-
-    ui::InputEvent ev;
-    ev.type = ui::kEventButtonDown;
-    child->SetMouseEnabled(false);
-    child->FireEvent(&ev);
-    EXPECT_FALSE(child->IsPushed());
-
-    child->SetMouseEnabled(true);
-    child->SetPassThrough(true);
-    ui::InputEvent ev2;
-    ev2.type = ui::kEventButtonDown;
-    child->FireEvent(&ev2);
-    EXPECT_FALSE(child->IsPushed()) << "a pass-through control hands presses on";
-
-    child->SetPassThrough(false);
-    ui::InputEvent ev3;
-    ev3.type = ui::kEventButtonDown;
-    child->FireEvent(&ev3);
-    EXPECT_TRUE(child->IsPushed());
+    // Who ends up pushed (or hot) shows where an event went.
+    struct Case {
+        const char* name;
+        bool mouseEnabled;
+        bool passThrough;
+        int event;
+        bool childTakes;
+    };
+    const Case cases[] = {
+        {"a press on a mouse-disabled child", false, false, ui::kEventButtonDown, false},
+        {"a double click on a mouse-disabled child", false, false, ui::kEventDblClick, false},
+        {"the mouse entering a mouse-disabled child", false, false, ui::kEventMouseEnter, false},
+        {"a press on a pass-through child", true, true, ui::kEventButtonDown, false},
+        {"a double click on a pass-through child", true, true, ui::kEventDblClick, false},
+        {"the mouse entering a pass-through child", true, true, ui::kEventMouseEnter, true},
+        {"a press on an ordinary child", true, false, ui::kEventButtonDown, true},
+    };
+    for (const Case& c : cases) {
+        Box parent;
+        Control* child = new Control();
+        parent.AppendChild(child);
+        child->SetMouseEnabled(c.mouseEnabled);
+        child->SetPassThrough(c.passThrough);
+        ui::InputEvent ev;
+        ev.type = c.event;
+        child->FireEvent(&ev);
+        const bool hotOrPushed = c.event == ui::kEventMouseEnter;
+        auto took = [&](Control* who) { return hotOrPushed ? who->IsHot() : who->IsPushed(); };
+        EXPECT_EQ(c.childTakes, took(child)) << c.name;
+        EXPECT_EQ(!c.childTakes, took(&parent)) << c.name << ": the parent";
+    }
 
     // An event handler answering false ends the event.
+    Box parent;
+    Control* child = new Control();
+    parent.AppendChild(child);
     child->SetEventHandler(ui::kEventMouseEnter, [](ui::InputEvent*) { return false; });
     ui::InputEvent enter;
     enter.type = ui::kEventMouseEnter;
     child->FireEvent(&enter);
     EXPECT_FALSE(child->IsHot());
+    EXPECT_FALSE(parent.IsHot());
 
     child->SetBusy(true);
     ui::InputEvent focus;

@@ -38,7 +38,7 @@ protected:
 
     std::unique_ptr<TestWindow> Show(Control* root, int w = 200, int h = 200)
     {
-        return testsupport::ShowTestWindow(root, w, h, 40);
+        return testsupport::ShowTestWindow(root, w, h);
     }
 
     testsupport::UiLibraryScope lib;
@@ -108,6 +108,40 @@ TEST_F(WindowCoreMessagesTest, EditWithNeedTabKeepsTabAndAltShortcutsActivate)
     EXPECT_FALSE(ui::WindowCore::PreTranslateMessage(alt));
 }
 
+// Records the size every tool record claims on its way to a tooltip window
+// of this thread, as the window procedure receives it.
+class ToolRecordSizes {
+public:
+    ToolRecordSizes()
+    {
+        s_sizes = &sizes;
+        m_hook = SetWindowsHookExW(WH_CALLWNDPROC, &Record, nullptr, GetCurrentThreadId());
+    }
+    ~ToolRecordSizes()
+    {
+        if (m_hook)
+            UnhookWindowsHookEx(m_hook);
+        s_sizes = nullptr;
+    }
+    bool Installed() const { return m_hook != nullptr; }
+
+    std::vector<UINT> sizes;
+
+private:
+    static LRESULT CALLBACK Record(int code, WPARAM wParam, LPARAM lParam)
+    {
+        const CWPSTRUCT* cwp = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        if (code == HC_ACTION && s_sizes && cwp->lParam &&
+            (cwp->message == TTM_ADDTOOLW || cwp->message == TTM_SETTOOLINFOW || cwp->message == TTM_TRACKACTIVATE))
+            s_sizes->push_back(reinterpret_cast<const TOOLINFOW*>(cwp->lParam)->cbSize);
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    static std::vector<UINT>* s_sizes;
+    HHOOK m_hook = nullptr;
+};
+std::vector<UINT>* ToolRecordSizes::s_sizes = nullptr;
+
 TEST_F(WindowCoreMessagesTest, HoverSetsHoverAndShowsTheToolTip)
 {
     Box* root = new Box();
@@ -116,12 +150,29 @@ TEST_F(WindowCoreMessagesTest, HoverSetsHoverAndShowsTheToolTip)
     root->AppendChild(c);
     auto win = Show(root);
     HWND h = win->GetHWND();
+    ToolRecordSizes records;
+    ASSERT_TRUE(records.Installed());
     SendMessageW(h, WM_MOUSEMOVE, 0, MAKELPARAM(50, 50));
     ASSERT_TRUE(c->IsHot());
     SendMessageW(h, WM_MOUSEHOVER, 0, MAKELPARAM(50, 50));
     EXPECT_TRUE(c->IsHover());
     HWND tip = FindWindowW(TOOLTIPS_CLASSW, nullptr);
     EXPECT_NE(nullptr, tip) << "the tooltip window exists after the first hover";
+
+    // The common controls without a version-6 manifest take only records of
+    // their own (version-5) size.
+    ASSERT_GE(records.sizes.size(), 3u) << "add, set and activate";
+    for (UINT size : records.sizes)
+        EXPECT_EQ(static_cast<UINT>(TTTOOLINFOW_V2_SIZE), size);
+    wchar_t text[80] = {0};
+    TOOLINFOW tool{};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.lpszText = text;
+    EXPECT_EQ(1, SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0));
+    ASSERT_TRUE(SendMessageW(tip, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&tool)));
+    EXPECT_STREQ(L"a tip", text);
+    EXPECT_EQ(h, tool.hwnd);
+
     // Leaving the window ends hover, hot and the click target.
     SendMessageW(h, WM_MOUSELEAVE, 0, 0);
     EXPECT_FALSE(c->IsHot());
@@ -136,20 +187,20 @@ TEST_F(WindowCoreMessagesTest, SizeMoveTimerPaintsAndShadowSetupIsPostedAfterThe
     win->core.ParseWindowShadow(L"true");
     ASSERT_NE(nullptr, win->CreatePopup(120, 80));
     ShowWindow(win->GetHWND(), SW_SHOWNOACTIVATE);
-    EXPECT_TRUE(PumpUntil([&] { return win->shadowSetupCount == 1; }, 1000));
+    EXPECT_TRUE(PumpUntil([&] { return win->shadowSetupCount == 1; }));
     PumpFor(120);
     EXPECT_EQ(1, win->shadowSetupCount) << "one-shot";
     ShowWindow(win->GetHWND(), SW_HIDE);
     ShowWindow(win->GetHWND(), SW_SHOWNOACTIVATE);
-    EXPECT_TRUE(PumpUntil([&] { return win->shadowSetupCount == 2; }, 1000)) << "armed again after a re-show";
+    EXPECT_TRUE(PumpUntil([&] { return win->shadowSetupCount == 2; })) << "armed again after a re-show";
 
     // While moving or sizing, timer 3066 runs the tick: the frame happens
     // inside the message.
     SendMessageW(win->GetHWND(), WM_ENTERSIZEMOVE, 0, 0);
     win->core.MarkDirty(RECTF(0, 0, 10, 10));
-    ASSERT_FALSE(win->core.GetDirtyRects().empty());
+    ASSERT_FALSE(win->core.GetDirtyRectsForTesting().empty());
     SendMessageW(win->GetHWND(), WM_TIMER, ui::kTimerSizeMove, 0);
-    EXPECT_TRUE(win->core.GetDirtyRects().empty());
+    EXPECT_TRUE(win->core.GetDirtyRectsForTesting().empty());
     SendMessageW(win->GetHWND(), WM_EXITSIZEMOVE, 0, 0);
 }
 
@@ -198,6 +249,56 @@ TEST_F(WindowCoreMessagesTest, TrackingLimitsAndStartSize)
     RECT scaled = core.GetScaledSizeBox();
     EXPECT_EQ(2, scaled.left);
     EXPECT_EQ(12, scaled.right);
+}
+
+TEST_F(WindowCoreMessagesTest, DisplayChangeAppliesTheMonitorRelativeSizeAgain)
+{
+    struct Case {
+        const char* name;
+        float fx, fy;
+        bool maximised;
+        bool resized;
+    };
+    const Case cases[] = {
+        {"fractions of the monitor", 0.5f, 0.4f, false, true},
+        {"absolute sizes", 600.0f, 300.0f, false, true},
+        {"fractions of a maximised window", 0.5f, 0.4f, true, true},
+        {"absolute sizes of a maximised window", 600.0f, 300.0f, true, false},
+        {"the whole monitor (not smaller than it)", 1.0f, 1.0f, false, false},
+        {"no monitor-relative size", 0.0f, 0.0f, false, false},
+    };
+    for (const Case& c : cases) {
+        auto win = Show(new Box(), 300, 200);
+        HWND h = win->GetHWND();
+        MONITORINFO mi{};
+        mi.cbSize = sizeof(mi);
+        ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(h, MONITOR_DEFAULTTONEAREST), &mi));
+        const RECT mon = mi.rcMonitor;
+        const int mw = mon.right - mon.left, mh = mon.bottom - mon.top;
+        // The rule is stored; the window keeps the size it has, as after a
+        // change of the display's resolution.
+        if (c.fx != 0)
+            win->core.SetMonitorRelativeSize(c.fx, c.fy, false);
+        if (c.maximised)
+            ShowWindow(h, SW_MAXIMIZE);
+        RECT before{};
+        GetWindowRect(h, &before);
+
+        SendMessageW(h, WM_DISPLAYCHANGE, 32, MAKELPARAM(mw, mh));
+        RECT after{};
+        GetWindowRect(h, &after);
+        if (!c.resized) {
+            EXPECT_TRUE(EqualRect(&before, &after)) << c.name;
+            continue;
+        }
+        const int w = c.fx <= 1 ? static_cast<int>(c.fx * mw) : static_cast<int>(c.fx);
+        const int hgt = c.fy <= 1 ? static_cast<int>(c.fy * mh) : static_cast<int>(c.fy);
+        EXPECT_EQ(w, after.right - after.left) << c.name;
+        EXPECT_EQ(hgt, after.bottom - after.top) << c.name;
+        EXPECT_EQ(mon.left + (mw - w) / 2, after.left) << c.name << ": centred";
+        EXPECT_EQ(mon.top + (mh - hgt) / 2, after.top) << c.name;
+        EXPECT_EQ(w, win->core.GetRoot()->GetWidth()) << c.name << ": laid out at the new size";
+    }
 }
 
 TEST_F(WindowCoreMessagesTest, SetCursorGoesToControlsThatAskForIt)

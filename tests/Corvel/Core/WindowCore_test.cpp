@@ -2,7 +2,10 @@
 #include "Corvel/Core/Control.h"
 #include "Corvel/Core/UiGlobals.h"
 #include "Corvel/Core/WindowCore.h"
+#include "Corvel/Core/support/PoisonedStorage.h"
 #include "Corvel/Core/support/TestWindow.h"
+#include "Corvel/Render/Layer.h"
+#include "Corvel/Render/TimeLine.h"
 
 #include <gtest/gtest.h>
 
@@ -58,7 +61,7 @@ protected:
     // A visible window with a root box laid out and painted once.
     std::unique_ptr<TestWindow> MakeWindow(Control* root, int w = 200, int h = 200)
     {
-        return testsupport::ShowTestWindow(root, w, h, 50);
+        return testsupport::ShowTestWindow(root, w, h);
     }
 
     testsupport::UiLibraryScope lib;
@@ -106,29 +109,29 @@ TEST_F(WindowCoreTest, MarkDirtyRecordsSnappedRectanglesAndFullMarksOnce)
     Box* root = new Box();
     auto win = MakeWindow(root, 200, 100);
     ui::WindowCore& core = win->core;
-    ASSERT_FALSE(core.IsFirstLayoutPending());
-    ASSERT_TRUE(core.GetDirtyRects().empty()) << "the first layout painted everything";
+    ASSERT_FALSE(core.IsFirstLayoutPendingForTesting());
+    ASSERT_TRUE(core.GetDirtyRectsForTesting().empty()) << "the first layout painted everything";
 
     core.MarkDirty(RECTF(0, 0, 0, 0));
-    EXPECT_TRUE(core.GetDirtyRects().empty());
+    EXPECT_TRUE(core.GetDirtyRectsForTesting().empty());
     core.MarkDirty(RECTF(300, 0, 400, 10));
-    EXPECT_TRUE(core.GetDirtyRects().empty()) << "outside the client area";
+    EXPECT_TRUE(core.GetDirtyRectsForTesting().empty()) << "outside the client area";
     core.MarkDirty(RECTF(-5, 1.5f, 10.2f, 20.7f));
-    ASSERT_EQ(1u, core.GetDirtyRects().size());
-    EXPECT_TRUE(RECTF(0, 1, 11, 21) == core.GetDirtyRects()[0]);
+    ASSERT_EQ(1u, core.GetDirtyRectsForTesting().size());
+    EXPECT_TRUE(RECTF(0, 1, 11, 21) == core.GetDirtyRectsForTesting()[0]);
 
     core.MarkDirty(RECTF(0, 0, 200, 100));
-    ASSERT_EQ(1u, core.GetDirtyRects().size()) << "a full mark replaces the list";
+    ASSERT_EQ(1u, core.GetDirtyRectsForTesting().size()) << "a full mark replaces the list";
     core.MarkDirty(RECTF(5, 5, 6, 6));
     core.MarkDirty(RECTF(0, 0, 200, 100));
-    EXPECT_EQ(2u, core.GetDirtyRects().size()) << "a second full mark is ignored";
+    EXPECT_EQ(2u, core.GetDirtyRectsForTesting().size()) << "a second full mark is ignored";
 
     core.RunIdleStep();
-    EXPECT_TRUE(core.GetDirtyRects().empty());
+    EXPECT_TRUE(core.GetDirtyRectsForTesting().empty());
 
     ShowWindow(win->GetHWND(), SW_HIDE);
     core.MarkDirty(RECTF(1, 1, 5, 5));
-    EXPECT_TRUE(core.GetDirtyRects().empty()) << "hidden windows record nothing";
+    EXPECT_TRUE(core.GetDirtyRectsForTesting().empty()) << "hidden windows record nothing";
 }
 
 TEST_F(WindowCoreTest, NestedBoxesAreLaidOutOnTheFirstSizeAndRelaidOnTheTick)
@@ -150,8 +153,7 @@ TEST_F(WindowCoreTest, NestedBoxesAreLaidOutOnTheFirstSizeAndRelaidOnTheTick)
     ASSERT_NE(nullptr, win->CreatePopup(200, 150));
     EXPECT_EQ(root, win->core.FindControlByName(L"root"));
     EXPECT_EQ(inner, win->core.FindControlByName(L"inner"));
-    ShowWindow(win->GetHWND(), SW_SHOWNOACTIVATE);
-    PumpFor(30);
+    ASSERT_TRUE(testsupport::ShowAndPaint(*win));
 
     EXPECT_EQ(1, win->windowInitCount) << "0x8002 reaches the owner once";
     ASSERT_FALSE(log.items.empty());
@@ -168,11 +170,11 @@ TEST_F(WindowCoreTest, NestedBoxesAreLaidOutOnTheFirstSizeAndRelaidOnTheTick)
     // A padding change asks for relayout; the next tick performs it.
     inner->SetPadding(20, 5, 5, 5);
     EXPECT_TRUE(win->core.IsRelayoutNeeded());
-    EXPECT_FALSE(win->core.GetDirtyRects().empty());
+    EXPECT_FALSE(win->core.GetDirtyRectsForTesting().empty());
     ui::WindowCore::IdleTick();
     EXPECT_FALSE(win->core.IsRelayoutNeeded());
     EXPECT_TRUE(RECTF(30, 15, 285, 135) == inner->GetBounds());
-    EXPECT_TRUE(win->core.GetDirtyRects().empty());
+    EXPECT_TRUE(win->core.GetDirtyRectsForTesting().empty());
 }
 
 TEST_F(WindowCoreTest, MouseMessagesGiveHotPushedClickInOrder)
@@ -347,14 +349,13 @@ TEST_F(WindowCoreTest, TabMovesTheFocusThroughTabStopsAndWraps)
 
     // Hiding or disabling the focused control clears the focus; deleting it
     // leaves the core with none.
-    PumpFor(20);
+    ASSERT_TRUE(PumpUntil([&] { return !core.IsRelayoutNeeded(); }));
     t1->SetEnabled(false);
     EXPECT_EQ(nullptr, core.GetFocus());
     core.FocusControl(t2);
     ASSERT_EQ(t2, core.GetFocus());
     root->RemoveChild(t2);
-    PumpFor(20);
-    EXPECT_EQ(nullptr, core.GetFocus());
+    EXPECT_TRUE(PumpUntil([&] { return core.GetFocus() == nullptr; }));
 }
 
 TEST_F(WindowCoreTest, ControlTimersFireStopAndRestartWithTheSameId)
@@ -373,7 +374,7 @@ TEST_F(WindowCoreTest, ControlTimersFireStopAndRestartWithTheSameId)
     ASSERT_TRUE(core.StartControlTimer(c, 7, 10));
     EXPECT_FALSE(core.StartControlTimer(c, 7, 10)) << "a running timer is not restarted";
     UINT_PTR id = 0;
-    ASSERT_TRUE(core.GetControlTimerId(c, 7, id));
+    ASSERT_TRUE(core.GetControlTimerIdForTesting(c, 7, id));
     EXPECT_EQ(17u, id) << "the first control timer id";
     ASSERT_TRUE(PumpUntil([&] { return fired.size() >= 2; }));
     EXPECT_EQ(7u, fired[0]);
@@ -387,7 +388,7 @@ TEST_F(WindowCoreTest, ControlTimersFireStopAndRestartWithTheSameId)
 
     ASSERT_TRUE(core.StartControlTimer(c, 7, 10));
     UINT_PTR again = 0;
-    core.GetControlTimerId(c, 7, again);
+    core.GetControlTimerIdForTesting(c, 7, again);
     EXPECT_EQ(id, again);
     EXPECT_TRUE(PumpUntil([&] { return !fired.empty(); }));
 }
@@ -404,7 +405,7 @@ TEST_F(WindowCoreTest, ControlTimerIdsAreNeverSharedWithinAWindow)
     for (int key = 0; key < 255; ++key) {
         ASSERT_TRUE(core.StartControlTimer(c, key, 100000)) << key;
         UINT_PTR id = 0;
-        core.GetControlTimerId(c, key, id);
+        core.GetControlTimerIdForTesting(c, key, id);
         EXPECT_TRUE(ids.insert(id).second) << "id " << id << " handed out twice";
     }
     EXPECT_EQ(255u, ids.size());
@@ -415,8 +416,10 @@ TEST_F(WindowCoreTest, ControlTimerIdsAreNeverSharedWithinAWindow)
     EXPECT_TRUE(core.StartControlTimer(c, 3, 100000));
 
     // Deleting the control frees its ids.
+    bool deleted = false;
+    c->SetDestroyHook([&] { deleted = true; });
     root->RemoveChild(c);
-    PumpFor(20);
+    ASSERT_TRUE(PumpUntil([&] { return deleted; }));
     Control* d = new Control();
     root->AppendChild(d);
     EXPECT_TRUE(core.StartControlTimer(d, 0, 100000));
@@ -440,16 +443,15 @@ TEST_F(WindowCoreTest, TasksFromOtherThreadsRunOnTheUiThreadAndGuardsAreHonoured
     worker.join();
     ASSERT_TRUE(PumpUntil([&] { return ranOn != 0 && guarded == 1; }));
     EXPECT_EQ(uiThread, ranOn.load());
-    EXPECT_EQ(0u, core.PendingTaskCount());
+    EXPECT_EQ(0u, core.PendingTaskCountForTesting());
 
     // A guard deleted before the task arrives: the task never runs.
     int ran = 0;
     core.PostUiTask(guard, [&] { ++ran; });
     root->SetDeferredDelete(false);
     root->RemoveChild(guard);
-    PumpFor(50);
+    EXPECT_TRUE(PumpUntil([&] { return core.PendingTaskCountForTesting() == 0; })) << "the skipped holder is freed";
     EXPECT_EQ(0, ran);
-    EXPECT_EQ(0u, core.PendingTaskCount()) << "the skipped holder is freed";
 
     // Messages carrying pointers the core never handed out are ignored.
     struct Bogus {
@@ -470,7 +472,7 @@ TEST_F(WindowCoreTest, TasksStillQueuedWhenTheWindowGoesAreFreedUnrun)
         auto win = MakeWindow(new Box());
         for (int i = 0; i < 3; ++i)
             win->core.PostUiTask(nullptr, [&] { ++ran; });
-        EXPECT_EQ(3u, win->core.PendingTaskCount());
+        EXPECT_EQ(3u, win->core.PendingTaskCountForTesting());
     }
     PumpFor(30);
     EXPECT_EQ(0, ran);
@@ -478,7 +480,7 @@ TEST_F(WindowCoreTest, TasksStillQueuedWhenTheWindowGoesAreFreedUnrun)
     // A core without a window takes nothing.
     ui::WindowCore lone;
     lone.PostUiTask(nullptr, [&] { ++ran; });
-    EXPECT_EQ(0u, lone.PendingTaskCount());
+    EXPECT_EQ(0u, lone.PendingTaskCountForTesting());
 }
 
 TEST_F(WindowCoreTest, DelayedDeletionDuringEventHandlingIsSafe)
@@ -512,8 +514,7 @@ TEST_F(WindowCoreTest, DelayedDeletionDuringEventHandlingIsSafe)
     EXPECT_EQ(0, deleted) << "nothing is deleted before 0x8001 arrives";
     EXPECT_EQ(0, root->ChildCount());
     EXPECT_EQ(nullptr, a->GetParent()) << "queued controls are detached from their parent";
-    PumpUntil([&] { return deleted == 2; }, 500);
-    EXPECT_EQ(2, deleted) << "one 0x8001 deletes both";
+    EXPECT_TRUE(PumpUntil([&] { return deleted == 2; })) << "one 0x8001 deletes both";
     EXPECT_EQ(nullptr, win->core.GetClickControl());
 }
 
@@ -540,6 +541,181 @@ TEST_F(WindowCoreTest, UnbindReleasesOnceAndTheSharedPenOutlivesCores)
         EXPECT_EQ(pen, g.sharedPen) << "a later core reuses it";
     }
     EXPECT_EQ(pen, g.sharedPen);
+}
+
+TEST_F(WindowCoreTest, BindingABoundCoreIsRefusedUntilItsWindowIsGone)
+{
+    auto win = MakeWindow(new Box());
+    ui::WindowCore& core = win->core;
+    ui::RenderTarget* target = core.GetRenderTarget();
+    ui::FontManager* fonts = core.GetFontManager();
+    HDC dc = core.GetWindowDC();
+    auto plainWindow = [] {
+        return CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, GetModuleHandleW(nullptr),
+                               nullptr);
+    };
+    HWND other = plainWindow();
+    ASSERT_NE(nullptr, other);
+
+    for (HWND again : {win->GetHWND(), other}) {
+        EXPECT_FALSE(core.BindWindow(again));
+        EXPECT_EQ(win->GetHWND(), core.GetWindow());
+        EXPECT_EQ(target, core.GetRenderTarget()) << "the bound target is kept, not replaced and lost";
+        EXPECT_EQ(fonts, core.GetFontManager());
+        EXPECT_EQ(dc, core.GetWindowDC());
+        EXPECT_EQ(1u, ui::UiGlobals().boundCores.size());
+    }
+
+    // A core whose window went without unbinding releases that binding.
+    ui::WindowCore lone;
+    HWND gone = plainWindow();
+    ASSERT_TRUE(lone.BindWindow(gone));
+    DestroyWindow(gone);
+    EXPECT_TRUE(lone.BindWindow(other));
+    EXPECT_EQ(other, lone.GetWindow());
+    lone.UnbindWindow();
+    EXPECT_EQ(nullptr, lone.GetRenderTarget());
+    EXPECT_EQ(1u, ui::UiGlobals().boundCores.size()) << "only the first window's core is left";
+    DestroyWindow(other);
+}
+
+TEST_F(WindowCoreTest, ARecreatedWindowLaysItsTreeOutAgainOnItsNewTarget)
+{
+    Box* root = new Box();
+    root->SetBkColor(0xFF2040E0u);
+    Control* child = new Control();
+    child->SetBkColor(0xFF20C040u);
+    child->SetPadding(20, 20, 20, 20);
+    // The child draws through a layer of its own, composited into the
+    // window's target.
+    child->EnsureLayer(0);
+    root->AppendChild(child);
+    TestWindow win;
+    win.root = root;
+    ASSERT_NE(nullptr, win.CreatePopup(120, 80));
+    ASSERT_TRUE(testsupport::ShowAndPaint(win));
+    ASSERT_NE(nullptr, child->GetLayer()->GetTarget());
+    ASSERT_EQ(child->GetLayer()->GetTarget(), child->GetRenderTarget()) << "the child draws into its layer";
+    ASSERT_EQ(win.core.GetRenderTarget(), child->GetLayer()->GetParentTarget());
+
+    DestroyWindow(win.GetHWND());
+    EXPECT_EQ(nullptr, win.core.GetWindow());
+    EXPECT_EQ(nullptr, root->GetRenderTarget()) << "no control keeps the deleted target";
+    EXPECT_EQ(nullptr, child->GetRenderTarget());
+    EXPECT_EQ(nullptr, child->GetLayer()->GetParentTarget()) << "no layer keeps the deleted target as its parent";
+    EXPECT_EQ(nullptr, child->GetLayer()->GetTarget());
+
+    // The same window object makes a window of the same size; the tree is
+    // still installed.
+    win.root = nullptr;
+    ASSERT_NE(nullptr, win.CreatePopup(120, 80));
+    ASSERT_TRUE(testsupport::ShowAndPaint(win));
+    EXPECT_EQ(2, win.windowInitCount) << "the new window's tree is laid out as a first layout";
+    ASSERT_NE(nullptr, win.core.GetRenderTarget());
+    EXPECT_EQ(win.core.GetRenderTarget(), root->GetRenderTarget());
+    ASSERT_NE(nullptr, child->GetLayer()->GetTarget());
+    EXPECT_EQ(child->GetLayer()->GetTarget(), child->GetRenderTarget());
+    EXPECT_EQ(win.core.GetRenderTarget(), child->GetLayer()->GetParentTarget());
+    testsupport::PixelImage px = testsupport::ReadCorePixels(win.core);
+    ASSERT_EQ(120, px.width);
+    EXPECT_EQ(0x2040E0u, px.RgbAt(5, 5)) << "the root painted on the new target";
+    EXPECT_EQ(0x20C040u, px.RgbAt(60, 40)) << "the child painted on the new target";
+}
+
+// A window object in storage that is overwritten once the object is
+// destroyed, so that any later use of its core faults.
+using PoisonedWindow = testsupport::PoisonedStorage<TestWindow>;
+
+// A value-carrying timeline whose step counts its calls.
+struct CountingLine {
+    ui::CTimeLine line;
+    int steps = 0;
+    CountingLine() { line.AddValue(L"v", 0.0f, 1.0f); }
+    bool Start(ui::WindowCore& core)
+    {
+        return line.Start(&core, [this](ui::CTimeLine*) {
+            ++steps;
+            return true;
+        });
+    }
+};
+
+TEST_F(WindowCoreTest, AWindowDestroyedByATimelineStepEndsItsFrameButNotTheTick)
+{
+    PoisonedWindow a;
+    TestWindow* winA = a.Emplace();
+    winA->root = new Box();
+    ASSERT_NE(nullptr, winA->CreatePopup(100, 80));
+    ASSERT_TRUE(testsupport::ShowAndPaint(*winA));
+    TestWindow b;
+    b.root = new Box();
+    ASSERT_NE(nullptr, b.CreatePopup(100, 80, nullptr, 0, 150, 0));
+    ASSERT_TRUE(testsupport::ShowAndPaint(b));
+
+    // A's first timeline destroys the whole window object; its second one
+    // and B's would run in the same tick.
+    ui::CTimeLine destroyer;
+    destroyer.AddValue(L"v", 0.0f, 1.0f);
+    ASSERT_TRUE(destroyer.Start(&winA->core, [&a](ui::CTimeLine*) {
+        a.Destroy();
+        return true;
+    }));
+    CountingLine afterInA, inB;
+    ASSERT_TRUE(afterInA.Start(winA->core));
+    ASSERT_TRUE(inB.Start(b.core));
+
+    ui::WindowCore::IdleTick();
+    EXPECT_FALSE(a.IsLive());
+    EXPECT_EQ(0, afterInA.steps) << "the walk ended with the list it walked";
+    EXPECT_TRUE(afterInA.line.IsDetached());
+    EXPECT_TRUE(destroyer.IsDetached());
+    EXPECT_EQ(1, inB.steps) << "the window after it keeps its frame";
+    ui::WindowCore::IdleTick();
+    EXPECT_EQ(2, inB.steps);
+}
+
+TEST_F(WindowCoreTest, AWindowDestroyedAtItsFirstLayoutStopsThere)
+{
+    enum class Where { kInitMessage, kWindowInitHandler };
+    const std::pair<const char*, Where> cases[] = {
+        {"0x8002 to the owner", Where::kInitMessage},
+        {"the \"windowinit\" handler", Where::kWindowInitHandler},
+    };
+    for (const auto& c : cases) {
+        PoisonedWindow holder;
+        TestWindow* win = holder.Emplace();
+        Box* root = new Box();
+        CountingLine line;
+        if (c.second == Where::kInitMessage) {
+            win->onMessage = [&holder](UINT msg, WPARAM, LPARAM, LRESULT&) {
+                if (msg != ui::kMsgWindowInit)
+                    return false;
+                holder.Destroy();
+                return true;
+            };
+        } else {
+            // Answers false as a handler that only watches does: the
+            // window's listeners would be asked next.
+            root->SetNotifyHandler([&holder](ui::tagTNotifyUI* n) {
+                if (n->type == L"windowinit")
+                    holder.Destroy();
+                return false;
+            });
+        }
+        HWND h = win->CreatePopup(100, 80);
+        ASSERT_NE(nullptr, h) << c.first;
+        // The tree comes after creation, so that the first layout happens
+        // when the window is shown and sized.
+        win->core.SetRootControl(root);
+        ASSERT_TRUE(line.Start(win->core));
+        ShowWindow(h, SW_SHOWNOACTIVATE);
+        SetWindowPos(h, nullptr, 0, 0, 120, 90, SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOMOVE);
+        EXPECT_FALSE(holder.IsLive()) << c.first;
+        EXPECT_EQ(0, line.steps) << c.first << ": no frame after the window went";
+        EXPECT_TRUE(line.line.IsDetached()) << c.first;
+        PumpFor(30);
+        EXPECT_EQ(0, line.steps) << c.first;
+    }
 }
 
 struct Accel : ui::ITranslateAccelerator {

@@ -13,7 +13,6 @@
 namespace {
 
 using testsupport::PixelImage;
-using testsupport::PumpFor;
 using testsupport::TestWindow;
 using ui::Box;
 using ui::Control;
@@ -74,9 +73,7 @@ TEST_P(WindowPaintTest, EachBoxIsPaintedWhereItsGeometrySays)
     win.root = scene.root;
     const int w = static_cast<int>(240 * s), h = static_cast<int>(160 * s);
     ASSERT_NE(nullptr, win.CreatePopup(w, h));
-    ShowWindow(win.GetHWND(), SW_SHOWNOACTIVATE);
-    UpdateWindow(win.GetHWND());
-    PumpFor(60);
+    ASSERT_TRUE(testsupport::ShowAndPaint(win));
     ASSERT_NE(nullptr, win.core.GetRenderTarget());
     EXPECT_EQ(s, win.core.GetScale());
 
@@ -119,7 +116,7 @@ TEST_P(WindowPaintTest, EachBoxIsPaintedWhereItsGeometrySays)
 
     // A repaint of one control repaints only its area, with the new colour.
     scene.strip->SetBkColor(0xFF000000u | kGreen);
-    ASSERT_EQ(1u, win.core.GetDirtyRects().size());
+    ASSERT_EQ(1u, win.core.GetDirtyRectsForTesting().size());
     ui::WindowCore::IdleTick();
     PixelImage after = testsupport::ReadCorePixels(win.core);
     ExpectColour(after, 35 * s + 1, 35 * s + 1, kGreen, "strip after its change");
@@ -144,8 +141,7 @@ TEST(WindowPaintLayered, ALayeredWindowPresentsOneRectangleFromTheOrigin)
     // Created as an ordinary window: the core makes it layered at its first
     // paint, so the whole client area is painted once.
     ASSERT_NE(nullptr, win.CreatePopup(240, 160, nullptr, 0, 30, 30));
-    ShowWindow(win.GetHWND(), SW_SHOWNOACTIVATE);
-    PumpFor(60);
+    ASSERT_TRUE(testsupport::ShowAndPaint(win));
     EXPECT_NE(0, GetWindowLongPtrW(win.GetHWND(), GWL_EXSTYLE) & WS_EX_LAYERED);
 
     // What the system shows for the layered window: per-pixel alpha, the
@@ -160,7 +156,7 @@ TEST(WindowPaintLayered, ALayeredWindowPresentsOneRectangleFromTheOrigin)
     // Two separate changes present as one rectangle from (0, 0).
     scene.strip->SetBkColor(0xFF000000u | kGreen);
     scene.badge->SetBkColor(0xFF000000u | kBlue);
-    ASSERT_EQ(2u, win.core.GetDirtyRects().size());
+    ASSERT_EQ(2u, win.core.GetDirtyRectsForTesting().size());
     ui::WindowCore::IdleTick();
     PixelImage after = testsupport::ReadWindowPixels(win.GetHWND());
     ExpectColour(after, 36, 36, kGreen, "strip after");
@@ -176,8 +172,7 @@ TEST(WindowPaintRecovery, DeviceLossRepaintsTheWholeWindowAndTimelinesTickPerFra
     TestWindow win(96);
     win.root = scene.root;
     ASSERT_NE(nullptr, win.CreatePopup(240, 160));
-    ShowWindow(win.GetHWND(), SW_SHOWNOACTIVATE);
-    PumpFor(40);
+    ASSERT_TRUE(testsupport::ShowAndPaint(win));
     ui::RenderTarget* rt = win.core.GetRenderTarget();
     ASSERT_NE(nullptr, rt);
     const uint32_t generation = rt->Generation();
@@ -192,7 +187,7 @@ TEST(WindowPaintRecovery, DeviceLossRepaintsTheWholeWindowAndTimelinesTickPerFra
         PixelImage px = testsupport::ReadCorePixels(win.core);
         return px.width == 240 && px.RgbAt(2, 2) == kWhite && px.RgbAt(11, 11) == kRed &&
                px.RgbAt(36, 36) == kGreen;
-    }, 2000)) << "the whole window is painted again on the new device";
+    })) << "the whole window is painted again on the new device";
 
     // A running timeline advances once per frame and moves a box through
     // its step.
@@ -209,7 +204,7 @@ TEST(WindowPaintRecovery, DeviceLossRepaintsTheWholeWindowAndTimelinesTickPerFra
     ui::WindowCore::IdleTick();
     EXPECT_EQ(2, steps);
     EXPECT_NEAR(20.0f, scene.badge->GetBounds().left, 0.5f) << "two 16 ms steps of 160 ms, linear";
-    testsupport::PumpUntil([&] { return !tween.IsRunning(); }, 1000);
+    EXPECT_TRUE(testsupport::PumpUntil([&] { return !tween.IsRunning(); }));
     EXPECT_FLOAT_EQ(100.0f, scene.badge->GetBounds().left);
     EXPECT_TRUE(win.core.TimeLines().IsEmpty()) << "a finished timeline leaves the core";
 }
@@ -223,9 +218,24 @@ TEST(WindowPaintDpi, DpiChangeRescalesTheLayout)
     TestWindow win(96);
     win.root = scene.root;
     ASSERT_NE(nullptr, win.CreatePopup(240, 160));
-    ShowWindow(win.GetHWND(), SW_SHOWNOACTIVATE);
-    PumpFor(30);
+    ASSERT_TRUE(testsupport::ShowAndPaint(win));
     EXPECT_FLOAT_EQ(30.0f, scene.inner->GetBounds().left);
+
+    // A new DPI that keeps the window's size: only the DPI change lays the
+    // tree out again, and the focused control hears of it as at any size
+    // change.
+    int focusedSizeEvents = 0;
+    scene.strip->SetEventHandler(ui::kEventWindowSize, [&](ui::InputEvent*) {
+        ++focusedSizeEvents;
+        return true;
+    });
+    win.core.FocusControl(scene.strip);
+    ASSERT_EQ(scene.strip, win.core.GetFocus());
+    RECT same{0, 0, 240, 160};
+    SendMessageW(win.GetHWND(), WM_DPICHANGED, MAKEWPARAM(120, 120), reinterpret_cast<LPARAM>(&same));
+    EXPECT_FLOAT_EQ(37.5f, scene.inner->GetBounds().left);
+    EXPECT_EQ(1, focusedSizeEvents);
+
     RECT suggested{0, 0, 480, 320};
     SendMessageW(win.GetHWND(), WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
     EXPECT_EQ(192, win.core.GetDpi());
@@ -233,7 +243,7 @@ TEST(WindowPaintDpi, DpiChangeRescalesTheLayout)
     EXPECT_TRUE(RECTF(0, 0, 480, 320) == scene.root->GetBounds());
     EXPECT_FLOAT_EQ(60.0f, scene.inner->GetBounds().left);
     EXPECT_FLOAT_EQ(300.0f, scene.badge->GetBounds().left);
-    PumpFor(30);
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return testsupport::IsPainted(win); }));
     PixelImage scaled = testsupport::ReadCorePixels(win.core);
     ASSERT_EQ(480, scaled.width);
     ExpectColour(scaled, 62, 62, kBlue, "inner at the new scale");

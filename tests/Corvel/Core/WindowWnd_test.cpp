@@ -1,17 +1,20 @@
 #include "Corvel/Control/Box.h"
 #include "Corvel/Core/WindowWnd.h"
 #include "Corvel/Core/support/TestWindow.h"
+#include "Corvel/Render/TimeLine.h"
 
 #include <gtest/gtest.h>
+
+#include <mmsystem.h>
 
 #include <memory>
 
 namespace {
 
-using testsupport::PumpFor;
 using testsupport::TestWindow;
 
 constexpr UINT kMsgAct = WM_APP + 11;
+constexpr UINT_PTR kGiveUpTimer = 77;
 
 class WindowWndTest : public ::testing::Test {
 protected:
@@ -36,15 +39,12 @@ TEST_F(WindowWndTest, ModalLoopReturnsTheCloseCodeAndReEnablesItsOwner)
     modal.root = new ui::Box();
     ASSERT_NE(nullptr, modal.CreatePopup(100, 80, owner.GetHWND(), 0, 60, 60));
     BOOL ownerEnabledInside = TRUE;
-    int ticksSeen = 0;
     modal.onMessage = [&](UINT msg, WPARAM, LPARAM, LRESULT&) {
         if (msg == kMsgAct) {
             ownerEnabledInside = IsWindowEnabled(owner.GetHWND());
             modal.Close(5);
             return true;
         }
-        if (msg == ui::kMsgWindowInit)
-            ++ticksSeen;
         return false;
     };
     PostMessageW(modal.GetHWND(), kMsgAct, 0, 0);
@@ -53,6 +53,82 @@ TEST_F(WindowWndTest, ModalLoopReturnsTheCloseCodeAndReEnablesItsOwner)
     EXPECT_TRUE(IsWindowEnabled(owner.GetHWND()));
     EXPECT_EQ(nullptr, modal.GetHWND()) << "the modal window is destroyed";
     EXPECT_EQ(GetFocus(), owner.GetHWND()) << "the first parent gets the focus";
+}
+
+TEST(ModalLoopClock, DueTimesCompareAcrossTheClockWrap)
+{
+    struct Case {
+        const char* name;
+        DWORD now;
+        DWORD due;
+        bool atOrPast;
+    };
+    const Case cases[] = {
+        {"due now", 1000, 1000, true},
+        {"one millisecond early", 999, 1000, false},
+        {"due at half the cycle, reached", 0x80000000u, 0x80000000u, true},
+        {"due past half the cycle, not yet", 0x7FFFFFF0u, 0x80000005u, false},
+        {"past half the cycle, due before it", 0x80000005u, 0x7FFFFFF0u, true},
+        {"due before the wrap, now after it", 0x00000005u, 0xFFFFFFF0u, true},
+        {"due after the wrap, now before it", 0xFFFFFFF0u, 0x00000005u, false},
+        {"24.8 days late", 0x7FFFFFFFu, 0u, true},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(c.atOrPast, ui::IsClockAtOrPast(c.now, c.due)) << c.name;
+}
+
+// The modal loop's clock moved to read a chosen value now and run on from
+// there at the real pace, for as long as the scope lives.
+DWORD g_clockShift = 0;
+DWORD ShiftedClock() { return timeGetTime() + g_clockShift; }
+
+struct ShiftedClockScope {
+    explicit ShiftedClockScope(DWORD readsNow)
+    {
+        g_clockShift = readsNow - timeGetTime();
+        ui::SetModalLoopClockForTesting(&ShiftedClock);
+    }
+    ~ShiftedClockScope() { ui::SetModalLoopClockForTesting(nullptr); }
+};
+
+TEST_F(WindowWndTest, ModalLoopTicksOnEitherSideOfTheClockWrap)
+{
+    struct Case {
+        const char* name;
+        DWORD clockAtStart;
+    };
+    // A value far from the wrap, a clock past half of its cycle, and clocks
+    // that cross half of the cycle or the wrap while the loop runs.
+    const Case cases[] = {
+        {"early in the cycle", 0x00100000u},
+        {"past half the cycle", 0x90000000u},
+        {"crossing half the cycle", 0x7FFFFFC0u},
+        {"crossing the wrap", 0xFFFFFFC0u},
+    };
+    constexpr int kTicks = 12;
+    for (const Case& c : cases) {
+        ShiftedClockScope clock(c.clockAtStart);
+        TestWindow modal;
+        modal.root = new ui::Box();
+        ASSERT_NE(nullptr, modal.CreatePopup(100, 80));
+        // Only a loop that stops ticking lets this timer end it.
+        SetTimer(modal.GetHWND(), kGiveUpTimer, testsupport::kConditionWaitMs, nullptr);
+        modal.onMessage = [&](UINT msg, WPARAM wParam, LPARAM, LRESULT&) {
+            if (msg == WM_TIMER && wParam == kGiveUpTimer)
+                modal.Close(2);
+            return false;
+        };
+        ui::CTimeLine line;
+        line.AddValue(L"t", 0.0f, 1.0f);
+        int ticks = 0;
+        ASSERT_TRUE(line.Start(&modal.core, [&](ui::CTimeLine*) {
+            if (++ticks == kTicks)
+                modal.Close(1);
+            return true;
+        }));
+        EXPECT_EQ(1, modal.RunModalLoop()) << c.name << ": the idle tick stopped after " << ticks << " ticks";
+        EXPECT_GE(ticks, kTicks) << c.name;
+    }
 }
 
 TEST_F(WindowWndTest, AnOwnerDisabledBeforeTheLoopStaysDisabled)

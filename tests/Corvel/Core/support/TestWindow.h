@@ -76,13 +76,13 @@ private:
     int m_dpi;
 };
 
-// Default limit of PumpUntil: generous, since it ends as soon as the
-// condition holds and a busy shared machine can be slow.
-constexpr DWORD kPumpUntilDefaultMs = 10000;
+// Limit of a wait that ends as soon as its condition holds: generous, so that
+// a loaded machine does not fail a test that is only slow.
+constexpr DWORD kConditionWaitMs = 10000;
 
 // Runs queued messages (through the pre-translate hook) and idle ticks until
 // `done` answers true or `ms` milliseconds have passed. True when done.
-inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = kPumpUntilDefaultMs)
+inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = kConditionWaitMs)
 {
     DWORD start = GetTickCount();
     for (;;) {
@@ -102,18 +102,33 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD ms = kPumpUntilDe
     }
 }
 
-// Pumps for a fixed time.
+// Pumps for a fixed time: for showing that nothing more happens.
 inline void PumpFor(DWORD ms) { PumpUntil(nullptr, ms); }
 
+// True once the window's tree (when it has one) is laid out and everything
+// the system asked to paint has been painted.
+inline bool IsPainted(TestWindow& win)
+{
+    HWND h = win.GetHWND();
+    const bool laidOut = !win.core.GetRoot() || !win.core.IsFirstLayoutPendingForTesting();
+    return h && laidOut && win.core.GetDirtyRectsForTesting().empty() && !GetUpdateRect(h, nullptr, FALSE);
+}
+
+// Shows the window without activating it and pumps until it is painted.
+inline bool ShowAndPaint(TestWindow& win)
+{
+    ShowWindow(win.GetHWND(), SW_SHOWNOACTIVATE);
+    return PumpUntil([&win] { return IsPainted(win); });
+}
+
 // A shown (not activated) popup of the given size with `root` installed,
-// pumped for `settleMs` so the tree is laid out and painted once.
-inline std::unique_ptr<TestWindow> ShowTestWindow(ui::Control* root, int width, int height, DWORD settleMs)
+// laid out and painted once.
+inline std::unique_ptr<TestWindow> ShowTestWindow(ui::Control* root, int width, int height)
 {
     auto win = std::make_unique<TestWindow>();
     win->root = root;
     EXPECT_NE(nullptr, win->CreatePopup(width, height));
-    ShowWindow(win->GetHWND(), SW_SHOWNOACTIVATE);
-    PumpFor(settleMs);
+    EXPECT_TRUE(ShowAndPaint(*win));
     return win;
 }
 
