@@ -54,7 +54,7 @@ void* Box::CastTo(const wchar_t* typeName)
     return Control::CastTo(typeName);
 }
 
-int Box::GetTraitFlags() const { return (IsEnabled() && m_needCursor) ? 2 : 0; }
+int Box::GetTraitFlags() const { return (IsEnabled() && m_needCursor) ? kTraitWantsSetCursor : 0; }
 
 void Box::AttachCore(WindowCore* core, Control* parent, bool initialise)
 {
