@@ -138,6 +138,23 @@ std::multimap<int64_t, std::string> Ranges(const std::vector<testsupport::stLogg
     return out;
 }
 
+// Where each slice of the plan first asked from: the lowest Range start
+// inside its range (a slice with no request is left out). A slice may ask
+// again for the rest of its range after a gap; only its first request says
+// where it resumed.
+std::set<int64_t> FirstStartPerSlice(const std::vector<testsupport::stLoggedRequest>& log,
+                                     const std::vector<stSliceRange>& plan)
+{
+    std::set<int64_t> firsts;
+    std::multimap<int64_t, std::string> ranges = Ranges(log);
+    for (const stSliceRange& r : plan) {
+        auto it = ranges.lower_bound(static_cast<int64_t>(r.first));
+        if (it != ranges.end() && it->first <= static_cast<int64_t>(r.last))
+            firsts.insert(it->first);
+    }
+    return firsts;
+}
+
 // Host paths and programs, through Wine.
 std::string UnixPath(const std::wstring& path)
 {
@@ -720,9 +737,7 @@ TEST_F(SliceDownloaderTest, HostileResumeFilesNeverSpliceWrongBytes)
         ExpectComplete(dir, size, 31);
         // Slice 1 had nothing; slice 0 asks from the bytes it can trust on,
         // or not at all when it is complete.
-        std::set<int64_t> starts;
-        for (const auto& asked : Ranges(svc.Log(tag)))
-            starts.insert(asked.first);
+        std::set<int64_t> starts = FirstStartPerSlice(svc.Log(tag), PlanSlices(size, SliceCountFor(size, true, kSmall)));
         std::set<int64_t> expected = {1000};
         if (c.expectFrom >= 0)
             expected.insert(c.expectFrom);
@@ -982,9 +997,7 @@ TEST_F(SliceDownloaderTest, ARangeOfAnotherVersionIsNeverSpliced)
         ASSERT_EQ(Run(dl, url, dir, rec, &end), 0u);
         EXPECT_EQ(end.state, 3);
         ExpectComplete(dir, size, 47);
-        std::set<int64_t> starts;
-        for (const auto& asked : Ranges(svc.Log(tag)))
-            starts.insert(asked.first);
+        std::set<int64_t> starts = FirstStartPerSlice(svc.Log(tag), plan);
         std::set<int64_t> expected;
         for (const stSliceRange& r : plan)
             expected.insert(static_cast<int64_t>(r.first));
