@@ -1,4 +1,5 @@
 #include "support/Pixels.h"
+#include "Corvel/Render/DibInfo.h"
 
 #include "Corvel/Render/RenderTarget.h"
 #include "support/TestPaths.h"
@@ -11,14 +12,7 @@ namespace {
 
 BITMAPINFO TopDown32(int width, int height)
 {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    return bi;
+    return ui::Dib32Info(width, -height);
 }
 
 // Copies a rectangle of a DC through a DIB section.

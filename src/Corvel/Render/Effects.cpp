@@ -1,4 +1,5 @@
 #include "Corvel/Render/Effects.h"
+#include "Corvel/Render/DibInfo.h"
 
 #include <objbase.h>
 #include <gdiplus.h>
@@ -264,13 +265,7 @@ std::unique_ptr<Gdiplus::Bitmap> CreateGdiplusBitmapFromHbitmap(HBITMAP bitmap)
     std::vector<uint32_t> rows(static_cast<size_t>(width) * static_cast<size_t>(height));
     bool copied = false;
     if (described) {
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-        bi.bmiHeader.biWidth = width;
-        bi.bmiHeader.biHeight = height;  // bottom-up
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
+        BITMAPINFO bi = Dib32Info(width, height);  // bottom-up
         if (HDC display = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr)) {
             copied = GetDIBits(display, bitmap, 0, static_cast<UINT>(height), rows.data(), &bi, DIB_RGB_COLORS) == height;
             DeleteDC(display);

@@ -1,4 +1,5 @@
 #include "Corvel/Render/RenderTarget.h"
+#include "Corvel/Render/DibInfo.h"
 
 #include <algorithm>
 #include <cmath>
@@ -496,13 +497,7 @@ bool RenderTarget::ReadPixels(ID2D1Bitmap* bitmap, uint32_t* out, int width, int
     HDC hdc = nullptr;
     if (SUCCEEDED(m_gdiInterop->GetDC(D2D1_DC_INITIALIZE_MODE_COPY, &hdc)) && hdc) {
         HBITMAP dib = static_cast<HBITMAP>(GetCurrentObject(hdc, OBJ_BITMAP));
-        BITMAPINFO bi{};
-        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-        bi.bmiHeader.biWidth = width;
-        bi.bmiHeader.biHeight = -height;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
+        BITMAPINFO bi = Dib32Info(width, -height);
         std::vector<uint32_t> rows(static_cast<size_t>(width) * height);
         if (dib && GetDIBits(hdc, dib, 0, static_cast<UINT>(height), rows.data(), &bi, DIB_RGB_COLORS) == height) {
             for (int y = 0; y < height; ++y)

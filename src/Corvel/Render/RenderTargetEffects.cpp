@@ -1,6 +1,7 @@
 // The effect side of the render target: drop and inset shadows, blurred
 // backdrops and snapshots of drawn rectangles.
 #include "Corvel/Render/RenderTarget.h"
+#include "Corvel/Render/DibInfo.h"
 
 #include <objbase.h>
 #include <gdiplus.h>
@@ -75,13 +76,7 @@ ComPtr<ID2D1Geometry> CaptureMask(const RECTF& box, const CornerSize* corner, co
 // transparency with per-pixel alpha.
 bool ReadDcBlended(HDC source, int width, int height, PixelBuffer& out)
 {
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bi = Dib32Info(width, -height);
     void* bits = nullptr;
     HDC memory = CreateCompatibleDC(source);
     HBITMAP dib = memory ? CreateDIBSection(memory, &bi, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;

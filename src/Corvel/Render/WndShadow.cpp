@@ -1,4 +1,5 @@
 #include "Corvel/Render/WndShadow.h"
+#include "Corvel/Render/DibInfo.h"
 
 #include <algorithm>
 #include <cmath>
@@ -258,13 +259,7 @@ void CWndShadow::Update(HWND parent)
     if (w <= 0 || h <= 0)
         return;
 
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = h;  // bottom-up
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bi = ui::Dib32Info(w, h);  // bottom-up
     bi.bmiHeader.biSizeImage = static_cast<DWORD>(w) * h * 4;
     void* bits = nullptr;
     HDC screen = GetDC(nullptr);
