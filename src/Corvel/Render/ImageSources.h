@@ -1,0 +1,34 @@
+// Where image bytes come from: files on disk (under the UI library's
+// resource folder or absolute), folders of frames, skin archive entries, and
+// the GDI+ copy of a GDI bitmap. Helpers of the image decoders; UI thread.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "Corvel/Core/ArchiveReader.h"
+
+namespace Gdiplus {
+class Bitmap;
+}
+
+namespace ui {
+
+// The resource folder followed by `path` when that exists, else `path`
+// itself when it exists; false when neither does.
+bool ResolveDiskPath(const wchar_t* path, std::wstring& out);
+bool IsFolder(const std::wstring& path);
+// Names of the files (not folders) directly inside `folder` (ending in "\").
+std::vector<std::wstring> ListFolderFiles(const std::wstring& folder);
+// A whole file; false when it cannot be read whole.
+bool ReadWholeFile(const std::wstring& path, std::string& bytes);
+// A whole archive entry (status 0 or "more data" accepted); false otherwise.
+bool ReadArchiveEntry(ArchiveHandle archive, const ArchiveEntry& entry, std::string& bytes);
+// A GDI+ copy of a GDI bitmap, owned by the caller; null on failure. A
+// 32-bit bitmap keeps its alpha (an all-zero alpha channel counts as opaque).
+// The library's shared bridge takes this over.
+Gdiplus::Bitmap* GdiplusBitmapFromHbitmapForImages(HBITMAP bitmap);
+
+} // namespace ui
