@@ -3,9 +3,12 @@
 #include "Corvel/Core/WindowCore.h"
 
 #include "Corvel/Core/CoreSeams.h"
+#include "Corvel/Core/UiNetHandlers.h"
 #include "Corvel/Core/UiGlobals.h"
 #include "Corvel/Core/VectorItems.h"
 #include "Corvel/Render/FontManager.h"
+#include "Corvel/Render/UiImage.h"
+#include "net/NetResManager.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -56,6 +59,7 @@ WindowCore::~WindowCore()
     delete m_shadow;
     m_shadow = nullptr;
     m_timeLines.DetachAll();
+    DeleteImageBindings();
 
     DeleteQueuedControls();
     for (tagTNotifyUI* n : m_queuedNotifications)
@@ -70,6 +74,7 @@ WindowCore::~WindowCore()
     // Controls that were handed to DeleteControlLater by the root's
     // destructor chain.
     DeleteQueuedControls();
+    RemoveAllImages();
 
     ClearGroups();
     KillAllControlTimers();
@@ -103,6 +108,8 @@ void WindowCore::BindWindow(HWND window)
     }
     m_window = window;
     m_dc = GetDC(window);
+    if (m_picHandler)
+        m_picHandler->SetWindow(window);
     m_fontManager = new FontManager(this, GetScale());
     m_renderTarget = seams::CreateWindowTarget(this, window);
     UiProcessGlobals& g = UiGlobals();
@@ -120,6 +127,10 @@ void WindowCore::RemoveFromGlobalList(std::vector<WindowCore*>& list)
 void WindowCore::UnbindWindow()
 {
     // Every release happens once: each handle is cleared as it goes.
+    // A picture completing from now on has no window to go to: it is not
+    // posted, and its bytes stay with its binding until the core goes.
+    if (m_picHandler)
+        m_picHandler->SetWindow(nullptr);
     if (m_dc) {
         ReleaseDC(m_window, m_dc);
         m_dc = nullptr;

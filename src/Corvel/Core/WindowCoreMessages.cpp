@@ -751,9 +751,12 @@ bool WindowCore::ProcessWindowMessage(UINT message, WPARAM wParam, LPARAM lParam
         }
         break;
     case kMsgNetImage:
+        OnNetImage(wParam);
+        result = 0;
+        return true;
     case kMsgNetText:
-        // Network resources arrive only for bindings this core made; with no
-        // binding matching the record nothing is touched.
+        // Network texts arrive only for bindings this core made; it makes
+        // none, so nothing is touched.
         result = 0;
         return true;
     case kMsgRunTask:

@@ -21,6 +21,9 @@
 namespace ui {
 
 class RenderTarget;
+class WindowCore;
+class CUiImage;
+struct tagTImageInfo;
 
 // One entry of the clip stack. Callers fill rect (and, for rounded clips, the
 // corner size, shape rect and corner switches) and hand it to PushClip.
@@ -188,6 +191,25 @@ public:
     // its parent's count with the one it was built from to notice that the
     // parent was rebuilt after device loss.
     uint32_t Generation() const { return m_generation; }
+
+    // ---- Images (RenderTargetImages.cpp) ----------------------------
+    // Draws the image a descriptor names into `dest`, limited to `paint`
+    // (both in device pixels). The core owns the image table and the DPI
+    // scale. opacity 255 takes the descriptor's fade; a blur deviation of 0
+    // takes the descriptor's blur. False when the descriptor is empty or the
+    // image cannot be had; true otherwise, also when nothing was visible.
+    bool DrawImage(WindowCore* core, const RECTF& dest, const RECTF& paint, CUiImage& image, uint8_t opacity,
+                   BlurParams blur = BlurParams());
+    // Draws the current frame of `info` into imageRect (device pixels),
+    // limited to `paint`: source and corners in image pixels; the centre is
+    // stretched or tiled, the eight border pieces stretched along their edge.
+    // alpha 0..1. Nothing without resources, info, or that frame.
+    void DrawImageFrame(const tagTImageInfo* info, const RECTF& imageRect, const RECTF& paint, const RECTF& source,
+                        const RECTF& corners, float alpha, bool tileX, bool tileY, const BlurParams& blur);
+    // One bitmap piece; null dest or source mean the whole bitmap. Blurred
+    // when the deviation is above 0 and the target has a device context.
+    void DrawBitmapRect(ID2D1Bitmap* bitmap, const RECTF* dest, const RECTF* source, float alpha,
+                        const BlurParams& blur = BlurParams());
 
     // Makes the next EndDraw take the device-loss path whatever Direct2D
     // answers. Tests only.
