@@ -244,6 +244,8 @@ void WindowCore::ReloadImages(bool force)
             if (force) {
                 delete old;
                 m_images.Remove(key.GetData());
+            } else {
+                old->targetDpi = static_cast<unsigned>(dpi);
             }
             RebindNetImage(key);
             continue;
