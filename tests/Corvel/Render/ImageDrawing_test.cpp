@@ -193,16 +193,26 @@ TEST_F(ImageDrawingTest, SourceGridPicksTheCellAndACellPastTheGridDrawsNothing)
 TEST_F(ImageDrawingTest, EachIconFrameFillsTheImageFromItsOwnBitmap)
 {
     Open();
-    Add(L"app.ico", testsupport::BuildIco({ArgbImage(16, 16, kRed), ArgbImage(48, 48, kBlue)}));
-    for (int frame : {0, 1}) {
-        CUiImage image(L"file='app.ico'");
-        image.SetFrame(frame);
+    // The image takes the size of the last (small) frame; the first, bigger
+    // one has four quadrants, all of which must show.
+    ArgbImage big(48, 48, kRed);
+    big.Fill(24, 0, 48, 24, kCells[0][1]);
+    big.Fill(0, 24, 24, 48, kCells[1][1]);
+    big.Fill(24, 24, 48, 48, kBlue);
+    Add(L"app.ico", testsupport::BuildIco({big, ArgbImage(16, 16, kCells[2][2])}));
+    struct Probe {
+        int frame, x, y;
+        uint32_t colour;
+    };
+    const Probe probes[] = {{0, 4, 4, kRed},          {0, 28, 4, kCells[0][1]}, {0, 4, 28, kCells[1][1]},
+                            {0, 28, 28, kBlue},       {1, 4, 4, kCells[2][2]},  {1, 28, 28, kCells[2][2]}};
+    for (const Probe& p : probes) {
+        CUiImage image(L"file='app.ico' dest='0,0,32,32'");
+        image.SetFrame(p.frame);
         PixelImage px = Draw([&](ui::RenderTarget& rt) {
-            EXPECT_TRUE(rt.DrawImage(&core(), RECTF(0, 0, 48, 48), RECTF(0, 0, kWidth, kHeight), image, 255));
+            EXPECT_TRUE(rt.DrawImage(&core(), RECTF(0, 0, 32, 32), RECTF(0, 0, kWidth, kHeight), image, 255));
         });
-        const uint32_t colour = frame == 0 ? kRed : kBlue;
-        for (int at : {2, 24, 45})
-            EXPECT_EQ(Rgb(colour), Rgb(px.At(at, at))) << "frame " << frame << " at " << at;
+        EXPECT_EQ(Rgb(p.colour), Rgb(px.At(p.x, p.y))) << "frame " << p.frame << " at " << p.x << "," << p.y;
     }
 }
 
