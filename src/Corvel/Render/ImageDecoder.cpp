@@ -8,6 +8,7 @@
 #include <propvarutil.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cwctype>
 
 #include "Corvel/Core/SkinArchive.h"
@@ -296,8 +297,11 @@ ImagePtr ComposeGif(ID2D1RenderTarget* target, IWICBitmapDecoder* decoder, IWICM
     return image;
 }
 
+std::atomic<uint64_t> g_decodeCount{0};
+
 ImagePtr DecodeWithDecoder(RenderTarget* renderTarget, IWICBitmapDecoder* decoder, bool icon)
 {
+    ++g_decodeCount;
     ID2D1RenderTarget* target = D2DOf(renderTarget);
     UINT count = 0;
     if (!target || !decoder || FAILED(decoder->GetFrameCount(&count)) || count == 0)
@@ -481,6 +485,10 @@ ImagePtr LoadImageFromHbitmap(RenderTarget* target, HBITMAP bitmap)
     std::unique_ptr<Gdiplus::Bitmap> copy(GdiplusBitmapFromHbitmapForImages(bitmap));
     return LoadImageFromGdiplusBitmap(target, copy.get());
 }
+
+uint64_t ImageDecodeCountForTesting() { return g_decodeCount; }
+
+void CountImageDecode() { ++g_decodeCount; }
 
 int GetFrameNumber(const wchar_t* name)
 {

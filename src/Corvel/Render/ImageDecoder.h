@@ -64,6 +64,11 @@ ImagePtr LoadImageFromGdiplusBitmap(RenderTarget* target, Gdiplus::Bitmap* bitma
 // A GDI bitmap (through a GDI+ copy, alpha kept for 32-bit bitmaps).
 ImagePtr LoadImageFromHbitmap(RenderTarget* target, HBITMAP bitmap);
 
+// Documents decoded or rendered so far in this process (every WIC decode
+// and every SVG render): what a benchmark reads to show that cached images
+// are not decoded again.
+uint64_t ImageDecodeCountForTesting();
+
 // The last run of decimal digits in a name, 0 when there is none.
 int GetFrameNumber(const wchar_t* name);
 // "*{fill:#RRGGBB; opacity: 0.5; }" for a colour and a property name.

@@ -26,6 +26,8 @@ std::vector<std::wstring> ListFolderFiles(const std::wstring& folder);
 bool ReadWholeFile(const std::wstring& path, std::string& bytes);
 // A whole archive entry (status 0 or "more data" accepted); false otherwise.
 bool ReadArchiveEntry(ArchiveHandle archive, const ArchiveEntry& entry, std::string& bytes);
+// Adds one to the count ImageDecodeCountForTesting reports.
+void CountImageDecode();
 // A GDI+ copy of a GDI bitmap, owned by the caller; null on failure. A
 // 32-bit bitmap keeps its alpha (an all-zero alpha channel counts as opaque).
 // The library's shared bridge takes this over.

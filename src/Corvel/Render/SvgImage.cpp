@@ -69,6 +69,7 @@ ImagePtr LoadSvgImage(RenderTarget* target, const wchar_t* path, float dpi, floa
     std::string bytes;
     if (!ReadSvgBytes(DocumentPath(path), bytes))
         return nullptr;
+    CountImageDecode();
     std::unique_ptr<svg::Document> document = svg::Document::LoadFromData(bytes.data(), bytes.size());
     if (!document)
         return nullptr;
