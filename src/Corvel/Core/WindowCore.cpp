@@ -3,9 +3,12 @@
 #include "Corvel/Core/WindowCore.h"
 
 #include "Corvel/Core/CoreSeams.h"
+#include "Corvel/Core/UiNetHandlers.h"
 #include "Corvel/Core/UiGlobals.h"
 #include "Corvel/Core/VectorItems.h"
 #include "Corvel/Render/FontManager.h"
+#include "Corvel/Render/UiImage.h"
+#include "net/NetResManager.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -52,6 +55,7 @@ WindowCore::~WindowCore()
     delete m_shadow;
     m_shadow = nullptr;
     m_timeLines.DetachAll();
+    DeleteImageBindings();
 
     DeleteQueuedControls();
     for (tagTNotifyUI* n : m_queuedNotifications)
@@ -66,6 +70,7 @@ WindowCore::~WindowCore()
     // Controls that were handed to DeleteControlLater by the root's
     // destructor chain.
     DeleteQueuedControls();
+    RemoveAllImages();
 
     ClearGroups();
     KillAllControlTimers();
@@ -105,6 +110,8 @@ bool WindowCore::BindWindow(HWND window)
     }
     m_window = window;
     m_dc = GetDC(window);
+    if (m_picHandler)
+        m_picHandler->SetWindow(window);
     m_fontManager = new FontManager(this, GetScale());
     m_renderTarget = seams::CreateWindowTarget(this, window);
     UiProcessGlobals& g = UiGlobals();
@@ -123,6 +130,10 @@ void WindowCore::RemoveFromGlobalList(std::vector<WindowCore*>& list)
 void WindowCore::UnbindWindow()
 {
     // Every release happens once: each handle is cleared as it goes.
+    // A picture completing from now on has no window to go to: it is not
+    // posted, and its bytes stay with its binding until the core goes.
+    if (m_picHandler)
+        m_picHandler->SetWindow(nullptr);
     if (m_dc) {
         ReleaseDC(m_window, m_dc);
         m_dc = nullptr;

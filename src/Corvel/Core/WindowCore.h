@@ -17,14 +17,19 @@
 #include <vector>
 
 #include "Corvel/Core/Control.h"
+#include "Corvel/Core/NamedPointerTable.h"
 #include "Corvel/Core/UiEvents.h"
 #include "Corvel/Core/UiString.h"
 #include "Corvel/Core/UiTypes.h"
 #include "Corvel/Render/TimeLine.h"
 
+class CNetResManager;
+
 namespace ui {
 
 class CWindowWnd;
+class CUiImage;
+class PicNetResHandler;
 class RenderTarget;
 class FontManager;
 class CTimeLine;
@@ -76,6 +81,12 @@ void SetScalePrefix(int percent, const wchar_t* prefix);
 void ClearScalePrefixes();
 // Exact match of trunc(dpi x 100 / 96); empty with found = false otherwise.
 CUiString GetScalePrefix(int dpi, bool& found);
+
+struct tagTImageInfo;
+struct stResBindInfo;
+// Fetches a network descriptor's picture for a control of the core (see
+// WindowCore::BindImageResource).
+bool BindImageResource(WindowCore* core, const CUiImage& image, Control* control, bool replace);
 
 class WindowCore {
 public:
@@ -184,7 +195,6 @@ public:
     static std::vector<RECTF> MergeDirtyRects(const std::vector<RECTF>& input);
     void ClearAndPresent(const RECTF& r);
     static void ReloadImagesOfAllWindows();
-    void ReloadImages();
     const std::vector<RECTF>& GetDirtyRectsForTesting() const { return m_dirty; }
     bool IsRelayoutNeeded() const { return m_relayoutNeeded; }
     void SetRelayoutNeeded() { m_relayoutNeeded = true; }
@@ -250,6 +260,54 @@ public:
     static Control* MatchControlName(Control* control, void* data);
     static Control* MatchClassName(Control* control, void* data);
     std::vector<Control*>& ClassSearchResults() { return m_classSearch; }
+
+    // --- Images (WindowCoreImages.cpp) ------------------------------------
+    // The image table maps a descriptor's cache key to its decoded image
+    // (owned by the table). Pointers returned are borrowed: valid until the
+    // image is removed, reloaded or the core destroyed. UI thread only.
+
+    // The entry for the descriptor in this core or the nearest parent core
+    // that has it; null when none has.
+    tagTImageInfo* FindImageEntry(const CUiImage& image);
+    // This core's entry, loaded when absent; null when it cannot be loaded
+    // or is a network picture that has not arrived.
+    tagTImageInfo* GetImage(CUiImage& image);
+    // Loads the descriptor's file at the window's scale (its scale folder
+    // first, then the 100 per cent one), archive first, then disk, and
+    // stores it. Null without a render target or when nothing loads.
+    tagTImageInfo* LoadImage(const CUiImage& image);
+    // A GDI bitmap stored under the descriptor's key (the entry already
+    // there when there is one); the caller keeps the bitmap.
+    tagTImageInfo* AddImageFromHbitmap(const CUiImage& image, HBITMAP bitmap, int width, int height,
+                                       Control* control);
+    // Bytes decoded and stored under the descriptor's key; with `replace`
+    // an existing entry goes first, otherwise it is returned as it is.
+    tagTImageInfo* AddImageFromMemory(const CUiImage& image, const void* bytes, size_t length, bool replace);
+    bool RemoveImage(const CUiImage& image);
+    void RemoveAllImages();
+    // Loads every image again for the window's current DPI; `force` also
+    // reloads images whose path has no scale folder and drops network
+    // pictures until they arrive again. Network pictures are fetched again
+    // at the new scale.
+    void ReloadImages(bool force = false);
+    int ImageCount() const { return m_images.GetCount(); }
+    // Applies the descriptor's "interval" / "duration" to a multi-frame
+    // image (90 ms when the result is 0 or less).
+    static void ApplyFrameDelays(tagTImageInfo* info, const CUiImage& image);
+
+    // Fetches a network descriptor's ("net") picture for `control`: the URL
+    // is the cache key, with the window's scale added above 100 per cent.
+    // Controls binding the same URL share one request. When the picture
+    // arrives it is stored (replacing the old one with `replace`) and every
+    // waiting control repaints. False for a non-network or empty descriptor
+    // and for a URL whose picture has already arrived.
+    bool BindImageResource(const CUiImage& image, Control* control, bool replace);
+    // kMsgNetImage: the picture of a posted record arrived.
+    void OnNetImage(WPARAM record);
+    size_t PendingBindingCountForTesting() const { return m_bindings.size(); }
+    PicNetResHandler* PicHandlerForTesting() const { return m_picHandler.get(); }
+    // The request URL a descriptor gets at the current scale.
+    std::wstring NetImageUrl(const CUiImage& image) const;
 
     // --- UI tasks and delayed deletion ---------------------------------
     // May be called from any thread. The task runs on the UI thread; with a
@@ -437,6 +495,18 @@ private:
     bool m_destroying = false;
     // Expires with the core; see LifeWatch.
     std::shared_ptr<const int> m_lifeToken = std::make_shared<const int>(0);
+
+    // Images and network pictures (WindowCoreImages.cpp).
+    void DeleteImageBindings();
+    void ForgetWaitingControl(Control* control);
+    bool StoreImage(const CUiString& key, std::unique_ptr<tagTImageInfo> image);
+    std::unique_ptr<tagTImageInfo> ReloadFileImage(const CUiString& key, const tagTImageInfo& old);
+    void RebindNetImage(const CUiString& key);
+    static constexpr unsigned kImageTableBuckets = 83;
+    NamedPointerTable m_images{kImageTableBuckets};
+    std::map<std::wstring, stResBindInfo*> m_bindings;  // owned
+    std::unique_ptr<CNetResManager> m_netManager;
+    std::unique_ptr<PicNetResHandler> m_picHandler;
 };
 
 } // namespace ui

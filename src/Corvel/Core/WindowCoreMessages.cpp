@@ -269,9 +269,11 @@ bool WindowCore::RouteMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESUL
         DeleteQueuedControls();
         return false;
     case kMsgNetImage:
+        OnNetImage(wParam);
+        return true;
     case kMsgNetText:
-        // Network resources arrive only for bindings this core made; with no
-        // binding matching the record nothing is touched.
+        // Network texts arrive only for bindings this core made; it makes
+        // none, so nothing is touched.
         return true;
     case kMsgRunTask:
         RunTask(wParam, lParam);

@@ -321,6 +321,7 @@ void WindowCore::ForgetControl(Control* c)
         m_defaultFocus = nullptr;
     if (m_root == c)
         m_root = nullptr;
+    ForgetWaitingControl(c);
     for (auto it = m_timers.begin(); it != m_timers.end();) {
         TimerRecord* t = *it;
         if (t->control == c) {

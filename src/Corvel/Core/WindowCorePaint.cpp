@@ -216,11 +216,6 @@ void WindowCore::ClearAndPresent(const RECTF& r)
     seams::EndDraw(m_renderTarget, m_layered, ir);
 }
 
-void WindowCore::ReloadImages()
-{
-    // Image descriptors come with the resource loader; nothing is cached yet.
-}
-
 void WindowCore::ReloadImagesOfAllWindows()
 {
     std::vector<WindowCore*> cores = UiGlobals().translateCores;

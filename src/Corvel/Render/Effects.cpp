@@ -254,30 +254,31 @@ void BoxBlurPixels(uint8_t* pixels, int stride, float sigmaX, const RECT& rect, 
     }
 }
 
-std::unique_ptr<Gdiplus::Bitmap> CreateGdiplusBitmapFromHbitmap(HBITMAP bitmap)
+std::unique_ptr<Gdiplus::Bitmap> CopyHbitmapToGdiplus(HBITMAP bitmap)
 {
     BITMAP info{};
-    const bool described = bitmap && GetObjectW(bitmap, sizeof(info), &info) && info.bmWidth > 0 && info.bmHeight != 0;
-    const int width = described ? info.bmWidth : 0;
-    const int height = described ? std::abs(info.bmHeight) : 0;
+    if (!bitmap || !GetObjectW(bitmap, sizeof(info), &info) || info.bmWidth <= 0 || info.bmHeight == 0)
+        return nullptr;
+    const int width = info.bmWidth;
+    const int height = std::abs(info.bmHeight);
     // Whatever the source depth, GDI converts to 32-bit rows: an 8, 16 or
     // 24-bit source copied "in its own bit count" would not fit 32-bit rows.
     std::vector<uint32_t> rows(static_cast<size_t>(width) * static_cast<size_t>(height));
     bool copied = false;
-    if (described) {
-        BITMAPINFO bi = Dib32Info(width, height);  // bottom-up
-        if (HDC display = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr)) {
-            copied = GetDIBits(display, bitmap, 0, static_cast<UINT>(height), rows.data(), &bi, DIB_RGB_COLORS) == height;
-            DeleteDC(display);
-        }
+    BITMAPINFO bi = Dib32Info(width, height);  // bottom-up
+    if (HDC display = CreateDCW(L"DISPLAY", nullptr, nullptr, nullptr)) {
+        copied = GetDIBits(display, bitmap, 0, static_cast<UINT>(height), rows.data(), &bi, DIB_RGB_COLORS) == height;
+        DeleteDC(display);
     }
-    if (bitmap)
-        DeleteObject(bitmap);
     if (!copied)
         return nullptr;
     // A source without an alpha channel is opaque; its converted rows carry
-    // alpha 0, which the premultiplied bitmap would show as transparent.
-    if (info.bmBitsPixel < 32)
+    // alpha 0, which the premultiplied bitmap would show as transparent. So
+    // is a 32-bit source whose alpha is 0 everywhere (what GDI drawing
+    // leaves); one with any alpha holds premultiplied pixels as they are.
+    const bool anyAlpha = info.bmBitsPixel == 32 &&
+                          std::any_of(rows.begin(), rows.end(), [](uint32_t p) { return (p & 0xFF000000u) != 0; });
+    if (!anyAlpha)
         for (uint32_t& p : rows)
             p |= 0xFF000000u;
 
@@ -291,6 +292,14 @@ std::unique_ptr<Gdiplus::Bitmap> CreateGdiplusBitmapFromHbitmap(HBITMAP bitmap)
                     rows.data() + static_cast<size_t>(height - 1 - y) * static_cast<size_t>(width),
                     static_cast<size_t>(width) * 4);
     return CreateGdiplusBitmapFromPixels(topDown);
+}
+
+std::unique_ptr<Gdiplus::Bitmap> CreateGdiplusBitmapFromHbitmap(HBITMAP bitmap)
+{
+    std::unique_ptr<Gdiplus::Bitmap> copy = CopyHbitmapToGdiplus(bitmap);
+    if (bitmap)
+        DeleteObject(bitmap);
+    return copy;
 }
 
 std::unique_ptr<Gdiplus::Bitmap> CreateGdiplusBitmapFromPixels(const PixelBuffer& pixels)

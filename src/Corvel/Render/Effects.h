@@ -126,6 +126,9 @@ void BoxBlurPixels(uint8_t* pixels, int stride, float sigmaX, const RECT& rect, 
 // row first; sources without alpha (under 32 bits) come out opaque. Takes
 // ownership of the HBITMAP and deletes it in every case. Null on failure.
 std::unique_ptr<Gdiplus::Bitmap> CreateGdiplusBitmapFromHbitmap(HBITMAP bitmap);
+// The same copy of a bitmap the caller keeps; a 32-bit source whose alpha
+// is 0 everywhere (plain GDI drawing) comes out opaque too.
+std::unique_ptr<Gdiplus::Bitmap> CopyHbitmapToGdiplus(HBITMAP bitmap);
 
 // A 32-bit premultiplied GDI+ bitmap with a copy of the pixels. Null on
 // failure.

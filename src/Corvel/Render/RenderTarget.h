@@ -31,6 +31,9 @@ namespace ui {
 constexpr float kDeviceDpi = 96.0f;
 
 class RenderTarget;
+class WindowCore;
+class CUiImage;
+struct tagTImageInfo;
 
 // 32-bit FNV-1a over bytes, the hash of the brush caches.
 uint32_t Fnv1a(const void* data, size_t size);
@@ -272,6 +275,25 @@ public:
     // parent was rebuilt after device loss.
     uint32_t Generation() const { return m_generation; }
 
+    // ---- Images (RenderTargetImages.cpp) ----------------------------
+    // Draws the image a descriptor names into `dest`, limited to `paint`
+    // (both in device pixels). The core owns the image table and the DPI
+    // scale. opacity 255 takes the descriptor's fade; a blur deviation of 0
+    // takes the descriptor's blur. False when the descriptor is empty or the
+    // image cannot be had; true otherwise, also when nothing was visible.
+    bool DrawImage(WindowCore* core, const RECTF& dest, const RECTF& paint, CUiImage& image, uint8_t opacity,
+                   BlurParams blur = BlurParams());
+    // Draws the current frame of `info` into imageRect (device pixels),
+    // limited to `paint`: source and corners in image pixels; the centre is
+    // stretched or tiled, the eight border pieces stretched along their edge.
+    // alpha 0..1. Nothing without resources, info, or that frame.
+    void DrawImageFrame(const tagTImageInfo* info, const RECTF& imageRect, const RECTF& paint, const RECTF& source,
+                        const RECTF& corners, float alpha, bool tileX, bool tileY, const BlurParams& blur);
+    // One bitmap piece; null dest or source mean the whole bitmap. Blurred
+    // when the deviation is above 0 and the target has a device context.
+    void DrawBitmapRect(ID2D1Bitmap* bitmap, const RECTF* dest, const RECTF* source, float alpha,
+                        const BlurParams& blur = BlurParams());
+
     // Makes the next EndDraw take the device-loss path whatever Direct2D
     // answers. Tests only.
     void SimulateDeviceLossForTesting() { m_simulateLoss = true; }
@@ -284,6 +306,9 @@ private:
     void PrimeGdiInterop();
     ID2D1Bitmap* BlurOnCpu(ID2D1Bitmap* source, const ParentComposition& params, const D2D1_RECT_F& dest);
     bool ReadPixels(ID2D1Bitmap* bitmap, uint32_t* out, int width, int height, int outStride);
+    // The bitmap blurred as `blur` says, of the bitmap's own size (the blur is
+    // cut at its bounds); null when it cannot be made.
+    Microsoft::WRL::ComPtr<ID2D1Bitmap> BlurredCopy(ID2D1Bitmap* bitmap, const BlurParams& blur);
     void ReleaseEntry(int index);
     void GrowClipArray();
     void DrawBlurredShape(const RECTF& rect, const GradientStops& stops, const GradientDirection* direction,
