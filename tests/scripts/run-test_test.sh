@@ -19,6 +19,8 @@ cat >"$work/wine" <<'STUB'
 script=$1
 n=$(( $(cat "$script.runs" 2>/dev/null || echo 0) + 1 ))
 echo "$n" >"$script.runs"
+shift
+echo "$*" >"$script.args$n"
 line=$(sed -n "${n}p" "$script")
 printf '%b\n' "${line#* }"
 exit "${line%% *}"
@@ -43,6 +45,15 @@ for entry in "${cases[@]}"; do
   expect_eq "$name: runs" "$runs" "$(cat "$work/program$i.runs")"
   expect_eq "$name: repeats recorded" "$repeats" "$(find "$work/repeats$i" -type f 2>/dev/null | grep -c .)"
 done
+
+# The repeat goes on from the test that was running: the tests that passed
+# before the X error are filtered out of it.
+printf '%s\n' "1 [ RUN      ] A.One\n[       OK ] A.One (5 ms)\n[ RUN      ] A.Two\n[       OK ] A.Two (1 ms)\n[ RUN      ] B.Three\nX Error of failed request:  BadWindow" \
+  "0 [  PASSED  ] 1 test." >"$work/resumed"
+bash "$runner" "$work/repeats-resumed" "$work/wine" "$work/resumed" >"$work/out-resumed" 2>&1
+expect_eq "resumed: status" "0" "$?"
+expect_eq "resumed: first run's arguments" "" "$(cat "$work/resumed.args1")"
+expect_eq "resumed: the repeat leaves out what passed" "--gtest_filter=-A.One:A.Two" "$(cat "$work/resumed.args2")"
 
 # Outside the test run's display nothing runs.
 echo "0 ran" >"$work/program"

@@ -9,10 +9,10 @@
 #
 # Wine's X11 driver ends the whole process on some X protocol errors (seen on
 # Xvfb as "X Error of failed request" when a shown window turns layered). Such
-# a run says nothing about the code under test, so it is run once more,
-# unless it already reported a failed test; each repeat leaves a file in the
-# repeats folder, which the test command counts. Every other result is
-# reported as it is.
+# a run says nothing about the code under test, so it is run once more from
+# the test it was in, unless it already reported a failed test; each repeat
+# leaves a file in the repeats folder, which the test command counts. Every
+# other result is reported as it is.
 set -u
 repeats=$1
 wine=$2
@@ -49,10 +49,18 @@ if [ "$rc" -ne 0 ] && grep -q 'X Error of failed request' "$log"; then
   if grep -qF '[  FAILED  ]' "$log"; then
     echo "[run-test] Wine ended on an X protocol error after a test failed: not repeated"
   else
-    echo "[run-test] Wine ended on an X protocol error; running the test again"
+    # The repeat goes on from the test that was running: the tests that
+    # already passed are left out, so X state their windows left behind in
+    # the ended process cannot end the repeat the same way.
+    args=("$@")
+    passed=$(sed -n 's/^\[       OK \] \([A-Za-z0-9_./]*\) (.*$/\1/p' "$log" | tr -d '\r' | paste -sd: -)
+    if [ -n "$passed" ] && ! printf '%s\n' "$@" | grep -q -- '^--gtest_filter'; then
+      args+=("--gtest_filter=-$passed")
+    fi
+    echo "[run-test] Wine ended on an X protocol error; running the test again from the test it was in"
     mkdir -p "$repeats"
     echo "$*" >"$repeats/$(basename "$1").$$"
-    "$wine" "$@" >"$log" 2>&1
+    "$wine" "${args[@]}" >"$log" 2>&1
     rc=$?
     cat "$log"
   fi
