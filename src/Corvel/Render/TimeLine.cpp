@@ -150,6 +150,7 @@ bool CTimeLine::StartOn(TimeLineList* list, WindowCore* core, TimeLineStep step)
     if (!list) {
         // Nobody ticks it; the owner drives Tick itself.
         m_running = true;
+        ++m_startCount;
         return true;
     }
     if (list->Contains(this)) {
@@ -158,6 +159,7 @@ bool CTimeLine::StartOn(TimeLineList* list, WindowCore* core, TimeLineStep step)
     }
     list->Add(this);
     m_running = true;
+    ++m_startCount;
     return true;
 }
 
@@ -170,6 +172,9 @@ void CTimeLine::Tick()
     m_deletedFlag = &deleted;
 
     bool ok = Advance(kTimeLineFrameMs);
+    // A step that starts its timeline again (taken out of the list first)
+    // begins a new run: this tick must not end it.
+    const unsigned startCount = m_startCount;
     if (ok) {
         if (m_step) {
             TimeLineStep step = m_step;
@@ -177,6 +182,10 @@ void CTimeLine::Tick()
             if (deleted) {
                 if (outer)
                     *outer = true;
+                return;
+            }
+            if (m_startCount != startCount) {
+                m_deletedFlag = outer;
                 return;
             }
             if (!keep)
@@ -196,7 +205,7 @@ void CTimeLine::Tick()
                 return;
             }
         }
-        if (m_ownerList)
+        if (m_ownerList && m_startCount == startCount)
             LeaveOwner();
     }
     m_deletedFlag = outer;
