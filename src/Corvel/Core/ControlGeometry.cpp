@@ -113,6 +113,7 @@ void Control::SetBounds(float left, float top, float right, float bottom)
     }
 
     PlaceLayer();
+    RefreshTransformFrame();
 
     if (m_float && m_parent) {
         float s = GetScale();
@@ -315,27 +316,12 @@ void Control::SetVisible(bool show)
 {
     if (!m_showHideAnimating && show == m_visible)
         return;
-    // Show and hide transitions come with the timelines; without them the
-    // change is immediate.
-    bool wasVisible = IsVisible();
-    m_visible = show;
-    m_showHideAnimating = false;
-    if (!show && m_core && m_core->GetFocus() == this)
+    // A hide carried by its timeline clears the flag at the timeline's end.
+    const bool carried = CarryVisibilityChange(show);
+    if (show || !carried)
+        CommitVisible(show);
+    else if (m_core && m_core->GetFocus() == this)
         m_core->FocusControl(nullptr);
-    if (IsVisible() != wasVisible) {
-        if (m_core)
-            m_core->SetRelayoutNeeded();
-        if (m_parent)
-            m_parent->RequestRelayout();
-        else
-            RequestRelayout();
-        if (!show && m_core && !rectmath::IsEmpty(m_bounds)) {
-            // The area the control covered must be repainted without it.
-            RECTF r = m_bounds;
-            if (ClipByAncestors(r))
-                m_core->MarkDirty(r);
-        }
-    }
     if (show) {
         if (m_core && !m_vgroupName.IsEmpty()) {
             if (const std::vector<Control*>* group = m_core->GetVGroup(m_vgroupName)) {
@@ -350,6 +336,28 @@ void Control::SetVisible(bool show)
             if (Box* box = AsBox(m_parent))
                 box->ShowOnlyChild(this);
         }
+    }
+}
+
+void Control::CommitVisible(bool show)
+{
+    bool wasVisible = IsVisible();
+    m_visible = show;
+    if (!show && m_core && m_core->GetFocus() == this)
+        m_core->FocusControl(nullptr);
+    if (IsVisible() == wasVisible)
+        return;
+    if (m_core)
+        m_core->SetRelayoutNeeded();
+    if (m_parent)
+        m_parent->RequestRelayout();
+    else
+        RequestRelayout();
+    if (!show && m_core && !rectmath::IsEmpty(m_bounds)) {
+        // The area the control covered must be repainted without it.
+        RECTF r = m_bounds;
+        if (ClipByAncestors(r))
+            m_core->MarkDirty(r);
     }
 }
 
@@ -386,7 +394,9 @@ void Control::SetNormal()
 {
     if (IsNormal())
         return;
+    const int before = m_state;
     m_state = kStateNormal;
+    PlayStateTransitions(before);
     PlayOrRepaint(L"normal");
 }
 
@@ -394,6 +404,7 @@ void Control::SetEnabled(bool on)
 {
     if (on == IsEnabled())
         return;
+    const int before = m_state;
     if (!on) {
         if (m_core && m_core->GetFocus() == this)
             m_core->FocusControl(nullptr);
@@ -403,6 +414,7 @@ void Control::SetEnabled(bool on)
         if (!IsHot() && !m_selected)
             m_state = kStateNormal;
     }
+    PlayStateTransitions(before);
     // Without a style set the background colour may still change.
     if (HasStyleState(L"disabled") || !HasStyleSet())
         Repaint();
@@ -412,6 +424,7 @@ void Control::SetBusy(bool on)
 {
     if (on == IsBusy() || !IsEnabled())
         return;
+    const int before = m_state;
     if (on) {
         m_state = kStateBusy;
     } else {
@@ -419,6 +432,7 @@ void Control::SetBusy(bool on)
         if (!IsHot())
             m_state = kStateNormal;
     }
+    PlayStateTransitions(before);
     if (HasStyleState(L"busy"))
         Repaint();
 }
@@ -427,6 +441,7 @@ void Control::SetHot(bool on)
 {
     if (on == IsHot())
         return;
+    const int before = m_state;
     bool keep = m_selected || IsFocused();
     if (on) {
         m_state &= ~kStateNormal;
@@ -440,6 +455,7 @@ void Control::SetHot(bool on)
         else
             m_state = kStateNormal;
     }
+    PlayStateTransitions(before);
     if (IsEnabled() && HasStyleState(L"hot"))
         PlayOrRepaint(L"hot");
 }
@@ -448,7 +464,9 @@ void Control::SetHover()
 {
     if (IsHover() || !IsEnabled())
         return;
+    const int before = m_state;
     m_state |= kStateHover;
+    PlayStateTransitions(before);
     if (HasStyleState(L"hover"))
         PlayOrRepaint(L"hover");
 }
@@ -459,8 +477,10 @@ void Control::SetPushed()
         return;
     if (m_core)
         m_pressPoint = m_core->GetLastMousePoint();
+    const int before = m_state;
     m_state &= ~(kStateHot | kStateHover);
     m_state |= kStatePushed;
+    PlayStateTransitions(before);
     if (HasStyleState(L"pushed"))
         PlayOrRepaint(L"pushed");
 }
@@ -469,6 +489,7 @@ void Control::SetFocused(bool on)
 {
     if (!IsEnabled() || on == IsFocused())
         return;
+    const int before = m_state;
     if (on) {
         m_state |= kStateFocused;
         if (m_core) {
@@ -480,6 +501,7 @@ void Control::SetFocused(bool on)
                 return;
             }
         }
+        PlayStateTransitions(before);
         if (!HasStyleSet())
             return;
     } else {
@@ -487,6 +509,7 @@ void Control::SetFocused(bool on)
         m_state &= ~(kStatePushed | kStateHot);
         if (!m_selected)
             m_state = kStateNormal;
+        PlayStateTransitions(before);
         if (!HasStyleSet() && wcscmp(GetClassName(), L"Edit") != 0)
             return;
     }
@@ -500,6 +523,7 @@ void Control::SetSelected(bool on)
     m_selected = on;
     if (!IsEnabled())
         return;
+    const int before = m_state;
     if (on) {
         m_state &= ~(kStateNormal | kStatePushed);
         m_state |= kStateSelected;
@@ -508,6 +532,7 @@ void Control::SetSelected(bool on)
         if (!IsHot() && !IsPushed())
             m_state |= kStateNormal;
     }
+    PlayStateTransitions(before);
     if (m_core && !m_groupName.IsEmpty() && on) {
         if (const std::vector<Control*>* group = m_core->GetGroup(m_groupName)) {
             std::vector<Control*> copy = *group;
@@ -533,8 +558,10 @@ bool Control::TryActivate()
 {
     if (!IsVisible() || !IsEnabled())
         return false;
+    const int before = m_state;
     m_state &= ~kStatePushed;
     m_state |= kStateHot;
+    PlayStateTransitions(before);
     if (HasStyleSet()) {
         if (HasStyleState(L"pushed") || HasStyleState(L"hot"))
             Repaint();

@@ -5,6 +5,7 @@
 #include "Corvel/Core/CoreSeams.h"
 #include "Corvel/Core/UiGlobals.h"
 #include "Corvel/Core/VectorItems.h"
+#include "Corvel/Render/ControlTransform.h"
 #include "Corvel/Render/FontManager.h"
 
 #include <algorithm>
