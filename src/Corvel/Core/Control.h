@@ -24,6 +24,7 @@ class RenderTarget;
 class CTimeLine;
 class Layer;
 class ControlTransform;
+struct AnimationSpec;
 
 // State bits of the state word.
 enum ControlState : int {
@@ -409,6 +410,8 @@ protected:
     // `previousState`; state setters call it once the bits are final and
     // before any handler runs.
     Transition* FindTransition(const wchar_t* trigger);
+    // Makes the trigger's timeline from the definition, replacing any.
+    void BindTransition(const std::wstring& trigger, const AnimationSpec& spec);
     void PlayStateTransitions(int previousState);
     // SetVisible through the "show" and "hide" timelines: true when one
     // carries the change (a hide then ends at the end of its timeline).
@@ -430,6 +433,9 @@ protected:
     // not forced onto a control the layout has moved since).
     void ApplyValuesOf(const CTimeLine* timeline);
     void ApplyValues(const CTimeLine* only);
+    // "x", "y", "w", "h" as `find` answers them: true when any moved the
+    // control (SetBounds repainted it).
+    bool ApplyGeometryValues(const std::function<bool(const wchar_t*, float&)>& find);
     // Gives the transform the control's bounds and the window's scale.
     void RefreshTransformFrame();
 

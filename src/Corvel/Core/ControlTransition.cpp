@@ -61,6 +61,14 @@ std::wstring Trimmed(const std::wstring& text)
     return text.substr(begin, end - begin);
 }
 
+// "trigger=name", or one name for both; blanks around either are dropped.
+void SplitTransitionItem(const std::wstring& item, std::wstring& trigger, std::wstring& name)
+{
+    const size_t eq = item.find(L'=');
+    trigger = Trimmed(item.substr(0, eq));
+    name = eq == std::wstring::npos ? trigger : Trimmed(item.substr(eq + 1));
+}
+
 short SlopeToMode(const std::wstring& slope)
 {
     for (const SlopeMode& s : kSlopes) {
@@ -133,37 +141,37 @@ void Control::ParseTransition(const wchar_t* text)
 {
     if (!m_core || !text)
         return;
-    std::wstring all(text);
+    const std::wstring all(text);
     size_t start = 0;
     while (start <= all.size()) {
         size_t comma = all.find(L',', start);
         if (comma == std::wstring::npos)
             comma = all.size();
-        const std::wstring item = all.substr(start, comma - start);
+        std::wstring trigger, name;
+        SplitTransitionItem(all.substr(start, comma - start), trigger, name);
         start = comma + 1;
-
-        const size_t eq = item.find(L'=');
-        const std::wstring trigger = Trimmed(item.substr(0, eq));
-        const std::wstring name = eq == std::wstring::npos ? trigger : Trimmed(item.substr(eq + 1));
         AnimationSpec spec;
-        if (trigger.empty() || !m_core->FindAnimationSpec(name.c_str(), spec))
-            continue;
-
-        Transition t;
-        t.timeline = std::make_unique<CTimeLineTween>();
-        t.timeline->SetEasing(static_cast<short>(spec.easing), SlopeToMode(spec.slope), spec.duration * kMsPerSecond);
-        ApplyRepeat(spec.repeat, *t.timeline, t.repeat);
-        for (const AnimationProperty& p : spec.properties) {
-            if (p.from == p.to)
-                continue;
-            t.timeline->AddValue(p.name.c_str(), p.from, p.to);
-            t.ranges.push_back(TransitionRange{p.name, p.from, p.to});
-            m_animatedValues[p.name] = p.from;
-        }
-        // A timeline replaced while it plays leaves the running list as it
-        // is deleted; its callback is not called.
-        m_transitions[trigger] = std::move(t);
+        if (!trigger.empty() && m_core->FindAnimationSpec(name.c_str(), spec))
+            BindTransition(trigger, spec);
     }
+}
+
+void Control::BindTransition(const std::wstring& trigger, const AnimationSpec& spec)
+{
+    Transition t;
+    t.timeline = std::make_unique<CTimeLineTween>();
+    t.timeline->SetEasing(static_cast<short>(spec.easing), SlopeToMode(spec.slope), spec.duration * kMsPerSecond);
+    ApplyRepeat(spec.repeat, *t.timeline, t.repeat);
+    for (const AnimationProperty& p : spec.properties) {
+        if (p.from == p.to)
+            continue;
+        t.timeline->AddValue(p.name.c_str(), p.from, p.to);
+        t.ranges.push_back(TransitionRange{p.name, p.from, p.to});
+        m_animatedValues[p.name] = p.from;
+    }
+    // A timeline replaced while it plays leaves the running list as it is
+    // deleted; its callback is not called.
+    m_transitions[trigger] = std::move(t);
 }
 
 Control::Transition* Control::FindTransition(const wchar_t* trigger)
@@ -436,7 +444,12 @@ void Control::ApplyValues(const CTimeLine* only)
             Repaint();
         return;
     }
+    if (!ApplyGeometryValues(find))
+        Repaint();
+}
 
+bool Control::ApplyGeometryValues(const std::function<bool(const wchar_t*, float&)>& find)
+{
     // Positions count from the parent's content origin; all four are in
     // 96-DPI pixels.
     const float scale = GetScale();
@@ -451,6 +464,7 @@ void Control::ApplyValues(const CTimeLine* only)
     }
     RECTF r = m_bounds;
     float width = r.right - r.left, height = r.bottom - r.top;
+    float value = 0.0f;
     bool moved = false;
     if (find(L"w", value)) {
         width = value * scale;
@@ -470,8 +484,7 @@ void Control::ApplyValues(const CTimeLine* only)
     }
     if (moved)
         SetBounds(r.left, r.top, r.left + width, r.top + height);
-    else
-        Repaint();
+    return moved;
 }
 
 } // namespace ui

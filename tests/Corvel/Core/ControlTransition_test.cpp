@@ -570,7 +570,10 @@ TEST(TransitionWindow, TheIdleTickDrivesAHideToItsEnd)
     panel->SetBoundsHook([&] { lefts.push_back(panel->GetBounds().left); });
     panel->SetTransition(L"hide=away");
     panel->SetVisible(false);
-    ASSERT_TRUE(testsupport::PumpUntil([&] { return !panel->IsVisible(); }));
+    const bool hidden = testsupport::PumpUntil([&] { return !panel->IsVisible(); });
+    // The positions outlive neither this test nor the window's teardown.
+    panel->SetBoundsHook(nullptr);
+    ASSERT_TRUE(hidden);
 
     // A new position every frame, moving right all the way to x = 150.
     ASSERT_FALSE(lefts.empty());
