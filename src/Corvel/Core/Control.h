@@ -406,12 +406,13 @@ protected:
         int repeat = 0;
         TransitionFinished finished;
     };
-    // Plays the transitions of the state bits the state word gained since
-    // `previousState`; state setters call it once the bits are final and
-    // before any handler runs.
+    // Null when the trigger is not bound.
     Transition* FindTransition(const wchar_t* trigger);
     // Makes the trigger's timeline from the definition, replacing any.
     void BindTransition(const std::wstring& trigger, const AnimationSpec& spec);
+    // Plays the transitions of the state bits the state word gained since
+    // `previousState`; state setters call it once the bits are final and
+    // before any handler runs.
     void PlayStateTransitions(int previousState);
     // SetVisible through the "show" and "hide" timelines: true when one
     // carries the change (a hide then ends at the end of its timeline).
