@@ -5,6 +5,7 @@
 #include "Corvel/Control/Box.h"
 #include "Corvel/Core/RectMath.h"
 #include "Corvel/Core/WindowCore.h"
+#include "Corvel/Render/ControlTransform.h"
 #include "Corvel/Render/Layer.h"
 
 #include <cwchar>
@@ -161,12 +162,6 @@ void Control::Initialize()
     CompleteInit();
     if (m_initHook)
         m_initHook();
-}
-
-void Control::CompleteInit()
-{
-    // The "init" timeline of the transitions starts here once they exist.
-    m_initialised = true;
 }
 
 void Control::SetAttribute(const wchar_t* name, const wchar_t* value)

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "Corvel/Core/UiEvents.h"
 #include "Corvel/Core/UiString.h"
@@ -22,6 +23,8 @@ class WindowCore;
 class RenderTarget;
 class CTimeLine;
 class Layer;
+class ControlTransform;
+struct AnimationSpec;
 
 // State bits of the state word.
 enum ControlState : int {
@@ -240,6 +243,50 @@ public:
     virtual void SetTextDrawOption(int value);
     virtual CUiString GetStyleName() const;
 
+    // Transform and transitions (ControlTransition.cpp).
+    //
+    // Copies the core's named transform `name` into the control's own record
+    // and composes it over the control's bounds; an unknown name (or no
+    // core) changes nothing.
+    virtual void SetTransform(const wchar_t* name);
+    // Binds triggers to the window's animation definitions: "trigger=name"
+    // items joined by ","; an item without "=" uses its text for both.
+    // Triggers: "init", "show", "hide", the state names, or any name given
+    // to PlayTransition. Items naming no definition are skipped; a trigger
+    // bound again replaces its timeline. Nothing happens while the control
+    // is not attached to a core.
+    virtual void ParseTransition(const wchar_t* text);
+    // Keeps the text (GetTransition) and parses it.
+    virtual void SetTransition(const wchar_t* text);
+    CUiString GetTransition() const { return m_transitionText; }
+
+    // Called once when a played transition ends: true when it reached its
+    // end values, false when it was turned back to its start or another
+    // transition took its values over.
+    using TransitionFinished = std::function<void(bool reachedEnd)>;
+    // Starts the trigger's timeline from its start on the core's idle tick;
+    // values another running transition animates start where they are.
+    // True when it started. A timeline already playing forward is left
+    // alone (false); one turned back plays forward again (false, and its
+    // earlier callback stays). False too without the trigger, while the
+    // control is not attached, and while a hide animates the same values.
+    bool PlayTransition(const wchar_t* trigger, TransitionFinished finished = nullptr);
+    // Turns the trigger's playing timeline back toward its start; false when
+    // it does not play.
+    bool ReverseTransition(const wchar_t* trigger);
+    // Applies every animated value: "alpha" (0..1) to the alpha; "x", "y"
+    // (96-DPI pixels from the parent's content origin), "w" and "h" (96-DPI
+    // pixels) to the bounds of a placed control; the transform's cells read
+    // theirs by name. Repaints.
+    void ApplyAnimatedValues();
+    // The current value of an animated value; false when the control has
+    // none of that name. The value source of the control's transform.
+    bool GetAnimatedValue(const std::wstring& name, float& value) const;
+    // Borrowed, owned by the control; null when the trigger is not bound.
+    CTimeLineTween* GetTransitionTimeline(const wchar_t* trigger) const;
+    // The control's own transform record; borrowed, null without one.
+    ControlTransform* GetTransform() const { return m_transform.get(); }
+
     // Tree, layout and events.
     virtual Control* SearchTree(SearchPredicate predicate, void* data, unsigned flags);
     virtual void RequestRelayout();
@@ -358,6 +405,54 @@ protected:
     // Ends the frame BeginLayer opened and composites it with the alpha.
     void EndLayer(const RECTF& paintRect);
 
+    // Transitions (ControlTransition.cpp).
+    struct TransitionRange {
+        std::wstring name;
+        float from;
+        float to;
+    };
+    // One bound trigger: its timeline and what each play starts from (a
+    // play consumes the repeat count and may swap or take over the ranges).
+    struct Transition {
+        std::unique_ptr<CTimeLineTween> timeline;
+        std::vector<TransitionRange> ranges;
+        int repeat = 0;
+        TransitionFinished finished;
+    };
+    // Null when the trigger is not bound.
+    Transition* FindTransition(const wchar_t* trigger);
+    // Makes the trigger's timeline from the definition, replacing any.
+    void BindTransition(const std::wstring& trigger, const AnimationSpec& spec);
+    // Plays the transitions of the state bits the state word gained since
+    // `previousState`; state setters call it once the bits are final and
+    // before any handler runs.
+    void PlayStateTransitions(int previousState);
+    // SetVisible through the "show" and "hide" timelines: true when one
+    // carries the change (a hide then ends at the end of its timeline).
+    bool CarryVisibilityChange(bool show);
+    // Sets the visible flag at once, with the relayout and repaint it needs.
+    void CommitVisible(bool show);
+    // Starts the timeline from the definition's ranges with `step`; the
+    // callback is kept for the end of this play.
+    bool StartTransition(Transition& transition, TimeLineStep step, TransitionFinished finished = nullptr);
+    // Stops the other playing timelines that animate values of `timeline`,
+    // which then start from the current values; their finished callbacks
+    // are returned to be called once the new timeline runs.
+    std::vector<TransitionFinished> TakeOverValues(CTimeLineTween* timeline);
+    bool HidingAnimatesValuesOf(const CTimeLine* timeline) const;
+    bool OnTransitionStep(const std::wstring& trigger, CTimeLine* timeline);
+    bool OnShowHideStep(bool showing, CTimeLine* timeline);
+    // Copies the timeline's current values into the animated values and
+    // applies those (only those: a value no running timeline animates is
+    // not forced onto a control the layout has moved since).
+    void ApplyValuesOf(const CTimeLine* timeline);
+    void ApplyValues(const CTimeLine* only);
+    // "x", "y", "w", "h" as `find` answers them: true when any moved the
+    // control (SetBounds repainted it).
+    bool ApplyGeometryValues(const std::function<bool(const wchar_t*, float&)>& find);
+    // Gives the transform the control's bounds and the window's scale.
+    void RefreshTransformFrame();
+
     // Hooks.
     NotifyHandler m_notifyHandler;
     Callback m_initHook;
@@ -450,6 +545,12 @@ protected:
 
     std::unordered_map<std::wstring, int, WideKeyHash> m_stateNames;
     std::unordered_map<std::wstring, std::wstring, WideKeyHash> m_extraAttributes;
+
+    // Transform and transitions.
+    std::unique_ptr<ControlTransform> m_transform;
+    CUiString m_transitionText;
+    std::unordered_map<std::wstring, Transition, WideKeyHash> m_transitions;
+    std::unordered_map<std::wstring, float, WideKeyHash> m_animatedValues;
 };
 
 // Scales a stored value by the control's DPI scale and truncates to int.

@@ -120,6 +120,7 @@ void Control::SetBounds(float left, float top, float right, float bottom)
     }
 
     PlaceLayer();
+    RefreshTransformFrame();
 
     if (m_float && m_parent) {
         float s = GetScale();
@@ -322,27 +323,12 @@ void Control::SetVisible(bool show)
 {
     if (!m_showHideAnimating && show == m_visible)
         return;
-    // Show and hide transitions come with the timelines; without them the
-    // change is immediate.
-    bool wasVisible = IsVisible();
-    m_visible = show;
-    m_showHideAnimating = false;
-    if (!show && m_core && m_core->GetFocus() == this)
+    // A hide carried by its timeline clears the flag at the timeline's end.
+    const bool carried = CarryVisibilityChange(show);
+    if (show || !carried)
+        CommitVisible(show);
+    else if (m_core && m_core->GetFocus() == this)
         m_core->FocusControl(nullptr);
-    if (IsVisible() != wasVisible) {
-        if (m_core)
-            m_core->SetRelayoutNeeded();
-        if (m_parent)
-            m_parent->RequestRelayout();
-        else
-            RequestRelayout();
-        if (!show && m_core && !rectmath::IsEmpty(m_bounds)) {
-            // The area the control covered must be repainted without it.
-            RECTF r = m_bounds;
-            if (ClipByAncestors(r))
-                m_core->MarkDirty(r);
-        }
-    }
     if (show) {
         if (m_core && !m_vgroupName.IsEmpty()) {
             if (const std::vector<Control*>* group = m_core->GetVGroup(m_vgroupName)) {
@@ -357,6 +343,28 @@ void Control::SetVisible(bool show)
             if (Box* box = AsBox(m_parent))
                 box->ShowOnlyChild(this);
         }
+    }
+}
+
+void Control::CommitVisible(bool show)
+{
+    bool wasVisible = IsVisible();
+    m_visible = show;
+    if (!show && m_core && m_core->GetFocus() == this)
+        m_core->FocusControl(nullptr);
+    if (IsVisible() == wasVisible)
+        return;
+    if (m_core)
+        m_core->SetRelayoutNeeded();
+    if (m_parent)
+        m_parent->RequestRelayout();
+    else
+        RequestRelayout();
+    if (!show && m_core && !rectmath::IsEmpty(m_bounds)) {
+        // The area the control covered must be repainted without it.
+        RECTF r = m_bounds;
+        if (ClipByAncestors(r))
+            m_core->MarkDirty(r);
     }
 }
 
@@ -393,7 +401,9 @@ void Control::SetNormal()
 {
     if (IsNormal())
         return;
+    const int before = m_state;
     m_state = kStateNormal;
+    PlayStateTransitions(before);
     PlayOrRepaint(L"normal");
 }
 
@@ -401,6 +411,7 @@ void Control::SetEnabled(bool on)
 {
     if (on == IsEnabled())
         return;
+    const int before = m_state;
     if (!on) {
         if (m_core && m_core->GetFocus() == this)
             m_core->FocusControl(nullptr);
@@ -410,6 +421,7 @@ void Control::SetEnabled(bool on)
         if (!IsHot() && !m_selected)
             m_state = kStateNormal;
     }
+    PlayStateTransitions(before);
     // Without a style set the background colour may still change.
     if (HasStyleState(L"disabled") || !HasStyleSet())
         Repaint();
@@ -419,6 +431,7 @@ void Control::SetBusy(bool on)
 {
     if (on == IsBusy() || !IsEnabled())
         return;
+    const int before = m_state;
     if (on) {
         m_state = kStateBusy;
     } else {
@@ -426,6 +439,7 @@ void Control::SetBusy(bool on)
         if (!IsHot())
             m_state = kStateNormal;
     }
+    PlayStateTransitions(before);
     if (HasStyleState(L"busy"))
         Repaint();
 }
@@ -434,6 +448,7 @@ void Control::SetHot(bool on)
 {
     if (on == IsHot())
         return;
+    const int before = m_state;
     bool keep = m_selected || IsFocused();
     if (on) {
         m_state &= ~kStateNormal;
@@ -447,6 +462,7 @@ void Control::SetHot(bool on)
         else
             m_state = kStateNormal;
     }
+    PlayStateTransitions(before);
     if (IsEnabled() && HasStyleState(L"hot"))
         PlayOrRepaint(L"hot");
 }
@@ -455,7 +471,9 @@ void Control::SetHover()
 {
     if (IsHover() || !IsEnabled())
         return;
+    const int before = m_state;
     m_state |= kStateHover;
+    PlayStateTransitions(before);
     if (HasStyleState(L"hover"))
         PlayOrRepaint(L"hover");
 }
@@ -466,8 +484,10 @@ void Control::SetPushed()
         return;
     if (m_core)
         m_pressPoint = m_core->GetLastMousePoint();
+    const int before = m_state;
     m_state &= ~(kStateHot | kStateHover);
     m_state |= kStatePushed;
+    PlayStateTransitions(before);
     if (HasStyleState(L"pushed"))
         PlayOrRepaint(L"pushed");
 }
@@ -476,6 +496,7 @@ void Control::SetFocused(bool on)
 {
     if (!IsEnabled() || on == IsFocused())
         return;
+    const int before = m_state;
     if (on) {
         m_state |= kStateFocused;
         if (m_core) {
@@ -487,6 +508,7 @@ void Control::SetFocused(bool on)
                 return;
             }
         }
+        PlayStateTransitions(before);
         if (!HasStyleSet())
             return;
     } else {
@@ -494,6 +516,7 @@ void Control::SetFocused(bool on)
         m_state &= ~(kStatePushed | kStateHot);
         if (!m_selected)
             m_state = kStateNormal;
+        PlayStateTransitions(before);
         if (!HasStyleSet() && wcscmp(GetClassName(), L"Edit") != 0)
             return;
     }
@@ -507,6 +530,7 @@ void Control::SetSelected(bool on)
     m_selected = on;
     if (!IsEnabled())
         return;
+    const int before = m_state;
     if (on) {
         m_state &= ~(kStateNormal | kStatePushed);
         m_state |= kStateSelected;
@@ -515,6 +539,7 @@ void Control::SetSelected(bool on)
         if (!IsHot() && !IsPushed())
             m_state |= kStateNormal;
     }
+    PlayStateTransitions(before);
     if (m_core && !m_groupName.IsEmpty() && on) {
         if (const std::vector<Control*>* group = m_core->GetGroup(m_groupName)) {
             std::vector<Control*> copy = *group;
@@ -540,8 +565,10 @@ bool Control::TryActivate()
 {
     if (!IsVisible() || !IsEnabled())
         return false;
+    const int before = m_state;
     m_state &= ~kStatePushed;
     m_state |= kStateHot;
+    PlayStateTransitions(before);
     if (HasStyleSet()) {
         if (HasStyleState(L"pushed") || HasStyleState(L"hot"))
             Repaint();

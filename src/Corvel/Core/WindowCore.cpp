@@ -6,6 +6,7 @@
 #include "Corvel/Core/UiNetHandlers.h"
 #include "Corvel/Core/UiGlobals.h"
 #include "Corvel/Core/VectorItems.h"
+#include "Corvel/Render/ControlTransform.h"
 #include "Corvel/Render/FontManager.h"
 #include "Corvel/Render/UiImage.h"
 #include "net/NetResManager.h"

@@ -33,6 +33,7 @@ class PicNetResHandler;
 class RenderTarget;
 class FontManager;
 class CTimeLine;
+class ControlTransform;
 
 // Private window messages of the UI library.
 enum : UINT {
@@ -162,6 +163,15 @@ public:
     // Tables the skin builder fills.
     void SetAnimationSpec(const wchar_t* name, const AnimationSpec& definition);
     bool FindAnimationSpec(const wchar_t* name, AnimationSpec& out) const;
+    // Named transforms ("Transform" elements): the core owns them; one of the
+    // name of an earlier one replaces and deletes it. False (and the
+    // transform deleted) when it is null or has no name.
+    bool AddTransform(std::unique_ptr<ControlTransform> transform);
+    // Borrowed until the name is replaced or the table cleared; null when
+    // the name is unknown. Controls copy it (Control::SetTransform).
+    const ControlTransform* FindTransform(const wchar_t* name) const;
+    // Deletes every named transform.
+    void ClearTransforms();
     void SetDefaultAttributeList(const wchar_t* className, const wchar_t* attributes);
     // Null when the class has no default attributes.
     const wchar_t* GetDefaultAttributeList(const wchar_t* className) const;
@@ -490,6 +500,7 @@ private:
     std::unordered_map<UINT, MessageHandler, IntKeyHash> m_messageHandlers;
     std::vector<ITranslateAccelerator*> m_accelerators;
     std::unordered_map<std::wstring, AnimationSpec, WideKeyHash> m_animations;
+    std::unordered_map<std::wstring, std::unique_ptr<ControlTransform>, WideKeyHash> m_transforms;
     std::unordered_map<std::wstring, std::wstring, WideKeyHash> m_defaultAttributes;
     std::unordered_map<std::wstring, std::wstring, WideKeyHash> m_strings;
     bool m_destroying = false;

@@ -2,6 +2,8 @@
 // attributes, strings) and the process-wide scale-prefix table.
 #include "Corvel/Core/WindowCore.h"
 
+#include "Corvel/Render/ControlTransform.h"
+
 namespace ui {
 
 namespace {
@@ -45,6 +47,25 @@ bool WindowCore::FindAnimationSpec(const wchar_t* name, AnimationSpec& out) cons
     out = it->second;
     return true;
 }
+
+bool WindowCore::AddTransform(std::unique_ptr<ControlTransform> transform)
+{
+    if (!transform || transform->GetName().empty())
+        return false;
+    const std::wstring name = transform->GetName();
+    m_transforms[name] = std::move(transform);
+    return true;
+}
+
+const ControlTransform* WindowCore::FindTransform(const wchar_t* name) const
+{
+    if (!name)
+        return nullptr;
+    auto it = m_transforms.find(name);
+    return it == m_transforms.end() ? nullptr : it->second.get();
+}
+
+void WindowCore::ClearTransforms() { m_transforms.clear(); }
 
 void WindowCore::SetDefaultAttributeList(const wchar_t* className, const wchar_t* attributes)
 {

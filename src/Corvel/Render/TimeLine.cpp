@@ -164,6 +164,7 @@ bool CTimeLine::StartOn(TimeLineList* list, WindowCore* core, TimeLineStep step)
     if (!list) {
         // Nobody ticks it; the owner drives Tick itself.
         m_running = true;
+        ++m_startCount;
         return true;
     }
     if (list->Contains(this)) {
@@ -172,6 +173,7 @@ bool CTimeLine::StartOn(TimeLineList* list, WindowCore* core, TimeLineStep step)
     }
     list->Add(this);
     m_running = true;
+    ++m_startCount;
     return true;
 }
 
@@ -184,6 +186,9 @@ void CTimeLine::Tick()
     m_deletedFlag = &deleted;
 
     bool ok = Advance(kTimeLineFrameMs);
+    // A step that starts its timeline again (taken out of the list first)
+    // begins a new run: this tick must not end it.
+    const unsigned startCount = m_startCount;
     if (ok) {
         if (m_step) {
             TimeLineStep step = m_step;
@@ -191,6 +196,10 @@ void CTimeLine::Tick()
             if (deleted) {
                 if (outer)
                     *outer = true;
+                return;
+            }
+            if (m_startCount != startCount) {
+                m_deletedFlag = outer;
                 return;
             }
             if (!keep)
@@ -210,7 +219,7 @@ void CTimeLine::Tick()
                 return;
             }
         }
-        if (m_ownerList)
+        if (m_ownerList && m_startCount == startCount)
             LeaveOwner();
     }
     m_deletedFlag = outer;

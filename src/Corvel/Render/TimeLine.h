@@ -164,6 +164,9 @@ private:
     // Set while Tick runs the step, so that a timeline deleted from inside its
     // own step tells Tick not to touch it again.
     bool* m_deletedFlag = nullptr;
+    // Runs begun by Start, so that Tick can tell a step that started its
+    // timeline again.
+    unsigned m_startCount = 0;
 };
 
 // Values follow an easing curve over a duration.

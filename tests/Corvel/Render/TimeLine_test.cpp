@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <new>
 #include <vector>
 
@@ -319,6 +320,38 @@ TEST(TimeLine, StartRules)
     t.Reset();
     EXPECT_TRUE(t.Start(&list, [](CTimeLine*) { return true; }));
     EXPECT_EQ(1u, list.Count());
+}
+
+TEST(TimeLine, AStepThatStartsItsTimelineAgainBeginsANewRun)
+{
+    // From its last call (the run ended) and from a frame in the middle:
+    // taken out of the list and started again, it stays listed and plays
+    // the new run to its end.
+    for (bool fromLastCall : {true, false}) {
+        TimeLineList list;
+        CTimeLineTween t;
+        t.SetEasing(ui::kEaseLinear, 0, 32.0f);
+        t.AddValue(L"x", 0.0f, 1.0f);
+        int runs = 1;
+        std::function<bool(CTimeLine*)> step = [&](CTimeLine* self) {
+            // The last call of a run, or the first frame of one.
+            const bool restart = fromLastCall ? self->IsStopped() : self->GetElapsed() == ui::kTimeLineFrameMs;
+            if (restart && runs < 3) {
+                ++runs;
+                list.Remove(self);
+                self->Reset();
+                EXPECT_TRUE(self->Start(&list, step));
+            }
+            return true;
+        };
+        ASSERT_TRUE(t.Start(&list, step));
+        for (int i = 0; i < 20; ++i)
+            list.TickAll();
+        EXPECT_EQ(3, runs) << (fromLastCall ? "last call" : "mid-run");
+        EXPECT_TRUE(t.IsStopped());
+        EXPECT_EQ(1.0f, t.GetValue(L"x"));
+        EXPECT_EQ(0u, list.Count());
+    }
 }
 
 TEST(TimeLine, StepAnsweringFalseEndsTheTimeline)
