@@ -6,6 +6,7 @@
 #include <dwrite_1.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cwchar>
 #include <mutex>
@@ -381,8 +382,10 @@ void FontManager::MeasureText(int& width, int& height, const wchar_t* text, int 
 
     DWRITE_TEXT_METRICS metrics{};
     if (SUCCEEDED(layout->GetMetrics(&metrics))) {
-        width = static_cast<int>(metrics.width);
-        height = static_cast<int>(metrics.height);
+        // Rounded up: a box of the measured size holds the layout, so the
+        // text drawn in it neither wraps nor loses a line.
+        width = static_cast<int>(std::ceil(metrics.width));
+        height = static_cast<int>(std::ceil(metrics.height));
     }
     layout->Release();
 }

@@ -58,7 +58,9 @@ public:
                            bool italic, bool strikeout) const;
     // Measures text with DirectWrite inside the incoming width/height; flags are
     // the DrawText bits (0x1 centre, 0x2 right, 0x4 vcentre, 0x8 bottom, 0x20
-    // single line). Empty text or no font leaves width and height as they are.
+    // single line). The size is rounded up to whole pixels, so text drawn in
+    // a box of that size keeps its lines. Empty text or no font leaves width
+    // and height as they are.
     void MeasureText(int& width, int& height, const wchar_t* text, int fontIndex, UINT flags,
                      float spacing);
     // Recreates every font at a new scale, keeping each font's index.

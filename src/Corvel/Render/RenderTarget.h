@@ -246,6 +246,42 @@ public:
     std::unique_ptr<Gdiplus::Bitmap> CaptureBitmap(const RECTF& rect, const CornerSize* corner,
                                                    const CornerSwitches* switches);
 
+    // Text (RenderTargetText.cpp). Inside a frame; both lay the text out
+    // with DirectWrite in rect (window pixels; its width and height bound
+    // the layout), with the text format of font fontId of core's fonts (the
+    // topmost parent core's font manager), and draw nothing without a
+    // Direct2D target, core, font or text (null or empty).
+    //   format: the DrawText bits DT_CENTER, DT_RIGHT (horizontal),
+    //   DT_VCENTER, DT_BOTTOM (vertical), DT_SINGLELINE (no wrapping) and
+    //   DT_END_ELLIPSIS (a line too long ends in an ellipsis).
+    //   characterSpacing, lineSpacing: extra advance per character and extra
+    //   distance per line, in pixels already multiplied by core's scale;
+    //   line spacing is used above 0 on multi-line text.
+    //   glowArgb: colour of a blurred halo behind the text (deviation 1.5
+    //   pixels at 96 DPI); 0 for none.
+    // DrawText: one brush from stops and direction (GetBrush over rect).
+    // Character spacing counts when it is above 1 pixel at 96 DPI, so a skin
+    // looks alike at every scale. A wrapped text with more lines than fit
+    // in rect keeps the leading lines that fit (a line may overhang by less
+    // than a pixel), loses its last character there and ends in "...";
+    // single-line text is never cut. The glow is blurred by Direct2D where
+    // the system has the blur effect, else on the CPU; a target without a
+    // device context (Direct2D 1.0) draws glowing text with GDI+ instead.
+    void DrawText(WindowCore* core, const RECTF& rect, const wchar_t* text, const GradientStops& stops,
+                  const GradientDirection* direction, int fontId, UINT format, float characterSpacing,
+                  float lineSpacing, uint32_t glowArgb);
+    // Brace-tagged text (see TextDrawing.h): the tags are removed and their
+    // runs style the plain text over the base colour argb and the font.
+    // With DT_CENTER and DT_RIGHT (or DT_VCENTER and DT_BOTTOM) together the
+    // first wins. Character spacing counts above 0. The glow (in the glow
+    // colour whatever the runs' colours) needs a device context: without
+    // one the text is drawn without it.
+    void DrawBlurredText(WindowCore* core, const RECTF& rect, const wchar_t* text, uint32_t argb, int fontId,
+                         UINT format, float characterSpacing, float lineSpacing, uint32_t glowArgb);
+    // Releases the device context, so the target draws as on a system with
+    // only the first Direct2D version until its resources are recreated.
+    void DropDeviceContextForTesting();
+
     // Transform every drawing of this target goes through, kept across
     // resizes and device loss (a layer's target draws in window
     // coordinates through a translation by minus its origin).
