@@ -88,6 +88,17 @@ public:
                      nullptr);
         const RECTF arc = CellRect(4, 1, s);
         t->DrawArc(-90, 300, arc, 6 * s, ui::Color(0.2f, 0.3f, 0.9f, 1), ui::Color(0.1f, 0.7f, 0.7f, 1));
+        // The layered panel's drop shadow, drawn by its parent under it.
+        t->DrawShadow(CellRect(5, 1, s), PanelShadow(s), nullptr, nullptr, nullptr, nullptr);
+    }
+    static ui::BoxShadow PanelShadow(float scale)
+    {
+        ui::BoxShadow shadow;
+        shadow.size = 4 * scale;
+        shadow.blur = 6 * scale;
+        shadow.color = 0xA0000000u;
+        shadow.offsetX = shadow.offsetY = 3 * scale;
+        return shadow;
     }
     std::vector<bool> drawn;
 };
@@ -170,7 +181,6 @@ TEST_P(PictureGalleryTest, EveryKindOfPictureDrawsInItsCell)
     glass->SetFixedPos(kGap + 5 * (kCell + kGap), kGap + (kCell + kGap));
     glass->SetFixedWidth(kCell);
     glass->SetFixedHeight(kCell);
-    glass->SetBoxShadow(6, 3, 3);
     glass->EnsureLayer(1);
     glass->SetAlpha(160);
     root->AppendChild(glass);
@@ -198,6 +208,10 @@ TEST_P(PictureGalleryTest, EveryKindOfPictureDrawsInItsCell)
         const int x = static_cast<int>((r.left + r.right) / 2), y = static_cast<int>((r.top + r.bottom) / 2);
         EXPECT_NE(Rgb(kBackground), Rgb(px.At(x, y))) << testsupport::Narrow(c.descriptor);
     }
+    // The panel's shadow darkens the board just outside its lower right corner.
+    const RECTF panel = CellRect(5, 1, scale);
+    const uint32_t shade = px.At(static_cast<int>(panel.right + 2 * scale), static_cast<int>(panel.bottom + 2 * scale));
+    EXPECT_LT(testsupport::R(shade) + 8, testsupport::R(kBackground));
     // The recoloured SVG is in the descriptor's colour, not its own black.
     const RECTF svg = CellRect(5, 0, scale);
     EXPECT_EQ(Rgb(kRecolour), Rgb(px.At(static_cast<int>(svg.left + 10 * scale), static_cast<int>(svg.top + 32 * scale))));
