@@ -18,10 +18,14 @@ log() { printf '[setup] %s\n' "$*"; }
 # Everything the scripts and tests call, named: a fresh machine has none of
 # it. The private-font tests read fonts-dejavu-extra's files; stop.sh and
 # the benchmark call curl, the benchmark /usr/bin/time (bench/ installs its
-# own nginx and aria2).
+# own nginx and aria2). Wine's X driver loads the X extension libraries at
+# run time and they are only recommended by its package: without
+# libxcomposite1 it draws Direct2D windows through a GL child window that it
+# reparents after the X window is gone (BadWindow on X_ReparentWindow).
 APT_PACKAGES=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine64 xvfb xauth fonts-wqy-microhei fonts-dejavu-core fonts-dejavu-extra
+  libxcomposite1 libxcursor1 libxfixes3 libxi6 libxinerama1 libxrandr2 libxrender1 libxxf86vm1
   libconcurrentqueue-dev googletest
   cmake ninja-build dpkg-dev python3 openssl ca-certificates curl time
 )
