@@ -35,6 +35,21 @@ bool IsIconPath(const CUiString& path)
     return lower.find(L".ico") != std::wstring::npos;
 }
 
+// A raster file from the window's scale folder (`scaled`: that folder is not
+// the 100 % one), else from the 100 % folder. madeFor receives the DPI the
+// loaded pixels were drawn for.
+ImagePtr LoadRasterForScale(RenderTarget* target, const CUiString& path, const CUiString& basePath, bool scaled,
+                            int dpi, unsigned& madeFor)
+{
+    madeFor = kBaseDpi;
+    ImagePtr loaded = LoadImageFile(target, path.GetData());
+    if (loaded && scaled)
+        madeFor = static_cast<unsigned>(dpi);
+    else if (!loaded && scaled && !basePath.EqualsNoCase(path.GetData()))
+        loaded = LoadImageFile(target, basePath.GetData());
+    return loaded;
+}
+
 } // namespace
 
 bool BindImageResource(WindowCore* core, const CUiImage& image, Control* control, bool replace)
@@ -92,11 +107,7 @@ tagTImageInfo* WindowCore::LoadImage(const CUiImage& image)
                               dest.Height(), image.GetStrokeColor(), image.GetFillColor(), image.GetStyleSheet());
         madeFor = static_cast<unsigned>(dpi);
     } else {
-        loaded = LoadImageFile(m_renderTarget, path.GetData());
-        if (loaded && scaled)
-            madeFor = static_cast<unsigned>(dpi);
-        else if (!loaded && scaled && !basePath.EqualsNoCase(path.GetData()))
-            loaded = LoadImageFile(m_renderTarget, basePath.GetData());
+        loaded = LoadRasterForScale(m_renderTarget, path, basePath, scaled, dpi, madeFor);
     }
     if (!loaded)
         return nullptr;
@@ -195,11 +206,7 @@ std::unique_ptr<tagTImageInfo> WindowCore::ReloadFileImage(const CUiString& key,
                               old.height * toBase, old.strokeColor, old.fillColor, old.styleSheet);
         madeFor = static_cast<unsigned>(dpi);
     } else {
-        loaded = LoadImageFile(m_renderTarget, path.GetData());
-        if (loaded && scaled)
-            madeFor = static_cast<unsigned>(dpi);
-        else if (!loaded && scaled && !basePath.EqualsNoCase(key.GetData()))
-            loaded = LoadImageFile(m_renderTarget, basePath.GetData());
+        loaded = LoadRasterForScale(m_renderTarget, path, basePath, scaled, dpi, madeFor);
     }
     if (!loaded)
         return nullptr;

@@ -71,9 +71,12 @@ std::unordered_map<std::wstring, std::wstring>& FamilyCache()
     return cache;
 }
 
+
+} // namespace
+
 void ApplyFlagsToLayout(IDWriteTextLayout* layout, const tagTFontInfo* font, UINT32 length)
 {
-    DWRITE_TEXT_RANGE all = {0, length};
+    const DWRITE_TEXT_RANGE all = {0, length};
     if (font->strikeout)
         layout->SetStrikethrough(TRUE, all);
     if (font->bold)
@@ -83,8 +86,6 @@ void ApplyFlagsToLayout(IDWriteTextLayout* layout, const tagTFontInfo* font, UIN
     if (font->underline)
         layout->SetUnderline(TRUE, all);
 }
-
-} // namespace
 
 tagTFontInfo::~tagTFontInfo()
 {

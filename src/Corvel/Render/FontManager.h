@@ -91,6 +91,10 @@ private:
 // else the screen's LOGPIXELSX.
 int GetWindowDpi(HWND window);
 
+// Sets the font's bold, italic, underline and strike-out on the whole of a
+// layout of `length` characters.
+void ApplyFlagsToLayout(IDWriteTextLayout* layout, const tagTFontInfo* font, UINT32 length);
+
 // The family DirectWrite should use for a face that is not a private font:
 // the face itself when the system collection has it, else an installed
 // substitute (the first of "Microsoft YaHei", "WenQuanYi Micro Hei", "Segoe

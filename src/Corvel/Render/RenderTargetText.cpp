@@ -114,19 +114,6 @@ void AddCharacterSpacing(IDWriteTextLayout* layout, float spacing, DWRITE_TEXT_R
     layout1->SetCharacterSpacing(leading + spacing / 2.0f, trailing + spacing / 2.0f, minimumAdvance, range);
 }
 
-void ApplyFontStyle(IDWriteTextLayout* layout, const tagTFontInfo* font, UINT32 length)
-{
-    const DWRITE_TEXT_RANGE all = WholeText(length);
-    if (font->strikeout)
-        layout->SetStrikethrough(TRUE, all);
-    if (font->bold)
-        layout->SetFontWeight(DWRITE_FONT_WEIGHT_BOLD, all);
-    if (font->italic)
-        layout->SetFontStyle(DWRITE_FONT_STYLE_ITALIC, all);
-    if (font->underline)
-        layout->SetUnderline(TRUE, all);
-}
-
 void ApplyLineSettings(IDWriteTextLayout* layout, const TextSettings& s)
 {
     if (s.format & DT_SINGLELINE) {
@@ -173,7 +160,7 @@ ComPtr<IDWriteTextLayout> BuildLayout(const std::wstring& text, const TextSettin
         return nullptr;
     if (s.characterSpacing > 0.0f)
         AddCharacterSpacing(layout.Get(), s.characterSpacing, WholeText(length), true);
-    ApplyFontStyle(layout.Get(), s.font, length);
+    ApplyFlagsToLayout(layout.Get(), s.font, length);
     ApplyLineSettings(layout.Get(), s);
     ApplyAlignment(layout.Get(), s.format, s.alignment);
     if (s.format & DT_END_ELLIPSIS)
