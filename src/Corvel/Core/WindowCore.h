@@ -32,6 +32,7 @@ class CUiImage;
 class PicNetResHandler;
 class RenderTarget;
 class FontManager;
+struct tagTFontInfo;
 class CTimeLine;
 class ControlTransform;
 
@@ -318,6 +319,26 @@ public:
     PicNetResHandler* PicHandlerForTesting() const { return m_picHandler.get(); }
     // The request URL a descriptor gets at the current scale.
     std::wstring NetImageUrl(const CUiImage& image) const;
+
+    // --- Fonts (WindowCoreFonts.cpp) ------------------------------------
+    // Every window of a tree shares the topmost core's font manager, so a
+    // font id means the same font in a window and its child windows. Null
+    // results when the topmost core is not bound (it has no manager yet).
+
+    // Font 0, or the default face at the manager's scale when there is none.
+    tagTFontInfo* GetDefaultFont();
+    // A font derived from a base font by a key='value' spec.
+    tagTFontInfo* GetFontBySpec(const wchar_t* spec);
+    tagTFontInfo* AddFont(float scale, const wchar_t* face, int size, bool bold, bool underline, bool italic,
+                          bool strikeout);
+    // Negative index: font 0; past the end: the last font.
+    tagTFontInfo* GetFont(int index);
+    // The font of that key, added when absent.
+    tagTFontInfo* FindFont(float scale, const wchar_t* face, int size, bool bold, bool underline, bool italic,
+                           bool strikeout);
+    void MeasureText(int& width, int& height, const wchar_t* text, int fontIndex, UINT flags, float spacing);
+    // The topmost core's manager; null while that core is unbound.
+    FontManager* GetSharedFontManager() const;
 
     // --- UI tasks and delayed deletion ---------------------------------
     // May be called from any thread. The task runs on the UI thread; with a

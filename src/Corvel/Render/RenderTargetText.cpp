@@ -65,15 +65,7 @@ struct TextSettings {
     DWRITE_TRIMMING trimming = kPlainTrimming;
 };
 
-tagTFontInfo* FontOfCore(WindowCore* core, int fontId)
-{
-    if (!core)
-        return nullptr;
-    while (core->GetParentCore())
-        core = core->GetParentCore();
-    FontManager* fonts = core->GetFontManager();
-    return fonts ? fonts->GetFont(fontId) : nullptr;
-}
+tagTFontInfo* FontOfCore(WindowCore* core, int fontId) { return core ? core->GetFont(fontId) : nullptr; }
 
 TextSettings MakeSettings(const tagTFontInfo* font, const RECTF& rect, UINT format, float lineSpacing,
                           float characterSpacing)
