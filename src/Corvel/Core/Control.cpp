@@ -103,24 +103,10 @@ Control* Control::FindAncestorByType(const wchar_t* typeName) const
     return nullptr;
 }
 
-CUiString Control::GetText() const { return m_text; }
-
-void Control::SetText(const wchar_t* text)
-{
-    if (m_text.Equals(text))
-        return;
-    m_text = text;
-    if (m_initialised)
-        Repaint();
-}
-
-CUiString Control::GetToolTip() const { return m_toolTip; }
-void Control::SetToolTip(const wchar_t* text) { m_toolTip = text; }
 void Control::SetToolTipWidth(int width) { m_toolTipWidth = width; }
 int Control::GetToolTipWidth() const { return ScaleTrunc(static_cast<float>(m_toolTipWidth), GetScale()); }
 wchar_t Control::GetShortcut() const { return m_shortcut; }
 void Control::SetShortcut(wchar_t ch) { m_shortcut = ch; }
-int Control::GetFontId() const { return m_fontId; }
 
 void Control::SetFontId(int id)
 {
@@ -128,7 +114,6 @@ void Control::SetFontId(int id)
     Repaint();
 }
 
-int Control::GetTextStyle() const { return m_textStyle; }
 bool Control::IsContextMenuEnabled() const { return m_contextMenu; }
 void Control::SetContextMenuEnabled(bool on) { m_contextMenu = on; }
 CUiString Control::GetUserData() const { return m_userData; }
@@ -259,18 +244,10 @@ void Control::SetDisabledBkColor(uint32_t argb)
 
 void Control::SetBoxShadow(float size, float offsetX, float offsetY)
 {
-    m_shadowSize = size;
-    m_shadowOffsetX = offsetX;
-    m_shadowOffsetY = offsetY;
+    m_boxShadow.size = size;
+    m_boxShadow.offsetX = offsetX;
+    m_boxShadow.offsetY = offsetY;
 }
-
-bool Control::HasStyleState(const wchar_t*) const
-{
-    // Style sets are not part of the base yet: no state has a painter.
-    return false;
-}
-
-bool Control::PlayAnimation(const wchar_t*) { return false; }
 
 void Control::PlayOrRepaint(const wchar_t* stateName)
 {

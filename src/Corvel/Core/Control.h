@@ -16,6 +16,11 @@
 #include "Corvel/Core/UiString.h"
 #include "Corvel/Core/UiTypes.h"
 #include "Corvel/Render/TimeLine.h"
+#include "Corvel/Render/UiImage.h"
+
+namespace Gdiplus {
+class Bitmap;
+}
 
 namespace ui {
 
@@ -25,6 +30,14 @@ class CTimeLine;
 class Layer;
 class ControlTransform;
 struct AnimationSpec;
+class StyleSet;
+class TextPainter;
+
+// Deletes a style set where its type is complete (the control only points
+// at it).
+struct StyleSetDeleter {
+    void operator()(StyleSet* set) const;
+};
 
 // State bits of the state word.
 enum ControlState : int {
@@ -52,6 +65,25 @@ enum TraitFlags : int {
     kTraitTabStop = 1,        // Tab moves the focus here
     kTraitWantsSetCursor = 2, // receives set-cursor events and chooses the cursor
     kTraitTakesReturn = 4,    // Return is the control's own key
+};
+
+// Stroke styles of a border ("borderstroke").
+enum BorderStroke : int {
+    kStrokeSolid = 0,
+    kStrokeDash = 1,
+    kStrokeDot = 2,
+    kStrokeDashDot = 3,
+    kStrokeDashDotDot = 4,
+};
+
+// DrawText-style bits of a control's text style.
+enum TextStyleBits : int {
+    kTextCenter = DT_CENTER,          // 1
+    kTextRight = DT_RIGHT,            // 2
+    kTextVCenter = DT_VCENTER,        // 4
+    kTextBottom = DT_BOTTOM,          // 8
+    kTextSingleLine = DT_SINGLELINE,  // 0x20
+    kTextEndEllipsis = DT_END_ELLIPSIS, // 0x8000
 };
 
 // Tree-search predicate: a non-null result ends the search.
@@ -149,9 +181,38 @@ public:
     // The control's own layer, if any, drops its child target too.
     void ForgetRenderTarget();
 
-    // Texts.
+    // Texts (ControlAppearance.cpp).
+    //
+    // The own text; when empty, the text of the current state's first text
+    // element of the style set.
     virtual CUiString GetText() const;
     virtual void SetText(const wchar_t* text);
+    // With state names (","-separated) or an element name, sets the text of
+    // those text elements of the style set instead of the own text.
+    void SetText(const wchar_t* text, const wchar_t* stateNames, const wchar_t* elementName);
+    // The part before a trailing "{v}" of the first text that had one.
+    CUiString GetValueTemplate() const { return m_valueTemplate; }
+    // Text-style words ("left", "hcenter", "right", "top", "vcenter",
+    // "bottom", "lines", "enddot", "rich", "html"), later words winning.
+    void ParseTextStyle(const wchar_t* words);
+    bool IsTextStyleGiven() const { return m_textStyleGiven; }
+    bool IsRichText() const { return m_richText; }
+    bool IsHtmlText() const { return m_showHtml; }
+    // Unscaled text padding (left, top, right, bottom) and its scaled form.
+    RECTF GetTextPadding() const
+    {
+        return RECTF{m_textPadding[0], m_textPadding[1], m_textPadding[2], m_textPadding[3]};
+    }
+    RECTF GetScaledTextPadding() const;
+    // Unscaled character and line spacing.
+    float GetCharSpacing() const { return m_charSpacing; }
+    float GetLineSpacing() const { return m_lineSpacing; }
+    // Gives the image element of that name, in the named states (or in
+    // every state), the descriptor text.
+    void SetStateProperty(const wchar_t* value, const wchar_t* stateNames, const wchar_t* elementName);
+    // The style-set side of SetText with state or element names: the text
+    // elements of that name in the named states (every state when null).
+    void SetStyleElementText(const wchar_t* text, const wchar_t* stateNames, const wchar_t* elementName);
 
     // Geometry (bounds in window client pixels; other sizes stored unscaled
     // and multiplied by the window's DPI scale when read).
@@ -193,6 +254,8 @@ public:
     virtual void SetShortcut(wchar_t ch);
     virtual int GetFontId() const;
     virtual void SetFontId(int id);
+    // The own text style; with an empty own text, the current state's first
+    // text element's style when the style set has one.
     virtual int GetTextStyle() const;
     virtual bool IsContextMenuEnabled() const;
     virtual void SetContextMenuEnabled(bool on);
@@ -296,6 +359,12 @@ public:
     virtual bool HandleEvent(InputEvent* event);
     // Attributes this class does not know are kept by name.
     virtual void SetAttribute(const wchar_t* name, const wchar_t* value);
+    // name="value" pairs separated by single blanks, applied in order; a
+    // malformed list stops where it breaks.
+    void ApplyAttributeText(const wchar_t* text);
+    void SetMutex(const wchar_t* name) { SetMutexName(name); }
+    void SetVGroup(const wchar_t* name) { SetVGroupName(name); }
+    void SetGroup(const wchar_t* name) { SetGroupName(name); }
     virtual ControlSize MeasureSize(float availableWidth, float availableHeight);
     // Paints the control clipped to `dirty`; `pushClip` asks for a clip of
     // the control's own rectangle.
@@ -372,7 +441,87 @@ public:
     int GetAlpha() const { return m_alpha; }
     void SetAlpha(int alpha) { m_alpha = alpha; Repaint(); }
     void SetBoxShadow(float size, float offsetX, float offsetY);
-    float GetBoxShadowSize() const { return m_shadowSize; }
+    float GetBoxShadowSize() const { return m_boxShadow.size; }
+    const BoxShadow& GetBoxShadow() const { return m_boxShadow; }
+    // "shadow": a box-shadow spec; a drop shadow gives the control a layer.
+    void SetShadow(const wchar_t* spec);
+    uint32_t GetDisabledTextColor() const { return m_disabledTextColor; }
+
+    // Images: descriptor texts (source and suffix) and the descriptors.
+    CUiString GetBkImage() const;
+    CUiString GetForeImage() const;
+    CUiString GetDisabledBkImage() const;
+    void SetBkImage(const wchar_t* text);
+    void SetForeImage(const wchar_t* text);
+    void SetDisabledBkImage(const wchar_t* text);
+    CUiImage& BkImage() { return m_bkImage; }
+    CUiImage& ForeImage() { return m_foreImage; }
+    CUiImage& DisabledBkImage() { return m_disabledBkImage; }
+    // Draws the image over the bounds with the control's corners, at alpha
+    // 255, through the control's render target.
+    void DrawImage(CUiImage& image);
+    // Stores a non-empty rectangle as the image's destination (unscaled),
+    // then draws as DrawImage.
+    void DrawImageAt(CUiImage& image, const RECTF& rect);
+
+    // Borders.
+    uint32_t GetBorderColor() const { return m_borderColor; }
+    uint32_t GetFocusBorderColor() const { return m_focusBorderColor; }
+    uint32_t GetHotBorderColor() const { return m_hotBorderColor; }
+    float GetBorderSize() const { return m_borderSize; }
+    float GetHotBorderSize() const { return m_hotBorderSize; }
+    float GetFocusBorderSize() const { return m_focusBorderSize; }
+    RECTF GetSideBorderSizes() const
+    {
+        return RECTF{m_sideBorders[0], m_sideBorders[1], m_sideBorders[2], m_sideBorders[3]};
+    }
+    int GetBorderStroke() const { return m_borderStroke; }
+    SIZE GetBorderRound() const { return SIZE{m_borderRound[0], m_borderRound[1]}; }
+    // The corner radii times the scale, truncated.
+    SIZE GetScaledBorderRound() const;
+    // Rounded-corner flags: left-top, right-top, right-bottom, left-bottom.
+    const int* GetRoundCorners() const { return m_roundCorners; }
+    // Size -1 takes the border size; colour 0xFFFFFFFF keeps the colour.
+    void SetHotBorder(float size, uint32_t argb);
+
+    // Blur of the whole control (through its layer) and of the backdrop.
+    void SetBlur(const wchar_t* spec);
+    void SetBackBlur(const wchar_t* spec);
+    const BlurParams& GetBlur() const { return m_blur; }
+    const BlurParams& GetBackBlur() const { return m_backBlur; }
+    // The rendered bounds as a GDI+ bitmap (rounded corners when the control
+    // has them); null when not attached.
+    std::unique_ptr<Gdiplus::Bitmap> CaptureDragImage();
+
+    // Flags the base keeps for the window core and the concrete controls.
+    bool IsHole() const { return m_hole; }
+    bool IsDropTarget() const { return m_dropTarget; }
+    bool NeedsReturn() const { return m_needReturn; }
+
+    // Styles (ControlStyle.cpp). The style set is built from the core's
+    // style group of that name (parent cores included); an unknown name is
+    // stored and the set stays as it was.
+    virtual void SetStyle(const wchar_t* name);
+    // Borrowed; null until a style was found.
+    StyleSet* GetStyleSet() const { return m_styleSet.get(); }
+    // The current state's first text element, or null.
+    TextPainter* FindCurrentTextPainter() const;
+    // The names of the set state bits, each followed by "," ("normal,").
+    CUiString CurrentStateKey() const;
+    // OR of the state bits of a "|"-separated name list; unknown names add 0.
+    int ParseStateMask(const wchar_t* names) const;
+
+    // Values painters ask for (ControlValues.cpp).
+    //
+    // A transition value of that name ("found" and the number).
+    virtual void GetPropertyValue(PropertyValue& out, const wchar_t* name);
+    // An animated style value: `property` ("color", "alpha", "pensize")
+    // followed by the element key `suffix`.
+    virtual void GetStyleValue(PropertyValue& out, const wchar_t* suffix, const wchar_t* property);
+    // Resizes a text-sized control to its text after SetText.
+    void FitToText();
+    // The target painters draw on: the layer's, else the window's.
+    RenderTarget* GetPaintTarget() const;
 
     // Hooks and handlers.
     void SetNotifyHandler(NotifyHandler h) { m_notifyHandler = std::move(h); }
@@ -388,7 +537,12 @@ public:
 protected:
     // True when the style set has the named state (no style set: false).
     virtual bool HasStyleState(const wchar_t* stateName) const;
-    bool HasStyleSet() const { return false; }
+    bool HasStyleSet() const { return m_styleSet != nullptr; }
+    // Parses a descriptor into one of the control's images and binds it.
+    void SetImageDescriptor(CUiImage& image, const wchar_t* text);
+    // Step callback of a state animation: copies the timeline's values into
+    // the animated style values and repaints.
+    bool ApplyAnimationStep(CTimeLine* timeline);
     // Play the state's animation, or repaint when none ran.
     void PlayOrRepaint(const wchar_t* stateName);
     // Clips `r` by the bounds of every ancestor; false when it becomes empty.
@@ -508,7 +662,7 @@ protected:
 
     POINT m_pressPoint{0, 0};
     bool m_autoWidth = true, m_autoHeight = true;
-    int m_widthMode = kSizeStretch, m_heightMode = kSizeStretch;
+    int m_widthMode = kSizeText, m_heightMode = kSizeText;
 
     // The part of the bounds painted by the current Paint call.
     RECTF m_paintRect{0, 0, 0, 0};
@@ -541,7 +695,34 @@ protected:
     int m_alpha = 255;
     int m_miscValue = -1;
     int m_toolTipWidth = 300;
-    float m_shadowSize = 0, m_shadowOffsetX = 0, m_shadowOffsetY = 0;
+    BoxShadow m_boxShadow;
+    uint32_t m_borderColor = 0;
+    uint32_t m_focusBorderColor = 0;
+    uint32_t m_hotBorderColor = 0;
+    float m_borderSize = 0;
+    float m_hotBorderSize = -1;   // -1: not set
+    float m_focusBorderSize = -1; // -1: not set
+    float m_sideBorders[4] = {0, 0, 0, 0};
+    int m_borderStroke = kStrokeSolid;
+    int m_borderRound[2] = {0, 0};
+    int m_roundCorners[4] = {1, 1, 1, 1};
+    float m_charSpacing = 0;
+    float m_lineSpacing = 0;
+    bool m_showHtml = false;
+    bool m_richText = false;
+    bool m_textStyleGiven = false;
+    bool m_hole = false;
+    bool m_dropTarget = false;
+    bool m_toolTipFollowsText = false;
+    CUiString m_valueTemplate;
+    BlurParams m_blur;
+    BlurParams m_backBlur;
+    CUiImage m_bkImage;
+    CUiImage m_disabledBkImage;
+    CUiImage m_foreImage;
+    std::unique_ptr<StyleSet, StyleSetDeleter> m_styleSet;
+    // Values a state animation drives, by property name and element key.
+    std::unordered_map<std::wstring, float, WideKeyHash> m_animatedStyleValues;
 
     std::unordered_map<std::wstring, int, WideKeyHash> m_stateNames;
     std::unordered_map<std::wstring, std::wstring, WideKeyHash> m_extraAttributes;

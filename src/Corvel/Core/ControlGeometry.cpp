@@ -211,7 +211,7 @@ void Control::SetMaxHeight(int value) { SetLimit(this, m_float, m_maxHeight, val
 RECTF Control::GetShadowBounds() const
 {
     float sc = GetScale();
-    float s = m_shadowSize * sc, ox = m_shadowOffsetX * sc, oy = m_shadowOffsetY * sc;
+    float s = m_boxShadow.size * sc, ox = m_boxShadow.offsetX * sc, oy = m_boxShadow.offsetY * sc;
     return RECTF{m_bounds.left - s + ox, m_bounds.top - s + oy, m_bounds.right + s + ox, m_bounds.bottom + s + oy};
 }
 
@@ -305,13 +305,6 @@ Control* Control::SearchTree(SearchPredicate predicate, void* data, unsigned fla
             return nullptr;
     }
     return predicate ? predicate(this, data) : nullptr;
-}
-
-ControlSize Control::MeasureSize(float, float)
-{
-    // Text measuring comes with the painting passes; the base answers its
-    // fixed size (negative: no fixed size on that axis).
-    return ControlSize{GetFixedWidth(), GetFixedHeight()};
 }
 
 // -------------------------------------------------------------- visibility

@@ -50,8 +50,6 @@ void Control::EndLayer(const RECTF& paintRect)
                  BoxShadow());
 }
 
-bool Control::PaintStyle(const RECTF&) { return false; }
-
 void Control::FillBackground(RenderTarget* target, const RECTF&)
 {
     // Only the value 0 means "no fill".
