@@ -149,13 +149,6 @@ void Control::Initialize()
         m_initHook();
 }
 
-void Control::SetAttribute(const wchar_t* name, const wchar_t* value)
-{
-    if (!name)
-        return;
-    m_extraAttributes[name] = value ? value : L"";
-}
-
 CUiString Control::GetExtraAttribute(const wchar_t* name) const
 {
     if (!name)
@@ -195,31 +188,48 @@ void Control::SetEventHandler(int type, EventHandler handler)
 
 float Control::GetScale() const { return m_core ? m_core->GetScale() : 1.0f; }
 
+namespace {
+
+using MemberChange = void (*)(WindowCore*, const wchar_t*, Control*);
+
+// Moves the control from the core's list under the old name to the list
+// under the new one; the same name changes nothing.
+void ChangeGroupName(Control* control, WindowCore* core, CUiString& stored, const wchar_t* name,
+                     MemberChange remove, MemberChange add)
+{
+    if (stored.Equals(name ? name : L""))
+        return;
+    if (core && !stored.IsEmpty())
+        remove(core, stored.GetData(), control);
+    stored = name;
+    if (core && !stored.IsEmpty())
+        add(core, stored.GetData(), control);
+}
+
+} // namespace
+
 void Control::SetGroupName(const wchar_t* name)
 {
-    if (m_core && !m_groupName.IsEmpty())
-        m_core->RemoveGroupMember(m_groupName, this);
-    m_groupName = name;
-    if (m_core && !m_groupName.IsEmpty())
-        m_core->AddGroupMember(m_groupName, this);
+    ChangeGroupName(
+        this, m_core, m_groupName, name,
+        [](WindowCore* c, const wchar_t* n, Control* m) { c->RemoveGroupMember(n, m); },
+        [](WindowCore* c, const wchar_t* n, Control* m) { c->AddGroupMember(n, m); });
 }
 
 void Control::SetVGroupName(const wchar_t* name)
 {
-    if (m_core && !m_vgroupName.IsEmpty())
-        m_core->RemoveVGroupMember(m_vgroupName, this);
-    m_vgroupName = name;
-    if (m_core && !m_vgroupName.IsEmpty())
-        m_core->AddVGroupMember(m_vgroupName, this);
+    ChangeGroupName(
+        this, m_core, m_vgroupName, name,
+        [](WindowCore* c, const wchar_t* n, Control* m) { c->RemoveVGroupMember(n, m); },
+        [](WindowCore* c, const wchar_t* n, Control* m) { c->AddVGroupMember(n, m); });
 }
 
 void Control::SetMutexName(const wchar_t* name)
 {
-    if (m_core && !m_mutexName.IsEmpty())
-        m_core->RemoveMutexGroupMember(m_mutexName, this);
-    m_mutexName = name;
-    if (m_core && !m_mutexName.IsEmpty())
-        m_core->AddMutexGroupMember(m_mutexName, this);
+    ChangeGroupName(
+        this, m_core, m_mutexName, name,
+        [](WindowCore* c, const wchar_t* n, Control* m) { c->RemoveMutexGroupMember(n, m); },
+        [](WindowCore* c, const wchar_t* n, Control* m) { c->AddMutexGroupMember(n, m); });
 }
 
 void Control::SetTabOrderNames(const wchar_t* next, const wchar_t* prev)

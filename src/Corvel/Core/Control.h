@@ -15,6 +15,8 @@
 #include "Corvel/Core/UiEvents.h"
 #include "Corvel/Core/UiString.h"
 #include "Corvel/Core/UiTypes.h"
+#include "Corvel/Render/RenderTarget.h"
+#include "Corvel/Render/Shapes.h"
 #include "Corvel/Render/TimeLine.h"
 #include "Corvel/Render/UiImage.h"
 
@@ -538,6 +540,29 @@ protected:
     // True when the style set has the named state (no style set: false).
     virtual bool HasStyleState(const wchar_t* stateName) const;
     bool HasStyleSet() const { return m_styleSet != nullptr; }
+    // Attribute setters (ControlAttributes.cpp): true when the base knows
+    // the name.
+    bool ApplyBaseAttribute(const wchar_t* name, const wchar_t* value);
+    void ApplyPosList(const wchar_t* value);
+    void ApplySizeTokens(const wchar_t* value);
+    void ApplyAxisSize(const wchar_t* value, bool horizontal);
+    void ApplyBorderSize(const wchar_t* value);
+    void ApplySideBorder(int side, const wchar_t* value);
+    void ApplyBorderRound(const wchar_t* value);
+    void MakeSelectable();
+    // Painting helpers (ControlPaint.cpp).
+    //
+    // The clip of the current paint: the paint rectangle, with the scaled
+    // corner radii and corner flags over the control's bounds.
+    ClipBox MakeClipBox() const;
+    CornerSwitches RoundCornerSwitches() const
+    {
+        return CornerSwitches{m_roundCorners[0], m_roundCorners[1], m_roundCorners[2], m_roundCorners[3]};
+    }
+    // The box shadow, scaled, around or inside the bounds.
+    void DrawControlShadow(RenderTarget* target);
+    // The text as tagged HTML-like text in `rect`.
+    void DrawHtmlLabel(RenderTarget* target, const RECTF& rect, uint32_t argb, UINT format, uint32_t glow);
     // Parses a descriptor into one of the control's images and binds it.
     void SetImageDescriptor(CUiImage& image, const wchar_t* text);
     // Step callback of a state animation: copies the timeline's values into
