@@ -234,6 +234,7 @@ public:
     void FocusControl(Control* control);
     Control* GetFocus() const { return m_focus; }
     void SetDefaultFocus(Control* control) { m_defaultFocus = control; }
+    Control* GetDefaultFocus() const { return m_defaultFocus; }
     bool MoveFocusByTab(bool forward);
     bool PreProcessMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
