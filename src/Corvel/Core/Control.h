@@ -351,6 +351,8 @@ public:
     CTimeLineTween* GetTransitionTimeline(const wchar_t* trigger) const;
     // The control's own transform record; borrowed, null without one.
     ControlTransform* GetTransform() const { return m_transform.get(); }
+    // The own transform, else the nearest ancestor's; null when none has one.
+    ControlTransform* FindTransform() const;
 
     // Tree, layout and events.
     virtual Control* SearchTree(SearchPredicate predicate, void* data, unsigned flags);
@@ -550,6 +552,10 @@ protected:
     void ApplySideBorder(int side, const wchar_t* value);
     void ApplyBorderRound(const wchar_t* value);
     void MakeSelectable();
+    // An axis fits the text when its size mode asks for it and no positive
+    // fixed size was given for it (a given size always wins).
+    bool FitsWidthToText() const { return m_widthMode != kSizeStretch && m_autoWidth; }
+    bool FitsHeightToText() const { return m_heightMode != kSizeStretch && m_autoHeight; }
     // Painting helpers (ControlPaint.cpp).
     //
     // The clip of the current paint: the paint rectangle, with the scaled

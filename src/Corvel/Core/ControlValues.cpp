@@ -7,6 +7,7 @@
 #include <cwchar>
 
 #include "Corvel/Core/WindowCore.h"
+#include "Corvel/Render/ControlTransform.h"
 #include "Corvel/Render/Layer.h"
 #include "Corvel/Render/TimeLine.h"
 
@@ -29,6 +30,15 @@ RenderTarget* Control::GetPaintTarget() const
     if (m_layer && m_layer->GetTarget())
         return m_layer->GetTarget();
     return m_renderTarget ? m_renderTarget : ResolveRenderTarget();
+}
+
+ControlTransform* Control::FindTransform() const
+{
+    for (const Control* c = this; c; c = c->m_parent) {
+        if (c->m_transform)
+            return c->m_transform.get();
+    }
+    return nullptr;
 }
 
 void Control::GetPropertyValue(PropertyValue& out, const wchar_t* name)
@@ -111,9 +121,9 @@ ControlSize Control::MeasureSize(float availWidth, float availHeight)
     if (m_core && !text.IsEmpty()) {
         const TextMeasure m = MeasureControlText(this, m_core, text, availWidth, availHeight);
         const RECTF pad = GetScaledTextPadding();
-        if (m_widthMode != kSizeStretch)
+        if (FitsWidthToText())
             w = m.width + pad.left + pad.right;
-        if (m_heightMode != kSizeStretch)
+        if (FitsHeightToText())
             h = m.height + pad.top + pad.bottom;
         if (m_float) {
             if (w < 0 && m.width != 0)
@@ -172,9 +182,9 @@ void Control::FitToText()
     }
     const TextMeasure m = MeasureControlText(this, m_core, text, avail.Width(), avail.Height());
     const RECTF pad = GetScaledTextPadding();
-    if (m_widthMode != kSizeStretch)
+    if (FitsWidthToText())
         w = m.width + pad.left + pad.right;
-    if (m_heightMode != kSizeStretch)
+    if (FitsHeightToText())
         h = m.height + pad.top + pad.bottom;
     if (m_float) {
         if (w < 0 && m.width != 0)
@@ -189,7 +199,7 @@ void Control::FitToText()
     RECTF r = m_bounds;
     const bool inVBox = m_parent && m_parent->CastTo(L"VBox");
     const bool inHBox = m_parent && m_parent->CastTo(L"HBox");
-    if (m_widthMode != kSizeStretch && !inVBox) {
+    if (FitsWidthToText() && !inVBox) {
         if (GetTextStyle() & kTextCenter) {
             r.left -= (w - r.Width()) / 2;
             r.right = r.left + w;
@@ -197,7 +207,7 @@ void Control::FitToText()
             r.right = r.left + w;
         }
     }
-    if (m_heightMode != kSizeStretch && !inHBox)
+    if (FitsHeightToText() && !inHBox)
         r.bottom = r.top + h;
     SetBounds(r);
 }
