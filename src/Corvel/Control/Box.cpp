@@ -428,9 +428,16 @@ Control* Box::SearchTree(SearchPredicate predicate, void* data, unsigned flags)
         return nullptr;
     if ((flags & kSearchEnabled) && !IsEnabled())
         return nullptr;
-    const POINT* pt = static_cast<const POINT*>(data);
+    const POINT* windowPoint = static_cast<const POINT*>(data);
+    // Children of a transformed box are drawn through its transform: they
+    // are searched with the point on the box's own plane.
+    POINT onPlane{};
+    const POINT* pt = windowPoint;
     if (flags & kSearchHitTest) {
-        if (!pt || !rectmath::Contains(m_bounds, static_cast<float>(pt->x), static_cast<float>(pt->y)))
+        if (!windowPoint || !MapToOwnPlane(*windowPoint, onPlane))
+            return nullptr;
+        pt = &onPlane;
+        if (!rectmath::Contains(m_bounds, static_cast<float>(pt->x), static_cast<float>(pt->y)))
             return nullptr;
         if (!m_childrenTakeMouse)
             return Control::SearchTree(predicate, data, flags);
@@ -447,7 +454,7 @@ Control* Box::SearchTree(SearchPredicate predicate, void* data, unsigned flags)
     int n = static_cast<int>(children.size());
     for (int k = 0; k < n; ++k) {
         Control* child = children[static_cast<size_t>((flags & kSearchReverse) ? n - 1 - k : k)];
-        Control* r = child->SearchTree(predicate, data, flags);
+        Control* r = child->SearchTree(predicate, (flags & kSearchHitTest) ? const_cast<POINT*>(pt) : data, flags);
         if (!r)
             continue;
         if (!(flags & kSearchHitTest))

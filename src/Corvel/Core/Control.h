@@ -522,6 +522,7 @@ public:
     // An animated style value: `property` ("color", "alpha", "pensize")
     // followed by the element key `suffix`.
     virtual void GetStyleValue(PropertyValue& out, const wchar_t* suffix, const wchar_t* property);
+    bool ApplyAnimationStepForTesting(CTimeLine* timeline) { return ApplyAnimationStep(timeline); }
     // Resizes a text-sized control to its text after SetText.
     void FitToText();
     // The target painters draw on: the layer's, else the window's.
@@ -576,6 +577,9 @@ protected:
     bool ApplyAnimationStep(CTimeLine* timeline);
     // Play the state's animation, or repaint when none ran.
     void PlayOrRepaint(const wchar_t* stateName);
+    // The point of the control's untransformed plane drawn at a window point
+    // (the point itself without a transform); false when none is.
+    bool MapToOwnPlane(const POINT& window, POINT& onPlane) const;
     // Clips `r` by the bounds of every ancestor; false when it becomes empty.
     bool ClipByAncestors(RECTF& r) const;
     // The render target of the nearest ancestor layer, else the core's.

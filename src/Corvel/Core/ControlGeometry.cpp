@@ -2,9 +2,12 @@
 // base handling of input events.
 #include "Corvel/Core/Control.h"
 
+#include <cmath>
+
 #include "Corvel/Control/Box.h"
 #include "Corvel/Core/RectMath.h"
 #include "Corvel/Core/WindowCore.h"
+#include "Corvel/Render/ControlTransform.h"
 #include "Corvel/Render/Layer.h"
 
 #include <algorithm>
@@ -292,6 +295,22 @@ void Control::Repaint()
     m_core->MarkDirty(r);
 }
 
+bool Control::MapToOwnPlane(const POINT& window, POINT& onPlane) const
+{
+    onPlane = window;
+    // A transform is drawn through the control's layer; without one it
+    // changes nothing on screen.
+    if (!m_transform || !m_layer)
+        return true;
+    float u = 0, v = 0;
+    if (!MapWindowPointToPlane(m_transform->GetMatrix(), static_cast<float>(window.x) + 0.5f,
+                               static_cast<float>(window.y) + 0.5f, u, v))
+        return false;
+    onPlane.x = static_cast<LONG>(std::floor(u));
+    onPlane.y = static_cast<LONG>(std::floor(v));
+    return true;
+}
+
 Control* Control::SearchTree(SearchPredicate predicate, void* data, unsigned flags)
 {
     if ((flags & kSearchVisible) && !(IsVisible() && IsPlaced()))
@@ -300,8 +319,9 @@ Control* Control::SearchTree(SearchPredicate predicate, void* data, unsigned fla
         return nullptr;
     if (flags & kSearchHitTest) {
         const POINT* pt = static_cast<const POINT*>(data);
-        if (!m_mouseEnabled || !pt ||
-            !rectmath::Contains(m_bounds, static_cast<float>(pt->x), static_cast<float>(pt->y)))
+        POINT onPlane;
+        if (!m_mouseEnabled || !pt || !MapToOwnPlane(*pt, onPlane) ||
+            !rectmath::Contains(m_bounds, static_cast<float>(onPlane.x), static_cast<float>(onPlane.y)))
             return nullptr;
     }
     return predicate ? predicate(this, data) : nullptr;

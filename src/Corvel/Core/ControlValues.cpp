@@ -168,6 +168,15 @@ void Control::FitToText()
         RequestParentRelayout();
         return;
     }
+    // Nothing follows the text when both sizes are given; and a control
+    // whose placement is still pending gets its text size at that layout
+    // (its rectangle is not yet where it will be).
+    if (!FitsWidthToText() && !FitsHeightToText())
+        return;
+    if (m_layoutPending) {
+        RequestRelayout();
+        return;
+    }
 
     const float s = GetScale();
     float w = m_fixedWidth > 0 ? m_fixedWidth * s : 0.0f;
