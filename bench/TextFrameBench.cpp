@@ -1,0 +1,112 @@
+// Frame benchmark: a window of 500 text controls, each with a background,
+// a rounded border and its own text, repainted whole and one control at a
+// time, at 96 and 192 DPI. Prints the median frame time of each and their
+// ratio (the one-control frame is meant to cost under a tenth of the whole).
+// Run by bench/text-bench.sh under wine64 and Xvfb.
+//   TextFrameBench.exe [frames]    (default 30)
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "Corvel/Control/Box.h"
+#include "Corvel/Core/Control.h"
+#include "Corvel/Core/WindowCore.h"
+#include "Corvel/Core/support/TestWindow.h"
+
+namespace {
+
+constexpr int kColumns = 20;
+constexpr int kRows = 25;
+constexpr int kCellWidth = 48;  // units
+constexpr int kCellHeight = 24; // units
+constexpr int kDpis[] = {96, 192};
+constexpr int kDefaultFrames = 30;
+
+double NowMs()
+{
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+// The grid of labels; each is set up through its markup attributes.
+ui::Box* BuildGrid(std::vector<ui::Control*>& labels)
+{
+    auto* root = new ui::Box();
+    root->SetAttribute(L"bkcolor", L"#FFF4F6F8");
+    for (int row = 0; row < kRows; ++row) {
+        for (int column = 0; column < kColumns; ++column) {
+            auto* label = new ui::Control();
+            const int i = row * kColumns + column;
+            wchar_t attributes[400];
+            swprintf(attributes, 400,
+                     L"pos=\"%d,%d,%d,%d\" text=\"Item %d\" textcolor=\"#FF203040\" bkcolor=\"#FF%02X%02XF0\" "
+                     L"bordersize=\"1\" bordercolor=\"#FF8090A0\" borderround=\"6,6\" align=\"hcenter vcenter\"",
+                     column * kCellWidth, row * kCellHeight, kCellWidth - 2, kCellHeight - 2, i, 0xC0 + (i * 7) % 48,
+                     0xD0 + (i * 3) % 32);
+            label->ApplyAttributeText(attributes);
+            root->AppendChild(label);
+            labels.push_back(label);
+        }
+    }
+    return root;
+}
+
+// Marks `dirty` and times the idle tick that paints it.
+double TimeFrame(testsupport::TestWindow& window, ui::Control* dirty)
+{
+    dirty->Repaint();
+    const double start = NowMs();
+    ui::WindowCore::IdleTick();
+    const double elapsed = NowMs() - start;
+    if (!window.core.GetDirtyRectsForTesting().empty())
+        std::fprintf(stderr, "a frame left dirty rectangles\n");
+    return elapsed;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    const int frames = argc > 1 ? std::max(1, _wtoi(argv[1])) : kDefaultFrames;
+    testsupport::UiLibraryScope library;
+    std::printf("%5s %9s %16s %20s %8s\n", "dpi", "controls", "full frame ms", "one-control ms", "ratio");
+    for (int dpi : kDpis) {
+        std::vector<ui::Control*> labels;
+        testsupport::TestWindow window(dpi);
+        window.root = BuildGrid(labels);
+        const float s = dpi / 96.0f;
+        if (!window.CreatePopup(static_cast<int>(kColumns * kCellWidth * s),
+                                static_cast<int>(kRows * kCellHeight * s)) ||
+            !testsupport::ShowAndPaint(window)) {
+            std::fprintf(stderr, "no window at %d dpi\n", dpi);
+            return 1;
+        }
+        std::vector<double> full, one;
+        for (int i = 0; i < frames; ++i) {
+            full.push_back(TimeFrame(window, window.root));
+            ui::Control* label = labels[static_cast<size_t>(i * 37) % labels.size()];
+            label->SetText((L"Changed " + std::to_wstring(i)).c_str());
+            testsupport::PumpMessages();
+            one.push_back(TimeFrame(window, label));
+        }
+        const double fullMs = Median(full), oneMs = Median(one);
+        std::printf("%5d %9zu %16.2f %20.3f %8.3f\n", dpi, labels.size(), fullMs, oneMs,
+                    fullMs > 0 ? oneMs / fullMs : 0.0);
+    }
+    return 0;
+}
