@@ -1,4 +1,5 @@
 #include "Corvel/Render/Layer.h"
+#include "Corvel/Render/TransformMath.h"
 
 #include <optional>
 
@@ -10,15 +11,6 @@ namespace ui {
 namespace {
 
 constexpr float kOpaque = 255.0f;
-
-bool IsIdentity(const D2D1_MATRIX_4X4_F& m)
-{
-    for (int row = 0; row < 4; ++row)
-        for (int column = 0; column < 4; ++column)
-            if (m.m[row][column] != (row == column ? 1.0f : 0.0f))
-                return false;
-    return true;
-}
 
 } // namespace
 
@@ -97,7 +89,7 @@ void Layer::End(uint8_t opacity, const BlurParams& blur, const ClipBox* clip, co
                        : ClipBox::FromRect(RECTF(static_cast<float>(m_x), static_cast<float>(m_y),
                                                  static_cast<float>(m_x + m_width), static_cast<float>(m_y + m_height)));
     std::optional<ClipGuard> guard;
-    if (!IsIdentity(m_matrix))
+    if (!IsIdentityMatrix(m_matrix))
         guard.emplace(m_parent, box);
 
     const float scale = m_core ? m_core->GetScale() : 1.0f;

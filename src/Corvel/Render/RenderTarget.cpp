@@ -1,4 +1,5 @@
 #include "Corvel/Render/RenderTarget.h"
+#include "Corvel/Render/LayerWarp.h"
 #include "Corvel/Render/DibInfo.h"
 
 #include <algorithm>
@@ -422,7 +423,10 @@ void RenderTarget::DrawToParent(const ParentComposition& params)
     const bool shadowed = shadow && shadow->drop && shadow->blur > kShadowBlurEpsilon;
     if (shadowed && shadow->inset == 0)
         parent->DrawShadow(destRect, *shadow, nullptr, nullptr, nullptr, bitmap);
-    if (parent->m_deviceContext) {
+    if (parent->m_deviceContext && params.perspective && !IsIdentityMatrix(*params.perspective) &&
+        !PerspectiveBitmapsWork()) {
+        DrawWarpedToParent(bitmap, *params.perspective, params.opacity);
+    } else if (parent->m_deviceContext) {
         ID2D1DeviceContext* dc = parent->m_deviceContext;
         if (params.blurDeviation > 0.0f) {
             if (ID2D1Effect* blur = CreateGaussianBlur(dc, params.blurDeviation, params.blurOptimization,
@@ -459,6 +463,34 @@ void RenderTarget::DrawToParent(const ParentComposition& params)
     if (shadowed && shadow->inset == 1)
         parent->DrawShadow(destRect, *shadow, nullptr, nullptr, nullptr, bitmap);
     bitmap->Release();
+}
+
+void RenderTarget::DrawWarpedToParent(ID2D1Bitmap* bitmap, const D2D1_MATRIX_4X4_F& matrix, float opacity)
+{
+    const D2D1_SIZE_U size = bitmap->GetPixelSize();
+    const int w = static_cast<int>(size.width), h = static_cast<int>(size.height);
+    if (w <= 0 || h <= 0)
+        return;
+    std::vector<uint32_t> pixels(static_cast<size_t>(w) * static_cast<size_t>(h), 0);
+    if (!ReadPixels(bitmap, pixels.data(), w, h, w))
+        return;
+    const D2D1_SIZE_F parentSize = m_parent->m_target->GetSize();
+    WarpedPixels warped;
+    if (!WarpPixels(pixels.data(), w, h, m_originX, m_originY, matrix,
+                    D2D1::RectF(0, 0, parentSize.width, parentSize.height), warped))
+        return;
+    ID2D1Bitmap* picture = nullptr;
+    const D2D1_BITMAP_PROPERTIES props = D2D1::BitmapProperties(
+        D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED), kDeviceDpi, kDeviceDpi);
+    if (FAILED(m_parent->m_target->CreateBitmap(
+            D2D1::SizeU(static_cast<UINT32>(warped.width), static_cast<UINT32>(warped.height)), warped.data.data(),
+            static_cast<UINT32>(warped.width) * 4, props, &picture)))
+        return;
+    const D2D1_RECT_F at = D2D1::RectF(static_cast<float>(warped.left), static_cast<float>(warped.top),
+                                       static_cast<float>(warped.left + warped.width),
+                                       static_cast<float>(warped.top + warped.height));
+    m_parent->m_target->DrawBitmap(picture, &at, opacity, D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR, nullptr);
+    picture->Release();
 }
 
 bool RenderTarget::ReadPixels(ID2D1Bitmap* bitmap, uint32_t* out, int width, int height, int outStride)

@@ -342,6 +342,10 @@ private:
     void PrimeGdiInterop();
     ID2D1Bitmap* BlurOnCpu(ID2D1Bitmap* source, const ParentComposition& params, const D2D1_RECT_F& dest);
     bool ReadPixels(ID2D1Bitmap* bitmap, uint32_t* out, int width, int height, int outStride);
+    // Composites the layer through a perspective matrix warped on the CPU
+    // (for systems whose DrawBitmap ignores the matrix); a blur of the layer
+    // is not applied on this path.
+    void DrawWarpedToParent(ID2D1Bitmap* bitmap, const D2D1_MATRIX_4X4_F& matrix, float opacity);
     // The bitmap blurred as `blur` says, of the bitmap's own size (the blur is
     // cut at its bounds); null when it cannot be made.
     Microsoft::WRL::ComPtr<ID2D1Bitmap> BlurredCopy(ID2D1Bitmap* bitmap, const BlurParams& blur);

@@ -100,6 +100,15 @@ SinCos ScalarSinCos(float radians)
 
 float DegreesToRadians(float degrees) { return degrees * kRadiansPerDegree; }
 
+bool IsIdentityMatrix(const Matrix4x4& m)
+{
+    for (int row = 0; row < 4; ++row)
+        for (int column = 0; column < 4; ++column)
+            if (m.m[row][column] != (row == column ? 1.0f : 0.0f))
+                return false;
+    return true;
+}
+
 Matrix4x4 IdentityMatrix() { return ScalingMatrix(1.0f, 1.0f, 1.0f); }
 
 Matrix4x4 MultiplyMatrix(const Matrix4x4& a, const Matrix4x4& b)

@@ -29,6 +29,8 @@ SinCos ScalarSinCos(float radians);
 float DegreesToRadians(float degrees);
 
 Matrix4x4 IdentityMatrix();
+// Exactly the identity.
+bool IsIdentityMatrix(const Matrix4x4& m);
 // a * b: b is applied after a.
 Matrix4x4 MultiplyMatrix(const Matrix4x4& a, const Matrix4x4& b);
 Matrix4x4 TranslationMatrix(float x, float y, float z);

@@ -134,30 +134,6 @@ bool PlatformDrawsDashes()
     return gaps > 0;
 }
 
-bool PlatformAppliesPerspective()
-{
-    WicSurface s(40, 10);
-    ComPtr<ID2D1DeviceContext> dc;
-    ComPtr<ID2D1Bitmap> red;
-    const uint32_t pixels[4] = {0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u, 0xFFFF0000u};
-    if (!s.target || FAILED(s.target.As(&dc)) ||
-        FAILED(s.target->CreateBitmap(D2D1::SizeU(2, 2), pixels, 8,
-                                      D2D1::BitmapProperties(D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM,
-                                                                               D2D1_ALPHA_MODE_PREMULTIPLIED)),
-                                      red.GetAddressOf())))
-        return false;
-    D2D1_MATRIX_4X4_F shift = {};
-    for (int i = 0; i < 4; ++i)
-        shift.m[i][i] = 1.0f;
-    shift.m[3][0] = 20.0f;  // moves x by 20
-    const D2D1_RECT_F dest = D2D1::RectF(0, 0, 10, 10);
-    dc->BeginDraw();
-    dc->Clear(D2D1::ColorF(0, 0.0f));
-    dc->DrawBitmap(red.Get(), &dest, 1.0f, D2D1_INTERPOLATION_MODE_LINEAR, nullptr, &shift);
-    dc->EndDraw();
-    return s.At(25, 5) != 0 && s.At(5, 5) == 0;
-}
-
 bool PlatformCopiesFromTarget()
 {
     WicSurface s(8, 8);

@@ -53,9 +53,6 @@ private:
 // Whether Direct2D on this system leaves gaps in a dashed line (Wine draws
 // every dash style solid).
 bool PlatformDrawsDashes();
-// Whether Direct2D on this system applies the perspective matrix of
-// ID2D1DeviceContext::DrawBitmap (Wine ignores it).
-bool PlatformAppliesPerspective();
 // Whether a bitmap can copy pixels from a render target (Wine: E_NOTIMPL).
 bool PlatformCopiesFromTarget();
 
