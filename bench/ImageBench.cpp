@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchClock.h"
 #include "Corvel/Core/SkinArchive.h"
 #include "Corvel/Core/UiGlobals.h"
 #include "Corvel/Core/WindowCore.h"
@@ -32,24 +33,6 @@ constexpr int kGifFrames = 60;
 constexpr int kIconUnits = 64;
 constexpr int kDpis[] = {96, 120, 144, 192};
 constexpr int kDefaultRuns = 15;
-
-double NowMs()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
 
 // A photo-like gradient with alpha.
 std::string MakePng()
@@ -124,23 +107,23 @@ Figures Measure(testsupport::TestWindow& window, const Subject& subject, int run
         core.RemoveAllImages();
         ui::CUiImage image(subject.descriptor);
         const uint64_t before = ui::ImageDecodeCountForTesting();
-        const double start = NowMs();
+        const double start = bench::NowMs();
         if (!draw(image))
             std::fprintf(stderr, "%s: not drawn\n", subject.name);
-        cold.push_back(NowMs() - start);
+        cold.push_back(bench::NowMs() - start);
         f.coldDecodes += ui::ImageDecodeCountForTesting() - before;
     }
     ui::CUiImage image(subject.descriptor);
     for (int i = 0; i < runs; ++i) {
         image.SetFrame(i % 60);  // GIF frames switch bitmaps, nothing else
         const uint64_t before = ui::ImageDecodeCountForTesting();
-        const double start = NowMs();
+        const double start = bench::NowMs();
         draw(image);
-        cached.push_back(NowMs() - start);
+        cached.push_back(bench::NowMs() - start);
         f.cachedDecodes += ui::ImageDecodeCountForTesting() - before;
     }
-    f.coldMs = Median(cold);
-    f.cachedMs = Median(cached);
+    f.coldMs = bench::Median(cold);
+    f.cachedMs = bench::Median(cached);
     return f;
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchClock.h"
 #include "Corvel/Control/Box.h"
 #include "Corvel/Core/Control.h"
 #include "Corvel/Core/WindowCore.h"
@@ -24,24 +25,6 @@ constexpr int kCellWidth = 48;  // units
 constexpr int kCellHeight = 24; // units
 constexpr int kDpis[] = {96, 192};
 constexpr int kDefaultFrames = 30;
-
-double NowMs()
-{
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[v.size() / 2];
-}
 
 // The grid of labels; each is set up through its markup attributes.
 ui::Box* BuildGrid(std::vector<ui::Control*>& labels)
@@ -70,9 +53,9 @@ ui::Box* BuildGrid(std::vector<ui::Control*>& labels)
 double TimeFrame(testsupport::TestWindow& window, ui::Control* dirty)
 {
     dirty->Repaint();
-    const double start = NowMs();
+    const double start = bench::NowMs();
     ui::WindowCore::IdleTick();
-    const double elapsed = NowMs() - start;
+    const double elapsed = bench::NowMs() - start;
     if (!window.core.GetDirtyRectsForTesting().empty())
         std::fprintf(stderr, "a frame left dirty rectangles\n");
     return elapsed;
@@ -104,7 +87,7 @@ int wmain(int argc, wchar_t** argv)
             testsupport::PumpMessages();
             one.push_back(TimeFrame(window, label));
         }
-        const double fullMs = Median(full), oneMs = Median(one);
+        const double fullMs = bench::Median(full), oneMs = bench::Median(one);
         std::printf("%5d %9zu %16.2f %20.3f %8.3f\n", dpi, labels.size(), fullMs, oneMs,
                     fullMs > 0 ? oneMs / fullMs : 0.0);
     }

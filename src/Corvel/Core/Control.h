@@ -557,6 +557,11 @@ protected:
     // fixed size was given for it (a given size always wins).
     bool FitsWidthToText() const { return m_widthMode != kSizeStretch && m_autoWidth; }
     bool FitsHeightToText() const { return m_heightMode != kSizeStretch && m_autoHeight; }
+    // Measures the text in the available size into w and h (the axes that
+    // fit their text); a floating control also takes the bare text size for
+    // an axis still without one. True for a floating control, which
+    // containers do not limit further.
+    bool ApplyTextSize(const CUiString& text, float availWidth, float availHeight, float& w, float& h);
     // Painting helpers (ControlPaint.cpp).
     //
     // The clip of the current paint: the paint rectangle, with the scaled

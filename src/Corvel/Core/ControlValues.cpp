@@ -110,6 +110,24 @@ TextMeasure MeasureControlText(Control* control, WindowCore* core, const CUiStri
 
 } // namespace
 
+bool Control::ApplyTextSize(const CUiString& text, float availWidth, float availHeight, float& w, float& h)
+{
+    const TextMeasure m = MeasureControlText(this, m_core, text, availWidth, availHeight);
+    const RECTF pad = GetScaledTextPadding();
+    if (FitsWidthToText())
+        w = m.width + pad.left + pad.right;
+    if (FitsHeightToText())
+        h = m.height + pad.top + pad.bottom;
+    if (!m_float)
+        return false;
+    // A floating control without a size of its own takes the bare text's.
+    if (w < 0 && m.width != 0)
+        w = static_cast<float>(m.width);
+    if (h < 0 && m.height != 0)
+        h = static_cast<float>(m.height);
+    return true;
+}
+
 ControlSize Control::MeasureSize(float availWidth, float availHeight)
 {
     const float s = GetScale();
@@ -119,18 +137,8 @@ ControlSize Control::MeasureSize(float availWidth, float availHeight)
     const bool sizedByText = m_widthMode != kSizeStretch || m_heightMode != kSizeStretch;
     const CUiString text = sizedByText ? GetText() : CUiString();
     if (m_core && !text.IsEmpty()) {
-        const TextMeasure m = MeasureControlText(this, m_core, text, availWidth, availHeight);
-        const RECTF pad = GetScaledTextPadding();
-        if (FitsWidthToText())
-            w = m.width + pad.left + pad.right;
-        if (FitsHeightToText())
-            h = m.height + pad.top + pad.bottom;
-        if (m_float) {
-            if (w < 0 && m.width != 0)
-                w = static_cast<float>(m.width);
-            if (h < 0 && m.height != 0)
-                h = static_cast<float>(m.height);
-        } else {
+        const bool floating = ApplyTextSize(text, availWidth, availHeight, w, h);
+        if (!floating) {
             // A vertical box decides its children's widths, a horizontal
             // one their heights.
             if (m_parent && m_parent->CastTo(L"VBox"))
@@ -189,18 +197,7 @@ void Control::FitToText()
         avail = RECTF{0, 0, static_cast<float>(client.right - client.left),
                       static_cast<float>(client.bottom - client.top)};
     }
-    const TextMeasure m = MeasureControlText(this, m_core, text, avail.Width(), avail.Height());
-    const RECTF pad = GetScaledTextPadding();
-    if (FitsWidthToText())
-        w = m.width + pad.left + pad.right;
-    if (FitsHeightToText())
-        h = m.height + pad.top + pad.bottom;
-    if (m_float) {
-        if (w < 0 && m.width != 0)
-            w = static_cast<float>(m.width);
-        if (h < 0 && m.height != 0)
-            h = static_cast<float>(m.height);
-    } else if (m_parent) {
+    if (!ApplyTextSize(text, avail.Width(), avail.Height(), w, h) && m_parent) {
         w = std::min(m_parent->GetBounds().Width(), w);
         h = std::min(m_parent->GetBounds().Height(), h);
     }
