@@ -168,7 +168,6 @@ void Control::DrawImage(CUiImage& image)
     RenderTarget* target = GetPaintTarget();
     if (!target || !m_core)
         return;
-    image.UpdateLayoutForRect(m_bounds);
     target->DrawImage(m_core, m_bounds, m_paintRect, image, 255);
 }
 

@@ -284,6 +284,13 @@ bool Control::ApplyBaseAttribute(const wchar_t* name, const wchar_t* value)
         {L"vgroup", [](Control& c, const wchar_t* v) { c.SetVGroup(v); }},
         {L"group", [](Control& c, const wchar_t* v) { c.SetGroup(v); }},
 
+        // Images. The disabled image keeps the name skins have always used,
+        // and takes the spelled-out name as well.
+        {L"bkimage", [](Control& c, const wchar_t* v) { c.SetBkImage(v); }},
+        {L"foreimage", [](Control& c, const wchar_t* v) { c.SetForeImage(v); }},
+        {L"diablebkimage", [](Control& c, const wchar_t* v) { c.SetDisabledBkImage(v); }},
+        {L"disabledbkimage", [](Control& c, const wchar_t* v) { c.SetDisabledBkImage(v); }},
+
         // Styles, animation and effects.
         {L"styles", [](Control& c, const wchar_t* v) { c.SetStyle(v); }},
         {L"transform", [](Control& c, const wchar_t* v) { c.SetTransform(v); }},

@@ -131,7 +131,6 @@ void Control::PaintForeImage(RenderTarget* target, const RECTF& paintRect)
 {
     if (m_foreImage.IsEmpty() || !target || !m_core)
         return;
-    m_foreImage.UpdateLayoutForRect(m_bounds);
     target->DrawImage(m_core, m_bounds, paintRect, m_foreImage, 255);
 }
 

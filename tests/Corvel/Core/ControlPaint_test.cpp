@@ -4,7 +4,10 @@
 #include "Corvel/Core/Control.h"
 #include "Corvel/Core/WindowCore.h"
 #include "Corvel/Core/support/TestWindow.h"
+#include "Corvel/Core/SkinArchive.h"
 #include "Corvel/Render/RenderTarget.h"
+#include "support/ImageFiles.h"
+#include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
 
@@ -168,6 +171,61 @@ TEST_P(ControlPaintTest, ShadowsAreDrawnByTheRightPass)
             EXPECT_FLOAT_EQ(4 * s, calls[0].second.size) << "sizes are scaled";
         }
     }
+}
+
+TEST_P(ControlPaintTest, ImagesFollowTheEnabledStateAndTheForeImageDrawsOnTop)
+{
+    const int dpi = GetParam();
+    const float s = dpi / 96.0f;
+    testsupport::ScratchDir dir(L"paintimages");
+    auto solid = [](uint32_t argb) {
+        return testsupport::EncodeWithWic(testsupport::ArgbImage(40, 40, argb), GUID_ContainerFormatPng);
+    };
+    auto corner = [](uint32_t argb) {
+        testsupport::ArgbImage im(40, 40, 0);
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 20; ++x)
+                im.At(x, y) = argb;
+        return testsupport::EncodeWithWic(im, GUID_ContainerFormatPng);
+    };
+    // Pictures of the controls' size: without a "dest" an image is drawn at
+    // its own size from the control's top-left corner.
+    ASSERT_TRUE(testsupport::WriteFileBytes(dir.File(L"red.png"), solid(0xFFE02020u)));
+    ASSERT_TRUE(testsupport::WriteFileBytes(dir.File(L"green.png"), solid(0xFF20C040u)));
+    ASSERT_TRUE(testsupport::WriteFileBytes(dir.File(L"blue.png"), corner(0xFF2040E0u)));
+    SetUiResourcePath((dir.Path() + L"\\").c_str());
+    AttributeScene scene({
+        L"pos=\"10,10,40,40\"",
+        L"pos=\"60,10,40,40\" enabled=\"false\"",
+        L"pos=\"110,10,40,40\" enabled=\"false\"",
+        L"pos=\"160,10,40,40\"",
+    });
+    TestWindow win(dpi);
+    win.root = scene.root;
+    ASSERT_NE(nullptr, win.CreatePopup(static_cast<int>(220 * s), static_cast<int>(60 * s)));
+    // Images are set once the controls know their window, as the builder does.
+    scene.children[0]->SetAttribute(L"bkimage", L"red.png");
+    scene.children[0]->SetAttribute(L"foreimage", L"blue.png");
+    scene.children[1]->SetAttribute(L"bkimage", L"red.png");
+    scene.children[1]->SetAttribute(L"disabledbkimage", L"green.png");
+    // Only a disabled image, no background image: nothing is drawn.
+    scene.children[2]->SetAttribute(L"disabledbkimage", L"green.png");
+    scene.children[3]->SetAttribute(L"bkimage", L"red.png");
+    scene.children[3]->SetAttribute(L"bkimage", L"");
+    ASSERT_TRUE(testsupport::ShowAndPaint(win));
+    PixelImage px = testsupport::ReadCorePixels(win.core);
+    const Probe probes[] = {
+        {"fore image over the background image", 15, 15, kBlue},
+        {"background image where the fore image is clear", 45, 45, kRed},
+        {"disabled image of a disabled control", 80, 30, kGreen},
+        {"a disabled image alone draws nothing", 130, 30, kWhite},
+        {"an emptied image draws nothing", 180, 30, kWhite},
+    };
+    for (const Probe& p : probes) {
+        const int x = static_cast<int>(p.x * s), y = static_cast<int>(p.y * s);
+        EXPECT_EQ(p.rgb, px.RgbAt(x, y)) << p.what << " at (" << x << "," << y << ") dpi " << dpi;
+    }
+    SetUiResourcePath(L"");
 }
 
 INSTANTIATE_TEST_SUITE_P(Dpi, ControlPaintTest, ::testing::Values(96, 192));
