@@ -36,6 +36,9 @@ constexpr uint32_t kTagAlpha = 0xFEu;
 // Height of the rectangle the vertical alignment measures in: tall enough
 // that no text is cut by it.
 constexpr LONG kMeasureHeight = 1 << 20;
+// Without outline metrics a decoration line is this share of the font's
+// height thick.
+constexpr float kDecorationShare = 14.0f;
 constexpr wchar_t kEllipsis[] = L"...";
 constexpr int kEllipsisLength = 3;
 
@@ -154,6 +157,7 @@ private:
     void PopFont();
     void SelectCurrentFont();
     Gdiplus::Font* GdiplusFontFor(tagTFontInfo* font);
+    void MeasureDecorations(const tagTFontInfo* font);
     void PushColour(uint32_t argb);
     void PopColour();
     // Links.
@@ -196,6 +200,14 @@ private:
     std::unordered_map<tagTFontInfo*, std::unique_ptr<Gdiplus::Font>> m_gdiplusFonts;
     Gdiplus::Font* m_gdiplusFont = nullptr;
     TEXTMETRICW m_tm{};
+    // A line under or through the text: offset of its top from the
+    // baseline (down is positive) and thickness, in pixels; 0 thick for none.
+    struct DecorationLine {
+        float offset = 0.0f;
+        float thickness = 0.0f;
+    };
+    DecorationLine m_underline;
+    DecorationLine m_strikeout;
 
     tagTFontInfo* m_defaultFont = nullptr;
     PenState m_state;
@@ -578,19 +590,23 @@ Step HtmlLayout::DoRun()
             cut = cut > 1 ? cut - 1 : cut + 1;
     }
 
-    const float width = cut == length ? fullWidth : Extent(s, cut);
-    float inkRight = m_state.x + width;
-    if (cutLine && ellipsis && cut > 0)
-        inkRight += Extent(kEllipsis, kEllipsisLength);
-    if (m_pass == Pass::Draw && cut > 0) {
-        DrawRun(s, cut, width);
-        if (cutLine && ellipsis)
-            DrawRun(kEllipsis, kEllipsisLength, Extent(kEllipsis, kEllipsisLength));
+    // A word-wrapped line ends at its last word, not at the spaces after it.
+    int shown = cut;
+    if (cutLine && Has(DT_WORDBREAK)) {
+        while (shown > 0 && s[shown - 1] == L' ')
+            --shown;
     }
-    m_lineRight = std::max(m_lineRight, std::min(inkRight, right));
+    const float width = shown == length ? fullWidth : Extent(s, shown);
+    const bool dots = cutLine && ellipsis && cut > 0;
+    const float dotsWidth = dots ? Extent(kEllipsis, kEllipsisLength) : 0.0f;
+    if (m_pass == Pass::Draw && shown > 0)
+        DrawRun(s, shown, width);
     if (cut > 0)
         m_state.pos = ends[first + cut - 1];
     m_state.x += width;
+    if (m_pass == Pass::Draw && dots)
+        DrawRun(kEllipsis, kEllipsisLength, dotsWidth);
+    m_lineRight = std::max(m_lineRight, std::min(m_state.x + dotsWidth, right));
     if (!cutLine)
         return Step::Continue;
 
@@ -632,6 +648,11 @@ void HtmlLayout::DrawRun(const wchar_t* run, int length, float width)
     }
     Gdiplus::SolidBrush brush{Gdiplus::Color(m_state.colours.back())};
     m_graphics->DrawString(run, length, m_gdiplusFont, Gdiplus::PointF(x, y), m_stringFormat.get(), &brush);
+    const float baseline = y + static_cast<float>(m_tm.tmAscent);
+    for (const DecorationLine& line : {m_underline, m_strikeout}) {
+        if (line.thickness > 0.0f)
+            m_graphics->FillRectangle(&brush, x, baseline + line.offset, width, line.thickness);
+    }
 }
 
 // "<i name [frames [frame]]>": one frame of an image of the window core's
@@ -759,8 +780,35 @@ void HtmlLayout::SelectCurrentFont()
     SelectObject(m_dc, font->hFont);
     GetTextMetricsW(m_dc, &m_tm);
     m_gdiplusFont = GdiplusFontFor(font);
+    MeasureDecorations(font);
     if (m_pass == Pass::Measure)
         m_lineHeight = std::max(m_lineHeight, FontLineHeight() + static_cast<float>(TopSpacing()));
+}
+
+// Underline and strike-out of the selected font, from GDI's metrics, so
+// they run exactly under the width GDI measured.
+void HtmlLayout::MeasureDecorations(const tagTFontInfo* font)
+{
+    m_underline = DecorationLine();
+    m_strikeout = DecorationLine();
+    if (Has(DT_CALCRECT) || (!font->underline && !font->strikeout))
+        return;
+    OUTLINETEXTMETRICW otm{};
+    otm.otmSize = sizeof(otm);
+    const bool outline = GetOutlineTextMetricsW(m_dc, sizeof(otm), &otm) != 0;
+    const float fallbackThickness = std::max(1.0f, static_cast<float>(m_tm.tmHeight) / kDecorationShare);
+    if (font->underline) {
+        m_underline.offset = outline ? -static_cast<float>(otm.otmsUnderscorePosition)
+                                     : static_cast<float>(m_tm.tmDescent) / 2.0f;
+        m_underline.thickness = outline ? std::max(1.0f, static_cast<float>(otm.otmsUnderscoreSize))
+                                        : fallbackThickness;
+    }
+    if (font->strikeout) {
+        m_strikeout.offset = outline ? -static_cast<float>(otm.otmsStrikeoutPosition)
+                                     : -static_cast<float>(m_tm.tmAscent) / 3.0f;
+        m_strikeout.thickness = outline ? std::max(1.0f, static_cast<float>(otm.otmsStrikeoutSize))
+                                        : fallbackThickness;
+    }
 }
 
 // The GDI+ font of a font of the window core, made once per call from its
@@ -775,8 +823,13 @@ Gdiplus::Font* HtmlLayout::GdiplusFontFor(tagTFontInfo* font)
         return found->second.get();
     std::unique_ptr<Gdiplus::Font> made;
     LOGFONTW lf{};
-    if (GetObjectW(font->hFont, sizeof(lf), &lf) == sizeof(lf))
+    if (GetObjectW(font->hFont, sizeof(lf), &lf) == sizeof(lf)) {
+        // The layout draws underline and strike-out itself: GDI+ under Wine
+        // draws neither for DrawString.
+        lf.lfUnderline = FALSE;
+        lf.lfStrikeOut = FALSE;
         made = std::make_unique<Gdiplus::Font>(m_dc, &lf);
+    }
     if (!made || made->GetLastStatus() != Gdiplus::Ok)
         made = std::make_unique<Gdiplus::Font>(m_dc);
     if (made->GetLastStatus() != Gdiplus::Ok)
