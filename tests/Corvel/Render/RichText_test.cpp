@@ -194,7 +194,7 @@ TEST_F(RichTextTest, StyleAndColourTagsChangeThePixelsOfTheirWordOnly)
     const int split = static_cast<int>(plainInk.CentreX());
     const Ink plainFirst = InkOf(plain, IsInk, 0, INT_MAX, 0, split);
 
-    enum class Expect { MoreInk, Slanted, LowerInk, Red, Blue };
+    enum class Expect { MoreInk, Slanted, LowerInk, Red, Blue, Background };
     struct {
         const wchar_t* text;
         Expect expect;
@@ -209,6 +209,7 @@ TEST_F(RichTextTest, StyleAndColourTagsChangeThePixelsOfTheirWordOnly)
         {L"<c FF0000>Wide</c> Wide", Expect::Red},
         {L"<c #FFFF0000>Wide</c> Wide", Expect::Red},
         {L"<a target>Wide</a> Wide", Expect::Blue},
+        {L"<s>Wide</s> Wide", Expect::Background},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(Narrow(c.text));
@@ -221,6 +222,14 @@ TEST_F(RichTextTest, StyleAndColourTagsChangeThePixelsOfTheirWordOnly)
         case Expect::Slanted: EXPECT_NE(plain.data, img.data); break;
         case Expect::LowerInk: EXPECT_GT(first.bottom, plainFirst.bottom); break;
         case Expect::Red: EXPECT_GT(InkOf(img, IsRedInk, 0, INT_MAX, 0, split).pixels, first.pixels / 2); break;
+        case Expect::Background: {
+            // The selection is filled with the core's text background colour.
+            const uint32_t bk = core().GetTextBkColor() & 0xFFFFFFu;
+            const Ink fill = InkOf(img, [bk](uint32_t p) { return (p & 0xFFFFFFu) == bk; });
+            EXPECT_GT(fill.pixels, plainFirst.pixels);
+            EXPECT_LE(fill.right, split + 1);
+            break;
+        }
         case Expect::Blue:
             EXPECT_GT(InkOf(img, IsBlueInk, 0, INT_MAX, 0, split).pixels, first.pixels / 2);
             EXPECT_GT(first.bottom, plainFirst.bottom);  // links are underlined
@@ -474,35 +483,44 @@ TEST_F(RichTextTest, ForcedLineBreaksStartNewLines)
 TEST_F(RichTextTest, CentredAndRightAlignedLinesAreEachPlacedByTheirOwnWidth)
 {
     const int line = LineHeight();
+    const RECT box{10, 10, 310, 150};
     const RECTF rect(10, 10, 310, 150);
     const float centre = (rect.left + rect.right) / 2.0f;
     struct {
-        const wchar_t* text;
+        const wchar_t* lines[2];  // the second may be null
         UINT format;
     } cases[] = {
-        {L"A much wider first line<n>ab", DT_CENTER},
-        {L"A much wider first line<n>ab", DT_RIGHT},
-        {L"<b>Bold</b> and <c #FF0000>red</c> runs<n>x", DT_CENTER},
-        {L"<b>Bold</b> and <c #FF0000>red</c> runs<n>x", DT_RIGHT},
-        {L"Single line with runs <b>bold</b>", DT_CENTER | DT_SINGLELINE},
-        {L"Single line with runs <b>bold</b>", DT_RIGHT | DT_SINGLELINE},
+        {{L"A much wider first line", L"ab"}, DT_CENTER},
+        {{L"A much wider first line", L"ab"}, DT_RIGHT},
+        // Several runs on one line sit side by side, the line as a whole
+        // placed by its width.
+        {{L"<b>Bold</b> and <c #FF0000>red</c> runs", L"x <u>y</u> z"}, DT_CENTER},
+        {{L"<b>Bold</b> and <c #FF0000>red</c> runs", L"x <u>y</u> z"}, DT_RIGHT},
+        {{L"Single line with runs <b>bold</b>", nullptr}, DT_CENTER | DT_SINGLELINE},
+        {{L"Single line with runs <b>bold</b>", nullptr}, DT_RIGHT | DT_SINGLELINE},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(Narrow(c.text) + (c.format & DT_CENTER ? " centred" : " right"));
-        const PixelImage img = Draw(rect, c.text, c.format);
+        std::wstring text = c.lines[0];
+        if (c.lines[1])
+            text += std::wstring(L"<n>") + c.lines[1];
+        SCOPED_TRACE(Narrow(text) + (c.format & DT_CENTER ? " centred" : " right"));
+        const PixelImage img = Draw(rect, text.c_str(), c.format);
         int lines = 0;
         for (int top = 10; top < 150; top += line) {
             const Ink band = InkOf(img, IsInk, top, top + line);
             if (band.pixels == 0)
                 continue;
+            ASSERT_LT(lines, 2);
+            const RECT alone = Measure(box, c.lines[lines]);
             ++lines;
-            SCOPED_TRACE(band.Describe());
+            SCOPED_TRACE(band.Describe() + " measured alone " + std::to_string(alone.right - alone.left));
+            EXPECT_NEAR(alone.right - alone.left, band.right - band.left, 3);
             if (c.format & DT_CENTER)
                 EXPECT_NEAR(centre, band.CentreX(), 3.0f);
             else
                 EXPECT_NEAR(rect.right, band.right, 3.0f);
         }
-        EXPECT_EQ(c.format & DT_SINGLELINE ? 1 : 2, lines);
+        EXPECT_EQ(c.lines[1] ? 2 : 1, lines);
     }
 }
 
@@ -532,6 +550,7 @@ TEST_F(RichTextTest, MeasuringGivesTheExtentTheDrawingFills)
         {L"<f DejaVu Sans 24>Big</f> small", 0, 300},
         {L"<x 30>moved", 0, 300},
         {L"<y 40>tall line", 0, 300},
+        {L"<p 12>spaced</p>after", 0, 300},
         {L"Two<n>lines", 0, 300},
         {L"Words that wrap inside a narrow rectangle", DT_WORDBREAK, 120},
         {L"\x4E2D\x6587\x548C Latin \x6DF7\x5408\x6587\x5B57", DT_WORDBREAK, 90},
