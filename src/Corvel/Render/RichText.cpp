@@ -88,6 +88,9 @@ bool IsNumberWord(const std::wstring& word)
     return i < word.size() && iswdigit(word[i]);
 }
 
+// Font styles a tag adds.
+enum StyleBit : unsigned { kBold = 1u, kUnderline = 2u, kItalic = 4u, kStrikeout = 8u };
+
 enum class Pass { Measure, Draw };
 enum class Step { Continue, EndLine, EndText };
 
@@ -151,7 +154,7 @@ private:
     void DrawRun(const wchar_t* run, int length, float width);
     // Fonts and colours.
     tagTFontInfo* CurrentFont() const;
-    tagTFontInfo* Variant(bool bold, bool underline, bool italic, bool strikeout);
+    tagTFontInfo* WithStyle(unsigned add, unsigned unlessHas);
     tagTFontInfo* FontFromTag(const std::wstring& argument);
     void PushFont(tagTFontInfo* font);
     void PopFont();
@@ -446,15 +449,12 @@ Step HtmlLayout::DoOpenTag(const RichTag& tag)
         return DoImage(tag.argument);
 
     m_state.pos += tag.length;
-    tagTFontInfo* font = CurrentFont();
     switch (tag.letter) {
     case L'a': OpenLink(tag.argument); break;
-    // A variant that changes nothing is pushed all the same, so that every
-    // closing tag pops what its own opening tag pushed.
-    case L'b': PushFont(font && !font->bold ? Variant(true, font->underline, font->italic, font->strikeout) : font); break;
-    case L'i': PushFont(font && !font->italic ? Variant(font->bold, font->underline, true, font->strikeout) : font); break;
-    case L'u': PushFont(font && !font->underline ? Variant(font->bold, true, font->italic, font->strikeout) : font); break;
-    case L'd': PushFont(font && !font->bold ? Variant(true, font->underline, font->italic, true) : font); break;
+    case L'b': PushFont(WithStyle(kBold, kBold)); break;
+    case L'i': PushFont(WithStyle(kItalic, kItalic)); break;
+    case L'u': PushFont(WithStyle(kUnderline, kUnderline)); break;
+    case L'd': PushFont(WithStyle(kBold | kStrikeout, kBold)); break;
     case L'f': PushFont(FontFromTag(tag.argument)); break;
     case L'c': {
         std::wstring value = tag.argument;
@@ -708,11 +708,24 @@ tagTFontInfo* HtmlLayout::CurrentFont() const
     return m_state.fonts.empty() ? m_defaultFont : m_state.fonts.back();
 }
 
-tagTFontInfo* HtmlLayout::Variant(bool bold, bool underline, bool italic, bool strikeout)
+// The current font with the styles of `add`, or the current font itself
+// when it has any style of `unlessHas`. A font that changes nothing is
+// pushed all the same, so that every closing tag pops what its own opening
+// tag pushed.
+tagTFontInfo* HtmlLayout::WithStyle(unsigned add, unsigned unlessHas)
 {
-    const tagTFontInfo* font = CurrentFont();
-    tagTFontInfo* variant = m_core->FindFont(font->scale, font->face, font->size, bold, underline, italic, strikeout);
-    return variant ? variant : CurrentFont();
+    tagTFontInfo* font = CurrentFont();
+    if (!font)
+        return nullptr;
+    const unsigned has = (font->bold ? kBold : 0u) | (font->underline ? kUnderline : 0u) |
+                         (font->italic ? kItalic : 0u) | (font->strikeout ? kStrikeout : 0u);
+    if (has & unlessHas)
+        return font;
+    const unsigned bits = has | add;
+    tagTFontInfo* variant = m_core->FindFont(font->scale, font->face, font->size, (bits & kBold) != 0,
+                                             (bits & kUnderline) != 0, (bits & kItalic) != 0,
+                                             (bits & kStrikeout) != 0);
+    return variant ? variant : font;
 }
 
 // "<f 3>": font id 3 of the window core; "<f Face [size] [bold underline
@@ -860,8 +873,7 @@ void HtmlLayout::OpenLink(const std::wstring& name)
 {
     const bool hovered = !m_hoveredLink.empty() && name == m_hoveredLink;
     PushColour(TagColour(hovered ? m_core->GetLinkHotTextColor() : m_core->GetLinkTextColor()));
-    tagTFontInfo* font = CurrentFont();
-    PushFont(font && !font->underline ? Variant(font->bold, true, font->italic, font->strikeout) : font);
+    PushFont(WithStyle(kUnderline, kUnderline));
     m_state.linkOpen = true;
     m_state.linkLeft = m_state.x;
     m_state.linkName = name;

@@ -244,6 +244,31 @@ TEST_F(RichTextTest, StyleAndColourTagsChangeThePixelsOfTheirWordOnly)
     }
 }
 
+TEST_F(RichTextTest, EveryClosingTagPopsWhatItsOwnOpeningTagPushed)
+{
+    const RECTF rect(10, 10, 310, 60);
+    struct {
+        const wchar_t* marked;
+        const wchar_t* same;
+    } cases[] = {
+        // The inner tag changes nothing, and its closing tag leaves the
+        // outer bold in place.
+        {L"<b>Wide <b>and</b> bold</b>", L"<b>Wide and bold</b>"},
+        {L"<i>Wide <i>and</i> slanted</i>", L"<i>Wide and slanted</i>"},
+        {L"<c #FF0000>Red <c #0000FF>blue</c> red</c>", L"<c #FF0000>Red </c><c #0000FF>blue</c><c #FF0000> red</c>"},
+        {L"<b>{b}Mixed</b} brackets{/b}", L"<b>Mixed brackets</b>"},
+        // Closing tags with nothing open are ignored.
+        {L"</b></i></c></p></a></f>Plain", L"Plain"},
+        {L"<b>Bold</b></b> plain", L"<b>Bold</b> plain"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.marked));
+        const PixelImage marked = Draw(rect, c.marked);
+        ASSERT_GT(InkOf(marked).pixels, 0);
+        EXPECT_TRUE(marked.data == Draw(rect, c.same).data);
+    }
+}
+
 TEST_F(RichTextTest, ChineseAndLatinTextDrawsInTheDefaultFaceFallback)
 {
     // A core without fonts of its own falls back to the default face, which
