@@ -654,6 +654,28 @@ TEST_F(RichTextTest, BlurColourAddsAHaloThatFollowsItsAlpha)
     EXPECT_GT(InkOf(strong, IsDarkInk).pixels, 0);
 }
 
+TEST_F(RichTextTest, TheTargetsDrawingTransformMovesTextAndImages)
+{
+    AddImage(L"dot.png", testsupport::ArgbImage(6, 6, 0xFF00FF00u));
+    const RECTF rect(10, 10, 200, 60);
+    const wchar_t* text = L"Moved <i dot.png> text";
+    const auto isGreen = [](uint32_t p) { return A(p) == 255 && (p & 0xFFFFFFu) == 0x00FF00u; };
+    const PixelImage still = Draw(rect, text);
+    ui::RenderTarget& rt = *core().GetRenderTarget();
+    rt.BeginDraw({RECTF(0, 0, kWidth, kHeight)});
+    rt.SetDrawingTransform(D2D1::Matrix3x2F::Translation(40.0f, 30.0f));
+    rt.DrawHtmlText(&core(), rect, text, kBlack, nullptr, 0, 0);
+    // Read back untransformed.
+    rt.SetDrawingTransform(D2D1::IdentityMatrix());
+    rt.EndDraw(false, nullptr);
+    const PixelImage moved = testsupport::ReadTargetPixels(rt);
+    const Ink a = InkOf(still, IsDarkInk), b = InkOf(moved, IsDarkInk);
+    ASSERT_GT(a.pixels, 0);
+    EXPECT_EQ(a.left + 40, b.left);
+    EXPECT_EQ(a.top + 30, b.top);
+    EXPECT_EQ(InkOf(still, isGreen).left + 40, InkOf(moved, isGreen).left);
+}
+
 // ---------------------------------------------------------------- tag soup
 
 TEST_F(RichTextTest, MalformedMarkupNeverCrashesAndStaysInsideTheRectangle)
