@@ -278,6 +278,15 @@ public:
     // one the text is drawn without it.
     void DrawBlurredText(WindowCore* core, const RECTF& rect, const wchar_t* text, uint32_t argb, int fontId,
                          UINT format, float characterSpacing, float lineSpacing, uint32_t glowArgb);
+    // Rich text (RenderTargetRichText.cpp, tag language in RichText.h):
+    // laid out in rect with core's fonts and images and drawn with GDI+ on
+    // the target's GDI device context, inside a frame. format: the DrawText
+    // bits RichText.h lists. linkCount (may be null): in, how many links to
+    // count; out, how many were laid out. blurArgb: colour of a blurred
+    // black halo behind the text (its alpha gives the halo's strength); 0
+    // for none. Nothing is drawn without a GDI bridge, core or text.
+    void DrawHtmlText(WindowCore* core, const RECTF& rect, const wchar_t* text, uint32_t argb, int* linkCount,
+                      UINT format, uint32_t blurArgb);
     // Releases the device context, so the target draws as on a system with
     // only the first Direct2D version until its resources are recreated.
     void DropDeviceContextForTesting();
