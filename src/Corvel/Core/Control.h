@@ -573,8 +573,6 @@ protected:
     }
     // The box shadow, scaled, around or inside the bounds.
     void DrawControlShadow(RenderTarget* target);
-    // The text as tagged HTML-like text in `rect`.
-    void DrawHtmlLabel(RenderTarget* target, const RECTF& rect, uint32_t argb, UINT format, uint32_t glow);
     // Parses a descriptor into one of the control's images and binds it.
     void SetImageDescriptor(CUiImage& image, const wchar_t* text);
     // Step callback of a state animation: copies the timeline's values into

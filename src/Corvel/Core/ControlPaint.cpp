@@ -183,17 +183,11 @@ void Control::PaintLabel(RenderTarget* target, const RECTF&)
         target->DrawBlurredText(m_core, rect, m_text.GetData(), argb, m_fontId, format, m_charSpacing * s,
                                 m_lineSpacing * s, glow);
     } else if (m_showHtml) {
-        DrawHtmlLabel(target, rect, argb, format, glow);
+        target->DrawHtmlText(m_core, rect, m_text.GetData(), argb, nullptr, format, glow);
     } else {
         target->DrawText(m_core, rect, m_text.GetData(), GradientStops{Color::MakeArgb(argb)}, nullptr, m_fontId,
                          format, m_charSpacing * s, m_lineSpacing * s, glow);
     }
-}
-
-void Control::DrawHtmlLabel(RenderTarget* target, const RECTF& rect, uint32_t argb, UINT format, uint32_t glow)
-{
-    target->DrawText(m_core, rect, m_text.GetData(), GradientStops{Color::MakeArgb(argb)}, nullptr, m_fontId, format,
-                     0, 0, glow);
 }
 
 void Control::DrawBorder(RenderTarget* target, const RECTF&)
