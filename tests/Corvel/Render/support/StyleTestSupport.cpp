@@ -33,10 +33,10 @@ void BoundControl::GetPropertyValue(ui::PropertyValue& out, const wchar_t* name)
     ui::Control::GetPropertyValue(out, name);
 }
 
-StyledWindow::StyledWindow(int width, int height)
+StyledWindow::StyledWindow(int width, int height, int dpi)
 {
     control = new BoundControl();
-    win = std::make_unique<testsupport::TestWindow>(96);
+    win = std::make_unique<testsupport::TestWindow>(dpi);
     win->root = control;
     EXPECT_NE(nullptr, win->CreatePopup(width, height));
     EXPECT_TRUE(testsupport::ShowAndPaint(*win));

@@ -35,10 +35,11 @@ public:
     int asked = 0;
 };
 
-// A shown 96-DPI popup whose root is a BoundControl covering it.
+// A shown popup (at 96 DPI unless told) whose root is a BoundControl
+// covering it.
 class StyledWindow {
 public:
-    StyledWindow(int width, int height);
+    StyledWindow(int width, int height, int dpi = 96);
     ~StyledWindow();
     // Files the group under `name` and gives the root that style; pumps
     // until painted.
