@@ -29,6 +29,8 @@ constexpr float kPlaceAgainstFarEdge = -2.0f;
 
 constexpr float kPercent = 100.0f;
 constexpr float kOpaque = 255.0f;
+// Text colour of a control outside any window (no core to ask).
+constexpr uint32_t kTextColorWithoutCore = 0xFFFFFFFFu;
 // Spacing at or below this counts as not given.
 constexpr float kNoSpacing = 0.00001f;
 
@@ -545,7 +547,7 @@ uint32_t TextPainter::ResolveColorWord() const
     if (m_owner->GetTextColor() != 0)
         return m_owner->GetTextColor();
     WindowCore* core = m_owner->GetCore();
-    return core ? core->GetTextColor() : 0xFFFFFFFFu;
+    return core ? core->GetTextColor() : kTextColorWithoutCore;
 }
 
 RECTF TextPainter::ResolveDestination(const RECTF& box)
