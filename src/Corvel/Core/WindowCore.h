@@ -21,6 +21,7 @@
 #include "Corvel/Core/UiEvents.h"
 #include "Corvel/Core/UiString.h"
 #include "Corvel/Core/UiTypes.h"
+#include "Corvel/Render/StyleDefinitions.h"
 #include "Corvel/Render/TimeLine.h"
 
 class CNetResManager;
@@ -68,6 +69,9 @@ struct AnimationProperty {
     float from = 0.0f;
     float to = 0.0f;
     std::wstring name;
+    // "target": for a state animation, the index of the style element it
+    // drives (decimal), also the suffix of the animated value's name.
+    std::wstring target;
 };
 struct AnimationSpec {
     int repeat = 0;
@@ -540,6 +544,26 @@ private:
     std::map<std::wstring, stResBindInfo*> m_bindings;  // owned
     std::unique_ptr<CNetResManager> m_netManager;
     std::unique_ptr<PicNetResHandler> m_picHandler;
+
+    // --- Style groups (WindowCoreStyles.cpp) ------------------------------
+    // The "Styles" of the skin by name; the core owns every group (its
+    // destructor frees them with the table). UI thread only.
+public:
+    // This core's group of that name, else the nearest parent core's.
+    // Borrowed: valid until that core replaces or clears it. Null when no
+    // core has it.
+    StyleGroup* FindStyleGroup(const wchar_t* name) const;
+    // Takes ownership; a group stored under the name before is replaced and
+    // destroyed. Null or empty name, or null group: false (the group is
+    // destroyed).
+    bool AddStyleGroup(const wchar_t* name, std::unique_ptr<StyleGroup> group);
+    // Destroys every group of this core and empties the table.
+    void ClearStyleGroups();
+    int StyleGroupCount() const { return static_cast<int>(m_styleGroups.size()); }
+
+private:
+    std::unordered_map<std::wstring, std::unique_ptr<StyleGroup>, WideKeyHash> m_styleGroups;
+    // --- end of style groups ------------------------------------------------
 };
 
 } // namespace ui
