@@ -597,8 +597,7 @@ void TextPainter::Paint(const RECTF& dirty, const RECTF& box)
     const UINT format = m_textStyle;
     const uint32_t colorWord = m_currentColor.ToArgb();
     if (m_html) {
-        // html text: DrawHtmlText
-        target->DrawBlurredText(core, dest, text.GetData(), colorWord, m_fontId, format, 0.0f, 0.0f, blurColor);
+        target->DrawHtmlText(core, dest, text.GetData(), colorWord, nullptr, format, blurColor);
     } else if (m_rich) {
         target->DrawBlurredText(core, dest, text.GetData(), colorWord, m_fontId, format, charSpacing, lineSpacing,
                                 blurColor);
