@@ -13,6 +13,7 @@
 #include "Corvel/Core/WindowCore.h"
 #include "Corvel/Core/support/TestWindow.h"
 #include "Corvel/Render/ControlTransform.h"
+#include "Corvel/Render/StyleDefinitions.h"
 #include "support/TestPaths.h"
 #include "support/Text.h"
 
@@ -27,7 +28,7 @@ constexpr int kCellHeight = 56;  // sample height, units
 constexpr int kCaption = 16;     // caption height above each sample, units
 constexpr int kGap = 10;
 constexpr int kColumns = 6;
-constexpr int kRows = 3;
+constexpr int kRows = 4;
 constexpr int kWidth = kColumns * (kCellWidth + kGap) + kGap;
 constexpr int kHeight = kRows * (kCaption + kCellHeight + kGap) + kGap;
 
@@ -56,7 +57,59 @@ const Cell kCells[] = {
     {L"perspective", L"text=\"Perspective\" transform=\"turn\" layered=\"true\" bkcolor=\"#FF20A060\" textcolor=\"#FFFFFFFF\""},
     {L"alpha 128", L"text=\"Half\" alpha=\"128\" layered=\"true\" bkcolor=\"#FFD02020\" textcolor=\"#FFFFFFFF\""},
     {L"rounded", L"text=\"Round\" borderround=\"16,16\" bordersize=\"2\" bordercolor=\"#FF404040\""},
+    {L"gradient text (style)", L"text=\"Gradient\" styles=\"Gradient\""},
+    {L"", L"visible=\"false\""},
+    // The painter of each state of one style.
+    {L"style: normal", L"text=\"Normal\" styles=\"Btn\""},
+    {L"style: hot", L"text=\"Hot\" styles=\"Btn\""},
+    {L"style: pushed", L"text=\"Pushed\" styles=\"Btn\""},
+    {L"style: disabled", L"text=\"Disabled\" styles=\"Btn\" enabled=\"false\""},
+    {L"style: selected", L"text=\"Selected\" styles=\"Btn\""},
+    {L"style: hot + selected", L"text=\"Hot, selected\" styles=\"Btn\""},
 };
+
+// Fill colour of each state of the "Btn" style, in the order of the cells.
+struct StateLook {
+    const wchar_t* state;
+    uint32_t fill;
+};
+const StateLook kStates[] = {
+    {L"normal", 0xFFDDE4EEu}, {L"hot", 0xFF9CC3F0u}, {L"pushed", 0xFF2F6FB8u},
+    {L"disabled", 0xFFE8E8E8u}, {L"selected", 0xFFF0C060u},
+};
+constexpr int kFirstStateCell = 18;
+
+// The styles as the dialog builder files them: "Btn" with a rounded fill
+// and a text per state, "Gradient" with a two-stop gradient text.
+void AddStyles(ui::WindowCore& core)
+{
+    auto group = std::make_unique<ui::StyleGroup>();
+    for (const StateLook& look : kStates) {
+        auto entry = std::make_unique<ui::StyleEntry>(look.state);
+        auto shape = std::make_unique<ui::StyleElement>(nullptr, L"Shape");
+        wchar_t colour[16];
+        swprintf(colour, 16, L"0x%08X", look.fill);
+        shape->SetAttribute(L"fill", L"true");
+        shape->SetAttribute(L"color", colour);
+        shape->SetAttribute(L"round", L"12");
+        entry->AddElement(std::move(shape));
+        auto text = std::make_unique<ui::StyleElement>(nullptr, L"Text");
+        text->SetAttribute(L"color", wcscmp(look.state, L"pushed") == 0 ? L"#FFFFFFFF" : L"#FF203040");
+        text->SetAttribute(L"align", L"hcenter vcenter");
+        entry->AddElement(std::move(text));
+        group->Add(look.state, std::move(entry));
+    }
+    ASSERT_TRUE(core.AddStyleGroup(L"Btn", std::move(group)));
+
+    auto gradient = std::make_unique<ui::StyleGroup>();
+    auto entry = std::make_unique<ui::StyleEntry>(L"normal");
+    auto text = std::make_unique<ui::StyleElement>(nullptr, L"Text");
+    text->SetAttribute(L"color", L"#FFD02020,#FF2060C0:1");
+    text->SetAttribute(L"font", L"size='24' bold='true'");
+    entry->AddElement(std::move(text));
+    gradient->Add(L"normal", std::move(entry));
+    ASSERT_TRUE(core.AddStyleGroup(L"Gradient", std::move(gradient)));
+}
 
 ui::RECTF SampleRect(int index, float s)
 {
@@ -92,6 +145,7 @@ TEST_P(ControlGalleryTest, EveryCellDrawsAndTheScreenshotIsSaved)
     turn->Params().perspective = 300;
     ASSERT_TRUE(window->core.AddTransform(std::move(turn)));
     ASSERT_NE(nullptr, window->CreatePopup(static_cast<int>(kWidth * s), static_cast<int>(kHeight * s)));
+    AddStyles(window->core);
 
     std::vector<ui::Control*> samples;
     const int cells = static_cast<int>(sizeof(kCells) / sizeof(kCells[0]));
@@ -115,6 +169,11 @@ TEST_P(ControlGalleryTest, EveryCellDrawsAndTheScreenshotIsSaved)
         sample->ApplyAttributeText(kCells[i].attributes);
         samples.push_back(sample);
     }
+    samples[kFirstStateCell + 1]->SetHot(true);
+    samples[kFirstStateCell + 2]->SetPushed();
+    samples[kFirstStateCell + 4]->SetSelected(true);
+    samples[kFirstStateCell + 5]->SetSelected(true);
+    samples[kFirstStateCell + 5]->SetHot(true);
     ASSERT_TRUE(testsupport::ShowAndPaint(*window));
     PixelImage px = testsupport::ReadCorePixels(window->core);
     ASSERT_EQ(static_cast<int>(kWidth * s), px.width);
@@ -122,6 +181,8 @@ TEST_P(ControlGalleryTest, EveryCellDrawsAndTheScreenshotIsSaved)
     // Every sample put something other than white and the board into its
     // rectangle (text, border or shadow).
     for (int i = 0; i < cells; ++i) {
+        if (!samples[static_cast<size_t>(i)]->IsVisible())
+            continue;
         const ui::RECTF r = SampleRect(i, s);
         int marks = 0;
         for (int y = static_cast<int>(r.top) + 1; y < static_cast<int>(r.bottom) - 1; ++y)
@@ -148,6 +209,16 @@ TEST_P(ControlGalleryTest, EveryCellDrawsAndTheScreenshotIsSaved)
     const ui::RECTF outer = SampleRect(11, s);
     EXPECT_LT(testsupport::G(px.At(static_cast<int>(outer.right + 1 * s), static_cast<int>(outer.bottom + 1 * s))) + 8,
               testsupport::G(kBackground));
+
+    // Each state shows its own painter; hot and selected together match no
+    // entry exactly and take the last entry sharing a bit (selected).
+    const uint32_t expectFill[] = {kStates[0].fill, kStates[1].fill, kStates[2].fill,
+                                   kStates[3].fill, kStates[4].fill, kStates[4].fill};
+    for (int k = 0; k < 6; ++k) {
+        const ui::RECTF r = SampleRect(kFirstStateCell + k, s);
+        EXPECT_EQ(Rgb(expectFill[k]), at(r.left + 6 * s, (r.top + r.bottom) / 2)) << "state cell " << k;
+        EXPECT_EQ(Rgb(kBackground), at(r.left + 1, r.top + 1)) << "rounded corner (the style replaces the white background) of state cell " << k;
+    }
 
     const std::wstring name = L"\\control-gallery-" + std::to_wstring(dpi) + L"dpi.png";
     EXPECT_TRUE(testsupport::SavePng(px, testsupport::ArtifactsFolder() + name));
