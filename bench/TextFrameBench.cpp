@@ -1,6 +1,6 @@
 // Frame benchmark: a window of 500 text controls, each with a background,
-// a rounded border and its own text, repainted whole and one control at a
-// time, at 96 and 192 DPI. Prints the median frame time of each and their
+// a rounded border and its own text, drawn by their attributes and then by
+// a style, repainted whole and one control at a time, at 96 and 192 DPI. Prints the median frame time of each and their
 // ratio (the one-control frame is meant to cost under a tenth of the whole).
 // Run by bench/text-bench.sh under wine64 and Xvfb.
 //   TextFrameBench.exe [frames]    (default 30)
@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "Corvel/Core/Control.h"
 #include "Corvel/Core/WindowCore.h"
 #include "Corvel/Core/support/TestWindow.h"
+#include "Corvel/Render/StyleDefinitions.h"
 
 namespace {
 
@@ -49,6 +52,30 @@ ui::Box* BuildGrid(std::vector<ui::Control*>& labels)
     return root;
 }
 
+// The style the labels take in the second pass: a rounded fill, an outline
+// and the text, for the normal and the hot state.
+void AddCellStyle(ui::WindowCore& core)
+{
+    auto group = std::make_unique<ui::StyleGroup>();
+    for (const wchar_t* state : {L"normal", L"hot"}) {
+        auto entry = std::make_unique<ui::StyleEntry>(state);
+        auto fill = std::make_unique<ui::StyleElement>(nullptr, L"Shape");
+        fill->SetAttribute(L"fill", L"true");
+        fill->SetAttribute(L"color", wcscmp(state, L"hot") == 0 ? L"0xFFB0D0F0" : L"0xFFE0E8F0");
+        fill->SetAttribute(L"round", L"6");
+        entry->AddElement(std::move(fill));
+        auto outline = std::make_unique<ui::StyleElement>(nullptr, L"Shape");
+        outline->SetAttribute(L"color", L"0xFF8090A0");
+        outline->SetAttribute(L"round", L"6");
+        entry->AddElement(std::move(outline));
+        auto text = std::make_unique<ui::StyleElement>(nullptr, L"Text");
+        text->SetAttribute(L"color", L"#FF203040");
+        entry->AddElement(std::move(text));
+        group->Add(state, std::move(entry));
+    }
+    core.AddStyleGroup(L"Cell", std::move(group));
+}
+
 // Marks `dirty` and times the idle tick that paints it.
 double TimeFrame(testsupport::TestWindow& window, ui::Control* dirty)
 {
@@ -67,29 +94,40 @@ int wmain(int argc, wchar_t** argv)
 {
     const int frames = argc > 1 ? std::max(1, _wtoi(argv[1])) : kDefaultFrames;
     testsupport::UiLibraryScope library;
-    std::printf("%5s %9s %16s %20s %8s\n", "dpi", "controls", "full frame ms", "one-control ms", "ratio");
-    for (int dpi : kDpis) {
-        std::vector<ui::Control*> labels;
-        testsupport::TestWindow window(dpi);
-        window.root = BuildGrid(labels);
-        const float s = dpi / 96.0f;
-        if (!window.CreatePopup(static_cast<int>(kColumns * kCellWidth * s),
-                                static_cast<int>(kRows * kCellHeight * s)) ||
-            !testsupport::ShowAndPaint(window)) {
-            std::fprintf(stderr, "no window at %d dpi\n", dpi);
-            return 1;
+    std::printf("%-10s %5s %9s %16s %20s %8s\n", "drawn by", "dpi", "controls", "full frame ms", "one-control ms",
+                "ratio");
+    for (bool styled : {false, true}) {
+        for (int dpi : kDpis) {
+            std::vector<ui::Control*> labels;
+            testsupport::TestWindow window(dpi);
+            window.root = BuildGrid(labels);
+            const float s = dpi / 96.0f;
+            if (!window.CreatePopup(static_cast<int>(kColumns * kCellWidth * s),
+                                    static_cast<int>(kRows * kCellHeight * s))) {
+                std::fprintf(stderr, "no window at %d dpi\n", dpi);
+                return 1;
+            }
+            if (styled) {
+                AddCellStyle(window.core);
+                for (ui::Control* label : labels)
+                    label->SetAttribute(L"styles", L"Cell");
+            }
+            if (!testsupport::ShowAndPaint(window)) {
+                std::fprintf(stderr, "not painted at %d dpi\n", dpi);
+                return 1;
+            }
+            std::vector<double> full, one;
+            for (int i = 0; i < frames; ++i) {
+                full.push_back(TimeFrame(window, window.root));
+                ui::Control* label = labels[static_cast<size_t>(i * 37) % labels.size()];
+                label->SetText((L"Changed " + std::to_wstring(i)).c_str());
+                testsupport::PumpMessages();
+                one.push_back(TimeFrame(window, label));
+            }
+            const double fullMs = bench::Median(full), oneMs = bench::Median(one);
+            std::printf("%-10s %5d %9zu %16.2f %20.3f %8.3f\n", styled ? "style" : "attributes", dpi, labels.size(),
+                        fullMs, oneMs, fullMs > 0 ? oneMs / fullMs : 0.0);
         }
-        std::vector<double> full, one;
-        for (int i = 0; i < frames; ++i) {
-            full.push_back(TimeFrame(window, window.root));
-            ui::Control* label = labels[static_cast<size_t>(i * 37) % labels.size()];
-            label->SetText((L"Changed " + std::to_wstring(i)).c_str());
-            testsupport::PumpMessages();
-            one.push_back(TimeFrame(window, label));
-        }
-        const double fullMs = bench::Median(full), oneMs = bench::Median(one);
-        std::printf("%5d %9zu %16.2f %20.3f %8.3f\n", dpi, labels.size(), fullMs, oneMs,
-                    fullMs > 0 ? oneMs / fullMs : 0.0);
     }
     return 0;
 }
