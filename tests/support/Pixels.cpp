@@ -1,4 +1,6 @@
 #include "support/Pixels.h"
+
+#include <algorithm>
 #include "Corvel/Render/DibInfo.h"
 
 #include "Corvel/Render/RenderTarget.h"
@@ -161,6 +163,36 @@ std::wstring ArtifactsFolder()
     std::wstring dir = SourceDir() + L"\\artifacts";
     CreateDirectoryW(dir.c_str(), nullptr);
     return dir;
+}
+
+std::string Ink::Describe() const
+{
+    return "ink (" + std::to_string(left) + "," + std::to_string(top) + ")-(" + std::to_string(right) + "," +
+           std::to_string(bottom) + ") " + std::to_string(pixels) + " px";
+}
+
+Ink FindInk(const PixelImage& img, const std::function<bool(uint32_t)>& match, int top, int bottom, int left,
+            int right)
+{
+    Ink ink;
+    for (int y = std::max(0, top); y < std::min(img.height, bottom); ++y)
+        for (int x = std::max(0, left); x < std::min(img.width, right); ++x)
+            if (match(img.At(x, y))) {
+                ink.left = std::min(ink.left, x);
+                ink.top = std::min(ink.top, y);
+                ink.right = std::max(ink.right, x + 1);
+                ink.bottom = std::max(ink.bottom, y + 1);
+                ++ink.pixels;
+            }
+    return ink;
+}
+
+int PixelsWithAlpha(const PixelImage& img)
+{
+    int n = 0;
+    for (uint32_t p : img.data)
+        n += A(p) > 0;
+    return n;
 }
 
 } // namespace testsupport

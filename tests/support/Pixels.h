@@ -4,7 +4,9 @@
 
 #include <windows.h>
 
+#include <climits>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,27 @@ inline int G(uint32_t p) { return static_cast<int>((p >> 8) & 0xFF); }
 inline int B(uint32_t p) { return static_cast<int>(p & 0xFF); }
 // RGB only (alpha ignored).
 inline uint32_t Rgb(uint32_t p) { return p & 0xFFFFFFu; }
+
+// Bounding box of the pixels a test picks (right and bottom exclusive) and
+// their count: where text or a shape left ink.
+struct Ink {
+    int left = INT_MAX;
+    int top = INT_MAX;
+    int right = INT_MIN;
+    int bottom = INT_MIN;
+    int pixels = 0;
+    int Width() const { return pixels ? right - left : 0; }
+    int Height() const { return pixels ? bottom - top : 0; }
+    float CentreX() const { return (left + right) / 2.0f; }
+    float CentreY() const { return (top + bottom) / 2.0f; }
+    std::string Describe() const;
+};
+// The ink of the pixels `match` picks inside rows [top, bottom) and columns
+// [left, right) (clamped to the image).
+Ink FindInk(const PixelImage& img, const std::function<bool(uint32_t)>& match, int top = 0, int bottom = INT_MAX,
+            int left = 0, int right = INT_MAX);
+// Pixels with any alpha at all.
+int PixelsWithAlpha(const PixelImage& img);
 
 // Copies the bitmap selected into a DC.
 PixelImage ReadDcBitmap(HDC hdc);

@@ -390,4 +390,27 @@ bool BackdropSourceRect(const RECTF& rect, float originX, float originY, D2D1_SI
     return true;
 }
 
+namespace {
+// Deviations of the glow of GDI+ text, in pixels.
+constexpr float kTextGlowSigmaX = 1.5f;
+constexpr float kTextGlowSigmaY = 3.5f;
+} // namespace
+
+void BlurTextIntoBlackMask(Gdiplus::Bitmap& bitmap, int width, int height)
+{
+    Gdiplus::BitmapData data{};
+    Gdiplus::Rect all(0, 0, width, height);
+    if (bitmap.LockBits(&all, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite, PixelFormat32bppPARGB,
+                        &data) != Gdiplus::Ok)
+        return;
+    auto* pixels = static_cast<uint8_t*>(data.Scan0);
+    BoxBlurPixels(pixels, data.Stride, kTextGlowSigmaX, RECT{0, 0, width, height}, kTextGlowSigmaY);
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(pixels + static_cast<ptrdiff_t>(y) * data.Stride);
+        for (int x = 0; x < width; ++x)
+            row[x] &= 0xFF000000u;
+    }
+    bitmap.UnlockBits(&data);
+}
+
 } // namespace ui

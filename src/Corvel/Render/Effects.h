@@ -122,6 +122,11 @@ std::array<int, 6> BoxBlurRadii(float sigma);
 // overwritten; red is untouched.
 void BoxBlurPixels(uint8_t* pixels, int stride, float sigmaX, const RECT& rect, float sigmaY);
 
+// The glow behind GDI+ text: blurs the alpha of a 32-bit premultiplied
+// bitmap of text (more along columns than rows) and turns every pixel
+// black, keeping only its alpha.
+void BlurTextIntoBlackMask(Gdiplus::Bitmap& bitmap, int width, int height);
+
 // A 32-bit premultiplied GDI+ bitmap with the pixels of any HBITMAP, top
 // row first; sources without alpha (under 32 bits) come out opaque. Takes
 // ownership of the HBITMAP and deletes it in every case. Null on failure.

@@ -19,32 +19,11 @@ namespace ui {
 namespace {
 
 // The halo is a box blur, wider downwards than sideways.
-constexpr float kHaloSigmaX = 1.5f;
-constexpr float kHaloSigmaY = 3.5f;
 
 RECT ToRect(const RECTF& r)
 {
     return RECT{static_cast<LONG>(std::floor(r.left)), static_cast<LONG>(std::floor(r.top)),
                 static_cast<LONG>(std::ceil(r.right)), static_cast<LONG>(std::ceil(r.bottom))};
-}
-
-// Blurs the drawn text's alpha and turns every pixel black, keeping only
-// its alpha: what is left is the halo.
-void BlurIntoHalo(Gdiplus::Bitmap& bitmap, int width, int height)
-{
-    Gdiplus::BitmapData data{};
-    Gdiplus::Rect all(0, 0, width, height);
-    if (bitmap.LockBits(&all, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite, PixelFormat32bppPARGB,
-                        &data) != Gdiplus::Ok)
-        return;
-    auto* pixels = static_cast<uint8_t*>(data.Scan0);
-    BoxBlurPixels(pixels, data.Stride, kHaloSigmaX, RECT{0, 0, width, height}, kHaloSigmaY);
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(pixels + static_cast<ptrdiff_t>(y) * data.Stride);
-        for (int x = 0; x < width; ++x)
-            row[x] &= 0xFF000000u;
-    }
-    bitmap.UnlockBits(&data);
 }
 
 // The text drawn in the blur colour into a bitmap of the rectangle's size,
@@ -69,7 +48,7 @@ void DrawWithHalo(WindowCore* core, HDC hdc, const RECT& box, const wchar_t* tex
         RECT local{0, 0, width, height};
         DrawHtmlTextLayout(core, local, text, blurArgb, RichTextLinks(), format, canvas);
     }
-    BlurIntoHalo(bitmap, width, height);
+    BlurTextIntoBlackMask(bitmap, width, height);
     {
         Gdiplus::Graphics onBitmap(&bitmap);
         RichTextCanvas canvas;

@@ -31,8 +31,6 @@ namespace {
 // Standard deviation of the glow at 96 DPI; it grows with the window's scale.
 constexpr float kGlowDeviation = 1.5f;
 // The GDI+ glow is a box blur, wider downwards than sideways.
-constexpr float kGdiplusGlowSigmaX = 1.5f;
-constexpr float kGdiplusGlowSigmaY = 3.5f;
 // The GDI+ text brush is never fully transparent or opaque: an alpha of 0
 // or 255 becomes this, so text of an unset (transparent) colour still shows
 // over its glow.
@@ -317,24 +315,6 @@ Gdiplus::StringFormat* NewGdiplusFormat(UINT format)
     return result;
 }
 
-// Turns the blurred glow into a black mask: only the alpha is kept.
-void BlurIntoMask(Gdiplus::Bitmap& bitmap, int width, int height)
-{
-    Gdiplus::BitmapData data{};
-    Gdiplus::Rect all(0, 0, width, height);
-    if (bitmap.LockBits(&all, Gdiplus::ImageLockModeRead | Gdiplus::ImageLockModeWrite, PixelFormat32bppPARGB,
-                        &data) != Gdiplus::Ok)
-        return;
-    auto* pixels = static_cast<uint8_t*>(data.Scan0);
-    BoxBlurPixels(pixels, data.Stride, kGdiplusGlowSigmaX, RECT{0, 0, width, height}, kGdiplusGlowSigmaY);
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(pixels + static_cast<ptrdiff_t>(y) * data.Stride);
-        for (int x = 0; x < width; ++x)
-            row[x] &= 0xFF000000u;
-    }
-    bitmap.UnlockBits(&data);
-}
-
 uint32_t GdiplusTextArgb(const GradientStops& stops)
 {
     const uint32_t argb = stops.empty() ? 0xFF000000u : stops.front().ToArgb();
@@ -372,7 +352,7 @@ void DrawGlowingTextWithGdiplus(RenderTarget& target, const tagTFontInfo* font, 
 
         onBitmap.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
         onBitmap.DrawString(text, -1, gdiplusFont.get(), box, stringFormat.get(), &glowBrush);
-        BlurIntoMask(bitmap, width, height);
+        BlurTextIntoBlackMask(bitmap, width, height);
         onBitmap.SetTextRenderingHint(Gdiplus::TextRenderingHintAntiAlias);
         onBitmap.DrawString(text, -1, gdiplusFont.get(), box, stringFormat.get(), &textBrush);
         onTarget.DrawImage(&bitmap, rect.left, rect.top);

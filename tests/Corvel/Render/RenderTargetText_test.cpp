@@ -30,42 +30,15 @@ constexpr uint32_t kBlack = 0xFF000000u;
 constexpr int kInkAlpha = 96;
 constexpr int kTextSize = 16;
 
-// Bounding box of the ink (right and bottom exclusive) and its pixel count.
-struct Ink {
-    int left = INT_MAX;
-    int top = INT_MAX;
-    int right = INT_MIN;
-    int bottom = INT_MIN;
-    int pixels = 0;
-    int Width() const { return pixels ? right - left : 0; }
-    int Height() const { return pixels ? bottom - top : 0; }
-    float CentreX() const { return (left + right) / 2.0f; }
-    float CentreY() const { return (top + bottom) / 2.0f; }
-};
+using testsupport::Ink;
 
 Ink InkOf(const PixelImage& img, int minAlpha = kInkAlpha)
 {
-    Ink ink;
-    for (int y = 0; y < img.height; ++y)
-        for (int x = 0; x < img.width; ++x)
-            if (A(img.At(x, y)) >= minAlpha) {
-                ink.left = std::min(ink.left, x);
-                ink.top = std::min(ink.top, y);
-                ink.right = std::max(ink.right, x + 1);
-                ink.bottom = std::max(ink.bottom, y + 1);
-                ++ink.pixels;
-            }
-    return ink;
+    return testsupport::FindInk(img, [minAlpha](uint32_t p) { return A(p) >= minAlpha; });
 }
 
 // Pixels with any alpha at all (halo included).
-int TouchedPixels(const PixelImage& img)
-{
-    int n = 0;
-    for (uint32_t p : img.data)
-        n += A(p) > 0;
-    return n;
-}
+int TouchedPixels(const PixelImage& img) { return testsupport::PixelsWithAlpha(img); }
 
 // Whether the ink of the lowest line ends in "...": the last two inked
 // columns of that line hold only a dot's few rows.

@@ -40,16 +40,7 @@ constexpr uint32_t kBlack = 0xFF000000u;
 // Premultiplied alpha from which a pixel counts as ink.
 constexpr int kInkAlpha = 96;
 
-// Bounding box of matching pixels (right and bottom exclusive) and their count.
-struct Ink {
-    int left = INT_MAX, top = INT_MAX, right = INT_MIN, bottom = INT_MIN, pixels = 0;
-    float CentreX() const { return (left + right) / 2.0f; }
-    std::string Describe() const
-    {
-        return "ink (" + std::to_string(left) + "," + std::to_string(top) + ")-(" + std::to_string(right) + "," +
-               std::to_string(bottom) + ") " + std::to_string(pixels) + " px";
-    }
-};
+using testsupport::Ink;
 
 using PixelTest = std::function<bool(uint32_t)>;
 bool IsInk(uint32_t p) { return A(p) >= kInkAlpha; }
@@ -60,26 +51,10 @@ bool IsDarkInk(uint32_t p) { return IsInk(p) && R(p) < 80 && G(p) < 80 && B(p) <
 Ink InkOf(const PixelImage& img, const PixelTest& match = IsInk, int top = 0, int bottom = INT_MAX, int left = 0,
           int right = INT_MAX)
 {
-    Ink ink;
-    for (int y = std::max(0, top); y < std::min(img.height, bottom); ++y)
-        for (int x = std::max(0, left); x < std::min(img.width, right); ++x)
-            if (match(img.At(x, y))) {
-                ink.left = std::min(ink.left, x);
-                ink.top = std::min(ink.top, y);
-                ink.right = std::max(ink.right, x + 1);
-                ink.bottom = std::max(ink.bottom, y + 1);
-                ++ink.pixels;
-            }
-    return ink;
+    return testsupport::FindInk(img, match, top, bottom, left, right);
 }
 
-int PixelsWithAlpha(const PixelImage& img)
-{
-    int n = 0;
-    for (uint32_t p : img.data)
-        n += A(p) > 0;
-    return n;
-}
+using testsupport::PixelsWithAlpha;
 
 // A window core on a shown window, its fonts (DejaVu Sans at kTextSize is
 // font 0, the default) and images, drawing into its own render target over
