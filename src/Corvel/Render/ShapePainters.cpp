@@ -195,6 +195,20 @@ GradientStops ShapePainter::PaintStops() const
 
 const GradientDirection* ShapePainter::PaintDirection() const { return m_gradient ? &m_direction : nullptr; }
 
+bool ShapePainter::TakeBoundSize()
+{
+    const wchar_t* bound = BindingOf(L"size");
+    if (!bound)
+        return false;
+    PropertyValue answer;
+    m_owner->GetPropertyValue(answer, bound);
+    if (!answer.found)
+        return false;
+    m_size[0] = answer.rect.Width();
+    m_size[1] = answer.rect.Height();
+    return true;
+}
+
 void ShapePainter::Paint(const RECTF& dirty, const RECTF& box)
 {
     if (!HasCore())
@@ -208,15 +222,9 @@ void ShapePainter::Paint(const RECTF& dirty, const RECTF& box)
     const float s = Scale();
     ElementBox elementBox = ComputeElementBox(box);
     ApplyPosBinding(elementBox, FarEdges::kAccepted);
-    if (const wchar_t* bound = BindingOf(L"size")) {
-        PropertyValue answer;
-        m_owner->GetPropertyValue(answer, bound);
-        if (answer.found) {
-            m_size[0] = answer.rect.Width();
-            m_size[1] = answer.rect.Height();
-            elementBox.width = m_size[0] * s;
-            elementBox.height = m_size[1] * s;
-        }
+    if (TakeBoundSize()) {
+        elementBox.width = m_size[0] * s;
+        elementBox.height = m_size[1] * s;
     }
     ApplyColorBindings();
     ApplyStyleColorValues();
@@ -435,14 +443,7 @@ void PathPainter::Paint(const RECTF& dirty, const RECTF& box)
 
     m_currentColor = m_color;
     ApplyPosBinding(elementBox, FarEdges::kRefused);
-    if (const wchar_t* bound = BindingOf(L"size")) {
-        PropertyValue answer;
-        m_owner->GetPropertyValue(answer, bound);
-        if (answer.found) {
-            m_size[0] = answer.rect.Width();
-            m_size[1] = answer.rect.Height();
-        }
-    }
+    TakeBoundSize();
     ApplyColorBindings();
     ApplyStyleColorValues();
     const RECTF rect = Padded(elementBox, m_padding);

@@ -66,6 +66,9 @@ public:
     const BoxShadow& GetBoxShadow() const { return m_boxShadow; }
 
 protected:
+    // The size bound with ":>" (a found rectangle's width and height), into
+    // the painter's size; false when nothing is bound or found.
+    bool TakeBoundSize();
     // The colour a shape without "color" takes from its control (the
     // background colour, or the ARGB in the attribute named like the
     // element); stored as the configured colour.
