@@ -67,6 +67,11 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
   endforeach()
 endif()
 
+# The test skin (tests/data/skin) packed as the program packs its own; tests
+# that read the skin from their resources ("ZIPRES" in their source) carry it.
+include("${CMAKE_SOURCE_DIR}/cmake/SkinArchive.cmake")
+corvel_skin_resource(CORVEL_TEST_SKIN_RC "${CMAKE_SOURCE_DIR}/tests/data/skin" test_skin)
+
 file(GLOB_RECURSE CORVEL_TEST_FILES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/*_test.cpp")
 foreach(test_file ${CORVEL_TEST_FILES})
   file(RELATIVE_PATH rel "${CMAKE_SOURCE_DIR}/tests" "${test_file}")
@@ -75,7 +80,13 @@ foreach(test_file ${CORVEL_TEST_FILES})
   string(REPLACE "." "_" target "test_${test_name}")
   get_filename_component(dir "${test_file}" DIRECTORY)
   file(GLOB dir_support CONFIGURE_DEPENDS "${dir}/support/*.cpp")
-  add_executable(${target} "${test_file}" ${dir_support})
+  file(STRINGS "${test_file}" skin_resource REGEX "ZIPRES")
+  if(skin_resource)
+    add_executable(${target} "${test_file}" ${dir_support} "${CORVEL_TEST_SKIN_RC}")
+    add_dependencies(${target} test_skin_zip)
+  else()
+    add_executable(${target} "${test_file}" ${dir_support})
+  endif()
   target_link_libraries(${target} PRIVATE corvel_test_support)
   if(CMAKE_CROSSCOMPILING_EMULATOR)
     # Through a small runner that checks the environment and repeats a run
