@@ -4,8 +4,9 @@
 # to re-run.
 #   scripts/test.sh [ctest arguments...]
 # CORVEL_JOBS: parallel build and test jobs (default: the number of cores).
-# Ends with the runs repeated after a Wine X protocol error and the tests
-# that skipped, with their reasons.
+# Ends with the runs repeated (after a Wine X protocol error, or a run that
+# ended without printing anything) and the tests that skipped, with their
+# reasons.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,7 +23,7 @@ ran_tests=0
 report_repeats() {
   local files=()
   [ -d "$REPEATS" ] && mapfile -t files < <(find "$REPEATS" -type f -printf '%f\n' | sort)
-  echo "[test] runs repeated after a Wine X protocol error: ${#files[@]}"
+  echo "[test] runs repeated (Wine X protocol error, or no output at all): ${#files[@]}"
   local f
   for f in "${files[@]}"; do echo "[test]   ${f%.*}"; done
 }

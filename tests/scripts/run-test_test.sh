@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # tests/support/run-test.sh: refuses to run outside the test run's display;
 # repeats a run once only when Wine ended it on an X protocol error before
-# any test failed, recording each repeat; passes every other result on.
+# any test failed, or when it failed without printing anything, recording
+# each repeat; passes every other result on.
 # A stand-in for Wine plays the test program's runs.
 set -u
 source "$(dirname "$0")/support/check.sh"
@@ -13,7 +14,8 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 runner="$CHECKOUT/tests/support/run-test.sh"
-# The stand-in: run N of a program prints and ends as its script's line N says.
+# The stand-in: run N of a program prints and ends as its script's line N
+# says ("-" prints nothing at all).
 cat >"$work/wine" <<'STUB'
 #!/usr/bin/env bash
 script=$1
@@ -22,7 +24,7 @@ echo "$n" >"$script.runs"
 shift
 echo "$*" >"$script.args$n"
 line=$(sed -n "${n}p" "$script")
-printf '%b\n' "${line#* }"
+[ "${line#* }" = "-" ] || printf '%b\n' "${line#* }"
 exit "${line%% *}"
 STUB
 chmod +x "$work/wine"
@@ -34,6 +36,9 @@ cases=(
   "X error, then passes|0|2|1|1 X Error of failed request:  BadMatch|0 [  PASSED  ] 1 test."
   "X error twice|1|2|1|1 X Error of failed request:  BadMatch|1 X Error of failed request:  BadMatch"
   "X error after a failed test|1|1|0|1 [  FAILED  ] A.B (1 ms)\\nX Error of failed request:  BadMatch|0 [  PASSED  ] 1 test."
+  "silent failure, then passes|0|2|1|5 -|0 [  PASSED  ] 1 test."
+  "silent failure twice|5|2|1|5 -|5 -"
+  "silent success is not repeated|0|1|0|0 -"
 )
 i=0
 for entry in "${cases[@]}"; do

@@ -11,8 +11,11 @@
 # Xvfb as "X Error of failed request" when a shown window turns layered). Such
 # a run says nothing about the code under test, so it is run once more from
 # the test it was in, unless it already reported a failed test; each repeat
-# leaves a file in the repeats folder, which the test command counts. Every
-# other result is reported as it is.
+# leaves a file in the repeats folder, which the test command counts. A run
+# that failed without printing anything at all never got to the program
+# (seen once on a loaded machine: Wine ended before the executable's first
+# line) and is run once more the same way. Every other result is reported
+# as it is.
 set -u
 repeats=$1
 wine=$2
@@ -44,6 +47,13 @@ log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 "$wine" "$@" >"$log" 2>&1
 rc=$?
+if [ "$rc" -ne 0 ] && [ ! -s "$log" ]; then
+  echo "[run-test] Wine ended with $rc before the program printed anything; running it once more"
+  mkdir -p "$repeats"
+  echo "$*" >"$repeats/$(basename "$1").$$"
+  "$wine" "$@" >"$log" 2>&1
+  rc=$?
+fi
 cat "$log"
 if [ "$rc" -ne 0 ] && grep -q 'X Error of failed request' "$log"; then
   if grep -qF '[  FAILED  ]' "$log"; then
