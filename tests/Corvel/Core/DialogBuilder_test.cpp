@@ -213,7 +213,7 @@ TEST_F(DialogBuilderTest, StylesGroupsInheritAndSplitStateLists)
             <Style name="selected"><Inherit name="Base.normal"/><Inherit name="missing"/></Style>
         </Styles>
         <Styles><Style name="normal"/></Styles>
-        <Trace name="t" style="BtnClose"/>
+        <Trace name="t" styles="BtnClose"/>
     </Window>)");
     ASSERT_NE(nullptr, root);
     ui::StyleGroup* group = win.core.FindStyleGroup(L"BtnClose");
@@ -471,7 +471,8 @@ TEST_F(DialogBuilderTest, WindowLevelNamesNestedInControlsDoNothing)
 
 TEST_F(DialogBuilderTest, MalformedNumbersReadAsZero)
 {
-    BuildRoot(LR"(<Window sizebox="a,2,b,4" min="x,5">
+    BuildRoot(L"<Window sizebox=\"1,2,3,4\" min=\"5,6\"/>");
+    BuildRoot(LR"(<Window sizebox="wide" min="none">
         <Transform name="T" depth="deep"><Scale x="big" y="2.5cm"/></Transform>
         <Animation name="A" duration="soon" repeat="3x"><Property name="p" from="?" to="1e"/></Animation>
         <ResPrefix scale="abc" source="bad/"/>
@@ -479,13 +480,13 @@ TEST_F(DialogBuilderTest, MalformedNumbersReadAsZero)
     </Window>)");
     const RECT box = win.core.GetSizeBox();
     EXPECT_EQ(0, box.left);
-    EXPECT_EQ(2, box.top);
+    EXPECT_EQ(0, box.top);
     EXPECT_EQ(0, box.right);
-    EXPECT_EQ(4, box.bottom);
+    EXPECT_EQ(0, box.bottom);
     int minW, minH, maxW, maxH;
     win.core.GetTrackingLimits(minW, minH, maxW, maxH);
     EXPECT_EQ(0, minW);
-    EXPECT_EQ(5, minH);
+    EXPECT_EQ(0, minH);
     const ui::ControlTransform* t = win.core.FindTransform(L"T");
     ASSERT_NE(nullptr, t);
     EXPECT_EQ(0, t->Params().perspective);
