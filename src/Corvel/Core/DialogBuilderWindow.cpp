@@ -113,23 +113,86 @@ void ReadStyleEntry(MarkupNode node, StyleGroup& group, WindowCore* core)
     group.AddForStateList(names.c_str(), std::move(entry));
 }
 
-// The window's text colours: disabled, default, link, hovered link and
-// selection background, in the order SetDefaultColors takes them.
-void ApplyWindowColor(const wchar_t* name, const wchar_t* value, WindowCore* core)
+// "pos": each item up to 1.0 is a factor of the free monitor space, a
+// larger one an absolute position; the other axis keeps what it had.
+void ApplyPosition(WindowCore& core, const wchar_t* value)
 {
-    static const wchar_t* const kColorNames[] = {L"disabledfontcolor", L"defaultfontcolor", L"linkfontcolor",
-                                                 L"linkhoverfontcolor", L"selectedcolor"};
-    constexpr int kColorCount = 5;
-    for (int i = 0; i < kColorCount; ++i) {
-        if (!Is(name, kColorNames[i]))
-            continue;
-        uint32_t colors[kColorCount] = {core->GetDisabledTextColor(), core->GetTextColor(), core->GetLinkTextColor(),
-                                        core->GetLinkHotTextColor(), core->GetTextBkColor()};
-        colors[i] = ParseHexColor(value);
-        core->SetDefaultColors(colors[0], colors[1], colors[2], colors[3], colors[4]);
-        return;
-    }
+    float x = 0, y = 0;
+    ReadSizePair(value, x, y);
+    POINT pos = core.GetPosition();
+    float fx = 0, fy = 0;
+    core.GetPositionFactors(fx, fy);
+    if (x <= kLargestFactor)
+        fx = x;
+    else
+        pos.x = static_cast<LONG>(x);
+    if (y <= kLargestFactor)
+        fy = y;
+    else
+        pos.y = static_cast<LONG>(y);
+    core.SetPosition(pos.x, pos.y);
+    core.SetPositionFactors(fx, fy);
 }
+
+void ApplyTrackingLimit(WindowCore& core, const wchar_t* value, bool minimum)
+{
+    int size[2] = {};
+    ParseIntList(value, size, 2);
+    int minW, minH, maxW, maxH;
+    core.GetTrackingLimits(minW, minH, maxW, maxH);
+    if (minimum)
+        core.SetTrackingLimits(size[0], size[1], maxW, maxH);
+    else
+        core.SetTrackingLimits(minW, minH, size[0], size[1]);
+}
+
+// The window's text colours, in the order SetDefaultColors takes them:
+// disabled, default, link, hovered link, selection background.
+enum WindowColor { kColorDisabled, kColorText, kColorLink, kColorLinkHot, kColorTextBk, kWindowColorCount };
+
+void ApplyWindowColor(WindowCore& core, WindowColor which, const wchar_t* value)
+{
+    uint32_t colors[kWindowColorCount] = {core.GetDisabledTextColor(), core.GetTextColor(), core.GetLinkTextColor(),
+                                          core.GetLinkHotTextColor(), core.GetTextBkColor()};
+    colors[which] = ParseHexColor(value);
+    core.SetDefaultColors(colors[kColorDisabled], colors[kColorText], colors[kColorLink], colors[kColorLinkHot],
+                          colors[kColorTextBk]);
+}
+
+// The attributes of a root "Window" element; any other is ignored.
+struct WindowAttribute {
+    const wchar_t* name;
+    void (*apply)(WindowCore& core, const wchar_t* value);
+};
+const WindowAttribute kWindowAttributes[] = {
+    {L"pos", &ApplyPosition},
+    {L"size",
+     [](WindowCore& core, const wchar_t* value) {
+         float cx = 0, cy = 0;
+         ReadSizePair(value, cx, cy);
+         core.SetMonitorRelativeSize(cx, cy, false);
+     }},
+    {L"sizebox", [](WindowCore& core, const wchar_t* value) { core.SetSizeBox(ReadRect(value)); }},
+    {L"caption", [](WindowCore& core, const wchar_t* value) { core.SetCaption(ReadRect(value)); }},
+    {L"title",
+     [](WindowCore& core, const wchar_t* value) {
+         core.SetTitle(value);
+         if (*value)
+             SetWindowTextW(core.GetWindow(), value);
+     }},
+    {L"min", [](WindowCore& core, const wchar_t* value) { ApplyTrackingLimit(core, value, true); }},
+    {L"max", [](WindowCore& core, const wchar_t* value) { ApplyTrackingLimit(core, value, false); }},
+    {L"alpha", [](WindowCore& core, const wchar_t* value) { core.ApplyWindowAlpha(ParseInt(value)); }},
+    {L"bktrans", [](WindowCore& core, const wchar_t* value) { core.SetCaptionless(IsTrue(value)); }},
+    {L"shadow", [](WindowCore& core, const wchar_t* value) { core.ParseWindowShadow(value); }},
+    {L"glass", [](WindowCore& core, const wchar_t* value) { core.SetBackdropWanted(IsTrue(value)); }},
+    {L"drop", [](WindowCore& core, const wchar_t* value) { core.SetAcceptFiles(IsTrue(value)); }},
+    {L"disabledfontcolor", [](WindowCore& core, const wchar_t* v) { ApplyWindowColor(core, kColorDisabled, v); }},
+    {L"defaultfontcolor", [](WindowCore& core, const wchar_t* v) { ApplyWindowColor(core, kColorText, v); }},
+    {L"linkfontcolor", [](WindowCore& core, const wchar_t* v) { ApplyWindowColor(core, kColorLink, v); }},
+    {L"linkhoverfontcolor", [](WindowCore& core, const wchar_t* v) { ApplyWindowColor(core, kColorLinkHot, v); }},
+    {L"selectedcolor", [](WindowCore& core, const wchar_t* v) { ApplyWindowColor(core, kColorTextBk, v); }},
+};
 
 } // namespace
 
@@ -312,56 +375,11 @@ void DialogBuilder::ApplyWindowAttributes(MarkupNode root, WindowCore* core)
 {
     for (int i = 0; i < root.GetAttributeCount(); ++i) {
         const wchar_t* name = root.GetAttributeName(i);
-        const wchar_t* value = root.GetAttributeValue(i);
-        if (Is(name, L"pos")) {
-            float x = 0, y = 0;
-            ReadSizePair(value, x, y);
-            POINT pos = core->GetPosition();
-            float fx = 0, fy = 0;
-            core->GetPositionFactors(fx, fy);
-            if (x <= kLargestFactor)
-                fx = x;
-            else
-                pos.x = static_cast<LONG>(x);
-            if (y <= kLargestFactor)
-                fy = y;
-            else
-                pos.y = static_cast<LONG>(y);
-            core->SetPosition(pos.x, pos.y);
-            core->SetPositionFactors(fx, fy);
-        } else if (Is(name, L"size")) {
-            float cx = 0, cy = 0;
-            ReadSizePair(value, cx, cy);
-            core->SetMonitorRelativeSize(cx, cy, false);
-        } else if (Is(name, L"sizebox")) {
-            core->SetSizeBox(ReadRect(value));
-        } else if (Is(name, L"caption")) {
-            core->SetCaption(ReadRect(value));
-        } else if (Is(name, L"title")) {
-            core->SetTitle(value);
-            if (*value)
-                SetWindowTextW(core->GetWindow(), value);
-        } else if (Is(name, L"min") || Is(name, L"max")) {
-            int size[2] = {};
-            ParseIntList(value, size, 2);
-            int minW, minH, maxW, maxH;
-            core->GetTrackingLimits(minW, minH, maxW, maxH);
-            if (Is(name, L"min"))
-                core->SetTrackingLimits(size[0], size[1], maxW, maxH);
-            else
-                core->SetTrackingLimits(minW, minH, size[0], size[1]);
-        } else if (Is(name, L"alpha")) {
-            core->ApplyWindowAlpha(ParseInt(value));
-        } else if (Is(name, L"bktrans")) {
-            core->SetCaptionless(IsTrue(value));
-        } else if (Is(name, L"shadow")) {
-            core->ParseWindowShadow(value);
-        } else if (Is(name, L"glass")) {
-            core->SetBackdropWanted(IsTrue(value));
-        } else if (Is(name, L"drop")) {
-            core->SetAcceptFiles(IsTrue(value));
-        } else {
-            ApplyWindowColor(name, value, core);
+        for (const WindowAttribute& attribute : kWindowAttributes) {
+            if (Is(name, attribute.name)) {
+                attribute.apply(*core, root.GetAttributeValue(i));
+                break;
+            }
         }
     }
 }

@@ -23,6 +23,7 @@
 #include "Corvel/Core/support/TestWindow.h"
 #include "Corvel/Render/ControlTransform.h"
 #include "Corvel/Render/FontManager.h"
+#include "Corvel/Render/PrivateFonts.h"
 #include "Corvel/Render/StyleDefinitions.h"
 #include "support/TestPaths.h"
 #include "support/TestService.h"
@@ -170,6 +171,26 @@ TEST_F(DialogBuilderTest, FontElementIsUsedByControlsThroughItsKey)
     EXPECT_EQ(nullptr, fonts->FindFont(scale, L"Arial", 20, true, false, true, false));
     ASSERT_EQ(1, box->ChildCount());
     EXPECT_EQ(font->index, box->ChildAt(0)->GetFontId());
+}
+
+TEST_F(DialogBuilderTest, FontLoadRegistersTheFileUnderTheNameReadSoFar)
+{
+    std::string sans;
+    testsupport::ReadFileBytes(L"Z:\\usr\\share\\fonts\\truetype\\dejavu\\DejaVuSans.ttf", sans);
+    if (sans.empty())
+        GTEST_SKIP() << "DejaVuSans.ttf is not installed";
+    OpenArchive({{"RES/fonts/Title.ttf", sans}});
+    BuildRoot(LR"(<Window>
+        <Font name="SkinTitle" load="RES/fonts/Title.ttf" size="18"/>
+        <Font load="RES/fonts/Title.ttf" name="LateName"/>
+    </Window>)");
+    EXPECT_NE(nullptr, ui::FindPrivateFontCollection(L"SkinTitle", nullptr));
+    EXPECT_EQ(nullptr, ui::FindPrivateFontCollection(L"LateName", nullptr));
+    // Both are declared fonts of the window all the same.
+    ui::FontManager* fonts = win.core.GetSharedFontManager();
+    ASSERT_NE(nullptr, fonts);
+    EXPECT_NE(nullptr, fonts->FindFont(win.core.GetScale(), L"SkinTitle", 18, false, false, false, false));
+    EXPECT_NE(nullptr, fonts->FindFont(win.core.GetScale(), L"LateName", 12, false, false, false, false));
 }
 
 TEST_F(DialogBuilderTest, DefaultListsApplyToTheirClassAndTheFirstDefinitionStays)
@@ -576,9 +597,13 @@ TEST_F(DialogBuilderTest, UnknownClassesGoToTheCallbackOrHookElseAreSkipped)
         hooked.push_back(name);
         return wcscmp(name, L"Hooked") == 0 ? new Control() : nullptr;
     });
-    builder.Build(L"<Window><Hooked name=\"h\"/><CActiveXCtrl/></Window>", nullptr, &win.core, holder.get());
-    EXPECT_EQ(std::vector<std::wstring>({L"Hooked", L"CActiveXCtrl"}), hooked);
-    EXPECT_EQ(std::vector<std::wstring>{L"h"}, ChildNames(*holder));
+    builder.Build(LR"(<Window><Hooked name="h"/><CActiveXCtrl/>
+        <Include source="&lt;Window&gt;&lt;Hooked name=&quot;fromInclude&quot;/&gt;&lt;/Window&gt;"/>
+    </Window>)",
+                  nullptr, &win.core, holder.get());
+    // The hook travels into included documents.
+    EXPECT_EQ(std::vector<std::wstring>({L"Hooked", L"CActiveXCtrl", L"Hooked"}), hooked);
+    EXPECT_EQ(std::vector<std::wstring>({L"h", L"fromInclude"}), ChildNames(*holder));
 }
 
 TEST_F(DialogBuilderTest, UnknownAttributesAreKeptAsExtraAttributes)
