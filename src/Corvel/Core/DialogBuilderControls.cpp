@@ -108,6 +108,16 @@ private:
     bool m_abandoned = false;
 };
 
+// A window takes one root: a further top-level control, built like the
+// first (its subtree's includes have taken effect), is forgotten by the core
+// and deleted, so no later look-up can reach it.
+void DeleteExtraTopLevel(Control* control, WindowCore* core)
+{
+    if (core)
+        core->ForgetControl(control);
+    delete control;
+}
+
 struct NetResManagerDeleter {
     void operator()(CNetResManager* manager) const { DestroyNetResManager(manager); }
 };
@@ -174,8 +184,6 @@ Control* DialogBuilder::BuildControls(MarkupNode node, Control* parent, WindowCo
         std::unique_ptr<Control> control(CreateControl(className, core));
         if (!control)
             continue;  // nobody makes this class: the element and its subtree are skipped
-        if (!parent && result)
-            continue;  // a window takes one root: further top-level controls are not built
         if (element.HasChildren())
             BuildControls(element, control.get(), core);
         if (parent) {
@@ -199,6 +207,8 @@ Control* DialogBuilder::BuildControls(MarkupNode node, Control* parent, WindowCo
             built->SetAttribute(element.GetAttributeName(i), element.GetAttributeValue(i));
         if (!result)
             result = built;
+        else if (!parent)
+            DeleteExtraTopLevel(built, core);
     }
     return result;
 }
@@ -278,7 +288,7 @@ void DialogBuilder::BuildIncluded(DialogBuilder& included, Control* parent, Wind
     Control* first = included.BuildWindow(core, parent);
     // Without a parent nothing holds it: an include adds no root to a window.
     if (first && !parent)
-        delete first;
+        DeleteExtraTopLevel(first, core);
 }
 
 } // namespace ui

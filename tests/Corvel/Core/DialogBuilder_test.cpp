@@ -620,13 +620,17 @@ TEST_F(DialogBuilderTest, ExtraTopLevelControlsAreDeletedNotLeaked)
     const int before = TraceControl::s_live + TraceBox::s_live;
     {
         auto root = BuildRoot(LR"(<Window>
-            <Trace name="first"/>
-            <TraceBox name="second"><Trace name="secondChild"/></TraceBox>
-            <Trace name="third"/>
+            <Trace name="first" group="g"/>
+            <TraceBox name="second" group="g"><Trace name="secondChild" group="g"/></TraceBox>
+            <Trace name="third" group="g"/>
         </Window>)");
         ASSERT_NE(nullptr, root);
         EXPECT_EQ(L"first", std::wstring(root->GetName().GetData()));
         EXPECT_EQ(before + 1, TraceControl::s_live + TraceBox::s_live);
+        // The core keeps no pointer to a deleted control.
+        const std::vector<Control*>* group = win.core.GetGroup(L"g");
+        ASSERT_NE(nullptr, group);
+        EXPECT_EQ(std::vector<Control*>{root.get()}, *group);
         win.core.SetRootControl(root.get());
         EXPECT_EQ(root.get(), win.core.FindControlByName(L"first"));
         for (const wchar_t* name : {L"second", L"secondChild", L"third"})
