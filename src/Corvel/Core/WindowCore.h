@@ -564,6 +564,75 @@ public:
 private:
     std::unordered_map<std::wstring, std::unique_ptr<StyleGroup>, WideKeyHash> m_styleGroups;
     // --- end of style groups ------------------------------------------------
+
+    // --- Window-level skin settings (WindowCoreSkin.cpp) ------------------
+    // What the dialog builder reads from a skin's root "Window" element and
+    // its window-level elements, beyond the tables above. UI thread only.
+public:
+    // Class default attributes of this core, else of the nearest parent
+    // core; null when none has a list for the class.
+    const wchar_t* FindDefaultAttributes(const wchar_t* className) const;
+
+    // The window's title as the skin gives it.
+    void SetTitle(const wchar_t* title) { m_title = title ? title : L""; }
+    const std::wstring& GetTitle() const { return m_title; }
+    // Keeps the skin's alpha clamped to 0..255. A raw value inside that range
+    // makes the bound window layered, any other value takes the layered
+    // style away (the style is written only when it changes); then the
+    // clamped value is the window's layered alpha. Unbound: only stored.
+    void ApplyWindowAlpha(int raw);
+    // 255 until a skin gives one.
+    int GetWindowAlpha() const { return m_windowAlpha; }
+    // "bktrans": the skinned window drops its system caption.
+    void SetCaptionless(bool on) { m_captionless = on; }
+    bool IsCaptionless() const { return m_captionless; }
+    // "glass": the skinned window asks for the acrylic backdrop.
+    void SetBackdropWanted(bool on) { m_backdropWanted = on; }
+    bool IsBackdropWanted() const { return m_backdropWanted; }
+    // "drop": the skinned window accepts dropped files.
+    void SetAcceptFiles(bool on) { m_acceptFiles = on; }
+    bool GetAcceptFiles() const { return m_acceptFiles; }
+
+    // Raw (unscaled) window settings as the skin gave them.
+    RECT GetSizeBox() const { return m_sizeBox; }
+    void GetTrackingLimits(int& minW, int& minH, int& maxW, int& maxH) const;
+    POINT GetPosition() const { return POINT{m_posX, m_posY}; }
+    void GetPositionFactors(float& fx, float& fy) const
+    {
+        fx = m_posFactorX;
+        fy = m_posFactorY;
+    }
+
+    // The tray record of a "Tray" element: the icon's tip and its menu. Menu
+    // command ids are a small fixed range, kTrayCommandBase + item index, so
+    // a chosen id names its item whatever the process's addresses.
+    static constexpr UINT kTrayCommandBase = 0x7000;
+    struct TrayMenuItem {
+        UINT commandId;       // kTrayCommandBase + index in the menu
+        std::wstring command; // the item's "name": what choosing it does
+        std::wstring text;    // the menu text
+    };
+    struct TrayMenuRecord {
+        std::wstring tip;
+        std::vector<TrayMenuItem> items;
+    };
+    // Takes ownership; a record without items (or null) is discarded and the
+    // core keeps the one it had. An earlier record is replaced.
+    void SetTrayMenu(std::unique_ptr<TrayMenuRecord> record);
+    // Borrowed until replaced or the core is destroyed; null without one.
+    const TrayMenuRecord* GetTrayMenu() const { return m_trayMenu.get(); }
+    // The item of a menu command id; null for an id outside the menu.
+    const TrayMenuItem* FindTrayMenuItem(UINT commandId) const;
+
+private:
+    static constexpr int kOpaqueAlpha = 255;
+    std::wstring m_title;
+    int m_windowAlpha = kOpaqueAlpha;
+    bool m_captionless = false;
+    bool m_backdropWanted = false;
+    bool m_acceptFiles = false;
+    std::unique_ptr<TrayMenuRecord> m_trayMenu;
+    // --- end of window-level skin settings ------------------------------------
 };
 
 } // namespace ui
