@@ -40,7 +40,7 @@ TEST(SkinResource, TheBuildPacksTheSkinFolderIntoTheExecutable)
     ASSERT_NE(nullptr, archive);
 
     // Each file of tests/data/skin, under its path in the folder.
-    const wchar_t* const names[] = {L"main.xml", L"RES/readme.txt", L"200/RES/readme.txt", L"200\\RES\\readme.txt"};
+    const wchar_t* const names[] = {L"main.xml", L"RES/logo.png", L"125/RES/logo.png", L"200/RES/logo.png", L"200\\RES\\logo.png"};
     for (const wchar_t* name : names) {
         std::string onDisk;
         std::wstring path = std::wstring(CORVEL_TEST_SOURCE_DIR) + L"\\tests\\data\\skin\\" + name;
