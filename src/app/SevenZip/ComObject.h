@@ -1,9 +1,10 @@
 // Reference counting for the layer's own COM objects handed to the engine.
-// An object starts with one reference, owned by whoever made it (normally a
-// ComPtr that Attach()es it); the last Release deletes it.
+// An object starts with one reference, owned by whoever made it (a ComPtr
+// through AdoptNew); the last Release deletes it.
 #pragma once
 
 #include <windows.h>
+#include <wrl/client.h>
 
 #include <atomic>
 
@@ -18,6 +19,17 @@ public:
 private:
     std::atomic<ULONG> m_count{1};
 };
+
+// Takes over the first reference of a newly made object. (mingw-w64's
+// ComPtr::Attach adds a reference of its own, unlike the SDK's, and would
+// leak the object; it is not used here.)
+template <typename T>
+Microsoft::WRL::ComPtr<T> AdoptNew(T* object)
+{
+    Microsoft::WRL::ComPtr<T> owner;
+    *owner.GetAddressOf() = object;
+    return owner;
+}
 
 } // namespace sevenzip
 

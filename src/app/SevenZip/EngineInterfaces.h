@@ -48,6 +48,11 @@ enum ItemProperty : PROPID {
     kpidMTime = 12, // VT_FILETIME, UTC
 };
 
+// Archive properties (GetArchiveProperty) read after opening.
+enum ArchiveProperty : PROPID {
+    kpidErrorFlags = 71, // VT_UI4, 0 or absent for a sound archive
+};
+
 // askExtractMode of GetStream and PrepareOperation.
 enum AskMode : int32_t {
     kAskExtract = 0,

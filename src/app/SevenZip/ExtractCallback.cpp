@@ -34,9 +34,7 @@ ExtractCallback::ExtractCallback(IInArchive* archive, std::wstring folder, const
 ComPtr<ExtractCallback> ExtractCallback::Create(IInArchive* archive, std::wstring folder,
                                                const ExtractCallbacks& callbacks)
 {
-    ComPtr<ExtractCallback> callback;
-    callback.Attach(new ExtractCallback(archive, std::move(folder), callbacks));
-    return callback;
+    return AdoptNew(new ExtractCallback(archive, std::move(folder), callbacks));
 }
 
 void* ExtractCallback::FindInterface(REFIID iid) noexcept
@@ -111,7 +109,9 @@ void ExtractCallback::OpenEntry(uint32_t index, ISequentialOutStream** stream)
     m_entryTime = ItemModified(m_archive, index);
     m_entryAttributes = ItemAttributes(m_archive, index);
     m_entry = OutFileStream::Create(target);
-    m_entry.CopyTo(stream);
+    // The engine's reference; ours stays in m_entry until the result comes.
+    m_entry->AddRef();
+    *stream = m_entry.Get();
 }
 
 HRESULT ExtractCallback::PrepareOperation(int32_t askMode) noexcept

@@ -34,9 +34,7 @@ ComPtr<InFileStream> InFileStream::Open(const std::wstring& path)
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!file)
         throw ExtractError("cannot open the archive", path, LastErrorResult());
-    ComPtr<InFileStream> stream;
-    stream.Attach(new InFileStream(std::move(file)));
-    return stream;
+    return AdoptNew(new InFileStream(std::move(file)));
 }
 
 void* InFileStream::FindInterface(REFIID iid) noexcept
@@ -102,9 +100,7 @@ ComPtr<OutFileStream> OutFileStream::Create(const std::wstring& finalPath)
         CFileHandle file(CreateFileW(tempPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                                      FILE_ATTRIBUTE_NORMAL, nullptr));
         if (file) {
-            ComPtr<OutFileStream> stream;
-            stream.Attach(new OutFileStream(finalPath, std::move(tempPath), std::move(file)));
-            return stream;
+            return AdoptNew(new OutFileStream(finalPath, std::move(tempPath), std::move(file)));
         }
         if (GetLastError() != ERROR_FILE_EXISTS)
             break;

@@ -45,6 +45,20 @@ ComPtr<IInArchive> OpenArchive(const Library& library, const std::wstring& archi
     return archive;
 }
 
+// The engine opens some damaged archives (a cut-off end, broken headers) and
+// reports the damage as archive error flags; extracting them would install
+// an incomplete package as if it were whole.
+void RefuseDamagedArchive(IInArchive* archive, const std::wstring& archivePath)
+{
+    PROPVARIANT flags;
+    PropVariantInit(&flags);
+    const HRESULT hr = archive->GetArchiveProperty(kpidErrorFlags, &flags);
+    const bool damaged = SUCCEEDED(hr) && flags.vt == VT_UI4 && flags.ulVal != 0;
+    PropVariantClear(&flags);
+    if (damaged)
+        throw ExtractError("the archive is damaged", archivePath, HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT));
+}
+
 uint32_t ItemCount(IInArchive* archive)
 {
     uint32_t count = 0;
@@ -86,6 +100,7 @@ void ZipExtractor::Extract(const std::wstring& archivePath, const std::wstring& 
 {
     const std::wstring target = WithoutTrailingSeparators(folder);
     OpenedArchive archive(OpenArchive(m_library, archivePath));
+    RefuseDamagedArchive(archive.Get(), archivePath);
     CheckEntryNames(archive.Get(), target);
     EnsureFolder(target);
     ExtractAll(archive.Get(), target, m_callbacks);

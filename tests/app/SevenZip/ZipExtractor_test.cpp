@@ -199,6 +199,9 @@ TEST_F(ZipExtractorTest, ExtractsEveryEntryWithItsNameAndBytes)
     }
     std::sort(expectedFiles.begin(), expectedFiles.end());
     EXPECT_EQ(FilesBelow(Out()), expectedFiles); // nothing else, no temporaries
+    // Every file the extraction opened is closed again.
+    EXPECT_TRUE(DeleteFileW(Archive().c_str()));
+    EXPECT_TRUE(DeleteFileW((Out() + L"\\bin\\big.dat").c_str()));
 }
 
 TEST_F(ZipExtractorTest, AppliesTheArchivedTimeAndReadOnlyAttributeAndReplacesOldFiles)
@@ -349,12 +352,14 @@ TEST_F(ZipExtractorTest, DamagedArchivesThrowAndLeaveNoPartialFile)
         {"not a zip", std::string(4096, 'x')},
         {"empty file", std::string()},
     };
+    int round = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        const std::wstring out = Out() + std::to_wstring(++round);
         ASSERT_TRUE(testsupport::WriteFileBytes(Archive(), c.bytes));
-        EXPECT_THROW(ZipExtractor(m_library).Extract(Archive(), Out()), ExtractError);
-        EXPECT_FALSE(Exists(Out() + L"\\bin\\big.dat"));
-        for (const std::wstring& file : FilesBelow(Out()))
+        EXPECT_THROW(ZipExtractor(m_library).Extract(Archive(), out), ExtractError);
+        EXPECT_FALSE(Exists(out + L"\\bin\\big.dat"));
+        for (const std::wstring& file : FilesBelow(out))
             EXPECT_EQ(file.find(L".tmp"), std::wstring::npos) << Narrow(file);
     }
 }
