@@ -77,9 +77,10 @@ HRESULT ExtractCallback::SetCompleted(const uint64_t* completed) noexcept
 
 void ExtractCallback::ReportProgress(uint64_t done)
 {
-    // The engine may repeat a value; callers see each value once.
-    if (done == m_done && done != 0)
+    // The engine may repeat a value; callers see each rising value once.
+    if (m_reported && done <= m_done)
         return;
+    m_reported = true;
     m_done = done;
     if (m_callbacks.progress && !m_callbacks.progress(done))
         m_cancelled = true;
@@ -155,6 +156,11 @@ void ExtractCallback::Finish(HRESULT engineResult)
         throw ExtractError(kCancelMessage, E_ABORT);
     if (FAILED(engineResult))
         throw ExtractError("the archive could not be extracted", engineResult);
+    // Callers show a percentage: a complete extraction ends at the total
+    // even when the engine's last report fell short of it. A stop asked for
+    // now has nothing left to stop.
+    if (m_callbacks.progress && (!m_reported || m_done < m_total))
+        (void)m_callbacks.progress(m_total);
 }
 
 } // namespace sevenzip

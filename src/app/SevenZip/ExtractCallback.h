@@ -35,7 +35,8 @@ public:
     // Called once IInArchive::Extract has returned engineResult: deletes an
     // entry left unfinished and throws what stopped the extraction (a
     // callback's own exception, "cancel", a refused or damaged entry, the
-    // engine's failure). Returns normally after a complete extraction.
+    // engine's failure). After a complete extraction it reports the total
+    // as the last progress when the engine did not, and returns.
     void Finish(HRESULT engineResult);
 
 private:
@@ -54,8 +55,9 @@ private:
     IInArchive* const m_archive;           // borrowed
     const std::wstring m_folder;
     const ExtractCallbacks& m_callbacks;   // borrowed
-    uint64_t m_total = 0;
-    uint64_t m_done = 0;
+    uint64_t m_total = 0;      // from the engine's SetTotal
+    bool m_reported = false;   // a progress value went to the callback
+    uint64_t m_done = 0;       // the last value reported
     // The entry whose data is being written; null between entries.
     Microsoft::WRL::ComPtr<OutFileStream> m_entry;
     std::wstring m_entryName;

@@ -1,6 +1,7 @@
 // The engine library loaded from a file: the module stays loaded as long as
 // the object lives, and every engine object made through it must be released
-// before it is destroyed.
+// before it is destroyed. Used on the thread that made it (the extracting
+// thread).
 #pragma once
 
 #include "app/SevenZip/EngineInterfaces.h"

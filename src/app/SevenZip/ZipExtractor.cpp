@@ -99,6 +99,9 @@ ZipExtractor::ZipExtractor(const Library& library) : m_library(library) {}
 void ZipExtractor::Extract(const std::wstring& archivePath, const std::wstring& folder) const
 {
     const std::wstring target = WithoutTrailingSeparators(folder);
+    // An empty folder would put every entry at the root of the current drive.
+    if (target.empty())
+        throw ExtractError("no extraction folder given", E_INVALIDARG);
     OpenedArchive archive(OpenArchive(m_library, archivePath));
     RefuseDamagedArchive(archive.Get(), archivePath);
     CheckEntryNames(archive.Get(), target);

@@ -41,7 +41,8 @@ public:
     void SetFileCallback(FileCallback callback) { m_callbacks.file = std::move(callback); }
 
     // Extracts every entry of the zip archive at archivePath below folder
-    // (created when missing), replacing files of the same names. Throws
+    // (created when missing; an empty folder is refused), replacing files of
+    // the same names. Throws
     // ExtractError for an archive that cannot be opened or is no zip, a
     // refused entry name, a damaged entry, a file that cannot be written and
     // a cancellation; an exception thrown by a callback stops the extraction

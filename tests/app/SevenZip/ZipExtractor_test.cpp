@@ -96,6 +96,24 @@ std::string ReadAll(const std::wstring& path)
     return bytes;
 }
 
+// Makes folder the process's current folder for the object's life.
+class CurrentFolder {
+public:
+    explicit CurrentFolder(const std::wstring& folder)
+    {
+        wchar_t previous[MAX_PATH] = {};
+        GetCurrentDirectoryW(MAX_PATH, previous);
+        m_previous = previous;
+        EXPECT_TRUE(SetCurrentDirectoryW(folder.c_str()));
+    }
+    ~CurrentFolder() { SetCurrentDirectoryW(m_previous.c_str()); }
+    CurrentFolder(const CurrentFolder&) = delete;
+    CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+private:
+    std::wstring m_previous;
+};
+
 // One scratch folder with the archive beside the extraction folder "out",
 // and the engine loaded.
 class ZipExtractorTest : public ::testing::Test {
@@ -375,11 +393,29 @@ TEST_F(ZipExtractorTest, MissingArchiveThrowsWithTheSystemError)
     }
 }
 
+TEST_F(ZipExtractorTest, EmptyFolderIsRefusedRatherThanTakenAsTheDriveRoot)
+{
+    // An entry the name check refuses: were the folder not checked first,
+    // the test would still write nothing outside the scratch folder.
+    WriteArchive({Item(L"../x", "x")});
+    CurrentFolder inScratch(m_scratch.Path());
+    try {
+        ZipExtractor(m_library).Extract(Archive(), L"");
+        FAIL() << "no error";
+    } catch (const ExtractError& error) {
+        EXPECT_EQ(error.Code(), E_INVALIDARG) << error.what();
+    }
+}
+
 TEST_F(ZipExtractorTest, HostileEntryNamesRefuseTheWholeArchiveAndWriteNothing)
 {
     const std::wstring hostile[] = {
         L"../x", L"..\\x", L"sub/../../x", L"C:\\x", L"C:x", L"/abs", L"\\abs", L"a:stream", L"ok.txt:ads",
     };
+    // Were a name let through, rooted and drive-relative names would resolve
+    // against the current folder: keep that inside the scratch folder's
+    // drive of the prefix, never the root of the build's drive.
+    CurrentFolder inScratch(m_scratch.Path());
     for (const std::wstring& name : hostile) {
         SCOPED_TRACE(Narrow(name));
         // A harmless entry first: it is not written either.
@@ -393,6 +429,7 @@ TEST_F(ZipExtractorTest, HostileEntryNamesRefuseTheWholeArchiveAndWriteNothing)
         }
         EXPECT_EQ(ScratchFilesExceptArchive(), std::vector<std::wstring>{});
         EXPECT_FALSE(Exists(L"C:\\x"));
+        EXPECT_FALSE(Exists(L"\\abs"));
     }
 }
 
