@@ -190,3 +190,4 @@ TEST_F(WindowBaseTest, MaximisingSwapsTheCaptionButtons)
 }
 
 } // namespace
+
