@@ -16,6 +16,10 @@ CORVEL_DISPLAY_TRIES=40
 # Seconds an Xvfb gets to take its display and listen.
 CORVEL_XVFB_START_S=10
 CORVEL_XVFB_PID=
+# Wine turns Windows file names into Unix ones with the locale's character
+# set: under the plain C locale of a fresh system a name such as "程序"
+# cannot be made at all. Every Windows program of ours runs with UTF-8.
+export LC_ALL=C.UTF-8
 
 # True when $1 names this checkout's own prefix.
 corvel_is_own_prefix() {
