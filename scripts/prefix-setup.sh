@@ -32,9 +32,9 @@ Windows Registry Editor Version 5.00
 REG
   "$WINE" reg import "$(winpath "$tmp/hygiene.reg")" >/dev/null 2>&1
   # Drive types are read when the wineserver starts its devices: let this
-  # one end (at once when the prefix is new; later runs may still have
-  # programs open, then the change applies from the next start).
-  timeout 20 "$WINESERVER" -w >/dev/null 2>&1 || true
+  # one end, and end it when its programs keep it alive past 20 s (seen on a
+  # fresh system), so the next program of this prefix reads the new type.
+  timeout 20 "$WINESERVER" -w >/dev/null 2>&1 || "$WINESERVER" -k >/dev/null 2>&1 || true
   touch "$WINEPREFIX/.corvel-hygiene-v1"
 fi
 
