@@ -97,28 +97,11 @@ void Control::ParseTextStyle(const wchar_t* words)
 {
     if (!words)
         return;
-    int style = m_textStyle;
-    if (Contains(words, L"left"))
-        style &= ~(kTextCenter | kTextRight);
-    if (Contains(words, L"hcenter"))
-        style = (style & ~kTextRight) | kTextCenter;
-    if (Contains(words, L"right"))
-        style = (style & ~kTextCenter) | kTextRight;
-    if (Contains(words, L"top"))
-        style &= ~(kTextVCenter | kTextBottom);
-    if (Contains(words, L"vcenter"))
-        style = (style & ~kTextBottom) | kTextVCenter | kTextSingleLine;
-    if (Contains(words, L"bottom"))
-        style = (style & ~kTextVCenter) | kTextBottom | kTextSingleLine;
-    if (Contains(words, L"lines"))
-        style &= ~(kTextVCenter | kTextBottom | kTextSingleLine);
-    if (Contains(words, L"enddot"))
-        style |= kTextEndEllipsis;
     if (Contains(words, L"rich"))
         m_richText = true;
     if (Contains(words, L"html"))
         m_showHtml = true;
-    m_textStyle = style;
+    m_textStyle = ApplyAlignWords(m_textStyle, words);
     m_textStyleGiven = true;
     Repaint();
 }

@@ -127,11 +127,10 @@ void Control::DrawBackgroundImage(RenderTarget*, const RECTF&)
     DrawImage(IsEnabled() ? m_bkImage : m_disabledBkImage);
 }
 
-void Control::PaintForeImage(RenderTarget* target, const RECTF& paintRect)
+void Control::PaintForeImage(RenderTarget*, const RECTF&)
 {
-    if (m_foreImage.IsEmpty() || !target || !m_core)
-        return;
-    target->DrawImage(m_core, m_bounds, paintRect, m_foreImage, 255);
+    if (!m_foreImage.IsEmpty())
+        DrawImage(m_foreImage);
 }
 
 void Control::DrawControlShadow(RenderTarget* target)

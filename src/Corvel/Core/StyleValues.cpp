@@ -1,5 +1,7 @@
 #include "Corvel/Core/StyleValues.h"
 
+#include <windows.h>
+
 #include <cwchar>
 #include <cstdlib>
 
@@ -203,6 +205,33 @@ bool ParseBoxShadow(const KeyValueSpec& spec, BoxShadow& out)
         ParseFloatPair(v->IsEmpty() ? spec.GetWholeText().GetData() : v->GetData(), out.radiusX,
                        out.radiusY);
     return true;
+}
+
+int ApplyAlignWords(int style, const wchar_t* words)
+{
+    // Bits of the Windows text-drawing flags.
+    constexpr int kCenter = DT_CENTER, kRight = DT_RIGHT, kVCenter = DT_VCENTER, kBottom = DT_BOTTOM,
+                  kSingleLine = DT_SINGLELINE, kEndEllipsis = DT_END_ELLIPSIS;
+    if (!words)
+        return style;
+    auto has = [words](const wchar_t* word) { return std::wcsstr(words, word) != nullptr; };
+    if (has(L"left"))
+        style &= ~(kCenter | kRight);
+    if (has(L"hcenter"))
+        style = (style & ~kRight) | kCenter;
+    if (has(L"right"))
+        style = (style & ~kCenter) | kRight;
+    if (has(L"top"))
+        style &= ~(kVCenter | kBottom);
+    if (has(L"vcenter"))
+        style = (style & ~kBottom) | kVCenter | kSingleLine;
+    if (has(L"bottom"))
+        style = (style & ~kVCenter) | kBottom | kSingleLine;
+    if (has(L"lines"))
+        style &= ~(kVCenter | kBottom | kSingleLine);
+    if (has(L"enddot"))
+        style |= kEndEllipsis;
+    return style;
 }
 
 int ParseEasingName(const wchar_t* name)

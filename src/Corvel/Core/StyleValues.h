@@ -92,6 +92,12 @@ private:
 // text is read as the blur and the result is false.
 bool ParseBoxShadow(const KeyValueSpec& spec, BoxShadow& out);
 
+// The DrawText-style bits after the alignment words of `words`, each
+// looked for anywhere in the text, in this order so that later words win:
+// "left", "hcenter", "right", "top", "vcenter", "bottom", "lines" (multi-line,
+// top-aligned), "enddot" (end ellipsis). Null leaves the bits as they are.
+int ApplyAlignWords(int style, const wchar_t* words);
+
 // Easing type index of a curve name ("linear" 0 ... "back" 10), exact and
 // case-sensitive; any other name gives 4 (quad).
 int ParseEasingName(const wchar_t* name);

@@ -495,26 +495,7 @@ void TextPainter::ParseColor(const wchar_t* value)
     }
 }
 
-void TextPainter::ParseAlign(const wchar_t* value)
-{
-    // Every word is looked for anywhere in the value; later words win.
-    if (Contains(value, L"left"))
-        m_textStyle &= ~(kTextCenter | kTextRight);
-    if (Contains(value, L"hcenter"))
-        m_textStyle = (m_textStyle | kTextCenter) & ~kTextRight;
-    if (Contains(value, L"right"))
-        m_textStyle = (m_textStyle | kTextRight) & ~kTextCenter;
-    if (Contains(value, L"top"))
-        m_textStyle &= ~(kTextVCenter | kTextBottom);
-    if (Contains(value, L"vcenter"))
-        m_textStyle = (m_textStyle | kTextVCenter | kTextSingleLine) & ~kTextBottom;
-    if (Contains(value, L"bottom"))
-        m_textStyle = (m_textStyle | kTextBottom | kTextSingleLine) & ~kTextVCenter;
-    if (Contains(value, L"lines"))
-        m_textStyle &= ~(kTextVCenter | kTextBottom | kTextSingleLine);
-    if (Contains(value, L"enddot"))
-        m_textStyle |= kTextEndEllipsis;
-}
+void TextPainter::ParseAlign(const wchar_t* value) { m_textStyle = ApplyAlignWords(m_textStyle, value); }
 
 void TextPainter::GetColorValue(PropertyValue& out, bool current)
 {

@@ -316,8 +316,9 @@ TEST_F(ControlAttributesTest, AttributeListsStopWhereTheyBreak)
         control.ApplyAttributeText(c.text);
         EXPECT_STREQ(c.expectName, control.GetName().GetData());
         EXPECT_STREQ(c.expectUser, control.GetUserData().GetData());
-        if (c.expectExtraName)
+        if (c.expectExtraName) {
             EXPECT_STREQ(L"A", control.GetExtraAttribute(c.expectExtraName).GetData());
+        }
     }
 }
 
