@@ -16,6 +16,7 @@
 #include "Corvel/Control/Box.h"
 #include "Corvel/Core/Control.h"
 #include "Corvel/Core/ControlRegistry.h"
+#include "Corvel/Core/StringConv.h"
 #include "Corvel/Core/StyleValues.h"
 #include "Corvel/Core/UiNetHandlers.h"
 #include "Corvel/Core/WindowCore.h"
@@ -48,17 +49,8 @@ bool IsWindowLevelName(const wchar_t* name)
 }
 
 // Registry keys are narrow; a name with characters outside the ANSI code
-// page cannot match one and comes out as something no class is called.
-std::string NarrowClassName(const wchar_t* name)
-{
-    const int bytes = WideCharToMultiByte(CP_ACP, 0, name, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1)
-        return std::string();
-    std::string narrow(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_ACP, 0, name, -1, &narrow[0], bytes, nullptr, nullptr);
-    narrow.resize(static_cast<size_t>(bytes - 1));
-    return narrow;
-}
+// page cannot match one and comes out empty, which no class is called.
+std::string NarrowClassName(const wchar_t* name) { return WideStringToAnsi(name ? name : L""); }
 
 std::wstring IncludeValue(const wchar_t* value)
 {
