@@ -6,6 +6,7 @@
 #include <cwchar>
 #include <string>
 
+#include "Corvel/Core/AnimatedColor.h"
 #include "Corvel/Core/StyleValues.h"
 #include "Corvel/Core/WindowCore.h"
 #include "Corvel/Render/StyleDefinitions.h"
@@ -15,15 +16,6 @@
 namespace ui {
 
 namespace {
-
-// Suffixes of the four channels of an animated colour, in the order of
-// Color's fields they come from.
-struct ColorChannel {
-    const wchar_t* suffix;
-    float Color::*field;
-};
-constexpr ColorChannel kColorChannels[] = {
-    {L"_a", &Color::a}, {L"_r", &Color::r}, {L"_g", &Color::g}, {L"_b", &Color::b}};
 
 // Stop mode of a timeline that leaves its values where they are.
 constexpr int kStopInPlace = 0;
@@ -66,11 +58,11 @@ void AddPropertyTweens(CTimeLine& timeline, const AnimationProperty& property, E
         if (!source.found || !destination.found)
             return;
         bool differ = false;
-        for (const ColorChannel& channel : kColorChannels)
+        for (const AnimatedColorChannel& channel : kAnimatedColorChannels)
             differ = differ || source.color.*channel.field != destination.color.*channel.field;
         if (!differ)
             return;
-        for (const ColorChannel& channel : kColorChannels)
+        for (const AnimatedColorChannel& channel : kAnimatedColorChannels)
             timeline.AddValue((valueName + channel.suffix).c_str(), source.color.*channel.field,
                               destination.color.*channel.field);
     } else if (property.name == L"alpha" || property.name == L"pensize") {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "Corvel/Core/AnimatedColor.h"
 #include "Corvel/Core/WindowCore.h"
 #include "Corvel/Render/ControlTransform.h"
 #include "Corvel/Render/Layer.h"
@@ -14,9 +15,6 @@
 namespace ui {
 
 namespace {
-
-// Suffixes of the four channels of an animated colour.
-constexpr const wchar_t* kColorChannels[] = {L"_a", L"_r", L"_g", L"_b"};
 
 struct TextMeasure {
     int width = 0;
@@ -60,17 +58,14 @@ void Control::GetStyleValue(PropertyValue& out, const wchar_t* suffix, const wch
         return;
     const std::wstring key = std::wstring(property) + (suffix ? suffix : L"");
     if (wcscmp(property, L"color") == 0) {
-        float channels[4];
-        for (int i = 0; i < 4; ++i) {
-            auto it = m_animatedStyleValues.find(key + kColorChannels[i]);
+        Color color;
+        for (const AnimatedColorChannel& channel : kAnimatedColorChannels) {
+            auto it = m_animatedStyleValues.find(key + channel.suffix);
             if (it == m_animatedStyleValues.end())
                 return;
-            channels[i] = it->second;
+            color.*channel.field = it->second;
         }
-        out.color.a = channels[0];
-        out.color.r = channels[1];
-        out.color.g = channels[2];
-        out.color.b = channels[3];
+        out.color = color;
         out.found = true;
         return;
     }
