@@ -1,0 +1,230 @@
+#include "Corvel/Control/Button.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "Corvel/Control/support/MarkupWindow.h"
+
+namespace {
+
+using controltest::MarkupWindow;
+using testsupport::Rgb;
+using ui::Button;
+
+constexpr uint32_t kWindowColor = 0xFF204060u;
+constexpr uint32_t kHotColor = 0xFF30C030u;
+constexpr uint32_t kPushedColor = 0xFFC03030u;
+
+// One button at (20, 20) - (120, 60) over a coloured window.
+const wchar_t kButtonSkin[] = LR"(<Window>
+    <Box bkcolor="#FF204060">
+        <Button name="btn" float="true" pos="20,20,100,40" hotbkcolor="#FF30C030" pushedbkcolor="#FFC03030"/>
+    </Box>
+</Window>)";
+constexpr int kInsideX = 70, kInsideY = 40;
+constexpr int kOutsideX = 200, kOutsideY = 100;
+
+class ButtonTest : public ::testing::Test {
+protected:
+    // The real pointer stays away from the windows: only the synthetic
+    // messages move the hover.
+    void SetUp() override { SetCursorPos(1500, 950); }
+    testsupport::UiLibraryScope lib;
+};
+
+// The notifications a button raises for the pointer, without focus ones.
+std::vector<std::wstring> PointerNotifications(const controltest::NotifyLog& log)
+{
+    std::vector<std::wstring> out;
+    for (const std::wstring& item : log.items) {
+        if (item.rfind(L"setfocus", 0) != 0 && item.rfind(L"killfocus", 0) != 0)
+            out.push_back(item);
+    }
+    return out;
+}
+
+enum class Gesture { kClickInside, kPressInsideReleaseOutside, kReleaseWithoutPress, kDoubleClickInside };
+
+struct PointerCase {
+    const char* name;
+    Gesture gesture;
+    bool enabled;
+    std::vector<std::wstring> notifications;
+    int clicks;
+};
+
+void Perform(MarkupWindow& w, Gesture gesture)
+{
+    switch (gesture) {
+    case Gesture::kClickInside:
+        w.Click(kInsideX, kInsideY);
+        break;
+    case Gesture::kPressInsideReleaseOutside:
+        w.Press(kInsideX, kInsideY);
+        w.Move(kOutsideX, kOutsideY, MK_LBUTTON);
+        w.Release(kOutsideX, kOutsideY);
+        break;
+    case Gesture::kReleaseWithoutPress:
+        w.Move(kInsideX, kInsideY);
+        w.Release(kInsideX, kInsideY);
+        break;
+    case Gesture::kDoubleClickInside:
+        w.Click(kInsideX, kInsideY);
+        SendMessageW(w.Hwnd(), WM_LBUTTONDBLCLK, MK_LBUTTON, controltest::Pt(kInsideX, kInsideY));
+        w.Release(kInsideX, kInsideY);
+        break;
+    }
+}
+
+TEST_F(ButtonTest, PointerGesturesRaiseTheirNotificationsAndLeaveNoPressBehind)
+{
+    const PointerCase cases[] = {
+        {"click inside", Gesture::kClickInside, true,
+         {L"mouseenter:btn", L"buttondown:btn", L"click:btn", L"buttonup:btn"}, 1},
+        {"press inside, release outside", Gesture::kPressInsideReleaseOutside, true,
+         {L"mouseenter:btn", L"buttondown:btn", L"buttonup:btn"}, 0},
+        {"release without a press", Gesture::kReleaseWithoutPress, true, {L"mouseenter:btn"}, 0},
+        {"double click is a second press", Gesture::kDoubleClickInside, true,
+         {L"mouseenter:btn", L"buttondown:btn", L"click:btn", L"buttonup:btn", L"buttondown:btn", L"click:btn",
+          L"buttonup:btn"},
+         2},
+        {"disabled ignores everything", Gesture::kClickInside, false, {}, 0},
+    };
+    for (const PointerCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        MarkupWindow w(kButtonSkin, 240, 140);
+        Button* btn = w.Find<Button>(L"btn");
+        ASSERT_NE(nullptr, btn);
+        int clicks = 0;
+        btn->SetClickHandler([&clicks] { ++clicks; });
+        btn->SetEnabled(c.enabled);
+        w.log.items.clear();
+
+        Perform(w, c.gesture);
+        EXPECT_EQ(c.notifications, PointerNotifications(w.log));
+        EXPECT_EQ(c.clicks, clicks);
+        EXPECT_EQ(0u, btn->GetButtonState() & (Button::kButtonPushed | Button::kButtonPressed))
+            << "no press may outlive the release";
+        if (c.gesture == Gesture::kPressInsideReleaseOutside)
+            EXPECT_EQ(0u, btn->GetButtonState() & Button::kButtonHot);
+        if (!c.enabled)
+            EXPECT_EQ(0u, btn->GetButtonState());
+    }
+}
+
+TEST_F(ButtonTest, EnterAndLeaveFollowThePointer)
+{
+    MarkupWindow w(kButtonSkin, 240, 140);
+    Button* btn = w.Find<Button>(L"btn");
+    ASSERT_NE(nullptr, btn);
+    w.log.items.clear();
+    w.Move(kInsideX, kInsideY);
+    EXPECT_NE(0u, btn->GetButtonState() & Button::kButtonHot);
+    w.Move(kOutsideX, kOutsideY);
+    EXPECT_EQ(0u, btn->GetButtonState() & Button::kButtonHot);
+    const std::vector<std::wstring> want{L"mouseenter:btn", L"mouseleave:btn"};
+    EXPECT_EQ(want, w.log.items);
+}
+
+TEST_F(ButtonTest, SpaceAndEnterClickAFocusedButtonOnceEach)
+{
+    const struct {
+        WPARAM key;
+        int clicks;
+    } cases[] = {{VK_SPACE, 1}, {VK_RETURN, 1}, {'A', 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        MarkupWindow w(kButtonSkin, 240, 140);
+        Button* btn = w.Find<Button>(L"btn");
+        ASSERT_NE(nullptr, btn);
+        btn->SetFocused(true);
+        ASSERT_EQ(btn, w.win.core.GetFocus());
+        w.log.items.clear();
+        w.Key(c.key);
+        EXPECT_EQ(static_cast<size_t>(c.clicks), w.log.OfType(L"click").size())
+            << "a key press clicks once, not once going down and again coming up";
+    }
+}
+
+TEST_F(ButtonTest, ColourAttributesFollowMarkupOrder)
+{
+    const struct {
+        const char* name;
+        const wchar_t* attributes;
+        uint32_t text, hotText, pushedText, hotBk, pushedBk;
+    } cases[] = {
+        {"textcolor after hottextcolor replaces it", L"hottextcolor=\"#FF00FF00\" textcolor=\"#FF112233\"",
+         0xFF112233u, 0xFF112233u, 0xFF112233u, 0, 0},
+        {"hottextcolor after textcolor wins while hot", L"textcolor=\" #FF112233\" hottextcolor=\"#FF00FF00\"",
+         0xFF112233u, 0xFF00FF00u, 0xFF112233u, 0, 0},
+        {"hotbkcolor alone colours the pushed state", L"hotbkcolor=\"#FF445566\"", 0, 0, 0, 0xFF445566u,
+         0xFF445566u},
+        {"hotbkcolor after pushedbkcolor overwrites it", L"pushedbkcolor=\"#FF000001\" hotbkcolor=\"FF445566\"", 0, 0,
+         0, 0xFF445566u, 0xFF445566u},
+        {"pushedbkcolor after hotbkcolor keeps both", L"hotbkcolor=\"#FF445566\" pushedbkcolor=\"#FF000001\"", 0, 0,
+         0, 0xFF445566u, 0xFF000001u},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::wstring skin = L"<Window><Box><Button name=\"b\" ";
+        skin += c.attributes;
+        skin += L"/></Box></Window>";
+        MarkupWindow w(skin.c_str(), 100, 50);
+        Button* b = w.Find<Button>(L"b");
+        ASSERT_NE(nullptr, b);
+        if (c.text)
+            EXPECT_EQ(c.text, b->GetTextColor());
+        EXPECT_EQ(c.hotText, b->GetHotTextColor());
+        EXPECT_EQ(c.pushedText, b->GetPushedTextColor());
+        EXPECT_EQ(c.hotBk, b->GetHotBkColor());
+        EXPECT_EQ(c.pushedBk, b->GetPushedBkColor());
+    }
+}
+
+TEST_F(ButtonTest, StateBackgroundIsPaintedOverTheButtonOnly)
+{
+    MarkupWindow w(kButtonSkin, 240, 140);
+    Button* btn = w.Find<Button>(L"btn");
+    ASSERT_NE(nullptr, btn);
+    const struct {
+        const char* name;
+        std::function<void()> act;
+        uint32_t inside;
+    } steps[] = {
+        {"normal", [] {}, kWindowColor},
+        {"hot", [&] { w.Move(kInsideX, kInsideY); }, kHotColor},
+        {"pushed", [&] { SendMessageW(w.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, controltest::Pt(kInsideX, kInsideY)); },
+         kPushedColor},
+        {"released, still hot", [&] { w.Release(kInsideX, kInsideY); }, kHotColor},
+        {"disabled", [&] { btn->SetEnabled(false); }, kWindowColor},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.act();
+        ASSERT_TRUE(w.Paint());
+        testsupport::PixelImage img = w.Pixels();
+        EXPECT_EQ(Rgb(step.inside), img.RgbAt(kInsideX, kInsideY));
+        EXPECT_EQ(Rgb(kWindowColor), img.RgbAt(10, 10)) << "nothing outside the button";
+    }
+}
+
+TEST_F(ButtonTest, ContextMenuIsRaisedOnlyWhenEnabledForIt)
+{
+    for (bool enabled : {true, false}) {
+        SCOPED_TRACE(enabled);
+        MarkupWindow w(kButtonSkin, 240, 140);
+        Button* btn = w.Find<Button>(L"btn");
+        ASSERT_NE(nullptr, btn);
+        btn->SetContextMenuEnabled(enabled);
+        w.Move(kInsideX, kInsideY);
+        SendMessageW(w.Hwnd(), WM_RBUTTONDOWN, MK_RBUTTON, controltest::Pt(kInsideX, kInsideY));
+        w.log.items.clear();
+        SendMessageW(w.Hwnd(), WM_RBUTTONUP, 0, controltest::Pt(kInsideX, kInsideY));
+        EXPECT_EQ(enabled ? 1u : 0u, w.log.OfType(L"menu").size());
+    }
+}
+
+} // namespace
