@@ -15,7 +15,10 @@
 #include "Corvel/Core/Control.h"
 #include "Corvel/Core/DialogBuilder.h"
 #include "Corvel/Core/WindowCore.h"
+#include "Corvel/Core/SkinArchive.h"
 #include "Corvel/Core/support/TestWindow.h"
+#include "support/ImageFiles.h"
+#include "support/TestPaths.h"
 
 namespace controltest {
 
@@ -37,6 +40,27 @@ struct NotifyLog : ui::INotifyUI {
         }
         return out;
     }
+};
+
+// Loose image files for the skins of a test: a scratch folder that is the
+// UI resource folder while the object lives (no scale folders).
+class ImageFolder {
+public:
+    ImageFolder() : m_dir(L"img")
+    {
+        ui::ClearScalePrefixes();
+        SetUiResourcePath((m_dir.Path() + L"\\").c_str());
+    }
+    ~ImageFolder() { SetUiResourcePath(L""); }
+    // Writes `image` as a PNG named `name`; false when it cannot.
+    bool Add(const wchar_t* name, const testsupport::ArgbImage& image)
+    {
+        const std::string png = testsupport::EncodeWithWic(image, GUID_ContainerFormatPng);
+        return !png.empty() && testsupport::WriteFileBytes(m_dir.File(name), png);
+    }
+
+private:
+    testsupport::ScratchDir m_dir;
 };
 
 inline LPARAM Pt(int x, int y) { return MAKELPARAM(x, y); }
