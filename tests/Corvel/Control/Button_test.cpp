@@ -108,10 +108,12 @@ TEST_F(ButtonTest, PointerGesturesRaiseTheirNotificationsAndLeaveNoPressBehind)
         EXPECT_EQ(c.clicks, clicks);
         EXPECT_EQ(0u, btn->GetButtonState() & (Button::kButtonPushed | Button::kButtonPressed))
             << "no press may outlive the release";
-        if (c.gesture == Gesture::kPressInsideReleaseOutside)
+        if (c.gesture == Gesture::kPressInsideReleaseOutside) {
             EXPECT_EQ(0u, btn->GetButtonState() & Button::kButtonHot);
-        if (!c.enabled)
+        }
+        if (!c.enabled) {
             EXPECT_EQ(0u, btn->GetButtonState());
+        }
     }
 }
 
@@ -175,8 +177,9 @@ TEST_F(ButtonTest, ColourAttributesFollowMarkupOrder)
         MarkupWindow w(skin.c_str(), 100, 50);
         Button* b = w.Find<Button>(L"b");
         ASSERT_NE(nullptr, b);
-        if (c.text)
+        if (c.text) {
             EXPECT_EQ(c.text, b->GetTextColor());
+        }
         EXPECT_EQ(c.hotText, b->GetHotTextColor());
         EXPECT_EQ(c.pushedText, b->GetPushedTextColor());
         EXPECT_EQ(c.hotBk, b->GetHotBkColor());
