@@ -230,4 +230,105 @@ TEST_F(ButtonTest, ContextMenuIsRaisedOnlyWhenEnabledForIt)
     }
 }
 
+// A style with a fill of its own per state, and a button and an option
+// painted through it.
+const wchar_t kStyledSkin[] = LR"(<Window>
+    <Styles name="S">
+        <Style name="normal"><Shape fill="true" color="0xFF1010A0"/></Style>
+        <Style name="hot"><Shape fill="true" color="0xFF10A010"/></Style>
+        <Style name="pushed"><Shape fill="true" color="0xFFA01010"/></Style>
+        <Style name="disabled"><Shape fill="true" color="0xFF808080"/></Style>
+        <Style name="selected"><Shape fill="true" color="0xFFA0A010"/></Style>
+    </Styles>
+    <Box bkcolor="#FF204060">
+        <Button name="btn" styles="S" float="true" pos="20,20,100,40"/>
+        <Option name="opt" styles="S" float="true" pos="20,80,100,40"/>
+    </Box>
+</Window>)";
+
+TEST_F(ButtonTest, StyleStateFollowsTheButtonsOwnFlags)
+{
+    MarkupWindow w(kStyledSkin, 240, 140);
+    Button* btn = w.Find<Button>(L"btn");
+    Button* opt = w.Find<Button>(L"opt");
+    ASSERT_TRUE(btn && opt);
+    const struct {
+        const char* name;
+        std::function<void()> act;
+        POINT at;
+        uint32_t colour;
+    } steps[] = {
+        {"normal", [] {}, {kInsideX, kInsideY}, 0xFF1010A0u},
+        {"hot", [&] { w.Move(kInsideX, kInsideY); }, {kInsideX, kInsideY}, 0xFF10A010u},
+        {"pushed", [&] { SendMessageW(w.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, controltest::Pt(kInsideX, kInsideY)); },
+         {kInsideX, kInsideY}, 0xFFA01010u},
+        {"released", [&] { w.Release(kInsideX, kInsideY); }, {kInsideX, kInsideY}, 0xFF10A010u},
+        {"disabled", [&] { btn->SetEnabled(false); }, {kInsideX, kInsideY}, 0xFF808080u},
+        {"option selected, pointer still on it", [&] { w.Click(70, 100); }, {70, 100}, 0xFFA0A010u},
+        {"option selected, pointer gone", [&] { w.Move(200, 130); }, {70, 100}, 0xFFA0A010u},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.act();
+        ASSERT_TRUE(w.Paint());
+        EXPECT_EQ(Rgb(step.colour), w.Pixels().RgbAt(step.at.x, step.at.y));
+    }
+}
+
+TEST_F(ButtonTest, NormalAndHotImagesFillTheStateImagesLeftEmpty)
+{
+    const struct {
+        const char* name;
+        const wchar_t* attributes;
+        const wchar_t *normal, *hot, *pushed, *focused;
+    } cases[] = {
+        {"normal fills all three", L"normalimage=\"file='n.png' corner='1,1,1,1'\"", L"n.png", L"n.png", L"n.png",
+         L"n.png"},
+        {"hot first: pushed and focused take it", L"hotimage=\"h.png\" normalimage=\"n.png\"", L"n.png", L"h.png",
+         L"h.png", L"h.png"},
+        {"pushed first keeps its own", L"pushedimage=\"p.png\" hotimage=\"h.png\"", L"", L"h.png", L"p.png",
+         L"p.png"},
+        {"a later state image replaces a filled one", L"normalimage=\"n.png\" hotimage=\"h.png\"", L"n.png",
+         L"h.png", L"n.png", L"n.png"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::wstring skin = L"<Window><Box><Button name=\"b\" ";
+        skin += c.attributes;
+        skin += L"/></Box></Window>";
+        MarkupWindow w(skin.c_str(), 60, 30);
+        Button* b = w.Find<Button>(L"b");
+        ASSERT_NE(nullptr, b);
+        EXPECT_EQ(std::wstring(c.normal), b->NormalImage().GetFileName().ToStdString());
+        EXPECT_EQ(std::wstring(c.hot), b->HotImage().GetFileName().ToStdString());
+        EXPECT_EQ(std::wstring(c.pushed), b->PushedImage().GetFileName().ToStdString());
+        EXPECT_EQ(std::wstring(c.focused), b->FocusedImage().GetFileName().ToStdString());
+    }
+}
+
+TEST_F(ButtonTest, TraitsFollowTheFlagsAndTheEnabledState)
+{
+    const struct {
+        const wchar_t* attributes;
+        bool enabled;
+        int traits;
+    } cases[] = {
+        {L"", true, ui::kTraitTabStop | ui::kTraitWantsSetCursor},
+        {L"needtab=\"false\"", true, ui::kTraitWantsSetCursor},
+        {L"keyboard=\"false\"", true, ui::kTraitWantsSetCursor},
+        {L"", false, ui::kTraitTabStop},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << std::wstring(c.attributes).size() << " enabled " << c.enabled);
+        std::wstring skin = L"<Window><Box><Button name=\"b\" ";
+        skin += c.attributes;
+        skin += L"/></Box></Window>";
+        MarkupWindow w(skin.c_str(), 60, 30);
+        Button* b = w.Find<Button>(L"b");
+        ASSERT_NE(nullptr, b);
+        b->SetEnabled(c.enabled);
+        EXPECT_EQ(c.traits, b->GetTraitFlags());
+    }
+}
+
 } // namespace

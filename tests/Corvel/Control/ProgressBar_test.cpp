@@ -192,6 +192,26 @@ TEST_F(ProgressBarTest, FillCoversTheValuesShareOfTheBar)
     }
 }
 
+TEST_F(ProgressBarTest, ShowTextDrawsThePercentageInTheTextColour)
+{
+    for (bool show : {true, false}) {
+        SCOPED_TRACE(show);
+        std::wstring attributes = L"value=\"37.9\" textcolor=\"#FFFFFFFF\" showtext=\"";
+        attributes += show ? L"true\"" : L"false\"";
+        MarkupWindow w(BarSkin(attributes).c_str(), 240, 80);
+        const testsupport::Ink ink = testsupport::FindInk(
+            w.Pixels(), [](uint32_t p) { return testsupport::R(p) > 0xA0 && testsupport::B(p) > 0xA0; }, 10, 30, 10,
+            210);
+        if (show) {
+            EXPECT_GT(ink.pixels, 10) << "a percentage is drawn";
+            EXPECT_NEAR(110.0f, ink.CentreX(), 12.0f) << "centred: " << ink.Describe();
+            EXPECT_LT(ink.Width(), 60) << "a short text, not the whole bar";
+        } else {
+            EXPECT_EQ(0, ink.pixels);
+        }
+    }
+}
+
 TEST_F(ProgressBarTest, VerticalFillRisesFromTheBottom)
 {
     ImageFolder images;
