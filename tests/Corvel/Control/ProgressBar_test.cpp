@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "Corvel/Control/Box.h"
 #include "Corvel/Control/support/MarkupWindow.h"
+#include "Corvel/Core/support/PoisonedStorage.h"
 
 namespace {
 
@@ -124,6 +126,10 @@ TEST_F(ProgressBarTest, ImmediateValuesOutsideTheRangeAreIgnored)
     }
     MarkupWindow w(BarSkin(L"value=\"100\"").c_str(), 240, 80);
     EXPECT_EQ(100.0f, w.Find<ProgressBar>(L"bar")->GetValue()) << "a skin value is set at once";
+
+    ProgressBar detached;
+    detached.SetValue(50, 400);
+    EXPECT_EQ(50.0f, detached.GetValue()) << "without a core no step would ever move it";
 }
 
 TEST_F(ProgressBarTest, AnImmediateValueStopsARunningAnimation)
@@ -160,6 +166,29 @@ TEST_F(ProgressBarTest, ValueTextReplacesEveryPlaceholderWithTheTruncatedValue)
         bar->SetValue(c.value, 0);
         EXPECT_EQ(c.text, TextOf(w, L"lbl"));
     }
+}
+
+TEST_F(ProgressBarTest, AValueControlThatWasDestroyedIsNotWrittenTo)
+{
+    MarkupWindow w(BarSkin(L"valueui=\"late\"").c_str(), 240, 80);
+    ProgressBar* bar = w.Find<ProgressBar>(L"bar");
+    ui::Box* root = static_cast<ui::Box*>(w.win.core.GetRoot()->CastTo(L"Box"));
+    ASSERT_TRUE(bar && root);
+    testsupport::PoisonedStorage<ui::Control> storage;
+    ui::Control* late = storage.Emplace();
+    late->SetName(L"late");
+    root->SetOwnsChildren(false);
+    ASSERT_TRUE(root->AppendChild(late));
+    w.win.core.RegisterControlName(late);
+    bar->FinishTreeSetup();
+    bar->SetValue(40, 0);
+    EXPECT_EQ(L"40", late->GetText().ToStdString());
+
+    ASSERT_TRUE(root->RemoveChild(late));
+    root->SetOwnsChildren(true);
+    storage.Destroy();
+    bar->SetValue(60, 0); // would write into the destroyed control
+    EXPECT_EQ(60.0f, bar->GetValue());
 }
 
 TEST_F(ProgressBarTest, FillCoversTheValuesShareOfTheBar)
