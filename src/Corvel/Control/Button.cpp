@@ -197,19 +197,13 @@ void Button::SetAttribute(const wchar_t* name, const wchar_t* value)
         {L"hotimage",
          [](Button& b, const wchar_t* v) {
              b.AssignImage(b.m_hotImage, v);
-             if (b.m_pushedImage.GetFileName().IsEmpty())
-                 b.m_pushedImage.Parse(b.m_hotImage.GetFileName().GetData(), b.m_bounds.left, b.m_bounds.top,
-                                       b.m_bounds.right, b.m_bounds.bottom);
-             if (b.m_focusedImage.GetFileName().IsEmpty())
-                 b.m_focusedImage.Parse(b.m_hotImage.GetFileName().GetData(), b.m_bounds.left, b.m_bounds.top,
-                                        b.m_bounds.right, b.m_bounds.bottom);
+             b.FillEmptyImage(b.m_pushedImage, b.m_hotImage);
+             b.FillEmptyImage(b.m_focusedImage, b.m_hotImage);
          }},
         {L"pushedimage",
          [](Button& b, const wchar_t* v) {
              b.AssignImage(b.m_pushedImage, v);
-             if (b.m_focusedImage.GetFileName().IsEmpty())
-                 b.m_focusedImage.Parse(b.m_pushedImage.GetFileName().GetData(), b.m_bounds.left, b.m_bounds.top,
-                                        b.m_bounds.right, b.m_bounds.bottom);
+             b.FillEmptyImage(b.m_focusedImage, b.m_pushedImage);
          }},
         {L"focusedimage", [](Button& b, const wchar_t* v) { b.AssignImage(b.m_focusedImage, v); }},
         {L"disabledimage", [](Button& b, const wchar_t* v) { b.AssignImage(b.m_disabledImage, v); }},
@@ -246,12 +240,18 @@ void Button::SetNormalImage(const wchar_t* text)
     const wchar_t* value = text ? text : L"";
     m_normalImage.Reset();
     m_normalImage.Parse(value, m_bounds.left, m_bounds.top, m_bounds.right, m_bounds.bottom);
-    const CUiString file = m_normalImage.GetFileName();
-    for (CUiImage* image : {&m_hotImage, &m_pushedImage, &m_focusedImage}) {
-        if (image->GetFileName().IsEmpty())
-            image->Parse(file.GetData(), m_bounds.left, m_bounds.top, m_bounds.right, m_bounds.bottom);
-    }
+    for (CUiImage* image : {&m_hotImage, &m_pushedImage, &m_focusedImage})
+        FillEmptyImage(*image, m_normalImage);
     BindImage(m_normalImage);
+}
+
+void Button::FillEmptyImage(CUiImage& image, const CUiImage& from)
+{
+    if (!image.GetFileName().IsEmpty())
+        return;
+    // A copy: Parse may not read the text it is replacing.
+    const CUiString file = from.GetFileName();
+    image.Parse(file.GetData(), m_bounds.left, m_bounds.top, m_bounds.right, m_bounds.bottom);
 }
 
 void Button::AssignImage(CUiImage& image, const wchar_t* text)

@@ -69,6 +69,8 @@ public:
 protected:
     // Resets `image`, parses `text` into it over the bounds and binds it.
     void AssignImage(CUiImage& image, const wchar_t* text);
+    // Gives `image` the file of `from` when it has no file of its own.
+    void FillEmptyImage(CUiImage& image, const CUiImage& from);
     // Fetches a network picture through the core, or repaints when the
     // image is ready. Without a core the image is only parsed.
     void BindImage(const CUiImage& image);

@@ -26,6 +26,8 @@ constexpr int kStopInPlace = 0;
 // The marquee block is a fifth of the bar.
 constexpr int kMarqueeParts = 5;
 constexpr float kMsPerSecond = 1000.0f;
+// Images are drawn at their own opacity.
+constexpr uint8_t kOpaque = 255;
 // Painter coordinates meaning "the painter's own edge".
 constexpr float kOwnEdge = -1.0f;
 constexpr float kOwnStart = -2.0f;
@@ -235,7 +237,7 @@ void ProgressBar::PaintFill(const RECTF& paintRect)
         return;
     // Stretched, the image is laid out in the filled part; otherwise it is
     // laid out over the whole bar and cut at the fill edge.
-    target->DrawImage(m_core, m_stretchFore ? filled : m_bounds, visible, m_foreImage, 255);
+    target->DrawImage(m_core, m_stretchFore ? filled : m_bounds, visible, m_foreImage, kOpaque);
 }
 
 void ProgressBar::PaintPercentText(RenderTarget* target)
@@ -244,9 +246,8 @@ void ProgressBar::PaintPercentText(RenderTarget* target)
         return;
     if (m_textColor == 0)
         m_textColor = m_core->GetTextColor();
-    wchar_t text[32];
-    swprintf(text, sizeof(text) / sizeof(text[0]), L"%d%%", static_cast<int>(m_value));
-    target->DrawText(m_core, m_bounds, text, GradientStops{Color::MakeArgb(m_textColor)}, nullptr, m_fontId,
+    const std::wstring text = std::to_wstring(static_cast<int>(m_value)) + L"%";
+    target->DrawText(m_core, m_bounds, text.c_str(), GradientStops{Color::MakeArgb(m_textColor)}, nullptr, m_fontId,
                      static_cast<UINT>(m_textStyle), 0.0f, 0.0f, 0);
 }
 

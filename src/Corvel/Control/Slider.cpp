@@ -15,6 +15,8 @@ namespace {
 
 // Centred horizontally on one line.
 constexpr int kSliderTextStyle = kTextCenter | kTextSingleLine;
+// Images are drawn at their own opacity.
+constexpr uint8_t kOpaque = 255;
 // Direction word of a wheel event: towards the start.
 constexpr WPARAM kWheelUp = 0;
 constexpr WPARAM kWheelDirectionMask = 0xFFFF;
@@ -149,7 +151,8 @@ bool Slider::HandleEvent(InputEvent* event)
     case kEventContextMenu:
         return true;
     case kEventSetCursor:
-        return OnSetCursor(event);
+        ::SetCursor(::LoadCursorW(nullptr, ThumbContains(GetThumbRect(), event->point) ? IDC_HAND : IDC_ARROW));
+        return true;
     default:
         return ProgressBar::HandleEvent(event);
     }
@@ -205,16 +208,6 @@ bool Slider::OnKeyDown(InputEvent* event)
     return Control::HandleEvent(event);
 }
 
-bool Slider::OnSetCursor(InputEvent* event)
-{
-    POINT p{};
-    ::GetCursorPos(&p);
-    if (m_core && m_core->GetWindow())
-        ::ScreenToClient(m_core->GetWindow(), &p);
-    ::SetCursor(::LoadCursorW(nullptr, ThumbContains(GetThumbRect(), p) ? IDC_HAND : IDC_ARROW));
-    return true;
-}
-
 void Slider::SetHotFlag(bool hot)
 {
     if (hot)
@@ -259,7 +252,7 @@ void Slider::PaintForeImage(RenderTarget* target, const RECTF& paintRect)
     const RECT t = GetThumbRect();
     const RECTF thumb(static_cast<float>(t.left), static_cast<float>(t.top), static_cast<float>(t.right),
                       static_cast<float>(t.bottom));
-    paintTarget->DrawImage(m_core, thumb, paintRect, image, 255);
+    paintTarget->DrawImage(m_core, thumb, paintRect, image, kOpaque);
 }
 
 // ------------------------------------------------------------- attributes

@@ -44,7 +44,6 @@ private:
     bool OnPointer(InputEvent* event);
     bool OnWheel(InputEvent* event);
     bool OnKeyDown(InputEvent* event);
-    bool OnSetCursor(InputEvent* event);
     void SetHotFlag(bool hot);
     // "valuechanging" / "valuechanged" through the core, then (when asked)
     // the handler bound under the same name.
