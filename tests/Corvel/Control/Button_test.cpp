@@ -230,6 +230,95 @@ TEST_F(ButtonTest, ContextMenuIsRaisedOnlyWhenEnabledForIt)
     }
 }
 
+// Pure colours, told apart in antialiased text by their strongest channel.
+enum class Hue { kRed, kGreen, kBlue, kWhite };
+
+bool IsHue(uint32_t p, Hue hue)
+{
+    const int r = testsupport::R(p), g = testsupport::G(p), b = testsupport::B(p);
+    switch (hue) {
+    case Hue::kRed:
+        return r > 0x90 && g < 0x40 && b < 0x40;
+    case Hue::kGreen:
+        return g > 0x90 && r < 0x40 && b < 0x40;
+    case Hue::kBlue:
+        return b > 0x90 && r < 0x40 && g < 0x40;
+    case Hue::kWhite:
+        return r > 0x90 && g > 0x90 && b > 0x90;
+    }
+    return false;
+}
+
+int InkOf(const testsupport::PixelImage& img, Hue hue)
+{
+    return testsupport::FindInk(img, [hue](uint32_t p) { return IsHue(p, hue); }, 20, 60, 20, 120).pixels;
+}
+
+TEST_F(ButtonTest, LabelColourFollowsTheState)
+{
+    MarkupWindow w(LR"(<Window><Box bkcolor="#FF000000">
+        <Button name="btn" float="true" pos="20,20,100,40" text="Label" textcolor="#FFFFFFFF"
+            hottextcolor="#FF00FF00" pushedtextcolor="#FFFF0000" disabledtextcolor="#FF0000FF"/>
+    </Box></Window>)",
+                   240, 140);
+    Button* btn = w.Find<Button>(L"btn");
+    ASSERT_NE(nullptr, btn);
+    const struct {
+        const char* name;
+        std::function<void()> act;
+        Hue hue;
+    } steps[] = {
+        {"normal", [] {}, Hue::kWhite},
+        {"hot", [&] { w.Move(kInsideX, kInsideY); }, Hue::kGreen},
+        {"pushed", [&] { SendMessageW(w.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, controltest::Pt(kInsideX, kInsideY)); },
+         Hue::kRed},
+        {"released outside", [&] { w.Release(kOutsideX, kOutsideY); }, Hue::kWhite},
+        {"disabled", [&] { btn->SetEnabled(false); }, Hue::kBlue},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.act();
+        ASSERT_TRUE(w.Paint());
+        const testsupport::PixelImage img = w.Pixels();
+        for (Hue hue : {Hue::kRed, Hue::kGreen, Hue::kBlue, Hue::kWhite}) {
+            if (hue == step.hue)
+                EXPECT_GT(InkOf(img, hue), 20) << "the label in its state's colour";
+            else
+                EXPECT_EQ(0, InkOf(img, hue)) << "no other state's colour";
+        }
+    }
+}
+
+TEST_F(ButtonTest, AFocusedButtonWithADashWidthGetsAFrame)
+{
+    for (int width : {2, 0}) {
+        SCOPED_TRACE(width);
+        std::wstring skin = LR"(<Window><Box bkcolor="#FF000000"><Button name="btn" float="true" pos="20,20,100,40" )"
+                            LR"(focuseddashcolor="#FFFF0000" focuseddashwidth=")";
+        skin += std::to_wstring(width) + L"\"/></Box></Window>";
+        MarkupWindow w(skin.c_str(), 240, 140);
+        Button* btn = w.Find<Button>(L"btn");
+        ASSERT_NE(nullptr, btn);
+        EXPECT_EQ(0, InkOf(w.Pixels(), Hue::kRed)) << "no frame before the focus";
+        btn->SetFocused(true);
+        ASSERT_EQ(btn, w.win.core.GetFocus());
+        btn->Repaint();
+        ASSERT_TRUE(w.Paint());
+        const testsupport::Ink ink = testsupport::FindInk(
+            w.Pixels(), [](uint32_t p) { return IsHue(p, Hue::kRed); }, 0, 140, 0, 240);
+        if (width == 0) {
+            EXPECT_EQ(0, ink.pixels);
+        } else {
+            ASSERT_GT(ink.pixels, 20);
+            // Inset by the default shrink of 3 on every side of (20, 20) - (120, 60).
+            EXPECT_NEAR(22, ink.left, 2);
+            EXPECT_NEAR(118, ink.right, 2);
+            EXPECT_NEAR(22, ink.top, 2);
+            EXPECT_NEAR(58, ink.bottom, 2);
+        }
+    }
+}
+
 // A style with a fill of its own per state, and a button and an option
 // painted through it.
 const wchar_t kStyledSkin[] = LR"(<Window>
