@@ -4,12 +4,20 @@
 #include "Corvel/Core/ControlRegistry.h"
 
 #include "Corvel/Control/Box.h"
+#include "Corvel/Control/Button.h"
+#include "Corvel/Control/Option.h"
+#include "Corvel/Control/ProgressBar.h"
+#include "Corvel/Control/Slider.h"
 #include "Corvel/Core/Control.h"
 
 namespace ui {
 
 namespace {
 Control* CreateBox() { return new Box(); }
+Control* CreateButton() { return new Button(); }
+Control* CreateOption() { return new Option(); }
+Control* CreateProgressBar() { return new ProgressBar(); }
+Control* CreateSlider() { return new Slider(); }
 Control* CreatePlainControl() { return new Control(); }
 } // namespace
 
@@ -19,7 +27,7 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"CActiveXCtrl", nullptr},
         {"WebView", nullptr},
         {"Tip", nullptr},
-        {"Button", nullptr},
+        {"Button", &CreateButton},
         {"ComboBox", nullptr},
         {"OmniBox", nullptr},
         {"List", nullptr},
@@ -28,11 +36,11 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"ListItem", nullptr},
         {"MenuElement", nullptr},
         {"Menu", nullptr},
-        {"Option", nullptr},
-        {"ProgressBar", nullptr},
+        {"Option", &CreateOption},
+        {"ProgressBar", &CreateProgressBar},
         {"Edit", nullptr},
         {"ScrollBar", nullptr},
-        {"Slider", nullptr},
+        {"Slider", &CreateSlider},
         {"TreeNode", nullptr},
         {"TreeView", nullptr},
         {"WndBox", nullptr},
