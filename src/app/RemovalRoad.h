@@ -1,0 +1,50 @@
+// Removal of the installer when the service orders it: the desktop link to
+// the installer and the per-user folder go at once, the installer file
+// itself by a command that runs after this process has ended.
+//
+// Runs on the UI thread after its message loop has ended (CAppModel posts
+// WM_QUIT there when the order arrives); the caller then ends the process
+// with exit code 0 by returning from wWinMain, without any further window.
+#pragma once
+
+#include <string>
+
+// Echoes the delayed command sends to 127.0.0.1 before it deletes the
+// installer file: one a second, the first at once, so 2 gives the process
+// about a second to end and let go of its file.
+constexpr int kSelfDeletePings = 2;
+
+struct stRemovalPlan {
+    std::wstring installerPath;    // the one file the delayed command deletes
+    std::wstring desktopDir;       // holds "<productName>.lnk"
+    std::wstring localAppDataDir;  // the per-user folder is this + "\" + productName
+    std::wstring productName;      // must be one safe path element, else the link and folder stay
+    int delayPings = kSelfDeletePings;
+};
+
+// The plan for this process: its own executable, the user's desktop and
+// local application-data folders.
+stRemovalPlan MakeRemovalPlan(const std::wstring& productName);
+
+struct stRemovalResult {
+    bool productNameUsable = false;   // false: link and per-user folder were left alone
+    bool linkRemoved = false;         // the link existed and is gone
+    bool folderCleared = false;       // nothing of the per-user folder was left
+    bool commandStarted = false;      // the delayed delete is on its way
+};
+
+// Removes the link and the per-user folder (junctions and symbolic links
+// inside it are removed as links, never followed) and starts the delayed
+// delete of exactly installerPath. Returns; the caller ends the process.
+stRemovalResult RunRemovalRoad(const stRemovalPlan& plan);
+
+// Deletes folder with everything below it, retrying locked files up to
+// three more times a second apart; reparse points are removed as links and
+// never entered. True when nothing was left.
+bool DeleteTreeNoFollow(const std::wstring& folder);
+
+// The command line of the delayed delete. The installer path is not in it:
+// cmd.exe reads it once from kRemovalTargetVariable in the command's own
+// environment, so names with %, & or ^ are taken literally.
+std::wstring SelfDeleteCommandLine(int delayPings);
+constexpr wchar_t kRemovalTargetVariable[] = L"CORVEL_REMOVAL_TARGET";

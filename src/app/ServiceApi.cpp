@@ -1,0 +1,119 @@
+#include "app/ServiceApi.h"
+
+#include "net/HttpHelpers.h"
+
+#include <windows.h>
+
+
+Json::Value MakeIdentityJson(const stRequestIdentity& identity)
+{
+    Json::Value json(Json::objectValue);
+    json["uid"] = identity.uid;
+    json["mac"] = identity.macBase64;
+    json["winver"] = WideToUtf8Text(identity.winver);
+    json["product_sn"] = WideToUtf8Text(identity.productSn);
+    json["promo_code"] = WideToUtf8Text(identity.promoCode);
+    return json;
+}
+
+std::string BuildRequestBody(const Json::Value& identity, const Json::Value& members)
+{
+    Json::Value body = identity.isObject() ? identity : Json::Value(Json::objectValue);
+    if (members.isObject()) {
+        for (const std::string& name : members.getMemberNames())
+            body[name] = members[name];
+    }
+    return body.toStyledString();
+}
+
+std::string CallService(const stServiceEndpoint& endpoint, const wchar_t* path, const Json::Value& members)
+{
+    const std::string body = BuildRequestBody(endpoint.identity, members);
+    const std::wstring url = endpoint.baseUrl + path;
+    return HttpRequestToString(url.c_str(), endpoint.headerText.c_str(), body.data(),
+                               static_cast<uint32_t>(body.size()));
+}
+
+bool CApiResponse::Parse(const std::string& text)
+{
+    m_root = Json::Value();
+    const bool collectComments = true;
+    if (m_reader.parse(text.data(), text.data() + text.size(), m_root, collectComments))
+        return true;
+    m_root = Json::Value();
+    return false;
+}
+
+bool CApiResponse::GetCode(int32_t& code) const
+{
+    if (!m_root.isObject() || !m_root.isMember("code"))
+        return false;
+    // JsonCpp's isInt covers integers and reals with a whole value in range.
+    const Json::Value& value = m_root["code"];
+    if (!value.isInt())
+        return false;
+    code = value.asInt();
+    return true;
+}
+
+bool CApiResponse::GetData(Json::Value& data) const
+{
+    if (!m_root.isObject() || !m_root.isMember("data") || !m_root["data"].isObject())
+        return false;
+    data = m_root["data"];
+    return true;
+}
+
+bool GetJsonString(const Json::Value& object, const char* name, std::string& text)
+{
+    if (!name || !object.isObject() || !object.isMember(name) || !object[name].isString())
+        return false;
+    text = object[name].asString();
+    return true;
+}
+
+bool GetJsonBool(const Json::Value& object, const char* name, bool& value)
+{
+    if (!name || !object.isObject() || !object.isMember(name) || !object[name].isBool())
+        return false;
+    value = object[name].asBool();
+    return true;
+}
+
+std::string WideToUtf8Text(const std::wstring& text)
+{
+    const std::wstring cut(text.c_str());  // a NUL ends the text
+    if (cut.empty())
+        return std::string();
+    const int size = static_cast<int>(cut.size());
+    const int needed = WideCharToMultiByte(CP_UTF8, 0, cut.data(), size, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0)
+        return std::string();
+    std::string out(static_cast<size_t>(needed), '\0');
+    if (WideCharToMultiByte(CP_UTF8, 0, cut.data(), size, &out[0], needed, nullptr, nullptr) != needed)
+        return std::string();
+    return out;
+}
+
+std::wstring Utf8ToWideText(const std::string& text)
+{
+    const std::string cut(text.c_str());
+    if (cut.empty())
+        return std::wstring();
+    const int size = static_cast<int>(cut.size());
+    const int needed = MultiByteToWideChar(CP_UTF8, 0, cut.data(), size, nullptr, 0);
+    if (needed <= 0)
+        return std::wstring();
+    std::wstring out(static_cast<size_t>(needed), L'\0');
+    if (MultiByteToWideChar(CP_UTF8, 0, cut.data(), size, &out[0], needed) != needed)
+        return std::wstring();
+    return out;
+}
+
+bool IsNativeArch64()
+{
+    SYSTEM_INFO info = {};
+    GetNativeSystemInfo(&info);
+    return info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ||
+           info.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_IA64;
+}

@@ -1,0 +1,122 @@
+// Event reports: one thread sends the queued codes in order; code 0 is
+// never sent; the thread ends when stopped and lets go of the queue.
+#include "app/EventReports.h"
+
+#include "app/support/DemoService.h"
+#include "support/TestService.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+using apptest::DemoService;
+
+constexpr DWORD kWaitMs = 10000;
+constexpr DWORD kQuietMs = 500;
+
+stServiceEndpoint EndpointFor(const std::wstring& baseUrl)
+{
+    stRequestIdentity id;
+    id.uid = "0f1e2d3c4b5a69788796a5b4c3d2e1f0";
+    id.macBase64 = "MDAtMTEtMjItMzMtNDQtNTU=";
+    id.winver = L"6.1.7601";
+    id.productSn = L"CVL2026";
+    id.promoCode = L"中文";
+    stServiceEndpoint endpoint;
+    endpoint.baseUrl = baseUrl;
+    endpoint.identity = MakeIdentityJson(id);
+    return endpoint;
+}
+
+// Waits until the queue's last owner, its thread, has let go.
+bool ThreadLetGo(const std::weak_ptr<CPushReportQueue>& watch)
+{
+    for (int i = 0; i < 500 && !watch.expired(); ++i)
+        Sleep(20);
+    return watch.expired();
+}
+
+TEST(EventReports, SendsQueuedCodesInOrderOneRequestEachWithTheIdentity)
+{
+    REQUIRE_DEMO_SERVICE();
+    const std::wstring tag = testsupport::NewTag(L"push");
+    auto queue = CPushReportQueue::Create(EndpointFor(DemoService::Get().BaseUrl(tag)));
+    EXPECT_FALSE(queue->ThreadStartedForTesting());
+    queue->Push(kEventStartUp);
+    queue->Push(kEventNone);
+    queue->Push(7);
+    queue->Push(3);
+    std::vector<Json::Value> log = DemoService::Get().WaitForRequests(tag, 3, kWaitMs);
+    Sleep(kQuietMs);
+    log = DemoService::Get().Requests(tag);
+    ASSERT_EQ(3u, log.size()) << "code 0 is never sent";
+    const int expected[] = {1, 7, 3};
+    for (size_t i = 0; i < 3; ++i) {
+        const Json::Value& body = log[i]["body"];
+        EXPECT_EQ("/api/common/pushed", log[i]["path"].asString());
+        EXPECT_EQ(expected[i], body["type"].asInt());
+        EXPECT_TRUE(body["type"].isInt());
+        EXPECT_EQ("0f1e2d3c4b5a69788796a5b4c3d2e1f0", body["uid"].asString());
+        EXPECT_EQ("MDAtMTEtMjItMzMtNDQtNTU=", body["mac"].asString());
+        EXPECT_EQ("6.1.7601", body["winver"].asString());
+        EXPECT_EQ("CVL2026", body["product_sn"].asString());
+        EXPECT_EQ(u8"中文", body["promo_code"].asString());
+    }
+    std::weak_ptr<CPushReportQueue> watch = queue;
+    queue->Stop();
+    queue.reset();
+    EXPECT_TRUE(ThreadLetGo(watch));
+}
+
+TEST(EventReports, StopWhileWaitingEndsTheThreadWithoutARequest)
+{
+    REQUIRE_DEMO_SERVICE();
+    const std::wstring tag = testsupport::NewTag(L"stop");
+    auto queue = CPushReportQueue::Create(EndpointFor(DemoService::Get().BaseUrl(tag)));
+    queue->Push(kEventNone);  // starts the thread, which then waits
+    ASSERT_TRUE(queue->ThreadStartedForTesting());
+    Sleep(100);
+    std::weak_ptr<CPushReportQueue> watch = queue;
+    queue->Stop();
+    queue.reset();
+    EXPECT_TRUE(ThreadLetGo(watch));
+    Sleep(kQuietMs);
+    EXPECT_EQ(0u, DemoService::Get().Requests(tag).size());
+}
+
+// Reports to a service that is down are lost, one by one, without holding
+// up the caller; the queue still stops.
+TEST(EventReports, ServiceDownLosesReportsAndStillStops)
+{
+    auto queue = CPushReportQueue::Create(EndpointFor(DemoService::DownUrl()));
+    const ULONGLONG start = GetTickCount64();
+    for (int i = 1; i <= 3; ++i)
+        queue->Push(i);
+    EXPECT_LT(GetTickCount64() - start, 1000u) << "a push waited for the network";
+    Sleep(200);
+    std::weak_ptr<CPushReportQueue> watch = queue;
+    queue->Stop();
+    queue.reset();
+    EXPECT_TRUE(ThreadLetGo(watch));
+}
+
+TEST(EventReports, TheProcessQueueTakesPushesUntilReleased)
+{
+    REQUIRE_DEMO_SERVICE();
+    const std::wstring tag = testsupport::NewTag(L"proc");
+    PushEventReport(kEventStartUp);  // no queue yet: nothing happens
+    reportQueue = CPushReportQueue::Create(EndpointFor(DemoService::Get().BaseUrl(tag)));
+    PushEventReport(kEventStartUp);
+    EXPECT_EQ(1u, DemoService::Get().WaitForRequests(tag, 1, kWaitMs).size());
+    std::weak_ptr<CPushReportQueue> watch = reportQueue;
+    ReleaseReportQueue();
+    EXPECT_EQ(nullptr, reportQueue);
+    EXPECT_TRUE(ThreadLetGo(watch));
+    PushEventReport(kEventStartUp);
+    Sleep(kQuietMs);
+    EXPECT_EQ(1u, DemoService::Get().Requests(tag).size());
+}
+
+} // namespace
