@@ -5,8 +5,6 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include <cwctype>
-#include <vector>
 
 namespace {
 
@@ -93,31 +91,24 @@ std::wstring ExecutablePath()
     }
 }
 
-bool SameVariableName(const wchar_t* entry, const wchar_t* name)
+// path as cmd.exe must see it to take it literally: without '%', or by its
+// short name when that has none; empty when neither.
+std::wstring LiteralPathForCmd(const std::wstring& path)
 {
-    for (; *name; ++entry, ++name) {
-        if (std::towupper(*entry) != std::towupper(*name))
-            return false;
+    if (path.empty() || path.find(L'"') != std::wstring::npos)
+        return std::wstring();
+    if (path.find(L'%') == std::wstring::npos)
+        return path;
+    std::wstring shortPath(MAX_PATH, L'\0');
+    DWORD n = GetShortPathNameW(path.c_str(), &shortPath[0], static_cast<DWORD>(shortPath.size()));
+    if (n >= shortPath.size()) {
+        shortPath.resize(n);
+        n = GetShortPathNameW(path.c_str(), &shortPath[0], static_cast<DWORD>(shortPath.size()));
     }
-    return *entry == L'=';
-}
-
-// This process's environment with name=value set: the block CreateProcessW
-// takes (entries ended by NUL, one more NUL at the end).
-std::vector<wchar_t> EnvironmentWith(const wchar_t* name, const std::wstring& value)
-{
-    std::vector<wchar_t> block;
-    if (wchar_t* strings = GetEnvironmentStringsW()) {
-        for (const wchar_t* entry = strings; *entry; entry += wcslen(entry) + 1) {
-            if (!SameVariableName(entry, name))
-                block.insert(block.end(), entry, entry + wcslen(entry) + 1);
-        }
-        FreeEnvironmentStringsW(strings);
-    }
-    const std::wstring own = std::wstring(name) + L"=" + value;
-    block.insert(block.end(), own.c_str(), own.c_str() + own.size() + 1);
-    block.push_back(L'\0');
-    return block;
+    if (n == 0 || n >= shortPath.size())
+        return std::wstring();
+    shortPath.resize(n);
+    return shortPath.find(L'%') == std::wstring::npos ? shortPath : std::wstring();
 }
 
 // Only a plain file: del given a folder would empty it.
@@ -135,17 +126,18 @@ bool StartDelayedDelete(const std::wstring& installerPath, int delayPings)
     const UINT n = GetSystemDirectoryW(system, MAX_PATH);
     if (n == 0 || n >= MAX_PATH)
         return false;
+    const std::wstring arguments = SelfDeleteCommandLine(delayPings, installerPath);
+    if (arguments.empty())
+        return false;
     const std::wstring cmd = std::wstring(system) + L"\\cmd.exe";
-    std::wstring line = L"\"" + cmd + L"\" " + SelfDeleteCommandLine(delayPings);
-    std::vector<wchar_t> environment = EnvironmentWith(kRemovalTargetVariable, installerPath);
+    std::wstring line = L"\"" + cmd + L"\" " + arguments;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(cmd.c_str(), &line[0], nullptr, nullptr, FALSE,
-                        CREATE_NEW_CONSOLE | CREATE_UNICODE_ENVIRONMENT, environment.data(), system, &startup,
-                        &process))
+    if (!CreateProcessW(cmd.c_str(), &line[0], nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, system,
+                        &startup, &process))
         return false;
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
@@ -167,12 +159,15 @@ bool DeleteTreeNoFollow(const std::wstring& folder)
     }
 }
 
-std::wstring SelfDeleteCommandLine(int delayPings)
+std::wstring SelfDeleteCommandLine(int delayPings, const std::wstring& path)
 {
+    const std::wstring literal = LiteralPathForCmd(path);
+    if (literal.empty())
+        return std::wstring();
     // /d: no AutoRun commands from the registry; /v:off: "!" is plain text.
+    // Inside the quotes & | < > ^ are plain text too.
     const int pings = delayPings < 1 ? 1 : delayPings;
-    return L"/d /v:off /c \"ping -n " + std::to_wstring(pings) + L" 127.0.0.1 > nul & del /q \"%" +
-           kRemovalTargetVariable + L"%\"\"";
+    return L"/d /v:off /c \"ping -n " + std::to_wstring(pings) + L" 127.0.0.1 > nul & del /q \"" + literal + L"\"\"";
 }
 
 stRemovalPlan MakeRemovalPlan(const std::wstring& productName)

@@ -35,7 +35,8 @@ struct stRemovalResult {
 
 // Removes the link and the per-user folder (junctions and symbolic links
 // inside it are removed as links, never followed) and starts the delayed
-// delete of exactly installerPath. Returns; the caller ends the process.
+// delete of exactly installerPath when it is a plain file. Returns; the
+// caller ends the process.
 stRemovalResult RunRemovalRoad(const stRemovalPlan& plan);
 
 // Deletes folder with everything below it, retrying locked files up to
@@ -43,8 +44,10 @@ stRemovalResult RunRemovalRoad(const stRemovalPlan& plan);
 // never entered. True when nothing was left.
 bool DeleteTreeNoFollow(const std::wstring& folder);
 
-// The command line of the delayed delete. The installer path is not in it:
-// cmd.exe reads it once from kRemovalTargetVariable in the command's own
-// environment, so names with %, & or ^ are taken literally.
-std::wstring SelfDeleteCommandLine(int delayPings);
-constexpr wchar_t kRemovalTargetVariable[] = L"CORVEL_REMOVAL_TARGET";
+// The arguments of cmd.exe for the delayed delete of path: a few pings,
+// then del /q of that one file (never /s, which also deletes same-named
+// files in subfolders). Empty when path cannot be given to cmd.exe
+// literally: cmd.exe expands %NAME% in its command line (and Wine's expands
+// the result again), so a path with '%' goes by its short name, and without
+// a short name free of '%' the file is left in place.
+std::wstring SelfDeleteCommandLine(int delayPings, const std::wstring& path);

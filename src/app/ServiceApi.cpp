@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <exception>
+
 
 Json::Value MakeIdentityJson(const stRequestIdentity& identity)
 {
@@ -38,8 +40,13 @@ bool CApiResponse::Parse(const std::string& text)
 {
     m_root = Json::Value();
     const bool collectComments = true;
-    if (m_reader.parse(text.data(), text.data() + text.size(), m_root, collectComments))
-        return true;
+    try {
+        if (m_reader.parse(text.data(), text.data() + text.size(), m_root, collectComments))
+            return true;
+    } catch (const std::exception&) {
+        // JsonCpp throws instead of failing on nesting deeper than its stack
+        // limit: an answer like that is as unreadable as any other.
+    }
     m_root = Json::Value();
     return false;
 }

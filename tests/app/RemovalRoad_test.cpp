@@ -17,8 +17,9 @@ namespace {
 using testsupport::ScratchDir;
 
 constexpr DWORD kWaitMs = 10000;
-// The installer's name: % and & must reach del as they are.
-const wchar_t kInstallerName[] = L"setup_%PATH%&x.exe";
+// Installer names that cmd.exe must take literally: %PATH% is defined, so
+// an expansion would name another file; & and ^ are its operators.
+const wchar_t* const kInstallerNames[] = {L"setup_%PATH%&x.exe", L"安装程序_2035.exe", L"a^b!(1) & c.exe"};
 
 bool Exists(const std::wstring& path)
 {
@@ -41,13 +42,14 @@ bool WaitGone(const std::wstring& path)
 // folder and a neighbour's, and the installer beside an unrelated file and
 // a same-named copy in a subfolder.
 struct MiniMachine {
+    std::wstring installerName;
     ScratchDir root{L"rm"};
     std::wstring desktop = root.File(L"Desktop");
     std::wstring local = root.File(L"Local");
     std::wstring bin = root.File(L"Bin");
-    std::wstring installer = bin + L"\\" + kInstallerName;
+    std::wstring installer = bin + L"\\" + installerName;
 
-    MiniMachine()
+    explicit MiniMachine(const std::wstring& name = kInstallerNames[0]) : installerName(name)
     {
         for (const std::wstring& dir : {desktop, local, local + L"\\Prod", local + L"\\Prod\\userdata",
                                         local + L"\\Prod\\cache", local + L"\\Other", bin, bin + L"\\sub"})
@@ -60,7 +62,7 @@ struct MiniMachine {
                                       local + L"\\Other\\keep.txt",
                                       local + L"\\top.txt",
                                       installer,
-                                      bin + L"\\sub\\" + kInstallerName,
+                                      bin + L"\\sub\\" + installerName,
                                       bin + L"\\keep.txt"};
         for (const std::wstring& file : files)
             Put(file);
@@ -80,25 +82,39 @@ struct MiniMachine {
     std::vector<std::wstring> Bystanders() const
     {
         return {desktop + L"\\Other.lnk", local + L"\\Other\\keep.txt", local + L"\\top.txt",
-                bin + L"\\sub\\" + kInstallerName, bin + L"\\keep.txt"};
+                bin + L"\\sub\\" + installerName, bin + L"\\keep.txt"};
     }
 };
 
 TEST(RemovalRoad, RemovesTheInstallerItsLinkAndThePerUserFolderAndNothingElse)
 {
-    MiniMachine m;
-    ASSERT_TRUE(Exists(m.installer));
-    const stRemovalResult result = RunRemovalRoad(m.Plan(L"Prod"));
-    EXPECT_TRUE(result.productNameUsable);
-    EXPECT_TRUE(result.linkRemoved);
-    EXPECT_TRUE(result.folderCleared);
-    EXPECT_TRUE(result.commandStarted);
-    EXPECT_FALSE(Exists(m.desktop + L"\\Prod.lnk"));
-    EXPECT_FALSE(Exists(m.local + L"\\Prod"));
-    EXPECT_TRUE(WaitGone(m.installer)) << "the delayed command did not delete the installer";
-    Sleep(500);  // a wider delete would have run by now too
-    for (const std::wstring& path : m.Bystanders())
-        EXPECT_TRUE(Exists(path)) << testsupport::Narrow(path);
+    for (const wchar_t* name : kInstallerNames) {
+        SCOPED_TRACE(testsupport::Narrow(name));
+        MiniMachine m(name);
+        ASSERT_TRUE(Exists(m.installer));
+        const stRemovalResult result = RunRemovalRoad(m.Plan(L"Prod"));
+        EXPECT_TRUE(result.productNameUsable);
+        EXPECT_TRUE(result.linkRemoved);
+        EXPECT_TRUE(result.folderCleared);
+        EXPECT_TRUE(result.commandStarted);
+        EXPECT_FALSE(Exists(m.desktop + L"\\Prod.lnk"));
+        EXPECT_FALSE(Exists(m.local + L"\\Prod"));
+        EXPECT_TRUE(WaitGone(m.installer)) << "the delayed command did not delete the installer";
+        Sleep(500);  // a wider delete would have run by now too
+        for (const std::wstring& path : m.Bystanders())
+            EXPECT_TRUE(Exists(path)) << testsupport::Narrow(path);
+    }
+}
+
+// A path cmd.exe would not take literally, and that has no short name to
+// use instead, gets no delete command at all.
+TEST(RemovalRoad, NoCommandForAPathCmdWouldExpand)
+{
+    EXPECT_EQ(L"", SelfDeleteCommandLine(kSelfDeletePings, L"C:\\nowhere\\setup_%PATH%.exe"));
+    EXPECT_EQ(L"", SelfDeleteCommandLine(kSelfDeletePings, L""));
+    const std::wstring line = SelfDeleteCommandLine(kSelfDeletePings, L"C:\\x\\a & b.exe");
+    EXPECT_NE(std::wstring::npos, line.find(L"del /q \"C:\\x\\a & b.exe\"")) << testsupport::Narrow(line);
+    EXPECT_EQ(std::wstring::npos, line.find(L"/s"));
 }
 
 // A name that is empty or not one path element would turn the per-user
