@@ -1,14 +1,23 @@
 #include "app/AppModel.h"
 
+#include "app/AppValues.h"
+#include "app/Encodings.h"
 #include "app/PathSafety.h"
 #include "net/NetResManager.h"
 
 #include <thread>
 #include <utility>
 
-std::shared_ptr<CAppModel> appModel;
-
 namespace {
+
+// The start-up's share of the process's model; appModel borrows it.
+std::shared_ptr<CAppModel> g_appModelOwner;
+
+std::wstring FolderNameOf(const std::string& utf8Name)
+{
+    const SafeFileName safe = ReduceToFileName(Utf8ToWideString(utf8Name));
+    return safe.IsValid() ? safe.name : std::wstring();
+}
 
 // False for an empty or non-JSON answer.
 bool ParseAnswer(const std::string& text, CApiResponse& response)
@@ -46,12 +55,12 @@ void ReadPackages(const Json::Value& product, std::vector<stPackageInfo>& packag
 
 std::wstring stPackageInfo::FolderName() const
 {
-    return MakeSafePathComponent(Utf8ToWideText(name));
+    return FolderNameOf(name);
 }
 
 std::wstring stProductInfo::FolderName() const
 {
-    return MakeSafePathComponent(Utf8ToWideText(name));
+    return FolderNameOf(name);
 }
 
 bool ReadSettingsAnswer(const std::string& text, stServiceLinks& links)
@@ -207,4 +216,19 @@ void StartServiceFetches(const std::shared_ptr<CAppModel>& model)
 {
     std::thread([model] { model->FetchSettingsInfo(); }).detach();
     std::thread([model] { model->FetchProducts(); }).detach();
+}
+
+void CreateAppModel(stServiceEndpoint endpoint)
+{
+    g_appModelOwner = std::make_shared<CAppModel>(std::move(endpoint));
+    appModel = g_appModelOwner.get();
+    StartServiceFetches(g_appModelOwner);
+}
+
+void ReleaseAppModel()
+{
+    if (g_appModelOwner)
+        g_appModelOwner->Release();
+    appModel = nullptr;
+    g_appModelOwner.reset();
 }

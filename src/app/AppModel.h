@@ -132,5 +132,10 @@ private:
 // detaches them. Throws std::system_error when a thread cannot be started.
 void StartServiceFetches(const std::shared_ptr<CAppModel>& model);
 
-// The process's model (null before start-up and after shutdown); UI thread.
-extern std::shared_ptr<CAppModel> appModel;
+// Start-up and shutdown of the process's model, UI thread. CreateAppModel
+// builds it on endpoint, points appModel (AppValues.h, borrowed) at it and
+// starts the fetch threads. ReleaseAppModel releases it (a waiting products
+// thread ends untouched), clears appModel and drops the start-up's share;
+// the model is destroyed when the last fetch thread has let go of it.
+void CreateAppModel(stServiceEndpoint endpoint);
+void ReleaseAppModel();

@@ -1,12 +1,18 @@
 #include "app/EventReports.h"
 
+#include "app/AppValues.h"
 #include "net/NetResManager.h"
 
 #include <system_error>
 #include <thread>
 #include <utility>
 
-std::shared_ptr<CPushReportQueue> reportQueue;
+namespace {
+
+// The start-up's share of the process's queue; reportQueue borrows it.
+std::shared_ptr<CPushReportQueue> g_reportQueueOwner;
+
+} // namespace
 
 std::shared_ptr<CPushReportQueue> CPushReportQueue::Create(stServiceEndpoint endpoint)
 {
@@ -104,9 +110,16 @@ void PushEventReport(int32_t code)
         reportQueue->Push(code);
 }
 
+void CreateReportQueue(stServiceEndpoint endpoint)
+{
+    g_reportQueueOwner = CPushReportQueue::Create(std::move(endpoint));
+    reportQueue = g_reportQueueOwner.get();
+}
+
 void ReleaseReportQueue()
 {
-    if (reportQueue)
-        reportQueue->Stop();
-    reportQueue.reset();
+    if (g_reportQueueOwner)
+        g_reportQueueOwner->Stop();
+    reportQueue = nullptr;
+    g_reportQueueOwner.reset();
 }

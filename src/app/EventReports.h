@@ -56,12 +56,13 @@ private:
     bool m_threadStarted = false;
 };
 
-// The process's queue (null before start-up and after shutdown); set and
-// cleared by wWinMain on the UI thread.
-extern std::shared_ptr<CPushReportQueue> reportQueue;
-
-// Queues code on reportQueue; nothing when there is none.
-void PushEventReport(int32_t code);
-
-// Shutdown: stops the thread and lets go of the process's queue.
+// Start-up and shutdown of the process's queue, UI thread. CreateReportQueue
+// builds it on endpoint and points reportQueue (AppValues.h, borrowed) at
+// it; ReleaseReportQueue stops its thread, clears reportQueue and drops the
+// start-up's share (the queue goes when its thread has ended).
+void CreateReportQueue(stServiceEndpoint endpoint);
 void ReleaseReportQueue();
+
+// UI thread: queues code on reportQueue; nothing when there is none. Other
+// threads push on a queue they hold a share of (CPushReportQueue::Push).
+void PushEventReport(int32_t code);

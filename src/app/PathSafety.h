@@ -1,22 +1,42 @@
-// Names that come from outside (the service, the version resource) and end
-// up as one element of a path: a folder name, an INI section, a shortcut
-// name. Such a name must never climb out of its parent, name a device or
-// carry a separator.
+// Guards for names and paths that come from the web service: a name becomes
+// at most one file-name component, and a path is used only while it stays
+// inside the folder it belongs to. Any thread; no state.
 #pragma once
 
 #include <string>
 
-// Longest path element the file systems take.
-constexpr size_t kMaxPathComponent = 255;
+// Why a name could not become a file name.
+enum class FileNameVerdict {
+    kValid,
+    kEmpty,          // nothing left once blanks, dots and controls are gone
+    kReservedDevice, // CON, PRN, AUX, NUL, CONIN$, CONOUT$, COM0-9, LPT0-9
+    kTooLong,        // longer than one component may be (255 units)
+};
 
-// True when name can be used as one path element as it is: not empty, not
-// "." or "..", no character below 32 and none of \ / : * ? " < > |, no
-// trailing dot or blank, not a device name (CON, PRN, AUX, NUL, COM1-9,
-// LPT1-9, also with an extension), at most kMaxPathComponent units.
-bool IsSafePathComponent(const std::wstring& name);
+struct SafeFileName {
+    FileNameVerdict verdict = FileNameVerdict::kEmpty;
+    std::wstring name; // the reduced name; empty unless verdict is kValid
 
-// name made into one safe path element: forbidden characters become '_',
-// trailing dots and blanks go, a device name gets a '_' in front, the rest is
-// cut to kMaxPathComponent units. Empty when nothing usable is left (an
-// empty name, "..", only dots and blanks).
-std::wstring MakeSafePathComponent(const std::wstring& name);
+    bool IsValid() const { return verdict == FileNameVerdict::kValid; }
+};
+
+// Reduces a name to one component that Windows stores under exactly that
+// name: separators ("\", "/"), ":" (drive and stream syntax), <>"|?* and
+// control characters each become "_"; leading blanks and trailing dots and
+// blanks are dropped (so "." and ".." become empty). A device name, with or
+// without an extension ("nul.txt", "COM1 .lnk"), is refused rather than
+// renamed, as is a name that ends up empty or too long.
+SafeFileName ReduceToFileName(const std::wstring& name);
+
+// True when `path`, an absolute path (drive or UNC), names something strictly
+// inside `folder` (also absolute) once both are resolved the way the system
+// resolves paths ("." and "..", "/" as "\", trailing dots and blanks of a
+// component). Compared case-insensitively. False for the folder itself, for
+// relative paths, for device paths and for ":" after the drive (streams).
+// Links and junctions on disk are not followed.
+bool IsPathUnderFolder(const std::wstring& path, const std::wstring& folder);
+
+// `folder` + "\" + `relative` when the result stays inside `folder` (see
+// IsPathUnderFolder), resolved; empty otherwise (also for an absolute
+// `relative`).
+std::wstring JoinUnderFolder(const std::wstring& folder, const std::wstring& relative);

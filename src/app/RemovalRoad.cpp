@@ -1,17 +1,13 @@
 #include "app/RemovalRoad.h"
 
 #include "app/PathSafety.h"
+#include "app/PathUtil.h"
 
 #include <windows.h>
 #include <shlobj.h>
 
 
 namespace {
-
-// A file another process still holds gets this long to be let go, this
-// many more times, before it is left behind.
-constexpr DWORD kDeleteRetryWaitMs = 1000;
-constexpr int kDeleteExtraRuns = 3;
 
 bool IsReparsePoint(DWORD attributes)
 {
@@ -23,49 +19,11 @@ bool IsDirectory(DWORD attributes)
     return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool DeleteOneFile(const std::wstring& path, DWORD attributes)
+// The name exactly as given is one file name: nothing reduced, nothing refused.
+bool IsOneFileName(const std::wstring& name)
 {
-    if (attributes & FILE_ATTRIBUTE_READONLY)
-        SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    return DeleteFileW(path.c_str()) != 0;
-}
-
-// A junction or a directory symbolic link: RemoveDirectoryW takes the link
-// away and leaves its target alone.
-bool RemoveLink(const std::wstring& path, DWORD attributes)
-{
-    return IsDirectory(attributes) ? RemoveDirectoryW(path.c_str()) != 0 : DeleteOneFile(path, attributes);
-}
-
-// One pass over the tree; the number of entries left behind.
-size_t DeletePass(const std::wstring& folder)
-{
-    const DWORD attributes = GetFileAttributesW(folder.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return 0;
-    if (IsReparsePoint(attributes) || !IsDirectory(attributes))
-        return RemoveLink(folder, attributes) ? 0 : 1;
-    size_t left = 0;
-    WIN32_FIND_DATAW found = {};
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = found.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            const std::wstring path = folder + L"\\" + name;
-            if (IsReparsePoint(found.dwFileAttributes))
-                left += RemoveLink(path, found.dwFileAttributes) ? 0 : 1;
-            else if (IsDirectory(found.dwFileAttributes))
-                left += DeletePass(path);
-            else
-                left += DeleteOneFile(path, found.dwFileAttributes) ? 0 : 1;
-        } while (FindNextFileW(find, &found));
-        FindClose(find);
-    }
-    if (!RemoveDirectoryW(folder.c_str()) && GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES)
-        ++left;
-    return left;
+    const SafeFileName safe = ReduceToFileName(name);
+    return safe.IsValid() && safe.name == name;
 }
 
 std::wstring KnownFolder(int csidl)
@@ -146,19 +104,6 @@ bool StartDelayedDelete(const std::wstring& installerPath, int delayPings)
 
 } // namespace
 
-bool DeleteTreeNoFollow(const std::wstring& folder)
-{
-    if (folder.empty())
-        return true;
-    for (int run = 0;; ++run) {
-        if (DeletePass(folder) == 0)
-            return true;
-        if (run == kDeleteExtraRuns)
-            return false;
-        Sleep(kDeleteRetryWaitMs);
-    }
-}
-
 std::wstring SelfDeleteCommandLine(int delayPings, const std::wstring& path)
 {
     const std::wstring literal = LiteralPathForCmd(path);
@@ -185,13 +130,13 @@ stRemovalResult RunRemovalRoad(const stRemovalPlan& plan)
     stRemovalResult result;
     // An empty or unsafe name would make the "per-user folder" the whole
     // application-data folder, or one outside it: both stay untouched.
-    result.productNameUsable = IsSafePathComponent(plan.productName);
+    result.productNameUsable = IsOneFileName(plan.productName);
     if (result.productNameUsable && !plan.desktopDir.empty()) {
         const std::wstring link = plan.desktopDir + L"\\" + plan.productName + L".lnk";
         result.linkRemoved = IsPlainFile(link) && DeleteFileW(link.c_str()) != 0;
     }
     if (result.productNameUsable && !plan.localAppDataDir.empty())
-        result.folderCleared = DeleteTreeNoFollow(plan.localAppDataDir + L"\\" + plan.productName);
+        result.folderCleared = DeletePathsWithRetry(plan.localAppDataDir + L"\\" + plan.productName, {});
     result.commandStarted = StartDelayedDelete(plan.installerPath, plan.delayPings);
     return result;
 }

@@ -18,7 +18,7 @@ struct stRemovalPlan {
     std::wstring installerPath;    // the one file the delayed command deletes
     std::wstring desktopDir;       // holds "<productName>.lnk"
     std::wstring localAppDataDir;  // the per-user folder is this + "\" + productName
-    std::wstring productName;      // must be one safe path element, else the link and folder stay
+    std::wstring productName;      // must be one file name as it is (ReduceToFileName), else the link and folder stay
     int delayPings = kSelfDeletePings;
 };
 
@@ -33,16 +33,11 @@ struct stRemovalResult {
     bool commandStarted = false;      // the delayed delete is on its way
 };
 
-// Removes the link and the per-user folder (junctions and symbolic links
-// inside it are removed as links, never followed) and starts the delayed
+// Removes the link and the per-user folder (DeletePathsWithRetry: links and
+// junctions inside it are removed, never followed) and starts the delayed
 // delete of exactly installerPath when it is a plain file. Returns; the
 // caller ends the process.
 stRemovalResult RunRemovalRoad(const stRemovalPlan& plan);
-
-// Deletes folder with everything below it, retrying locked files up to
-// three more times a second apart; reparse points are removed as links and
-// never entered. True when nothing was left.
-bool DeleteTreeNoFollow(const std::wstring& folder);
 
 // The arguments of cmd.exe for the delayed delete of path: a few pings,
 // then del /q of that one file (never /s, which also deletes same-named

@@ -1,5 +1,7 @@
 #include "app/ServiceApi.h"
 
+#include "app/AppValues.h"
+#include "app/MachineIdentity.h"
 #include "net/HttpHelpers.h"
 
 #include <windows.h>
@@ -7,15 +9,14 @@
 #include <exception>
 
 
-Json::Value MakeIdentityJson(const stRequestIdentity& identity)
+stServiceEndpoint ServiceEndpointFromAppValues()
 {
-    Json::Value json(Json::objectValue);
-    json["uid"] = identity.uid;
-    json["mac"] = identity.macBase64;
-    json["winver"] = WideToUtf8Text(identity.winver);
-    json["product_sn"] = WideToUtf8Text(identity.productSn);
-    json["promo_code"] = WideToUtf8Text(identity.promoCode);
-    return json;
+    stServiceEndpoint endpoint;
+    endpoint.baseUrl = serviceBaseUrl;
+    endpoint.headerText = headerText;
+    endpoint.identity = identityJson;
+    endpoint.osVersionCode = GetOsVersionCode();
+    return endpoint;
 }
 
 std::string BuildRequestBody(const Json::Value& identity, const Json::Value& members)
@@ -85,36 +86,6 @@ bool GetJsonBool(const Json::Value& object, const char* name, bool& value)
         return false;
     value = object[name].asBool();
     return true;
-}
-
-std::string WideToUtf8Text(const std::wstring& text)
-{
-    const std::wstring cut(text.c_str());  // a NUL ends the text
-    if (cut.empty())
-        return std::string();
-    const int size = static_cast<int>(cut.size());
-    const int needed = WideCharToMultiByte(CP_UTF8, 0, cut.data(), size, nullptr, 0, nullptr, nullptr);
-    if (needed <= 0)
-        return std::string();
-    std::string out(static_cast<size_t>(needed), '\0');
-    if (WideCharToMultiByte(CP_UTF8, 0, cut.data(), size, &out[0], needed, nullptr, nullptr) != needed)
-        return std::string();
-    return out;
-}
-
-std::wstring Utf8ToWideText(const std::string& text)
-{
-    const std::string cut(text.c_str());
-    if (cut.empty())
-        return std::wstring();
-    const int size = static_cast<int>(cut.size());
-    const int needed = MultiByteToWideChar(CP_UTF8, 0, cut.data(), size, nullptr, 0);
-    if (needed <= 0)
-        return std::wstring();
-    std::wstring out(static_cast<size_t>(needed), L'\0');
-    if (MultiByteToWideChar(CP_UTF8, 0, cut.data(), size, &out[0], needed) != needed)
-        return std::wstring();
-    return out;
 }
 
 bool IsNativeArch64()

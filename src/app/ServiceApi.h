@@ -3,6 +3,8 @@
 // Every call is an HTTP POST of the base URL followed directly by a path.
 #pragma once
 
+#include "app/AppInit.h"
+
 #include <json/json.h>
 
 #include <cstdint>
@@ -13,33 +15,20 @@ constexpr wchar_t kApiSettingsInfo[] = L"/api/settings/info";
 constexpr wchar_t kApiProducts[] = L"/api/resource/products";
 constexpr wchar_t kApiPushed[] = L"/api/common/pushed";
 
-// Header text of every service call (CR LF as the system's HTTP layer wants).
-constexpr wchar_t kServiceHeaderText[] = L"Content-Type: application/json\r\nUser-Agent: zirezirovad\r\n\r\n";
-
-// The values that identify this installation to the service, as the program
-// holds them after start-up.
-struct stRequestIdentity {
-    std::string uid;          // 32 lower-case hex digits
-    std::string macBase64;    // base64 of the machine identifier
-    std::wstring winver;      // "major.minor.build"
-    std::wstring productSn;
-    std::wstring promoCode;
-};
-
-// The common request object: `uid`, `mac`, `winver`, `product_sn` and
-// `promo_code`, each a JSON string in UTF-8, so texts outside the ANSI code
-// page (a promotion code "中文") reach the service unchanged.
-Json::Value MakeIdentityJson(const stRequestIdentity& identity);
-
 // Where the service is and what every call carries. A plain value: each
 // worker that calls the service keeps its own copy, so no call reads
 // process-wide values that shutdown may free.
 struct stServiceEndpoint {
     std::wstring baseUrl;                       // e.g. http://127.0.0.1:18080
     std::wstring headerText = kServiceHeaderText;
-    Json::Value identity = Json::Value(Json::objectValue);  // MakeIdentityJson's result
+    Json::Value identity = Json::Value(Json::objectValue);  // BuildIdentity's result
     int32_t osVersionCode = 0;                  // the `os` member of the products call
 };
+
+// The endpoint of this process: serviceBaseUrl, headerText and identityJson
+// as InitApplication set them, and GetOsVersionCode. Main thread, after
+// InitApplication.
+stServiceEndpoint ServiceEndpointFromAppValues();
 
 // A copy of identity with members' members added (members of the same name
 // replaced), serialised by Json::Value::toStyledString: keys in ascending
@@ -77,10 +66,6 @@ bool GetJsonString(const Json::Value& object, const char* name, std::string& tex
 
 // True with the value when object has a member of that name of type boolean.
 bool GetJsonBool(const Json::Value& object, const char* name, bool& value);
-
-// UTF-16 to UTF-8 and back; empty on failure. A NUL ends the text.
-std::string WideToUtf8Text(const std::wstring& text);
-std::wstring Utf8ToWideText(const std::string& text);
 
 // True when the machine's native processor is 64-bit (AMD64 or IA64), also
 // for a 32-bit program under WOW64.

@@ -4,12 +4,11 @@
 // ServiceStrings.rc.in).
 #pragma once
 
+#include "app/AppInit.h"  // kProductSnStringId, kServiceBaseUrlStringId
+
 #include <windows.h>
 
 #include <string>
-
-constexpr UINT kStringProductId = 101;
-constexpr UINT kStringServiceUrl = 102;
 
 // Longest entry read, in UTF-16 units (the rest of a longer entry is cut).
 constexpr int kStringEntryMaxUnits = 1024;

@@ -19,21 +19,9 @@ using apptest::MessageSink;
 constexpr DWORD kWaitMs = 10000;
 // Long enough for a message that should not come to have come.
 constexpr DWORD kQuietMs = 300;
-constexpr int32_t kTestOsCode = 10;
-
 stServiceEndpoint EndpointFor(const std::wstring& baseUrl)
 {
-    stRequestIdentity id;
-    id.uid = "00112233445566778899aabbccddeeff";
-    id.macBase64 = "QUEtQkI=";
-    id.winver = L"10.0.19045";
-    id.productSn = L"CVL2026";
-    id.promoCode = L"中文";
-    stServiceEndpoint endpoint;
-    endpoint.baseUrl = baseUrl;
-    endpoint.identity = MakeIdentityJson(id);
-    endpoint.osVersionCode = kTestOsCode;
-    return endpoint;
+    return apptest::TestEndpoint(baseUrl);
 }
 
 // The model's product in one line, for table comparisons.
@@ -183,9 +171,10 @@ TEST(ServiceFetches, FillTheModelAndPostOnceTheWindowIsReady)
     for (const Json::Value& request : log) {
         const Json::Value& body = request["body"];
         EXPECT_EQ(u8"中文", body["promo_code"].asString());
-        EXPECT_EQ("00112233445566778899aabbccddeeff", body["uid"].asString());
+        EXPECT_EQ(model->Endpoint().identity["uid"].asString(), body["uid"].asString());
+        EXPECT_EQ(32u, body["uid"].asString().size());
         if (request["path"].asString() == "/api/resource/products") {
-            EXPECT_EQ(kTestOsCode, body["os"].asInt());
+            EXPECT_EQ(apptest::kTestOsCode, body["os"].asInt());
             EXPECT_TRUE(body["bit64"].isBool());
         } else {
             EXPECT_EQ("/api/settings/info", request["path"].asString());
@@ -278,6 +267,8 @@ TEST(ProductNames, BecomeOneSafePathElement)
     package.name = u8"..\\..\\Windows\\System32";
     EXPECT_EQ(L".._.._Windows_System32", package.FolderName());
     package.name = "..";
+    EXPECT_EQ(L"", package.FolderName());
+    package.name = "NUL.txt";
     EXPECT_EQ(L"", package.FolderName());
     stProductInfo product;
     product.name = u8"演示: 产品/专业版 ";

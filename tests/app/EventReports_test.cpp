@@ -2,6 +2,8 @@
 // never sent; the thread ends when stopped and lets go of the queue.
 #include "app/EventReports.h"
 
+#include "app/AppValues.h"
+#include "app/Encodings.h"
 #include "app/support/DemoService.h"
 #include "support/TestService.h"
 
@@ -15,19 +17,13 @@ using apptest::DemoService;
 
 constexpr DWORD kWaitMs = 10000;
 constexpr DWORD kQuietMs = 500;
+// The test identity's uid and mac: md5 of "CVL2026" followed by
+// "00-11-22-33-44-55", and base64 of that MAC text.
+const std::string kExpectedUid = Md5Hex("CVL202600-11-22-33-44-55", 24);
 
 stServiceEndpoint EndpointFor(const std::wstring& baseUrl)
 {
-    stRequestIdentity id;
-    id.uid = "0f1e2d3c4b5a69788796a5b4c3d2e1f0";
-    id.macBase64 = "MDAtMTEtMjItMzMtNDQtNTU=";
-    id.winver = L"6.1.7601";
-    id.productSn = L"CVL2026";
-    id.promoCode = L"中文";
-    stServiceEndpoint endpoint;
-    endpoint.baseUrl = baseUrl;
-    endpoint.identity = MakeIdentityJson(id);
-    return endpoint;
+    return apptest::TestEndpoint(baseUrl);
 }
 
 // Waits until the queue's last owner, its thread, has let go.
@@ -58,9 +54,9 @@ TEST(EventReports, SendsQueuedCodesInOrderOneRequestEachWithTheIdentity)
         EXPECT_EQ("/api/common/pushed", log[i]["path"].asString());
         EXPECT_EQ(expected[i], body["type"].asInt());
         EXPECT_TRUE(body["type"].isInt());
-        EXPECT_EQ("0f1e2d3c4b5a69788796a5b4c3d2e1f0", body["uid"].asString());
+        EXPECT_EQ(kExpectedUid, body["uid"].asString());
         EXPECT_EQ("MDAtMTEtMjItMzMtNDQtNTU=", body["mac"].asString());
-        EXPECT_EQ("6.1.7601", body["winver"].asString());
+        EXPECT_EQ("10.0.19045", body["winver"].asString());
         EXPECT_EQ("CVL2026", body["product_sn"].asString());
         EXPECT_EQ(u8"中文", body["promo_code"].asString());
     }
@@ -107,10 +103,11 @@ TEST(EventReports, TheProcessQueueTakesPushesUntilReleased)
     REQUIRE_DEMO_SERVICE();
     const std::wstring tag = testsupport::NewTag(L"proc");
     PushEventReport(kEventStartUp);  // no queue yet: nothing happens
-    reportQueue = CPushReportQueue::Create(EndpointFor(DemoService::Get().BaseUrl(tag)));
+    CreateReportQueue(EndpointFor(DemoService::Get().BaseUrl(tag)));
+    ASSERT_NE(nullptr, reportQueue);
     PushEventReport(kEventStartUp);
     EXPECT_EQ(1u, DemoService::Get().WaitForRequests(tag, 1, kWaitMs).size());
-    std::weak_ptr<CPushReportQueue> watch = reportQueue;
+    std::weak_ptr<CPushReportQueue> watch = reportQueue->shared_from_this();
     ReleaseReportQueue();
     EXPECT_EQ(nullptr, reportQueue);
     EXPECT_TRUE(ThreadLetGo(watch));

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <winioctl.h>
 
 #include <vector>
 
@@ -146,59 +145,6 @@ TEST(RemovalRoad, StartsNoDeleteForAFolder)
     EXPECT_FALSE(RunRemovalRoad(plan).commandStarted);
     Sleep(1500);
     EXPECT_TRUE(Exists(m.bin + L"\\keep.txt"));
-}
-
-// Mount-point reparse data as FSCTL_SET_REPARSE_POINT takes it.
-struct MountPointData {
-    DWORD tag;
-    WORD dataLength;
-    WORD reserved;
-    WORD substituteOffset;
-    WORD substituteLength;
-    WORD printOffset;
-    WORD printLength;
-    wchar_t names[1024];
-};
-
-// Makes link a junction to target; false when the system cannot.
-bool MakeJunction(const std::wstring& link, const std::wstring& target)
-{
-    if (!CreateDirectoryW(link.c_str(), nullptr))
-        return false;
-    const std::wstring substitute = L"\\??\\" + target;
-    MountPointData data = {};
-    data.tag = IO_REPARSE_TAG_MOUNT_POINT;
-    data.substituteLength = static_cast<WORD>(substitute.size() * sizeof(wchar_t));
-    data.printOffset = static_cast<WORD>(data.substituteLength + sizeof(wchar_t));
-    data.printLength = static_cast<WORD>(target.size() * sizeof(wchar_t));
-    wcscpy(data.names, substitute.c_str());
-    wcscpy(data.names + substitute.size() + 1, target.c_str());
-    data.dataLength = static_cast<WORD>(8 + data.printOffset + data.printLength + sizeof(wchar_t));
-    HANDLE h = CreateFileW(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD got = 0;
-    const BOOL ok = DeviceIoControl(h, FSCTL_SET_REPARSE_POINT, &data, 8 + data.dataLength, nullptr, 0, &got, nullptr);
-    CloseHandle(h);
-    const DWORD attributes = GetFileAttributesW(link.c_str());
-    return ok && attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-// A junction inside the per-user folder is taken away as a link; what it
-// points at stays.
-TEST(RemovalRoad, NeverFollowsAJunction)
-{
-    MiniMachine m;
-    const std::wstring outside = m.root.File(L"Precious");
-    ASSERT_TRUE(CreateDirectoryW(outside.c_str(), nullptr));
-    ASSERT_TRUE(Put(outside + L"\\photo.jpg"));
-    if (!MakeJunction(m.local + L"\\Prod\\link", outside))
-        GTEST_SKIP() << "this system makes no junctions (error " << GetLastError() << ")";
-    ASSERT_TRUE(Exists(m.local + L"\\Prod\\link\\photo.jpg")) << "the junction does not lead anywhere";
-    EXPECT_TRUE(DeleteTreeNoFollow(m.local + L"\\Prod"));
-    EXPECT_FALSE(Exists(m.local + L"\\Prod"));
-    EXPECT_TRUE(Exists(outside + L"\\photo.jpg"));
 }
 
 TEST(RemovalRoad, PlanForThisProcessNamesItsOwnExecutable)

@@ -11,25 +11,18 @@ namespace {
 
 using apptest::DemoService;
 
-stRequestIdentity ChineseIdentity()
-{
-    stRequestIdentity id;
-    id.uid = "0123456789abcdef0123456789abcdef";
-    id.macBase64 = "MDAtMTEtMjItMzMtNDQtNTU=";
-    id.winver = L"10.0.19045";
-    id.productSn = L"CVL2026";
-    id.promoCode = L"中文";
-    return id;
-}
-
 TEST(RequestBody, IsTheStyledIdentityWithTheCallsMembersInKeyOrder)
 {
     Json::Value members(Json::objectValue);
     members["type"] = 1;
     members["bit64"] = true;
-    stRequestIdentity id = ChineseIdentity();
-    id.promoCode = L"2035";
-    const std::string body = BuildRequestBody(MakeIdentityJson(id), members);
+    Json::Value identity(Json::objectValue);
+    identity["uid"] = "0123456789abcdef0123456789abcdef";
+    identity["mac"] = "MDAtMTEtMjItMzMtNDQtNTU=";
+    identity["winver"] = "10.0.19045";
+    identity["product_sn"] = "CVL2026";
+    identity["promo_code"] = "2035";
+    const std::string body = BuildRequestBody(identity, members);
     EXPECT_EQ("{\n"
               "\t\"bit64\" : true,\n"
               "\t\"mac\" : \"MDAtMTEtMjItMzMtNDQtNTU=\",\n"
@@ -46,10 +39,13 @@ TEST(RequestBody, IsTheStyledIdentityWithTheCallsMembersInKeyOrder)
 // the body is UTF-8 JSON, whatever the system's code page.
 TEST(RequestBody, CarriesTextsOutsideTheAnsiCodePageAsUtf8)
 {
-    const std::string body = BuildRequestBody(MakeIdentityJson(ChineseIdentity()), Json::Value(Json::objectValue));
+    const Json::Value identity = BuildIdentity(L"CVL2026", "00-11-22-33-44-55", L"10.0.19045", L"中文");
+    const std::string body = BuildRequestBody(identity, Json::Value(Json::objectValue));
     Json::Value parsed;
     ASSERT_TRUE(Json::Reader().parse(body, parsed));
     EXPECT_EQ(u8"中文", parsed["promo_code"].asString());
+    EXPECT_EQ("CVL2026", parsed["product_sn"].asString());
+    EXPECT_EQ("10.0.19045", parsed["winver"].asString());
     for (unsigned char c : body)
         EXPECT_LT(c, 0x80) << "the styled writer escapes non-ASCII text";
 }
@@ -158,9 +154,7 @@ TEST(CallService, PostsTheBodyWithTheHeaderTextToBaseUrlPlusPath)
     REQUIRE_DEMO_SERVICE();
     const std::wstring tag = testsupport::NewTag(L"call");
     AcquireNetResManager();
-    stServiceEndpoint endpoint;
-    endpoint.baseUrl = DemoService::Get().BaseUrl(tag);
-    endpoint.identity = MakeIdentityJson(ChineseIdentity());
+    stServiceEndpoint endpoint = apptest::TestEndpoint(DemoService::Get().BaseUrl(tag));
     Json::Value members(Json::objectValue);
     members["type"] = 9;
     const std::string answer = CallService(endpoint, kApiPushed, members);

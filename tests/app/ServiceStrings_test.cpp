@@ -7,8 +7,8 @@ namespace {
 
 TEST(ServiceStrings, HoldTheProductIdAndServiceUrlTheBuildWasGiven)
 {
-    EXPECT_EQ(CORVEL_EXPECTED_PRODUCT_ID, LoadStringEntry(nullptr, kStringProductId));
-    EXPECT_EQ(CORVEL_EXPECTED_SERVICE_URL, LoadStringEntry(nullptr, kStringServiceUrl));
+    EXPECT_EQ(CORVEL_EXPECTED_PRODUCT_ID, LoadStringEntry(nullptr, kProductSnStringId));
+    EXPECT_EQ(CORVEL_EXPECTED_SERVICE_URL, LoadStringEntry(nullptr, kServiceBaseUrlStringId));
 }
 
 TEST(ServiceStrings, MissingEntryIsEmpty)

@@ -58,6 +58,15 @@ DemoService::DemoService()
     m_ok = true;
 }
 
+stServiceEndpoint TestEndpoint(const std::wstring& baseUrl)
+{
+    stServiceEndpoint endpoint;
+    endpoint.baseUrl = baseUrl;
+    endpoint.identity = BuildIdentity(L"CVL2026", "00-11-22-33-44-55", L"10.0.19045", L"中文");
+    endpoint.osVersionCode = kTestOsCode;
+    return endpoint;
+}
+
 std::wstring DemoService::BaseUrl(const std::wstring& tag) const
 {
     return L"http://127.0.0.1:" + std::to_wstring(m_port) + L"/t/" + tag;

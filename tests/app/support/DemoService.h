@@ -5,6 +5,7 @@
 // its log lines carry the tag.
 #pragma once
 
+#include "app/ServiceApi.h"
 #include "support/Text.h"
 
 #include <json/json.h>
@@ -48,6 +49,11 @@ private:
     unsigned short m_port = 0;
     std::wstring m_logPath;   // Windows path of the JSON-lines log
 };
+
+// An endpoint at baseUrl with a fixed identity: product "CVL2026", machine
+// "00-11-22-33-44-55", Windows "10.0.19045", promotion code "中文", os 10.
+stServiceEndpoint TestEndpoint(const std::wstring& baseUrl);
+constexpr int32_t kTestOsCode = 10;
 
 // Skips the test with the reason when the demo service is not there.
 #define REQUIRE_DEMO_SERVICE()                                                                    \
