@@ -11,6 +11,7 @@
 #include "app/IniParse.h"
 #include "app/MachineIdentity.h"
 #include "app/PathUtil.h"
+#include "app/ServiceStrings.h"
 #include "app/ShellUtil.h"
 #include "Corvel/Core/StringConv.h"
 
@@ -18,19 +19,11 @@ const wchar_t* const kServiceHeaderText = L"Content-Type: application/json\r\nUs
 
 namespace {
 
-constexpr size_t kStringTableUnits = 1024;
 constexpr const wchar_t* kExeExtension = L".exe";
 // Shorter names cannot hold an extension worth cutting.
 constexpr size_t kMinNameForExtension = 4;
 constexpr const wchar_t* kSettingsFolder = L"\\userdata";
 constexpr const wchar_t* kSettingsFile = L"user.dat";
-
-std::wstring LoadTableString(HINSTANCE instance, UINT id)
-{
-    wchar_t buffer[kStringTableUnits] = {};
-    const int n = LoadStringW(instance, id, buffer, kStringTableUnits);
-    return n > 0 ? std::wstring(buffer, n) : std::wstring();
-}
 
 void ReadExecutableName()
 {
@@ -111,8 +104,8 @@ void InitApplication(HINSTANCE instance, const std::wstring& commandLine)
 {
     ReadExecutableName();
     promoCode = PromoCodeFromExeName(exeName, promoCode);
-    serviceBaseUrl = LoadTableString(instance, kServiceBaseUrlStringId);
-    productSn = LoadTableString(instance, kProductSnStringId);
+    serviceBaseUrl = LoadStringEntry(instance, kServiceBaseUrlStringId);
+    productSn = LoadStringEntry(instance, kProductSnStringId);
     LoadProductName(GetModulePath());
     appDataDir = LocalAppData() + L"\\" + productName;
     CreateShortcut(productName.c_str(), modulePath.c_str(), false, commandLine.c_str());
