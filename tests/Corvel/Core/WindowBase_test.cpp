@@ -209,13 +209,6 @@ TEST_F(WindowBaseTest, AMaximisedWindowsClientAreaIsItsMonitorsWorkArea)
     MONITORINFO info{};
     info.cbSize = sizeof(info);
     ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONULL), &info));
-    RECT window{};
-    GetWindowRect(hwnd, &window);
-    EXPECT_TRUE(EqualRect(&info.rcWork, &window))
-        << "maximised to the work area " << info.rcWork.left << "," << info.rcWork.top << "," << info.rcWork.right
-        << "," << info.rcWork.bottom << "; window " << window.left << "," << window.top << "," << window.right << ","
-        << window.bottom;
-
     struct Case {
         int frameMarginCode;
         RECT grow;  // added to the work area's left, top, right, bottom
