@@ -66,8 +66,11 @@ public:
             onMessage(msg, wParam, lParam);
         return IWindowBase::ProcessMessage(msg, wParam, lParam);
     }
+    void OnWindowReady() override { ++readyCount; }
     LRESULT HitTestForTesting(int x, int y) { return HitTest(POINT{x, y}); }
 
+    // Times the "windowinit" notification reached the window.
+    int readyCount = 0;
     // Sees every message before the window does (observation only).
     std::function<void(UINT, WPARAM, LPARAM)> onMessage;
 
