@@ -13,7 +13,6 @@
 #include <memory>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -37,14 +36,12 @@ public:
             const ui::RECTF r = GetBounds();
             const float x = static_cast<float>(event->point.x), y = static_cast<float>(event->point.y);
             if (x >= r.left && x < r.right && y >= r.top && y < r.bottom && GetCore()) {
-                ++clicks;
                 GetCore()->RaiseNotification(this, L"click");
                 return true;
             }
         }
         return ui::Control::HandleEvent(event);
     }
-    int clicks = 0;
 };
 
 class SkinTestWindow : public IWindowBase {
@@ -62,8 +59,6 @@ public:
     {
         if (msg == WM_CREATE && m_dpi)
             Core().SetDpi(m_dpi);
-        if (onMessage)
-            onMessage(msg, wParam, lParam);
         return IWindowBase::ProcessMessage(msg, wParam, lParam);
     }
     void OnWindowReady() override { ++readyCount; }
@@ -71,8 +66,6 @@ public:
 
     // Times the "windowinit" notification reached the window.
     int readyCount = 0;
-    // Sees every message before the window does (observation only).
-    std::function<void(UINT, WPARAM, LPARAM)> onMessage;
 
 private:
     std::wstring m_skin;
