@@ -4,6 +4,10 @@
 #include "Corvel/Core/ControlRegistry.h"
 
 #include "Corvel/Control/Box.h"
+#include "Corvel/Control/GridBox.h"
+#include "Corvel/Control/HBox.h"
+#include "Corvel/Control/TabBox.h"
+#include "Corvel/Control/VBox.h"
 #include "Corvel/Core/Control.h"
 
 namespace ui {
@@ -11,6 +15,10 @@ namespace ui {
 namespace {
 Control* CreateBox() { return new Box(); }
 Control* CreatePlainControl() { return new Control(); }
+Control* CreateVBox() { return new VBox(); }
+Control* CreateHBox() { return new HBox(); }
+Control* CreateGridBox() { return new GridBox(); }
+Control* CreateTabBox() { return new TabBox(); }
 } // namespace
 
 const BuiltinControlClass* BuiltinControlClasses(size_t* count)
@@ -38,10 +46,10 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"WndBox", nullptr},
         {"Box", &CreateBox},
         {"Control", &CreatePlainControl},
-        {"HBox", nullptr},
-        {"TabBox", nullptr},
-        {"GridBox", nullptr},
-        {"VBox", nullptr},
+        {"HBox", &CreateHBox},
+        {"TabBox", &CreateTabBox},
+        {"GridBox", &CreateGridBox},
+        {"VBox", &CreateVBox},
         {"FrameAnim", nullptr},
         {"Spinner", nullptr},
     };
