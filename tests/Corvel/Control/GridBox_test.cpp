@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Corvel/Control/support/ContentRecorder.h"
 #include "Corvel/Control/support/MarkupWindow.h"
 #include "Corvel/Core/support/TestWindow.h"
 
@@ -197,6 +198,37 @@ TEST(GridBoxAttributes, ItemSizeDirectionAndCount)
     }
     EXPECT_EQ(&grid, grid.CastTo(L"GridBox"));
     EXPECT_NE(nullptr, grid.CastTo(L"IBox"));
+}
+
+} // namespace
+
+namespace {
+
+TEST(GridBoxContentSize, LinesGoToTheScrollBars)
+{
+    struct Case {
+        const char* what;
+        const wchar_t* attributes;
+        int children;
+        int neededWidth, neededHeight;
+    } cases[] = {
+        {"rows: five items three a row", L"itemsize=\"80,30\" childpadding=\"10\"", 5, 0, 70},
+        {"columns: four items three a column", L"itemsize=\"80,30\" childpadding=\"4\" direction=\"v\"", 4, 164, 0},
+        {"no children", L"itemsize=\"80,30\" childpadding=\"10\"", 0, 0, 0},
+        {"an item width of 0", L"itemsize=\"0,30\"", 3, 0, 0},
+    };
+    testsupport::UiLibraryScope lib;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testsupport::ContentRecorder<GridBox> grid;
+        grid.ApplyAttributeText(c.attributes);
+        for (int i = 0; i < c.children; ++i)
+            ASSERT_TRUE(grid.AppendChild(new ui::Control()));
+        grid.SetBounds(0, 0, 250, 100);
+        ASSERT_EQ(1u, grid.calls.size());
+        EXPECT_EQ(c.neededWidth, grid.calls[0].neededWidth);
+        EXPECT_EQ(c.neededHeight, grid.calls[0].neededHeight);
+    }
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Corvel/Control/support/ContentRecorder.h"
 #include "Corvel/Control/support/MarkupWindow.h"
 #include "Corvel/Core/WindowCore.h"
 #include "Corvel/Core/support/TestWindow.h"
@@ -198,6 +199,40 @@ TEST_F(HBoxSeparatorTest, LosingTheCaptureEndsTheDragAndTheStripShowsTheSizingCu
         SendMessageW(win->GetHWND(), WM_SETCURSOR, reinterpret_cast<WPARAM>(win->GetHWND()),
                      MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
         EXPECT_EQ(p.sizing, GetCursor() == sizing) << "x " << p.x;
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST(HBoxContentSize, NeededSizeGoesToTheScrollBars)
+{
+    struct Case {
+        const char* what;
+        const wchar_t* boxAttributes;
+        std::vector<const wchar_t*> children;
+        int neededWidth, neededHeight;
+    } cases[] = {
+        {"a last stretch child keeps its minimum and the content overflows", L"",
+         {L"width=\"80\"", L"minwidth=\"150\""}, 230, 100},
+        {"gaps only between laid-out children", L"childpadding=\"10\"",
+         {L"width=\"20\" height=\"30\"", L"width=\"50\" visible=\"false\"", L"width=\"20\" height=\"10\" padding=\"0,2,0,3\""},
+         50, 30},
+        {"children all hidden need nothing", L"", {L"width=\"20\" visible=\"false\""}, 0, 0},
+    };
+    testsupport::UiLibraryScope lib;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testsupport::ContentRecorder<HBox> box;
+        box.ApplyAttributeText(c.boxAttributes);
+        for (const wchar_t* attributes : c.children)
+            ASSERT_TRUE(box.AppendChild(testsupport::MakeChild(attributes)));
+        box.SetBounds(0, 0, 200, 100);
+        ASSERT_EQ(1u, box.calls.size());
+        EXPECT_EQ(RECTF(0, 0, 200, 100), box.calls[0].rect);
+        EXPECT_EQ(c.neededWidth, box.calls[0].neededWidth);
+        EXPECT_EQ(c.neededHeight, box.calls[0].neededHeight);
     }
 }
 

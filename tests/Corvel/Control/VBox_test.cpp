@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Corvel/Control/support/ContentRecorder.h"
 #include "Corvel/Control/support/MarkupWindow.h"
 #include "Corvel/Core/WindowCore.h"
 #include "Corvel/Core/support/TestWindow.h"
@@ -364,6 +365,48 @@ TEST_F(VBoxSeparatorTest, TheStripShowsTheSizingCursor)
         SendMessageW(win->GetHWND(), WM_SETCURSOR, reinterpret_cast<WPARAM>(win->GetHWND()),
                      MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
         EXPECT_EQ(p.sizing, GetCursor() == sizing) << "y " << p.y;
+    }
+}
+
+} // namespace
+
+namespace {
+
+// What the layout hands to the scroll bars: the inner rectangle and the
+// content size it needs.
+TEST(VBoxContentSize, NeededSizeGoesToTheScrollBars)
+{
+    struct Case {
+        const char* what;
+        const wchar_t* boxAttributes;
+        std::vector<const wchar_t*> children;
+        RECTF inner;
+        int neededWidth, neededHeight;
+    } cases[] = {
+        {"no children", L"inset=\"1,2,3,4\"", {}, {1, 2, 197, 96}, 0, 0},
+        {"a last stretch child keeps its minimum and the content overflows", L"",
+         {L"height=\"80\"", L"minheight=\"40\""}, {0, 0, 200, 100}, 200, 120},
+        {"gaps only between laid-out children", L"childpadding=\"10\"",
+         {L"height=\"20\"", L"height=\"50\" visible=\"false\"", L"height=\"20\"", L"float=\"true\" pos=\"0,0,500,500\""},
+         {0, 0, 200, 100}, 200, 50},
+        {"children all hidden need nothing", L"childpadding=\"10\"",
+         {L"height=\"20\" visible=\"false\"", L"visible=\"false\""}, {0, 0, 200, 100}, 0, 0},
+        {"paddings count and the widest child gives the width", L"",
+         {L"height=\"20\" width=\"150\" padding=\"5,4,5,6\"", L"height=\"10\" width=\"40\""}, {0, 0, 200, 100}, 160,
+         40},
+    };
+    testsupport::UiLibraryScope lib;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testsupport::ContentRecorder<VBox> box;
+        box.ApplyAttributeText(c.boxAttributes);
+        for (const wchar_t* attributes : c.children)
+            ASSERT_TRUE(box.AppendChild(testsupport::MakeChild(attributes)));
+        box.SetBounds(0, 0, 200, 100);
+        ASSERT_EQ(1u, box.calls.size());
+        EXPECT_EQ(c.inner, box.calls[0].rect);
+        EXPECT_EQ(c.neededWidth, box.calls[0].neededWidth);
+        EXPECT_EQ(c.neededHeight, box.calls[0].neededHeight);
     }
 }
 
