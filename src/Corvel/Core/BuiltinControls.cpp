@@ -5,9 +5,13 @@
 
 #include "Corvel/Control/Box.h"
 #include "Corvel/Control/Button.h"
+#include "Corvel/Control/GridBox.h"
+#include "Corvel/Control/HBox.h"
 #include "Corvel/Control/Option.h"
 #include "Corvel/Control/ProgressBar.h"
 #include "Corvel/Control/Slider.h"
+#include "Corvel/Control/TabBox.h"
+#include "Corvel/Control/VBox.h"
 #include "Corvel/Core/Control.h"
 
 namespace ui {
@@ -19,6 +23,10 @@ Control* CreateOption() { return new Option(); }
 Control* CreateProgressBar() { return new ProgressBar(); }
 Control* CreateSlider() { return new Slider(); }
 Control* CreatePlainControl() { return new Control(); }
+Control* CreateVBox() { return new VBox(); }
+Control* CreateHBox() { return new HBox(); }
+Control* CreateGridBox() { return new GridBox(); }
+Control* CreateTabBox() { return new TabBox(); }
 } // namespace
 
 const BuiltinControlClass* BuiltinControlClasses(size_t* count)
@@ -46,10 +54,10 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"WndBox", nullptr},
         {"Box", &CreateBox},
         {"Control", &CreatePlainControl},
-        {"HBox", nullptr},
-        {"TabBox", nullptr},
-        {"GridBox", nullptr},
-        {"VBox", nullptr},
+        {"HBox", &CreateHBox},
+        {"TabBox", &CreateTabBox},
+        {"GridBox", &CreateGridBox},
+        {"VBox", &CreateVBox},
         {"FrameAnim", nullptr},
         {"Spinner", nullptr},
     };
