@@ -4,6 +4,7 @@
 #include "Corvel/Core/ControlRegistry.h"
 
 #include "Corvel/Control/Box.h"
+#include "Corvel/Control/ScrollBar.h"
 #include "Corvel/Core/Control.h"
 
 namespace ui {
@@ -11,6 +12,7 @@ namespace ui {
 namespace {
 Control* CreateBox() { return new Box(); }
 Control* CreatePlainControl() { return new Control(); }
+Control* CreateScrollBar() { return new ScrollBar(); }
 } // namespace
 
 const BuiltinControlClass* BuiltinControlClasses(size_t* count)
@@ -31,7 +33,7 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"Option", nullptr},
         {"ProgressBar", nullptr},
         {"Edit", nullptr},
-        {"ScrollBar", nullptr},
+        {"ScrollBar", &CreateScrollBar},
         {"Slider", nullptr},
         {"TreeNode", nullptr},
         {"TreeView", nullptr},
