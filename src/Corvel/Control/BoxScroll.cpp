@@ -269,8 +269,14 @@ void Box::DestroyScrollState()
     if (m_core)
         m_core->RemovePendingSetupControl(this);
     for (ScrollAxis* axis : {&m_vScroll, &m_hScroll}) {
-        if (!axis->owned)
+        if (!axis->owned) {
+            // A bar bound by name outlives the box: it forgets its owner
+            // and scrolls itself from then on.
+            if (axis->bar && axis->bar->GetOwner() == this)
+                axis->bar->SetOwner(nullptr);
+            axis->bar = nullptr;
             continue;
+        }
         // The bar is not a child: no way back into the box's lists.
         axis->owned->AttachCore(axis->owned->GetCore(), nullptr, false);
         axis->owned.reset();
