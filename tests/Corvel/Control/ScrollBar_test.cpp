@@ -190,7 +190,7 @@ TEST_F(ScrollBarTest, ARangeChangeIsAnnouncedOnceAndPullsThePositionBack)
     bar->SetScrollOffset(80, false);
     EXPECT_TRUE(bar->SetRange(50)) << "the position lay beyond the new range";
     EXPECT_EQ(50.0f, bar->GetScrollPos());
-    EXPECT_FALSE(bar->SetRange(0));
+    EXPECT_TRUE(bar->SetRange(0));
     EXPECT_EQ(0.0f, bar->GetScrollPos());
     EXPECT_EQ(2, log.Count(L"ScrollBarInit")) << "a range of 0 is not announced";
     EXPECT_FALSE(bar->SetRange(-5));

@@ -6,7 +6,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "Corvel/Control/Box.h"
