@@ -9,6 +9,7 @@
 #include "Corvel/Control/HBox.h"
 #include "Corvel/Control/Option.h"
 #include "Corvel/Control/ProgressBar.h"
+#include "Corvel/Control/ScrollBar.h"
 #include "Corvel/Control/Slider.h"
 #include "Corvel/Control/TabBox.h"
 #include "Corvel/Control/VBox.h"
@@ -27,6 +28,7 @@ Control* CreateVBox() { return new VBox(); }
 Control* CreateHBox() { return new HBox(); }
 Control* CreateGridBox() { return new GridBox(); }
 Control* CreateTabBox() { return new TabBox(); }
+Control* CreateScrollBar() { return new ScrollBar(); }
 } // namespace
 
 const BuiltinControlClass* BuiltinControlClasses(size_t* count)
@@ -49,6 +51,8 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"Edit", nullptr},
         {"ScrollBar", nullptr},
         {"Slider", &CreateSlider},
+        {"ScrollBar", &CreateScrollBar},
+        {"Slider", nullptr},
         {"TreeNode", nullptr},
         {"TreeView", nullptr},
         {"WndBox", nullptr},
