@@ -4,6 +4,9 @@
 #include "Corvel/Core/ControlRegistry.h"
 
 #include "Corvel/Control/Box.h"
+#include "Corvel/Control/ComboBox.h"
+#include "Corvel/Control/FrameAnim.h"
+#include "Corvel/Control/Spinner.h"
 #include "Corvel/Core/Control.h"
 
 namespace ui {
@@ -11,6 +14,9 @@ namespace ui {
 namespace {
 Control* CreateBox() { return new Box(); }
 Control* CreatePlainControl() { return new Control(); }
+Control* CreateComboBox() { return new ComboBox(); }
+Control* CreateFrameAnim() { return new FrameAnim(); }
+Control* CreateSpinner() { return new Spinner(); }
 } // namespace
 
 const BuiltinControlClass* BuiltinControlClasses(size_t* count)
@@ -20,7 +26,7 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"WebView", nullptr},
         {"Tip", nullptr},
         {"Button", nullptr},
-        {"ComboBox", nullptr},
+        {"ComboBox", &CreateComboBox},
         {"OmniBox", nullptr},
         {"List", nullptr},
         {"ListHeader", nullptr},
@@ -42,8 +48,8 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"TabBox", nullptr},
         {"GridBox", nullptr},
         {"VBox", nullptr},
-        {"FrameAnim", nullptr},
-        {"Spinner", nullptr},
+        {"FrameAnim", &CreateFrameAnim},
+        {"Spinner", &CreateSpinner},
     };
     *count = sizeof(classes) / sizeof(classes[0]);
     return classes;
