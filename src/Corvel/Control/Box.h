@@ -11,6 +11,12 @@ namespace ui {
 
 class ScrollBar;
 
+// Scroll positions of a box, in pixels.
+struct ScrollOffset {
+    float x = 0.0f; // horizontal bar's position
+    float y = 0.0f; // vertical bar's position
+};
+
 class IBox {
 public:
     // Null when the index is outside 0 .. count - 1.
@@ -115,6 +121,15 @@ public:
     // Scroll bars come with the scroll bar control; none exists yet.
     virtual ScrollBar* GetVScrollBar() const { return nullptr; }
     virtual ScrollBar* GetHScrollBar() const { return nullptr; }
+    // What the layouts read of the scroll state, in pixels: the bars'
+    // positions (x horizontal, y vertical) and ranges (cx, cy), 0 for a
+    // missing bar. Until the scroll bars exist there is none.
+    virtual ScrollOffset GetScrollOffset() const { return ScrollOffset{}; }
+    virtual SIZE GetScrollExtent() const { return SIZE{0, 0}; }
+    // Shows, hides and sizes the bars for content of the needed size
+    // (pixels) laid out in `rect`; derived layouts call it after placing
+    // their children.
+    virtual void PlaceScrollBars(const RECTF& rect, int neededWidth, int neededHeight) {}
     virtual void SetExclusiveChild(Control* control, bool member);
     virtual void ShowOnlyChild(Control* control);
     virtual void PlaceFloatChild(int index);

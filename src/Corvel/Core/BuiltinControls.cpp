@@ -6,7 +6,11 @@
 #include "Corvel/Control/Box.h"
 #include "Corvel/Control/ComboBox.h"
 #include "Corvel/Control/FrameAnim.h"
+#include "Corvel/Control/GridBox.h"
+#include "Corvel/Control/HBox.h"
 #include "Corvel/Control/Spinner.h"
+#include "Corvel/Control/TabBox.h"
+#include "Corvel/Control/VBox.h"
 #include "Corvel/Core/Control.h"
 
 namespace ui {
@@ -17,6 +21,10 @@ Control* CreatePlainControl() { return new Control(); }
 Control* CreateComboBox() { return new ComboBox(); }
 Control* CreateFrameAnim() { return new FrameAnim(); }
 Control* CreateSpinner() { return new Spinner(); }
+Control* CreateVBox() { return new VBox(); }
+Control* CreateHBox() { return new HBox(); }
+Control* CreateGridBox() { return new GridBox(); }
+Control* CreateTabBox() { return new TabBox(); }
 } // namespace
 
 const BuiltinControlClass* BuiltinControlClasses(size_t* count)
@@ -44,10 +52,10 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"WndBox", nullptr},
         {"Box", &CreateBox},
         {"Control", &CreatePlainControl},
-        {"HBox", nullptr},
-        {"TabBox", nullptr},
-        {"GridBox", nullptr},
-        {"VBox", nullptr},
+        {"HBox", &CreateHBox},
+        {"TabBox", &CreateTabBox},
+        {"GridBox", &CreateGridBox},
+        {"VBox", &CreateVBox},
         {"FrameAnim", &CreateFrameAnim},
         {"Spinner", &CreateSpinner},
     };

@@ -1,6 +1,6 @@
 #include "Corvel/Control/FrameAnim.h"
 #include "Corvel/Control/Box.h"
-#include "Corvel/Control/support/MarkupWindow.h"
+#include "Corvel/Control/support/SkinnedWindow.h"
 #include "Corvel/Core/SkinArchive.h"
 #include "Corvel/Core/WindowCore.h"
 #include "support/ImageFiles.h"
@@ -13,9 +13,9 @@
 
 namespace {
 
-using controltest::MarkupWindow;
+using controltest::SkinnedWindow;
 using controltest::NotifyRecorder;
-using controltest::OpenMarkupWindow;
+using controltest::OpenSkinnedWindow;
 using testsupport::PumpFor;
 using testsupport::PumpUntil;
 using ui::FrameAnim;
@@ -45,14 +45,14 @@ protected:
     void TearDown() override { SetUiResourcePath(L""); }
 
     // A 200 x 100 window with the given animations inside a white board.
-    std::unique_ptr<MarkupWindow> Open(const std::wstring& controls)
+    std::unique_ptr<SkinnedWindow> Open(const std::wstring& controls)
     {
         std::wstring skin = L"<Window size=\"200,100\"><Box bkcolor=\"#FFFFFFFF\">" + controls + L"</Box></Window>";
-        auto win = OpenMarkupWindow(skin.c_str(), 200, 100);
+        auto win = OpenSkinnedWindow(skin.c_str(), 200, 100);
         win->Core().AddNotifyListener(&notes);
         return win;
     }
-    ui::Box* Board(MarkupWindow& win) { return dynamic_cast<ui::Box*>(win.Core().GetRoot()); }
+    ui::Box* Board(SkinnedWindow& win) { return dynamic_cast<ui::Box*>(win.Core().GetRoot()); }
 
     testsupport::UiLibraryScope lib;
     testsupport::ScratchDir m_dir{L"anim"};

@@ -1,6 +1,6 @@
 #include "Corvel/Control/Spinner.h"
 #include "Corvel/Control/Box.h"
-#include "Corvel/Control/support/MarkupWindow.h"
+#include "Corvel/Control/support/SkinnedWindow.h"
 #include "Corvel/Core/WindowCore.h"
 
 #include <gtest/gtest.h>
@@ -9,8 +9,8 @@
 
 namespace {
 
-using controltest::MarkupWindow;
-using controltest::OpenMarkupWindow;
+using controltest::SkinnedWindow;
+using controltest::OpenSkinnedWindow;
 using testsupport::PumpFor;
 using testsupport::PumpUntil;
 using ui::Spinner;
@@ -66,7 +66,7 @@ TEST_F(SpinnerTest, AttributesReadPenSizeAndColours)
 
 TEST_F(SpinnerTest, TurnsOnTheIdleTickAndDrawsTheRingAndTheArc)
 {
-    auto win = OpenMarkupWindow(kSpinnerSkin, 100, 100);
+    auto win = OpenSkinnedWindow(kSpinnerSkin, 100, 100);
     auto* spin = win->Find<Spinner>(L"spin");
     ASSERT_NE(nullptr, spin);
     ASSERT_TRUE(spin->IsAnimating());
@@ -91,7 +91,7 @@ TEST_F(SpinnerTest, TurnsOnTheIdleTickAndDrawsTheRingAndTheArc)
 
 TEST_F(SpinnerTest, HidingSuspendsAndShowingRestartsFromTheStart)
 {
-    auto win = OpenMarkupWindow(kSpinnerSkin, 100, 100);
+    auto win = OpenSkinnedWindow(kSpinnerSkin, 100, 100);
     auto* spin = win->Find<Spinner>(L"spin");
     ASSERT_NE(nullptr, spin);
     ASSERT_TRUE(PumpUntil([spin] { return spin->GetAngle() > 12.0f; }));
@@ -116,7 +116,7 @@ TEST_F(SpinnerTest, DeletedMidAnimationItsTimelinesLeaveTheCore)
     // Deleted at once and through the core's delayed-delete list.
     for (bool deferred : {false, true}) {
         SCOPED_TRACE(deferred ? "deferred" : "at once");
-        auto win = OpenMarkupWindow(kSpinnerSkin, 100, 100);
+        auto win = OpenSkinnedWindow(kSpinnerSkin, 100, 100);
         auto* spin = win->Find<Spinner>(L"spin");
         ASSERT_NE(nullptr, spin);
         const size_t running = win->Core().TimeLines().Count();

@@ -1,99 +1,72 @@
-// A skinned window built from a markup string, for control tests that want
-// real windows, with a recorder of the notifications its core raises.
-// Header-only: each control test includes what it uses.
+// A test window whose control tree is built from skin markup at a chosen
+// DPI, and the checks the layout tests share: rectangles of named controls
+// and mouse input sent as window messages. Header-only.
 #pragma once
 
 #include <windows.h>
 
-#include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
-#include <vector>
 
 #include <gtest/gtest.h>
 
-#include "Corvel/Core/WindowBase.h"
+#include "Corvel/Core/Control.h"
+#include "Corvel/Core/DialogBuilder.h"
 #include "Corvel/Core/WindowCore.h"
 #include "Corvel/Core/support/TestWindow.h"
 
-namespace controltest {
-
-class MarkupWindow : public IWindowBase {
-public:
-    using CustomControls = std::function<ui::Control*(const wchar_t* className)>;
-
-    explicit MarkupWindow(std::wstring skin, CustomControls custom = nullptr)
-        : m_skin(std::move(skin)), m_custom(std::move(custom))
-    {
-    }
-    std::wstring QuerySkinFile() override { return m_skin; }
-    ui::Control* CreateCustomControl(const wchar_t* className, ui::WindowCore*) override
-    {
-        return m_custom ? m_custom(className) : nullptr;
-    }
-    // The named control as T (null when absent or not a T).
-    template <class T>
-    T* Find(const wchar_t* name)
-    {
-        return dynamic_cast<T*>(Core().FindControlByName(name));
-    }
-    ui::Control* FindControl(const wchar_t* name) { return Core().FindControlByName(name); }
-
-private:
-    std::wstring m_skin;
-    CustomControls m_custom;
-};
-
-// True once the window's tree is laid out and nothing waits to be painted.
-inline bool IsLaidOutAndPainted(MarkupWindow& win)
+namespace ui {
+inline std::ostream& operator<<(std::ostream& os, const RECTF& r)
 {
-    return win.Core().GetRoot() && !win.Core().IsFirstLayoutPendingForTesting() &&
-           win.Core().GetDirtyRectsForTesting().empty();
+    return os << "(" << r.left << ", " << r.top << ", " << r.right << ", " << r.bottom << ")";
 }
+} // namespace ui
 
-// Creates the window at (x, y) with the given client size, shows it (made
-// the active window when `activate`) and pumps until it is painted.
-inline std::unique_ptr<MarkupWindow> OpenMarkupWindow(const wchar_t* skin, int width, int height, int x = 0,
-                                                      int y = 0, bool activate = false,
-                                                      MarkupWindow::CustomControls custom = nullptr)
+namespace testsupport {
+
+// A shown window of `width` x `height` 96-DPI pixels (scaled to the DPI)
+// whose root is the first control of `markup` (a "<Window>" document), laid
+// out and painted once. The window's core owns the tree.
+inline std::unique_ptr<TestWindow> ShowMarkupWindow(const wchar_t* markup, int dpi, int width, int height)
 {
-    auto win = std::make_unique<MarkupWindow>(skin, std::move(custom));
-    EXPECT_NE(nullptr, win->Create(nullptr, L"markup", WS_POPUP | WS_CLIPCHILDREN, 0, x, y, width, height));
-    if (activate) {
-        ShowWindow(win->GetHWND(), SW_SHOW);
-        SetForegroundWindow(win->GetHWND());
-        SetFocus(win->GetHWND());
-    } else {
-        ShowWindow(win->GetHWND(), SW_SHOWNOACTIVATE);
-    }
-    EXPECT_TRUE(testsupport::PumpUntil([&win] { return IsLaidOutAndPainted(*win); }));
+    auto win = std::make_unique<TestWindow>(dpi);
+    ui::DialogBuilder builder;
+    win->root = builder.Build(markup, nullptr, &win->core, nullptr);
+    EXPECT_NE(nullptr, win->root) << "markup builds no control";
+    const float s = dpi / 96.0f;
+    EXPECT_NE(nullptr, win->CreatePopup(static_cast<int>(width * s), static_cast<int>(height * s)));
+    EXPECT_TRUE(ShowAndPaint(*win));
     return win;
 }
 
-// Every notification a core raises, in order.
-class NotifyRecorder : public ui::INotifyUI {
-public:
-    struct Record {
-        std::wstring type;
-        ui::Control* sender;
-        WPARAM wParam;
-        LPARAM lParam;
-    };
-    void ReceiveNotify(ui::tagTNotifyUI& msg) override
-    {
-        records.push_back(Record{msg.type.GetData(), msg.sender, msg.wParam, msg.lParam});
-    }
-    // The records of one type, in order.
-    std::vector<Record> OfType(const wchar_t* type) const
-    {
-        std::vector<Record> out;
-        for (const Record& r : records) {
-            if (r.type == type)
-                out.push_back(r);
-        }
-        return out;
-    }
-    std::vector<Record> records;
-};
+// The named control of the window, failing the test when there is none.
+inline ui::Control* Named(TestWindow& win, const wchar_t* name)
+{
+    ui::Control* c = win.core.FindControlByName(name);
+    EXPECT_NE(nullptr, c) << "no control named " << std::string(name, name + wcslen(name));
+    return c;
+}
 
-} // namespace controltest
+// Lets a requested relayout and repaint run.
+inline bool Settle(TestWindow& win)
+{
+    return PumpUntil([&win] { return !win.core.IsRelayoutNeeded() && IsPainted(win); });
+}
+
+// Mouse messages at client pixels, sent straight to the window.
+inline void MouseDown(TestWindow& win, int x, int y)
+{
+    SendMessageW(win.GetHWND(), WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+    SendMessageW(win.GetHWND(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+}
+inline void MouseMove(TestWindow& win, int x, int y)
+{
+    SendMessageW(win.GetHWND(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(x, y));
+}
+inline void MouseUp(TestWindow& win, int x, int y)
+{
+    SendMessageW(win.GetHWND(), WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+} // namespace testsupport
