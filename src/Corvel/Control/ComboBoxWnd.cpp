@@ -100,8 +100,13 @@ RECT CComboBoxWnd::ComputeRect(Box* container) const
     p.combo = m_combo->GetBounds();
     p.scale = m_combo->GetScale();
     p.listHeight = container->GetRawFixedHeight() < 0 ? -1.0f : container->GetFixedHeight();
+    HWND owner = m_combo->GetCore() ? m_combo->GetCore()->GetWindow() : nullptr;
+    const RECT work = OwnerWorkArea(owner);
+    // Items are measured in the room the list may take: its fixed height,
+    // or without one the monitor's (an item fitted to its text would
+    // otherwise be cut to nothing).
     const float width = p.combo.Width();
-    const float height = p.listHeight < 0 ? 0.0f : p.listHeight;
+    const float height = p.listHeight > 0 ? p.listHeight : static_cast<float>(work.bottom - work.top);
     for (int i = 0; i < container->ChildCount(); ++i) {
         Control* item = container->ChildAt(i);
         if (!item || !item->IsVisible())
@@ -112,10 +117,9 @@ RECT CComboBoxWnd::ComputeRect(Box* container) const
     }
     p.inflate = container->GetExtraAttribute(L"inflate").GetData();
     p.offset = container->GetExtraAttribute(L"offset").GetData();
-    HWND owner = m_combo->GetCore() ? m_combo->GetCore()->GetWindow() : nullptr;
     if (owner)
         ClientToScreen(owner, &p.clientOrigin);
-    return PlaceDropDown(p, OwnerWorkArea(owner));
+    return PlaceDropDown(p, work);
 }
 
 void CComboBoxWnd::Open(ComboBox* combo)
