@@ -432,4 +432,19 @@ TEST_F(ComboWindowTest, DeletingTheComboBoxWhileOpenTakesTheDropDownAlong)
     EXPECT_EQ(nullptr, win->FindControl(L"combo"));
 }
 
+TEST_F(ComboWindowTest, ClosingTheWindowWhileOpenLeavesNothingBehind)
+{
+    // The system destroys the owned drop-down first; the combo box and its
+    // items go later, with the window's tree.
+    OpenByClick();
+    HWND dropDown = DropDownWindow();
+    DestroyWindow(win->GetHWND());
+    EXPECT_FALSE(IsWindow(dropDown));
+    EXPECT_FALSE(combo->IsDropDownOpen());
+    PumpFor(100);
+    win.reset();
+    combo = nullptr;
+    PumpFor(100);
+}
+
 } // namespace
