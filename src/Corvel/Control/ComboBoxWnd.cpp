@@ -322,7 +322,8 @@ LRESULT CComboBoxWnd::OnCreate()
 void CComboBoxWnd::CreateShadowIfAsked(Box* container)
 {
     const CUiString spec = container->GetExtraAttribute(L"dropshadow");
-    if (m_shadow || spec.IsEmpty())
+    // "false" asks for none (the parent core's settings must not make one).
+    if (m_shadow || spec.IsEmpty() || spec.EqualsNoCase(L"false"))
         return;
     m_core.ParseWindowShadow(spec.GetData());
     const WindowShadowSettings* settings = m_core.FindShadowSettings();

@@ -3,6 +3,7 @@
 #include "Corvel/Control/support/SkinnedWindow.h"
 #include "Corvel/Core/ControlRegistry.h"
 #include "Corvel/Core/WindowCore.h"
+#include "Corvel/Render/WndShadow.h"
 
 #include <gtest/gtest.h>
 
@@ -415,6 +416,38 @@ TEST_F(ComboWindowTest, NearTheBottomOfTheWorkAreaItOpensUpwards)
     EXPECT_EQ(y + 20, r.bottom) << "its bottom at the combo box's top";
     EXPECT_EQ(y + 20 - kItems * kItemHeight, r.top);
     EXPECT_EQ(kWindowX + 20, r.left);
+}
+
+TEST_F(ComboBoxTest, TheContainersDropShadowFollowsTheDropDown)
+{
+    struct Case {
+        const wchar_t* value;
+        bool shadow;
+    };
+    const Case cases[] = {{L"true", true}, {L"false", false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.value);
+        const std::wstring skin = std::wstring(L"<Window size=\"300,200\" shadow=\"true\"><Box>"
+                                               L"<ComboBox name=\"combo\" pos=\"20,20,150,30\">"
+                                               L"<VBox dropshadow=\"") +
+                                  c.value +
+                                  L"\"><Control text=\"A\" height=\"30\"/><Control text=\"B\" height=\"30\"/>"
+                                  L"</VBox></ComboBox></Box></Window>";
+        auto win = OpenSkinnedWindow(skin.c_str(), 300, 200, 100, 100, true);
+        auto* combo = win->Find<ComboBox>(L"combo");
+        ASSERT_NE(nullptr, combo);
+        ASSERT_TRUE(combo->TryActivate());
+        ASSERT_TRUE(PumpUntil([combo] { return combo->IsDropDownOpen(); }));
+        CWndShadow* shadow = combo->GetDropDown()->Shadow();
+        EXPECT_EQ(c.shadow, shadow != nullptr);
+        if (!shadow)
+            continue;
+        ASSERT_NE(nullptr, shadow->GetHandle());
+        EXPECT_TRUE(PumpUntil([shadow] { return IsWindowVisible(shadow->GetHandle()) != FALSE; }))
+            << "shown with the drop-down";
+        combo->CloseDropDown();
+        EXPECT_FALSE(IsWindowVisible(shadow->GetHandle())) << "hidden with it";
+    }
 }
 
 TEST_F(ComboWindowTest, DeletingTheComboBoxWhileOpenTakesTheDropDownAlong)
