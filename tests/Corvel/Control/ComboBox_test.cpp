@@ -153,8 +153,9 @@ TEST_F(ComboBoxTest, RemovingAndInsertingItemsKeepsTheCurrentItem)
         EXPECT_EQ(c.result, c.change(*combo, &stranger));
         EXPECT_EQ(c.count, combo->ChildCount());
         EXPECT_EQ(c.after, combo->GetCurrentIndex());
-        if (c.after >= 0)
+        if (c.after >= 0) {
             EXPECT_TRUE(combo->ChildAt(c.after)->IsSelected());
+        }
     }
 }
 
