@@ -271,6 +271,8 @@ void CComboBoxWnd::OnCloseMessage()
 {
     if (!m_combo)
         return;
+    // The window is going: the drop-down closes as by any other way first.
+    Close();
     Box* container = m_combo->GetItemContainer();
     WindowCore* core = m_combo->GetCore();
     if (container) {
