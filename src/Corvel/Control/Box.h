@@ -11,12 +11,6 @@ namespace ui {
 
 class ScrollBar;
 
-// Scroll positions of a box, in pixels.
-struct ScrollOffset {
-    float x = 0.0f; // horizontal bar's position
-    float y = 0.0f; // vertical bar's position
-};
-
 class IBox {
 public:
     // Null when the index is outside 0 .. count - 1.
@@ -121,11 +115,21 @@ public:
     // Scroll bars come with the scroll bar control; none exists yet.
     virtual ScrollBar* GetVScrollBar() const { return nullptr; }
     virtual ScrollBar* GetHScrollBar() const { return nullptr; }
-    // What the layouts read of the scroll state, in pixels: the bars'
-    // positions (x horizontal, y vertical) and ranges (cx, cy), 0 for a
-    // missing bar. Until the scroll bars exist there is none.
-    virtual ScrollOffset GetScrollOffset() const { return ScrollOffset{}; }
-    virtual SIZE GetScrollExtent() const { return SIZE{0, 0}; }
+    // What the layouts read of the scroll state. Offsets and extents are
+    // (horizontal, vertical) pairs in client pixels; the bars hold them.
+    struct ScrollOffset {
+        float horizontal;
+        float vertical;
+    };
+    struct ScrollExtent {
+        int horizontal;
+        int vertical;
+    };
+    // The bars' positions; 0 for a missing bar (until the scroll bars
+    // exist there is none).
+    virtual ScrollOffset GetScrollOffset() const { return ScrollOffset{0, 0}; }
+    // The bars' ranges; 0 for a missing bar.
+    virtual ScrollExtent GetScrollExtent() const { return ScrollExtent{0, 0}; }
     // Shows, hides and sizes the bars for content of the needed size
     // (pixels) laid out in `rect`; derived layouts call it after placing
     // their children.

@@ -44,6 +44,27 @@ int ParseSeparatorSize(const wchar_t* value)
     return static_cast<int>(wcstol(value, nullptr, 10));
 }
 
+bool HoldAtLimits(float& start, float& end, bool endMoves, float trackedLength, float minimum, float maximum)
+{
+    auto setLength = [&](float length) {
+        if (endMoves)
+            end = start + length;
+        else
+            start = end - length;
+    };
+    if (end - start <= minimum) {
+        if (trackedLength <= minimum)
+            return false;
+        setLength(minimum);
+    }
+    if (end - start >= maximum) {
+        if (trackedLength >= maximum)
+            return false;
+        setLength(maximum);
+    }
+    return true;
+}
+
 POINT CursorInClient(WindowCore* core, const POINT& fallback)
 {
     POINT pt{};

@@ -59,6 +59,12 @@ inline RECTF Deflate(const RECTF& r, const RECTF& inset)
     return RECTF{r.left + inset.left, r.top + inset.top, r.right - inset.right, r.bottom - inset.bottom};
 }
 
+// A drag step's new edges (`start` < `end`, the moving one chosen by
+// `endMoves`) held at the length limits: a step that would pass a limit
+// stops there. False when the step is dropped because the tracked length
+// already sits at that limit.
+bool HoldAtLimits(float& start, float& end, bool endMoves, float trackedLength, float minimum, float maximum);
+
 // Where the pointer is now, in the core's client pixels: the set-cursor
 // event comes before the move that would bring its point up to date.
 // `fallback` without a window.

@@ -66,13 +66,13 @@ void GridBox::SetBounds(float left, float top, float right, float bottom)
 void GridBox::LayOutRows(const RECTF& inner, float itemWidth, float itemHeight)
 {
     const float gap = GetChildGap();
-    const float lineWidth = inner.Width() + static_cast<float>(GetScrollExtent().cx);
+    const float lineWidth = inner.Width() + static_cast<float>(GetScrollExtent().horizontal);
     const int perRow = ItemsPerLine(lineWidth, itemWidth);
     m_itemsPerLine = perRow;
     // The width left over goes evenly between the columns.
     const float spacing = (lineWidth - perRow * itemWidth) / (perRow > 1 ? perRow - 1 : 1);
     const ScrollOffset offset = GetScrollOffset();
-    const float startX = inner.left - offset.x, startY = inner.top - offset.y;
+    const float startX = inner.left - offset.horizontal, startY = inner.top - offset.vertical;
     int rows = 0, column = 0;
     float rowTop = startY;
     for (int i = 0; i < ChildCount(); ++i) {
@@ -104,12 +104,12 @@ void GridBox::LayOutRows(const RECTF& inner, float itemWidth, float itemHeight)
 void GridBox::LayOutColumns(const RECTF& inner, float itemWidth, float itemHeight)
 {
     const float gap = GetChildGap();
-    const float lineHeight = inner.Height() + static_cast<float>(GetScrollExtent().cy);
+    const float lineHeight = inner.Height() + static_cast<float>(GetScrollExtent().vertical);
     const int perColumn = ItemsPerLine(lineHeight, itemHeight);
     m_itemsPerLine = perColumn;
     const float spacing = (lineHeight - perColumn * itemHeight) / (perColumn > 1 ? perColumn - 1 : 1);
     const ScrollOffset offset = GetScrollOffset();
-    const float startX = inner.left - offset.x, startY = inner.top - offset.y;
+    const float startX = inner.left - offset.horizontal, startY = inner.top - offset.vertical;
     int columns = 0, row = 0;
     float columnLeft = startX;
     for (int i = 0; i < ChildCount(); ++i) {

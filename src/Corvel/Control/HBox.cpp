@@ -50,47 +50,57 @@ void HBox::SetBounds(float left, float top, float right, float bottom)
 {
     Control::SetBounds(left, top, right, bottom);
     const RECTF inner = boxlayout::Deflate(m_bounds, GetContentInset());
-    const int gap = static_cast<int>(GetChildGap());
     if (m_children.empty()) {
         PlaceScrollBars(inner, 0, 0);
         return;
     }
-    const float availWidth = inner.Width();
-    const float measureHeight = inner.Height() + static_cast<float>(GetScrollExtent().cy);
+    const int gap = static_cast<int>(GetChildGap());
+    // Children are measured against the content's height, scrolled part
+    // included.
+    const float measureHeight = inner.Height() + static_cast<float>(GetScrollExtent().vertical);
+    const FlowPlan plan = PlanFlow(inner.Width(), measureHeight, gap);
+    const FlowNeeds needs = PlaceFlow(inner, measureHeight, plan, gap);
+    PlaceScrollBars(inner, needs.main, needs.cross);
+}
 
-    // First pass: what the fixed children and all paddings take, and how
-    // many children stretch.
-    int fixedSum = 0;
-    int stretchCount = 0;
+// First pass: what the fixed children and all paddings take, and how many
+// children stretch.
+HBox::FlowPlan HBox::PlanFlow(float availWidth, float measureHeight, int gap)
+{
+    FlowPlan plan;
     int laidOut = 0;
     for (Control* child : m_children) {
         if (!TakesPart(child))
             continue;
         const ControlSize s = child->MeasureSize(availWidth, measureHeight);
         if (s.width < 0)
-            ++stretchCount;
+            ++plan.stretchCount;
         else
-            fixedSum = static_cast<int>(fixedSum + boxlayout::ClampSize(s.width, child->GetMinWidth(),
-                                                                          child->GetMaxWidth()));
+            plan.fixedSum = static_cast<int>(plan.fixedSum + boxlayout::ClampSize(s.width, child->GetMinWidth(),
+                                                                                    child->GetMaxWidth()));
         const RECTF pad = child->GetPadding();
-        fixedSum = static_cast<int>(fixedSum + pad.left + pad.right);
+        plan.fixedSum = static_cast<int>(plan.fixedSum + pad.left + pad.right);
         ++laidOut;
     }
     if (laidOut > 1)
-        fixedSum += (laidOut - 1) * gap;
-    const int share =
-        stretchCount > 0 ? static_cast<int>(std::max(0.0f, (availWidth - fixedSum) / stretchCount)) : 0;
+        plan.fixedSum += (laidOut - 1) * gap;
+    plan.available = availWidth;
+    if (plan.stretchCount > 0)
+        plan.share = static_cast<int>(std::max(0.0f, (availWidth - plan.fixedSum) / plan.stretchCount));
+    return plan;
+}
 
-    // Second pass: place them left to right.
+// Second pass: the children left to right; floating ones by their own
+// placement.
+HBox::FlowNeeds HBox::PlaceFlow(const RECTF& inner, float measureHeight, const FlowPlan& plan, int gap)
+{
     const ScrollOffset offset = GetScrollOffset();
-    float x = inner.left - offset.x;
-    const float startY = inner.top - offset.y;
-    float remaining = availWidth;
-    float fixedDemand = static_cast<float>(fixedSum);
-    int stretchSeen = 0;
-    int usedWidth = 0;
-    int neededHeight = 0;
-    int placed = 0;
+    float x = inner.left - offset.horizontal;
+    const float startY = inner.top - offset.vertical;
+    float remaining = plan.available;
+    float fixedDemand = static_cast<float>(plan.fixedSum);
+    int stretchSeen = 0, placed = 0;
+    FlowNeeds needs;
     for (int i = 0; i < ChildCount(); ++i) {
         Control* child = m_children[static_cast<size_t>(i)];
         if (!child->IsVisible())
@@ -103,10 +113,11 @@ void HBox::SetBounds(float left, float top, float right, float bottom)
         const ControlSize s = child->MeasureSize(remaining, measureHeight);
         float width;
         if (s.width < 0) {
-            ++stretchSeen;
             // The last stretch child absorbs the rounding and the clamping
             // of the earlier ones.
-            width = stretchSeen == stretchCount ? std::max(0.0f, remaining - fixedDemand) : static_cast<float>(share);
+            ++stretchSeen;
+            width = stretchSeen == plan.stretchCount ? std::max(0.0f, remaining - fixedDemand)
+                                                     : static_cast<float>(plan.share);
             width = boxlayout::ClampSize(width, child->GetMinWidth(), child->GetMaxWidth());
         } else {
             width = boxlayout::ClampSize(s.width, child->GetMinWidth(), child->GetMaxWidth());
@@ -117,30 +128,33 @@ void HBox::SetBounds(float left, float top, float right, float bottom)
         // A stretched height fills the inner height, without the scroll range.
         float height = s.height < 0 ? std::max(0.0f, inner.Height() - pad.top - pad.bottom) : s.height;
         height = boxlayout::ClampSize(height, child->GetMinHeight(), child->GetMaxHeight());
-        float childTop;
-        switch (m_itemAlign) {
-        case kAlignCenter:
-            childTop = inner.top + (inner.Height() - height) / 2;
-            break;
-        case kAlignFar:
-            childTop = inner.bottom - height;
-            break;
-        default:
-            childTop = startY + pad.top;
-            break;
-        }
         const float childLeft = x + pad.left;
+        const float childTop = AlignedTop(inner, startY, pad, height);
         child->SetBounds(childLeft, childTop, childLeft + width, childTop + height);
 
         const float taken = pad.left + width + pad.right;
         x += gap + taken;
-        usedWidth = static_cast<int>(usedWidth + taken);
-        neededHeight = std::max(neededHeight, static_cast<int>(pad.top + height + pad.bottom));
+        needs.main = static_cast<int>(needs.main + taken);
+        needs.cross = std::max(needs.cross, static_cast<int>(pad.top + height + pad.bottom));
         remaining -= taken;
         ++placed;
     }
-    const int neededWidth = usedWidth + (placed > 0 ? (placed - 1) * gap : 0);
-    PlaceScrollBars(inner, neededWidth, neededHeight);
+    if (placed > 1)
+        needs.main += (placed - 1) * gap;
+    return needs;
+}
+
+// Centre and bottom ignore the padding and the vertical scroll position.
+float HBox::AlignedTop(const RECTF& inner, float startY, const RECTF& pad, float height) const
+{
+    switch (m_itemAlign) {
+    case kAlignCenter:
+        return inner.top + (inner.Height() - height) / 2;
+    case kAlignFar:
+        return inner.bottom - height;
+    default:
+        return startY + pad.top;
+    }
 }
 
 ControlSize HBox::MeasureSize(float availableWidth, float availableHeight)
@@ -297,25 +311,9 @@ void HBox::DragTo(const POINT& pt)
     }
     // The moving edge stops at the limits; steps past a limit already
     // reached are dropped.
-    auto setWidth = [&](float width) {
-        if (sep > 0)
-            newRight = newLeft + width;
-        else
-            newLeft = newRight - width;
-    };
-    const float trackedWidth = right - left;
-    const float minWidth = static_cast<float>(GetMinWidth());
-    const float maxWidth = static_cast<float>(GetMaxWidth());
-    if (newRight - newLeft <= minWidth) {
-        if (trackedWidth <= minWidth)
-            return;
-        setWidth(minWidth);
-    }
-    if (newRight - newLeft >= maxWidth) {
-        if (trackedWidth >= maxWidth)
-            return;
-        setWidth(maxWidth);
-    }
+    if (!boxlayout::HoldAtLimits(newLeft, newRight, sep > 0, right - left, static_cast<float>(GetMinWidth()),
+                                 static_cast<float>(GetMaxWidth())))
+        return;
     const RECTF stripBefore = GetSeparatorRect(true);
     m_tracked = RECTF{newLeft, m_tracked.top, newRight, m_tracked.bottom};
     SetFixedWidth((newRight - newLeft) / GetScale(), false);

@@ -50,6 +50,22 @@ private:
         kEndedByCaptureLoss = 0x80,
     };
 
+    // The two passes of the layout along the flow's axis.
+    struct FlowPlan {
+        int fixedSum = 0;      // fixed children, paddings and gaps (truncated)
+        int stretchCount = 0;
+        int share = 0;         // of each stretch child but the last
+        float available = 0;   // the inner length along the flow
+    };
+    // The content the flow needs, for the scroll bars: along the flow and
+    // across it (the largest child with its padding).
+    struct FlowNeeds {
+        int main = 0;
+        int cross = 0;
+    };
+    FlowPlan PlanFlow(float availWidth, float measureHeight, int gap);
+    FlowNeeds PlaceFlow(const RECTF& inner, float measureHeight, const FlowPlan& plan, int gap);
+    float AlignedTop(const RECTF& inner, float startY, const RECTF& pad, float height) const;
     bool BeginDrag(const POINT& pt);
     void DragTo(const POINT& pt);
     // Release or lost capture: the box keeps the tracked size.

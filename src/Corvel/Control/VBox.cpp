@@ -50,47 +50,57 @@ void VBox::SetBounds(float left, float top, float right, float bottom)
 {
     Control::SetBounds(left, top, right, bottom);
     const RECTF inner = boxlayout::Deflate(m_bounds, GetContentInset());
-    const int gap = static_cast<int>(GetChildGap());
     if (m_children.empty()) {
         PlaceScrollBars(inner, 0, 0);
         return;
     }
-    const float availHeight = inner.Height();
-    const float measureWidth = inner.Width() + static_cast<float>(GetScrollExtent().cx);
+    const int gap = static_cast<int>(GetChildGap());
+    // Children are measured against the content's width, scrolled part
+    // included.
+    const float measureWidth = inner.Width() + static_cast<float>(GetScrollExtent().horizontal);
+    const FlowPlan plan = PlanFlow(measureWidth, inner.Height(), gap);
+    const FlowNeeds needs = PlaceFlow(inner, measureWidth, plan, gap);
+    PlaceScrollBars(inner, needs.cross, needs.main);
+}
 
-    // First pass: what the fixed children and all paddings take, and how
-    // many children stretch.
-    int fixedSum = 0;
-    int stretchCount = 0;
+// First pass: what the fixed children and all paddings take, and how many
+// children stretch.
+VBox::FlowPlan VBox::PlanFlow(float measureWidth, float availHeight, int gap)
+{
+    FlowPlan plan;
     int laidOut = 0;
     for (Control* child : m_children) {
         if (!TakesPart(child))
             continue;
         const ControlSize s = child->MeasureSize(measureWidth, availHeight);
         if (s.height < 0)
-            ++stretchCount;
+            ++plan.stretchCount;
         else
-            fixedSum = static_cast<int>(fixedSum + boxlayout::ClampSize(s.height, child->GetMinHeight(),
-                                                                          child->GetMaxHeight()));
+            plan.fixedSum = static_cast<int>(plan.fixedSum + boxlayout::ClampSize(s.height, child->GetMinHeight(),
+                                                                                    child->GetMaxHeight()));
         const RECTF pad = child->GetPadding();
-        fixedSum = static_cast<int>(fixedSum + pad.top + pad.bottom);
+        plan.fixedSum = static_cast<int>(plan.fixedSum + pad.top + pad.bottom);
         ++laidOut;
     }
     if (laidOut > 1)
-        fixedSum += (laidOut - 1) * gap;
-    const int share =
-        stretchCount > 0 ? static_cast<int>(std::max(0.0f, (availHeight - fixedSum) / stretchCount)) : 0;
+        plan.fixedSum += (laidOut - 1) * gap;
+    plan.available = availHeight;
+    if (plan.stretchCount > 0)
+        plan.share = static_cast<int>(std::max(0.0f, (availHeight - plan.fixedSum) / plan.stretchCount));
+    return plan;
+}
 
-    // Second pass: place them top to bottom.
+// Second pass: the children top to bottom; floating ones by their own
+// placement.
+VBox::FlowNeeds VBox::PlaceFlow(const RECTF& inner, float measureWidth, const FlowPlan& plan, int gap)
+{
     const ScrollOffset offset = GetScrollOffset();
-    const float startX = inner.left - offset.x;
-    float y = inner.top - offset.y;
-    float remaining = availHeight;
-    float fixedDemand = static_cast<float>(fixedSum);
-    int stretchSeen = 0;
-    int usedHeight = 0;
-    int neededWidth = 0;
-    int placed = 0;
+    const float startX = inner.left - offset.horizontal;
+    float y = inner.top - offset.vertical;
+    float remaining = plan.available;
+    float fixedDemand = static_cast<float>(plan.fixedSum);
+    int stretchSeen = 0, placed = 0;
+    FlowNeeds needs;
     for (int i = 0; i < ChildCount(); ++i) {
         Control* child = m_children[static_cast<size_t>(i)];
         if (!child->IsVisible())
@@ -103,10 +113,11 @@ void VBox::SetBounds(float left, float top, float right, float bottom)
         const ControlSize s = child->MeasureSize(measureWidth, remaining);
         float height;
         if (s.height < 0) {
-            ++stretchSeen;
             // The last stretch child absorbs the rounding and the clamping
             // of the earlier ones.
-            height = stretchSeen == stretchCount ? std::max(0.0f, remaining - fixedDemand) : static_cast<float>(share);
+            ++stretchSeen;
+            height = stretchSeen == plan.stretchCount ? std::max(0.0f, remaining - fixedDemand)
+                                                      : static_cast<float>(plan.share);
             height = boxlayout::ClampSize(height, child->GetMinHeight(), child->GetMaxHeight());
         } else {
             height = boxlayout::ClampSize(s.height, child->GetMinHeight(), child->GetMaxHeight());
@@ -116,30 +127,33 @@ void VBox::SetBounds(float left, float top, float right, float bottom)
 
         float width = s.width < 0 ? std::max(0.0f, measureWidth - pad.left - pad.right) : s.width;
         width = boxlayout::ClampSize(width, child->GetMinWidth(), child->GetMaxWidth());
-        float childLeft;
-        switch (m_itemAlign) {
-        case kAlignCenter:
-            childLeft = inner.left + (inner.Width() - width) / 2;
-            break;
-        case kAlignFar:
-            childLeft = inner.right - width;
-            break;
-        default:
-            childLeft = startX + pad.left;
-            break;
-        }
+        const float childLeft = AlignedLeft(inner, startX, pad, width);
         const float childTop = y + pad.top;
         child->SetBounds(childLeft, childTop, childLeft + width, childTop + height);
 
         const float taken = pad.top + height + pad.bottom;
         y += gap + taken;
-        usedHeight = static_cast<int>(usedHeight + taken);
-        neededWidth = std::max(neededWidth, static_cast<int>(pad.left + width + pad.right));
+        needs.main = static_cast<int>(needs.main + taken);
+        needs.cross = std::max(needs.cross, static_cast<int>(pad.left + width + pad.right));
         remaining -= taken;
         ++placed;
     }
-    const int neededHeight = usedHeight + (placed > 0 ? (placed - 1) * gap : 0);
-    PlaceScrollBars(inner, neededWidth, neededHeight);
+    if (placed > 1)
+        needs.main += (placed - 1) * gap;
+    return needs;
+}
+
+// Centre and right ignore the padding and the horizontal scroll position.
+float VBox::AlignedLeft(const RECTF& inner, float startX, const RECTF& pad, float width) const
+{
+    switch (m_itemAlign) {
+    case kAlignCenter:
+        return inner.left + (inner.Width() - width) / 2;
+    case kAlignFar:
+        return inner.right - width;
+    default:
+        return startX + pad.left;
+    }
 }
 
 ControlSize VBox::MeasureSize(float availableWidth, float availableHeight)
@@ -294,27 +308,11 @@ void VBox::DragTo(const POINT& pt)
             return;
         newTop = top + delta;
     }
-    const float trackedHeight = bottom - top;
-    const float minHeight = static_cast<float>(GetMinHeight());
-    const float maxHeight = static_cast<float>(GetMaxHeight());
     // The moving edge stops at the limits; steps past a limit already
     // reached are dropped.
-    auto setHeight = [&](float height) {
-        if (sep > 0)
-            newBottom = newTop + height;
-        else
-            newTop = newBottom - height;
-    };
-    if (newBottom - newTop <= minHeight) {
-        if (trackedHeight <= minHeight)
-            return;
-        setHeight(minHeight);
-    }
-    if (newBottom - newTop >= maxHeight) {
-        if (trackedHeight >= maxHeight)
-            return;
-        setHeight(maxHeight);
-    }
+    if (!boxlayout::HoldAtLimits(newTop, newBottom, sep > 0, bottom - top, static_cast<float>(GetMinHeight()),
+                                 static_cast<float>(GetMaxHeight())))
+        return;
     const RECTF stripBefore = GetSeparatorRect(true);
     m_tracked = RECTF{m_tracked.left, newTop, m_tracked.right, newBottom};
     SetFixedHeight((newBottom - newTop) / GetScale(), false);

@@ -49,6 +49,22 @@ private:
         kEndedByCaptureLoss = 0x80,
     };
 
+    // The two passes of the layout along the flow's axis.
+    struct FlowPlan {
+        int fixedSum = 0;      // fixed children, paddings and gaps (truncated)
+        int stretchCount = 0;
+        int share = 0;         // of each stretch child but the last
+        float available = 0;   // the inner length along the flow
+    };
+    // The content the flow needs, for the scroll bars: along the flow and
+    // across it (the largest child with its padding).
+    struct FlowNeeds {
+        int main = 0;
+        int cross = 0;
+    };
+    FlowPlan PlanFlow(float measureWidth, float availHeight, int gap);
+    FlowNeeds PlaceFlow(const RECTF& inner, float measureWidth, const FlowPlan& plan, int gap);
+    float AlignedLeft(const RECTF& inner, float startX, const RECTF& pad, float width) const;
     bool BeginDrag(const POINT& pt);
     void DragTo(const POINT& pt);
     // Release or lost capture: the box keeps the tracked size.

