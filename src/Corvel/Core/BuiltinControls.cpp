@@ -5,12 +5,15 @@
 
 #include "Corvel/Control/Box.h"
 #include "Corvel/Control/Button.h"
+#include "Corvel/Control/ComboBox.h"
+#include "Corvel/Control/FrameAnim.h"
 #include "Corvel/Control/GridBox.h"
 #include "Corvel/Control/HBox.h"
 #include "Corvel/Control/Option.h"
 #include "Corvel/Control/ProgressBar.h"
 #include "Corvel/Control/ScrollBar.h"
 #include "Corvel/Control/Slider.h"
+#include "Corvel/Control/Spinner.h"
 #include "Corvel/Control/TabBox.h"
 #include "Corvel/Control/VBox.h"
 #include "Corvel/Core/Control.h"
@@ -24,6 +27,9 @@ Control* CreateOption() { return new Option(); }
 Control* CreateProgressBar() { return new ProgressBar(); }
 Control* CreateSlider() { return new Slider(); }
 Control* CreatePlainControl() { return new Control(); }
+Control* CreateComboBox() { return new ComboBox(); }
+Control* CreateFrameAnim() { return new FrameAnim(); }
+Control* CreateSpinner() { return new Spinner(); }
 Control* CreateVBox() { return new VBox(); }
 Control* CreateHBox() { return new HBox(); }
 Control* CreateGridBox() { return new GridBox(); }
@@ -38,7 +44,7 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"WebView", nullptr},
         {"Tip", nullptr},
         {"Button", &CreateButton},
-        {"ComboBox", nullptr},
+        {"ComboBox", &CreateComboBox},
         {"OmniBox", nullptr},
         {"List", nullptr},
         {"ListHeader", nullptr},
@@ -49,10 +55,8 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"Option", &CreateOption},
         {"ProgressBar", &CreateProgressBar},
         {"Edit", nullptr},
-        {"ScrollBar", nullptr},
-        {"Slider", &CreateSlider},
         {"ScrollBar", &CreateScrollBar},
-        {"Slider", nullptr},
+        {"Slider", &CreateSlider},
         {"TreeNode", nullptr},
         {"TreeView", nullptr},
         {"WndBox", nullptr},
@@ -62,8 +66,8 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"TabBox", &CreateTabBox},
         {"GridBox", &CreateGridBox},
         {"VBox", &CreateVBox},
-        {"FrameAnim", nullptr},
-        {"Spinner", nullptr},
+        {"FrameAnim", &CreateFrameAnim},
+        {"Spinner", &CreateSpinner},
     };
     *count = sizeof(classes) / sizeof(classes[0]);
     return classes;
