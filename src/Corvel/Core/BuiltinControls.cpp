@@ -5,18 +5,20 @@
 
 #include "Corvel/Control/Box.h"
 #include "Corvel/Core/Control.h"
+#include "Corvel/Host/ActiveX.h"
 
 namespace ui {
 
 namespace {
 Control* CreateBox() { return new Box(); }
 Control* CreatePlainControl() { return new Control(); }
+Control* CreateActiveX() { return new ActiveX(); }
 } // namespace
 
 const BuiltinControlClass* BuiltinControlClasses(size_t* count)
 {
     static const BuiltinControlClass classes[] = {
-        {"CActiveXCtrl", nullptr},
+        {"CActiveXCtrl", &CreateActiveX},
         {"WebView", nullptr},
         {"Tip", nullptr},
         {"Button", nullptr},
