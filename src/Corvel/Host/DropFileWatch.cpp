@@ -22,6 +22,10 @@ constexpr DWORD kDriveStringChars = 26 * 4 + 1;
 // How often an idle watcher looks at the running flag; bounds how long
 // shutdown waits for it.
 constexpr DWORD kStopCheckMs = 200;
+// How long a watcher waits for the writer of a dropped file to close it, and
+// how often it looks. The shell writes the small placeholder at once.
+constexpr DWORD kWriterWaitMs = 5000;
+constexpr DWORD kWriterPollMs = 20;
 
 bool EqualsNoCase(const wchar_t* a, size_t aLength, const std::wstring& b)
 {
@@ -30,11 +34,29 @@ bool EqualsNoCase(const wchar_t* a, size_t aLength, const std::wstring& b)
                CSTR_EQUAL;
 }
 
+// Opens a file that just appeared once whoever creates it has closed it: the
+// shell creates the dropped file before it writes the contents, and a read
+// in between finds it empty. Denying writers makes the open fail until then;
+// after kWriterWaitMs the file is opened as it is.
+HANDLE OpenWhenWritten(const std::wstring& path)
+{
+    for (DWORD waited = 0;; waited += kWriterPollMs) {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            return file;
+        if (GetLastError() != ERROR_SHARING_VIOLATION || waited >= kWriterWaitMs)
+            break;
+        Sleep(kWriterPollMs);
+    }
+    return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
 // Reads the whole of a small file; false when it does not open or read.
 bool ReadWholeFile(const std::wstring& path, std::string& bytes)
 {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = OpenWhenWritten(path);
     if (file == INVALID_HANDLE_VALUE)
         return false;
     bool ok = true;

@@ -215,12 +215,35 @@ protected:
     }
 };
 
+TEST_F(DropFileWatchDrives, FirstRegistrationWatchesEveryFixedDriveRoot)
+{
+    ASSERT_TRUE(ui::RegisterDropFileWatch([](const std::wstring&, const std::string&) {}, UniqueName(L"drives")));
+    ui::DropWatchThreads& all = ui::GetDropWatchThreads();
+    std::vector<std::wstring> roots;
+    {
+        std::lock_guard<std::mutex> guard(all.lock);
+        for (const auto& r : all.records)
+            roots.push_back(r->root);
+    }
+    ASSERT_FALSE(roots.empty());
+    for (const auto& root : roots)
+        EXPECT_EQ(UINT(DRIVE_FIXED), GetDriveTypeW(root.c_str())) << std::string(root.begin(), root.end());
+    // Later registrations start no more watchers.
+    ASSERT_TRUE(ui::RegisterDropFileWatch([](const std::wstring&, const std::string&) {}, UniqueName(L"again")));
+    std::lock_guard<std::mutex> guard(all.lock);
+    EXPECT_EQ(roots.size(), all.records.size());
+}
+
+// The tests below watch their own folder in place of the drive roots: Wine
+// sets up a watch of a whole drive (a recursive inotify watch of every
+// folder below C:\) too slowly for a bounded wait.
 TEST_F(DropFileWatchDrives, FileMovedIntoAFolderReachesTheCallbackThenGoes)
 {
     testsupport::ScratchDir staging(L"dropsrc");
     testsupport::ScratchDir target(L"droptarget");
     const std::wstring name = UniqueName(L"report");
     Received received;
+    ASSERT_TRUE(ui::WatchFolderForTesting(target.Path()));
     ASSERT_TRUE(ui::RegisterDropFileWatch(received.Callback("first"), name));
     // A second registration of the name keeps the first callback.
     ASSERT_TRUE(ui::RegisterDropFileWatch(received.Callback("second"), name));
@@ -240,9 +263,10 @@ TEST_F(DropFileWatchDrives, FileMovedIntoAFolderReachesTheCallbackThenGoes)
     ASSERT_TRUE(MoveFileW(source.c_str(), dropped.c_str()));
 
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(received.event, kWaitMs)) << "the drop was not noticed";
+    Sleep(500); // a second report would come now
     auto calls = received.Calls();
     ASSERT_EQ(1u, calls.size());
-    EXPECT_EQ(0, CompareStringOrdinal(dropped.c_str(), -1, calls[0].first.c_str(), -1, TRUE));
+    EXPECT_EQ(CSTR_EQUAL, CompareStringOrdinal(dropped.c_str(), -1, calls[0].first.c_str(), -1, TRUE));
     EXPECT_EQ("first:payload", calls[0].second);
     EXPECT_TRUE(WaitGone(dropped)) << "the placeholder stayed";
     EXPECT_TRUE(Exists(longer));
@@ -254,6 +278,7 @@ TEST_F(DropFileWatchDrives, EmptyDropIsDeletedWithoutCallback)
     const std::wstring emptyName = UniqueName(L"empty");
     const std::wstring fullName = UniqueName(L"full");
     Received received;
+    ASSERT_TRUE(ui::WatchFolderForTesting(target.Path()));
     ASSERT_TRUE(ui::RegisterDropFileWatch(received.Callback("empty"), emptyName));
     ASSERT_TRUE(ui::RegisterDropFileWatch(received.Callback("full"), fullName));
     Sleep(300);
@@ -266,6 +291,31 @@ TEST_F(DropFileWatchDrives, EmptyDropIsDeletedWithoutCallback)
     auto calls = received.Calls();
     ASSERT_EQ(1u, calls.size());
     EXPECT_EQ("full:x", calls[0].second);
+}
+
+TEST_F(DropFileWatchDrives, DropIsReadOnceItsWriterClosedIt)
+{
+    // The shell creates the file first and writes it afterwards: read at
+    // once it would be empty and the drop lost.
+    testsupport::ScratchDir target(L"dropslow");
+    const std::wstring name = UniqueName(L"slow");
+    Received received;
+    ASSERT_TRUE(ui::WatchFolderForTesting(target.Path()));
+    ASSERT_TRUE(ui::RegisterDropFileWatch(received.Callback("slow"), name));
+    Sleep(300);
+    const std::wstring path = target.File(name);
+    HANDLE writer = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, writer);
+    Sleep(500); // the watcher has seen the new, still empty file
+    DWORD written = 0;
+    ASSERT_TRUE(WriteFile(writer, "late bytes", 10, &written, nullptr));
+    CloseHandle(writer);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(received.event, kWaitMs)) << "the drop was lost";
+    auto calls = received.Calls();
+    ASSERT_EQ(1u, calls.size());
+    EXPECT_EQ("slow:late bytes", calls[0].second);
+    EXPECT_TRUE(WaitGone(path));
 }
 
 TEST_F(DropFileWatchDrives, ShutdownJoinsWatchersClosesFoldersAndForgetsNames)
