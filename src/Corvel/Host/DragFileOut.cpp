@@ -1,3 +1,4 @@
+#include "Corvel/Host/ComRef.h"
 #include "Corvel/Host/DragFileOut.h"
 
 #include <ole2.h>
@@ -98,10 +99,8 @@ bool StartDragSource(HBITMAP bitmap, const std::string& contents, const std::wst
 {
     if (!IsDroppableFileName(fileName))
         return false;
-    ComPtr<IDropSource> source;
-    source.Attach(new CIDropSource());
-    ComPtr<IDataObject> data;
-    data.Attach(new CIDataObject(source.Get()));
+    ComPtr<IDropSource> source = AdoptComRef<IDropSource>(new CIDropSource());
+    ComPtr<IDataObject> data = AdoptComRef<IDataObject>(new CIDataObject(source.Get()));
     OfferBlock(data.Get(), CFSTR_FILEDESCRIPTORW, -1, MakeFileDescriptor(fileName, contents.size()));
     OfferBlock(data.Get(), CFSTR_FILECONTENTS, 0, MakeFileContents(contents));
     ComPtr<IDragSourceHelper> helper = MakeDragImage(data.Get(), bitmap, offset);

@@ -26,6 +26,8 @@ constexpr DWORD kStopCheckMs = 200;
 // how often it looks. The shell writes the small placeholder at once.
 constexpr DWORD kWriterWaitMs = 5000;
 constexpr DWORD kWriterPollMs = 20;
+// How long a test's folder watcher may take to start reading.
+constexpr DWORD kFirstReadWaitMs = 5000;
 
 bool EqualsNoCase(const wchar_t* a, size_t aLength, const std::wstring& b)
 {
@@ -115,6 +117,7 @@ void WatchLoop(DropWatchThread* watcher)
         if (!ReadDirectoryChangesW(watcher->directory, buffer.data(), kReadBytes, TRUE, FILE_NOTIFY_CHANGE_FILE_NAME,
                                    nullptr, &watcher->overlapped, nullptr))
             return;
+        watcher->reading = true;
         // The read resets the event, so a stop that set it just before
         // would be missed: the wait wakes now and then to look at the flag.
         while (WaitForSingleObject(watcher->overlapped.hEvent, kStopCheckMs) == WAIT_TIMEOUT) {
@@ -132,24 +135,25 @@ void WatchLoop(DropWatchThread* watcher)
     }
 }
 
-// Opens `root` (ending with a backslash) and starts its watcher; false when
+// Opens `root` (ending with a backslash) and starts its watcher; null when
 // it does not open. Called under the lock.
-bool StartWatcher(DropWatchThreads& all, const std::wstring& root)
+DropWatchThread* StartWatcher(DropWatchThreads& all, const std::wstring& root)
 {
     auto record = std::make_unique<DropWatchThread>();
     record->root = root;
     record->directory = CreateFileW(root.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (record->directory == INVALID_HANDLE_VALUE)
-        return false;
+        return nullptr;
     record->overlapped.hEvent = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     if (!record->overlapped.hEvent) {
         CloseHandle(record->directory);
-        return false;
+        return nullptr;
     }
-    record->thread = std::thread(WatchLoop, record.get());
+    DropWatchThread* started = record.get();
+    record->thread = std::thread(WatchLoop, started);
     all.records.push_back(std::move(record));
-    return true;
+    return started;
 }
 
 void StartFixedDriveWatchers(DropWatchThreads& all)
@@ -234,9 +238,18 @@ bool WatchFolderForTesting(const std::wstring& folder)
     if (root.back() != L'\\')
         root += L'\\';
     DropWatchThreads& all = GetDropWatchThreads();
-    std::lock_guard<std::mutex> guard(all.lock);
-    all.running = true;
-    return StartWatcher(all, root);
+    DropWatchThread* watcher = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(all.lock);
+        all.running = true;
+        watcher = StartWatcher(all, root);
+    }
+    for (DWORD waited = 0; watcher && waited < kFirstReadWaitMs; waited += kWriterPollMs) {
+        if (watcher->reading)
+            return true;
+        Sleep(kWriterPollMs);
+    }
+    return false;
 }
 
 void StopDropWatchThreads()

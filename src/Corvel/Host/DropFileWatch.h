@@ -74,6 +74,7 @@ struct DropWatchThread {
     HANDLE directory = INVALID_HANDLE_VALUE; // opened for overlapped reads
     OVERLAPPED overlapped{};                 // its hEvent (auto-reset) wakes the thread
     std::thread thread;
+    std::atomic<bool> reading{false};        // set once the first read is pending
 };
 
 struct DropWatchThreads {
@@ -92,7 +93,9 @@ void StopDropWatchThreads();
 
 // Starts a watcher on one folder (with or without a trailing backslash)
 // instead of the fixed drive roots, and marks the watchers started so a
-// registration starts no drive watchers. False when the folder does not open.
+// registration starts no drive watchers. Returns once its first read is
+// pending (changes before it are not seen); false when the folder does not
+// open or no read started within a few seconds.
 bool WatchFolderForTesting(const std::wstring& folder);
 
 } // namespace ui

@@ -1,4 +1,5 @@
 // The data object and format enumerator of a control dragged out as a file.
+#include "Corvel/Host/ComRef.h"
 #include "Corvel/Host/DataObject.h"
 
 #include <gtest/gtest.h>
@@ -39,7 +40,7 @@ protected:
     void SetUp() override
     {
         OleInitialize(nullptr);
-        data.Attach(new ui::CIDataObject(nullptr));
+        data = ui::AdoptComRef<IDataObject>(new ui::CIDataObject(nullptr));
     }
     void TearDown() override
     {
@@ -211,9 +212,8 @@ TEST_F(DataObjectTest, MediaAreCopiedByKind)
 
 TEST(DropSource, ContinuesCancelsOrDrops)
 {
-    ComPtr<IDropSource> source;
     auto* raw = new ui::CIDropSource();
-    source.Attach(raw);
+    ComPtr<IDropSource> source = ui::AdoptComRef<IDropSource>(raw);
     EXPECT_EQ(S_OK, source->QueryContinueDrag(FALSE, MK_LBUTTON));
     EXPECT_FALSE(raw->WasDropped());
     EXPECT_EQ(DRAGDROP_S_CANCEL, source->QueryContinueDrag(TRUE, MK_LBUTTON));

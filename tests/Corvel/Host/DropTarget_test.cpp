@@ -2,6 +2,7 @@
 // a real OLE drag within the process: drag events reach the control that
 // accepts drops, the drop reaches its handler or the window's, and a control
 // dragged out as a file is found again by the drop-folder watchers.
+#include "Corvel/Host/ComRef.h"
 #include "Corvel/Host/DropTarget.h"
 
 #include <gtest/gtest.h>
@@ -60,8 +61,7 @@ std::vector<std::wstring> ReadDroppedFiles(ui::DropRecord* drop)
 
 ComPtr<IDataObject> MakeFileList(const std::vector<std::wstring>& files)
 {
-    ComPtr<IDataObject> data;
-    data.Attach(new ui::CIDataObject(nullptr));
+    ComPtr<IDataObject> data = ui::AdoptComRef<IDataObject>(new ui::CIDataObject(nullptr));
     FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     STGMEDIUM medium{};
     medium.tymed = TYMED_HGLOBAL;
@@ -232,7 +232,12 @@ TEST_F(DropTargetTest, ControlDraggedOutAsFileRevealsTheFolderItLandsIn)
     // The window plays the shell's folder: it writes what is dropped on it.
     std::wstring written;
     bool wrote = false;
-    win->Core().SetDropHandler([&](ui::DropRecord* drop) { wrote = WriteVirtualFile(drop->data, folder.Path(), written); });
+    IDataObject* kept = nullptr;
+    win->Core().SetDropHandler([&](ui::DropRecord* drop) {
+        wrote = WriteVirtualFile(drop->data, folder.Path(), written);
+        kept = drop->data;
+        kept->AddRef();
+    });
 
     const std::wstring name = L"report-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
     HANDLE called = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -255,6 +260,9 @@ TEST_F(DropTargetTest, ControlDraggedOutAsFileRevealsTheFolderItLandsIn)
     SetCursorPos(over.x, over.y);
     EXPECT_TRUE(ui::StartDragSource(nullptr, "drag payload", name, POINT{0, 0}));
     ASSERT_TRUE(wrote) << "the drop did not reach the window";
+    // The drag let go of its data object (and with it the drop source).
+    ASSERT_NE(nullptr, kept);
+    EXPECT_EQ(0u, kept->Release()) << "the drag leaked its data object";
     EXPECT_EQ(folder.File(name), written);
 
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(called, 10000)) << "the watcher did not report the drop";
