@@ -17,6 +17,7 @@
 #include "Corvel/Control/TabBox.h"
 #include "Corvel/Control/VBox.h"
 #include "Corvel/Core/Control.h"
+#include "Corvel/Host/ActiveX.h"
 
 namespace ui {
 
@@ -35,12 +36,13 @@ Control* CreateHBox() { return new HBox(); }
 Control* CreateGridBox() { return new GridBox(); }
 Control* CreateTabBox() { return new TabBox(); }
 Control* CreateScrollBar() { return new ScrollBar(); }
+Control* CreateActiveX() { return new ActiveX(); }
 } // namespace
 
 const BuiltinControlClass* BuiltinControlClasses(size_t* count)
 {
     static const BuiltinControlClass classes[] = {
-        {"CActiveXCtrl", nullptr},
+        {"CActiveXCtrl", &CreateActiveX},
         {"WebView", nullptr},
         {"Tip", nullptr},
         {"Button", &CreateButton},

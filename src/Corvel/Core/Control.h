@@ -500,6 +500,10 @@ public:
     // Flags the base keeps for the window core and the concrete controls.
     bool IsHole() const { return m_hole; }
     bool IsDropTarget() const { return m_dropTarget; }
+    // Receives what is dropped on the control (or on a child without one
+    // that accepts drops); empty by default: the window's handler gets it.
+    void SetDropHandler(DropHandler handler) { m_dropHandler = std::move(handler); }
+    const DropHandler& GetDropHandler() const { return m_dropHandler; }
     bool NeedsReturn() const { return m_needReturn; }
 
     // Styles (ControlStyle.cpp). The style set is built from the core's
@@ -751,6 +755,7 @@ protected:
     bool m_textStyleGiven = false;
     bool m_hole = false;
     bool m_dropTarget = false;
+    DropHandler m_dropHandler;
     bool m_toolTipFollowsText = false;
     CUiString m_valueTemplate;
     BlurParams m_blur;

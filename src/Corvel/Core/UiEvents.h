@@ -3,6 +3,9 @@
 #pragma once
 
 #include <windows.h>
+#include <ole2.h>
+
+#include <functional>
 
 #include "Corvel/Core/UiString.h"
 
@@ -60,6 +63,21 @@ struct InputEvent {
     WPARAM wParam = 0;
     LPARAM lParam = 0;
 };
+
+// What a drop hands to a drop handler. The data object is borrowed for the
+// call. A handler that locks a global block or obtains a storage medium
+// leaves it in `lockedMemory` / `medium`; the drop target unlocks the block
+// (GlobalUnlock) and releases the medium (ReleaseStgMedium) after the call.
+struct DropRecord {
+    POINTL point{0, 0}; // screen coordinates, as OLE gives them
+    DWORD keyState = 0; // MK_* bits
+    IDataObject* data = nullptr;
+    HGLOBAL lockedMemory = nullptr;
+    STGMEDIUM medium{}; // TYMED_NULL until the handler fills it
+};
+
+// Receives drops on a control or a window. UI thread.
+using DropHandler = std::function<void(DropRecord* drop)>;
 
 // A notification raised by a control through its window core.
 struct tagTNotifyUI {

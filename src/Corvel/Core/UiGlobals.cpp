@@ -2,7 +2,7 @@
 
 #include "Corvel/Core/ControlRegistry.h"
 #include "Corvel/Core/SkinArchive.h"
-#include "Corvel/Host/DropWatchThreads.h"
+#include "Corvel/Host/DropFileWatch.h"
 
 #include <objbase.h>
 #include <ole2.h>

@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "Corvel/Core/Control.h"
+#include "Corvel/Host/DropTarget.h"
 #include "Corvel/Render/WindowBackdrop.h"
 #include "Corvel/Render/WndShadow.h"
 
@@ -192,6 +193,10 @@ void IWindowBase::AcceptDroppedFiles()
             filter(kMsgCopyGlobalData, MSGFLT_ADD);
         }
     }
+    // OLE drops reach the controls through the window's drop target.
+    m_dropTarget = std::make_unique<ui::CDropTarget>(m_hwnd, &m_core);
+    if (FAILED(m_dropTarget->Register()))
+        m_dropTarget.reset();
 }
 
 void IWindowBase::AdjustFrame(const CREATESTRUCTW* create)
@@ -232,9 +237,12 @@ LRESULT IWindowBase::OnClose(WPARAM, LPARAM, bool& handled)
 
 LRESULT IWindowBase::OnDestroy(WPARAM, LPARAM, bool& handled)
 {
-    // Dropped files stop reaching a window that is going away.
+    // Dropped files stop reaching a window that is going away; OLE lets go
+    // of the drop target while the window still exists.
     if (m_acceptFiles)
         DragAcceptFiles(m_hwnd, FALSE);
+    if (m_dropTarget)
+        m_dropTarget->Revoke();
     handled = false;
     return 0;
 }

@@ -17,6 +17,9 @@
 #include "Corvel/Core/WindowWnd.h"
 
 class CWndShadow;
+namespace ui {
+class CDropTarget;
+}
 
 class IWindowBase : public ui::CWindowWnd,
                     public ui::INotifyUI,
@@ -72,6 +75,9 @@ public:
     ui::Control* MinButton() const { return m_minButton; }
     const ui::TrayIcon& Tray() const { return m_tray; }
     CWndShadow* Shadow() const { return m_shadow.get(); }
+    // The window's OLE drop target; null unless the skin's window accepts
+    // drops ("drop") and registration succeeded.
+    ui::CDropTarget* DropTarget() const { return m_dropTarget.get(); }
 
 protected:
     // Message handlers, one per message; each sets `handled` false to let
@@ -103,6 +109,7 @@ protected:
     ui::Control* m_restoreButton = nullptr;
     ui::Control* m_minButton = nullptr;
     std::unique_ptr<CWndShadow> m_shadow;
+    std::unique_ptr<ui::CDropTarget> m_dropTarget;
     bool m_backdrop = false;
     bool m_acceptFiles = false;
     ui::WindowCore m_core;

@@ -592,6 +592,9 @@ public:
     // "drop": the skinned window accepts dropped files.
     void SetAcceptFiles(bool on) { m_acceptFiles = on; }
     bool GetAcceptFiles() const { return m_acceptFiles; }
+    // Receives drops that no control under the pointer takes.
+    void SetDropHandler(DropHandler handler) { m_dropHandler = std::move(handler); }
+    const DropHandler& GetDropHandler() const { return m_dropHandler; }
 
     // Raw (unscaled) window settings as the skin gave them.
     RECT GetSizeBox() const { return m_sizeBox; }
@@ -631,6 +634,7 @@ private:
     bool m_captionless = false;
     bool m_backdropWanted = false;
     bool m_acceptFiles = false;
+    DropHandler m_dropHandler;
     std::unique_ptr<TrayMenuRecord> m_trayMenu;
     // --- end of window-level skin settings ------------------------------------
 };

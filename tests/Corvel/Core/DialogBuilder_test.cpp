@@ -574,11 +574,11 @@ TEST_F(DialogBuilderTest, SubtreeIsBuiltAndConfiguredBeforeItJoinsItsParent)
 
 TEST_F(DialogBuilderTest, UnknownClassesGoToTheCallbackOrHookElseAreSkipped)
 {
-    ASSERT_EQ(nullptr, ui::GetControlClassRegistry().Find("CActiveXCtrl"));  // no host for it yet
+    ASSERT_EQ(nullptr, ui::GetControlClassRegistry().Find("Gadget"));
     RecordingCallback callback;
     auto box = BuildInto(LR"(<Window>
         <Nope name="n"><Trace name="insideNope"/></Nope>
-        <CActiveXCtrl name="ax" clsid="{8856F961-340A-11D0-A96B-00C04FD705A2}"/>
+        <Gadget name="g" clsid="{8856F961-340A-11D0-A96B-00C04FD705A2}"/>
         <Custom name="custom" width="5"/>
         <Trace name="next"/>
     </Window>)",
@@ -586,7 +586,7 @@ TEST_F(DialogBuilderTest, UnknownClassesGoToTheCallbackOrHookElseAreSkipped)
     EXPECT_EQ(std::vector<std::wstring>({L"custom", L"next"}), ChildNames(*box));
     // Registered classes never reach the callback; unknown ones do, subtree
     // not built.
-    EXPECT_EQ(std::vector<std::wstring>({L"Nope", L"CActiveXCtrl", L"Custom"}), callback.asked);
+    EXPECT_EQ(std::vector<std::wstring>({L"Nope", L"Gadget", L"Custom"}), callback.asked);
     EXPECT_EQ(5, box->ChildAt(0)->GetRawFixedWidth());
 
     // Without a callback the hook is asked.
@@ -597,12 +597,12 @@ TEST_F(DialogBuilderTest, UnknownClassesGoToTheCallbackOrHookElseAreSkipped)
         hooked.push_back(name);
         return wcscmp(name, L"Hooked") == 0 ? new Control() : nullptr;
     });
-    builder.Build(LR"(<Window><Hooked name="h"/><CActiveXCtrl/>
+    builder.Build(LR"(<Window><Hooked name="h"/><Gadget/>
         <Include source="&lt;Window&gt;&lt;Hooked name=&quot;fromInclude&quot;/&gt;&lt;/Window&gt;"/>
     </Window>)",
                   nullptr, &win.core, holder.get());
     // The hook travels into included documents.
-    EXPECT_EQ(std::vector<std::wstring>({L"Hooked", L"CActiveXCtrl", L"Hooked"}), hooked);
+    EXPECT_EQ(std::vector<std::wstring>({L"Hooked", L"Gadget", L"Hooked"}), hooked);
     EXPECT_EQ(std::vector<std::wstring>({L"h", L"fromInclude"}), ChildNames(*holder));
 }
 

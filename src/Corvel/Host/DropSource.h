@@ -1,0 +1,32 @@
+// The IDropSource of a control dragged out of its window. Reference counted;
+// the last Release deletes it. UI thread.
+#pragma once
+
+#include <windows.h>
+#include <ole2.h>
+
+namespace ui {
+
+class CIDropSource : public IDropSource {
+public:
+    CIDropSource() = default;
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    // IDropSource: Escape cancels; releasing both buttons drops.
+    HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escapePressed, DWORD keyState) override;
+    HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD effect) override;
+
+    // True once the buttons were released over a target.
+    bool WasDropped() const { return m_dropped; }
+
+private:
+    virtual ~CIDropSource() = default;
+
+    LONG m_refs = 1;
+    bool m_dropped = false;
+};
+
+} // namespace ui
