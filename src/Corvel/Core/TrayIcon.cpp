@@ -11,6 +11,12 @@ namespace {
 
 std::atomic<uint32_t> g_nextInstance{1};
 
+TrayIcon::NotifyObserver& Observer()
+{
+    static TrayIcon::NotifyObserver observer;
+    return observer;
+}
+
 } // namespace
 
 TrayIcon::TrayIcon() : instance(g_nextInstance.fetch_add(1))
@@ -32,10 +38,13 @@ void TrayIcon::Remove()
         flashTimer = nullptr;
         timer->Destroy();
     }
+    // Once deleted, the record names no window: a later Remove (the window's
+    // destruction, then this object's) has nothing to delete again.
     if (data.hWnd) {
         NOTIFYICONDATAW nid = data;
         nid.cbSize = sizeof(nid);
-        Shell_NotifyIconW(NIM_DELETE, &nid);
+        Notify(NIM_DELETE, nid);
+        data.hWnd = nullptr;
     }
     shown = false;
     restore = false;
@@ -44,5 +53,16 @@ void TrayIcon::Remove()
     tipText.clear();
     tipText.shrink_to_fit();
 }
+
+BOOL TrayIcon::Notify(DWORD message, const NOTIFYICONDATAW& data)
+{
+    NOTIFYICONDATAW copy = data;  // the shell takes a non-const record
+    const BOOL answer = Shell_NotifyIconW(message, &copy);
+    if (Observer())
+        Observer()(message, data, answer);
+    return answer;
+}
+
+void TrayIcon::SetNotifyObserverForTesting(NotifyObserver observer) { Observer() = std::move(observer); }
 
 } // namespace ui

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "Corvel/Core/ThreadTimer.h"
@@ -28,6 +29,15 @@ public:
     // tick can touch the icon afterwards), deletes the icon from the
     // notification area, clears the flags and the tip text.
     void Remove();
+
+    // Every call the library makes to Shell_NotifyIconW goes through here;
+    // answers the shell's result. UI thread.
+    static BOOL Notify(DWORD message, const NOTIFYICONDATAW& data);
+    // Sees each call of Notify (the message, the record passed, the shell's
+    // answer) after it is made; an empty function removes the observer. UI
+    // thread.
+    using NotifyObserver = std::function<void(DWORD message, const NOTIFYICONDATAW& data, BOOL answer)>;
+    static void SetNotifyObserverForTesting(NotifyObserver observer);
 
     uint32_t instance;                    // process-wide number, the icon id
     std::atomic<bool> shown{false};       // icon added to the notification area

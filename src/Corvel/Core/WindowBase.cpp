@@ -421,7 +421,7 @@ void IWindowBase::AddTrayIcon()
     data.hIcon = m_tray.icon;
     // A longer tip is cut to what the field holds.
     wcsncpy(data.szTip, m_tray.tipText.c_str(), ARRAYSIZE(data.szTip) - 1);
-    Shell_NotifyIconW(NIM_ADD, &data);
+    ui::TrayIcon::Notify(NIM_ADD, data);
     m_tray.shown = true;
 }
 

@@ -67,10 +67,10 @@ void AddIcon(TrayIcon& tray, HWND hwnd)
     tray.shown = Shell_NotifyIconW(NIM_ADD, &d) != FALSE;
 }
 
-// Whether the icon is still in the notification area.
-bool IconPresent(const TrayIcon& tray)
+// Whether the icon a record names is still in the notification area.
+bool IconPresent(const NOTIFYICONDATAW& added)
 {
-    NOTIFYICONDATAW d = tray.data;
+    NOTIFYICONDATAW d = added;
     d.uFlags = NIF_ICON;
     return Shell_NotifyIconW(NIM_MODIFY, &d) != FALSE;
 }
@@ -144,11 +144,13 @@ TEST(TrayIcon, RemoveTakesTheIconOutOfTheNotificationArea)
     if (!tray.shown)
         GTEST_SKIP() << "no notification area on this desktop: Shell_NotifyIconW(NIM_ADD) failed (error "
                      << GetLastError() << ")";
-    ASSERT_TRUE(IconPresent(tray));
+    const NOTIFYICONDATAW added = tray.data;
+    ASSERT_TRUE(IconPresent(added));
 
     tray.Remove();
     EXPECT_FALSE(tray.shown);
-    EXPECT_FALSE(IconPresent(tray));
+    EXPECT_FALSE(IconPresent(added));
+    EXPECT_EQ(nullptr, tray.data.hWnd) << "a later Remove deletes nothing again";
 }
 
 TEST(TrayIcon, RemoveWithoutIconOrTimer)

@@ -189,5 +189,48 @@ TEST_F(WindowBaseTest, MaximisingSwapsTheCaptionButtons)
     EXPECT_FALSE(win->RestoreButton()->IsVisible());
 }
 
+TEST_F(WindowBaseTest, AMaximisedWindowsClientAreaIsItsMonitorsWorkArea)
+{
+    auto win = Open();
+    HWND hwnd = win->GetHWND();
+    const RECT given{-50, -40, 900, 700};
+    auto calcSize = [&] {
+        NCCALCSIZE_PARAMS params{};
+        params.rgrc[0] = given;
+        EXPECT_EQ(0, SendMessageW(hwnd, WM_NCCALCSIZE, TRUE, reinterpret_cast<LPARAM>(&params)));
+        return params.rgrc[0];
+    };
+    RECT r = calcSize();
+    EXPECT_TRUE(EqualRect(&given, &r)) << "restored: the whole window is client area";
+
+    SendMessageW(hwnd, WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+    testsupport::PumpFor(100);
+    ASSERT_TRUE(IsZoomed(hwnd));
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONULL), &info));
+    RECT window{};
+    GetWindowRect(hwnd, &window);
+    EXPECT_TRUE(EqualRect(&info.rcWork, &window))
+        << "maximised to the work area " << info.rcWork.left << "," << info.rcWork.top << "," << info.rcWork.right
+        << "," << info.rcWork.bottom << "; window " << window.left << "," << window.top << "," << window.right << ","
+        << window.bottom;
+
+    struct Case {
+        int frameMarginCode;
+        RECT grow;  // added to the work area's left, top, right, bottom
+    };
+    const Case cases[] = {{0, {0, 0, 0, 0}}, {10, {-1, -1, 1, 1}}, {11, {0, 0, 0, 1}}};
+    for (const Case& c : cases) {
+        win->SetFrameMarginCode(c.frameMarginCode);
+        r = calcSize();
+        EXPECT_EQ(info.rcWork.left + c.grow.left, r.left) << "code " << c.frameMarginCode;
+        EXPECT_EQ(info.rcWork.top + c.grow.top, r.top) << "code " << c.frameMarginCode;
+        EXPECT_EQ(info.rcWork.right + c.grow.right, r.right) << "code " << c.frameMarginCode;
+        EXPECT_EQ(info.rcWork.bottom + c.grow.bottom, r.bottom) << "code " << c.frameMarginCode;
+    }
+    win->SetFrameMarginCode(0);
+}
+
 } // namespace
 
