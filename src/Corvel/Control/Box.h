@@ -115,6 +115,25 @@ public:
     // Scroll bars come with the scroll bar control; none exists yet.
     virtual ScrollBar* GetVScrollBar() const { return nullptr; }
     virtual ScrollBar* GetHScrollBar() const { return nullptr; }
+    // What the layouts read of the scroll state. Offsets and extents are
+    // (horizontal, vertical) pairs in client pixels; the bars hold them.
+    struct ScrollOffset {
+        float horizontal;
+        float vertical;
+    };
+    struct ScrollExtent {
+        int horizontal;
+        int vertical;
+    };
+    // The bars' positions; 0 for a missing bar (until the scroll bars
+    // exist there is none).
+    virtual ScrollOffset GetScrollOffset() const { return ScrollOffset{0, 0}; }
+    // The bars' ranges; 0 for a missing bar.
+    virtual ScrollExtent GetScrollExtent() const { return ScrollExtent{0, 0}; }
+    // Shows, hides and sizes the bars for content of the needed size
+    // (pixels) laid out in `rect`; derived layouts call it after placing
+    // their children.
+    virtual void PlaceScrollBars(const RECTF& rect, int neededWidth, int neededHeight) {}
     virtual void SetExclusiveChild(Control* control, bool member);
     virtual void ShowOnlyChild(Control* control);
     virtual void PlaceFloatChild(int index);

@@ -5,20 +5,36 @@
 
 #include "Corvel/Control/Box.h"
 #include "Corvel/Control/Button.h"
+#include "Corvel/Control/ComboBox.h"
+#include "Corvel/Control/FrameAnim.h"
+#include "Corvel/Control/GridBox.h"
+#include "Corvel/Control/HBox.h"
 #include "Corvel/Control/Option.h"
 #include "Corvel/Control/ProgressBar.h"
+#include "Corvel/Control/ScrollBar.h"
 #include "Corvel/Control/Slider.h"
+#include "Corvel/Control/Spinner.h"
+#include "Corvel/Control/TabBox.h"
+#include "Corvel/Control/VBox.h"
 #include "Corvel/Core/Control.h"
 
 namespace ui {
 
 namespace {
 Control* CreateBox() { return new Box(); }
+Control* CreatePlainControl() { return new Control(); }
 Control* CreateButton() { return new Button(); }
+Control* CreateComboBox() { return new ComboBox(); }
+Control* CreateFrameAnim() { return new FrameAnim(); }
+Control* CreateGridBox() { return new GridBox(); }
+Control* CreateHBox() { return new HBox(); }
 Control* CreateOption() { return new Option(); }
 Control* CreateProgressBar() { return new ProgressBar(); }
+Control* CreateScrollBar() { return new ScrollBar(); }
 Control* CreateSlider() { return new Slider(); }
-Control* CreatePlainControl() { return new Control(); }
+Control* CreateSpinner() { return new Spinner(); }
+Control* CreateTabBox() { return new TabBox(); }
+Control* CreateVBox() { return new VBox(); }
 } // namespace
 
 const BuiltinControlClass* BuiltinControlClasses(size_t* count)
@@ -28,7 +44,7 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"WebView", nullptr},
         {"Tip", nullptr},
         {"Button", &CreateButton},
-        {"ComboBox", nullptr},
+        {"ComboBox", &CreateComboBox},
         {"OmniBox", nullptr},
         {"List", nullptr},
         {"ListHeader", nullptr},
@@ -39,19 +55,19 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"Option", &CreateOption},
         {"ProgressBar", &CreateProgressBar},
         {"Edit", nullptr},
-        {"ScrollBar", nullptr},
+        {"ScrollBar", &CreateScrollBar},
         {"Slider", &CreateSlider},
         {"TreeNode", nullptr},
         {"TreeView", nullptr},
         {"WndBox", nullptr},
         {"Box", &CreateBox},
         {"Control", &CreatePlainControl},
-        {"HBox", nullptr},
-        {"TabBox", nullptr},
-        {"GridBox", nullptr},
-        {"VBox", nullptr},
-        {"FrameAnim", nullptr},
-        {"Spinner", nullptr},
+        {"HBox", &CreateHBox},
+        {"TabBox", &CreateTabBox},
+        {"GridBox", &CreateGridBox},
+        {"VBox", &CreateVBox},
+        {"FrameAnim", &CreateFrameAnim},
+        {"Spinner", &CreateSpinner},
     };
     *count = sizeof(classes) / sizeof(classes[0]);
     return classes;
