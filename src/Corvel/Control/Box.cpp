@@ -39,6 +39,7 @@ Box::~Box()
     // Owned children go at once: the box is being destroyed.
     m_deferredDelete = false;
     RemoveAllChildren(false);
+    DestroyScrollState();
 }
 
 const wchar_t* Box::GetClassName() const { return L"Box"; }
@@ -60,6 +61,7 @@ void Box::AttachCore(WindowCore* core, Control* parent, bool initialise)
 {
     for (Control* child : m_children)
         child->AttachCore(core, this, initialise);
+    AttachOwnedBars(core, initialise);
     Control::AttachCore(core, parent, initialise);
 }
 
@@ -384,7 +386,14 @@ void Box::SetInternalVisible(bool on)
         child->SetInternalVisible(v);
 }
 
-void Box::SetMouseEnabled(bool on) { Control::SetMouseEnabled(on); }
+void Box::SetMouseEnabled(bool on)
+{
+    for (ScrollAxis* axis : {&m_vScroll, &m_hScroll}) {
+        if (axis->owned)
+            axis->owned->SetMouseEnabled(on);
+    }
+    Control::SetMouseEnabled(on);
+}
 
 void Box::SetEnabledWithChildren(bool enable)
 {
@@ -415,10 +424,7 @@ int Box::FindNextFocusable(int start, bool forward) const
     return FindNextFocusable(0, true);
 }
 
-void Box::FinishTreeSetup()
-{
-    // Binding named scroll bars comes with the scroll bar control.
-}
+void Box::FinishTreeSetup() { BindScrollBars(); }
 
 // ------------------------------------------------------------ tree search
 
@@ -439,9 +445,17 @@ Control* Box::SearchTree(SearchPredicate predicate, void* data, unsigned flags)
         pt = &onPlane;
         if (!rectmath::Contains(m_bounds, static_cast<float>(pt->x), static_cast<float>(pt->y)))
             return nullptr;
-        if (!m_childrenTakeMouse)
-            return Control::SearchTree(predicate, data, flags);
     }
+    // The box's own bars lie over its content: they come first. A bar bound
+    // by name is searched where it lives.
+    for (ScrollAxis* axis : {&m_vScroll, &m_hScroll}) {
+        if (!axis->owned)
+            continue;
+        if (Control* r = axis->owned->SearchTree(predicate, (flags & kSearchHitTest) ? &onPlane : data, flags))
+            return r;
+    }
+    if ((flags & kSearchHitTest) && !m_childrenTakeMouse)
+        return Control::SearchTree(predicate, data, flags);
     if (flags & kSearchSelfFirst) {
         if (Control* r = Control::SearchTree(predicate, data, flags))
             return r;
@@ -474,7 +488,7 @@ bool Box::HandleEvent(InputEvent* event)
             return m_parent->HandleEvent(event);
         return Control::HandleEvent(event);
     }
-    return Control::HandleEvent(event);
+    return HandleScrollEvent(event);
 }
 
 void Box::SetAttribute(const wchar_t* name, const wchar_t* value)
@@ -505,7 +519,7 @@ void Box::SetAttribute(const wchar_t* name, const wchar_t* value)
         SetScrollStep(static_cast<int>(wcstol(v, nullptr, 10)));
     } else if (wcscmp(name, L"scrollspeed") == 0) {
         SetScrollSpeed(static_cast<float>(wcstod(v, nullptr)));
-    } else {
+    } else if (!OnScrollAttribute(name, v)) {
         Control::SetAttribute(name, value);
     }
 }
@@ -550,6 +564,7 @@ void Box::Paint(const RECTF& dirty, bool pushClip)
             child->Paint(dirty, true);
         }
     }
+    PaintOwnBars(dirty);
     seams::PopClip(target, innerClip);
     seams::PopClip(target, outerClip);
     if (layerOpen)

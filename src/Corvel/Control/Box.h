@@ -3,13 +3,13 @@
 // inside its content rectangle. UI thread only, like every control.
 #pragma once
 
+#include <memory>
 #include <vector>
 
+#include "Corvel/Control/ScrollBar.h"
 #include "Corvel/Core/Control.h"
 
 namespace ui {
-
-class ScrollBar;
 
 class IBox {
 public:
@@ -104,19 +104,8 @@ public:
     virtual bool GetChildrenTakeMouse() const { return m_childrenTakeMouse; }
     virtual void SetChildrenTakeMouse(bool on) { m_childrenTakeMouse = on; }
     virtual int FindNextFocusable(int start, bool forward) const;
-    virtual void SetVFlexRange(int v) { m_vFlexRange = v; }
-    virtual void SetHFlexRange(int v) { m_hFlexRange = v; }
-    virtual int GetVFlexRange() const { return m_vFlexRange; }
-    virtual int GetHFlexRange() const { return m_hFlexRange; }
-    virtual void SetScrollSpeed(float v) { m_scrollSpeed = v; }
-    virtual float GetScrollSpeed() const { return m_scrollSpeed; }
-    virtual void SetScrollStep(int v) { m_scrollStep = v; }
-    virtual int GetScrollStep() const { return m_scrollStep; }
-    // Scroll bars come with the scroll bar control; none exists yet.
-    virtual ScrollBar* GetVScrollBar() const { return nullptr; }
-    virtual ScrollBar* GetHScrollBar() const { return nullptr; }
-    // What the layouts read of the scroll state. Offsets and extents are
-    // (horizontal, vertical) pairs in client pixels; the bars hold them.
+    // Scrolling (BoxScroll.cpp). Offsets and extents are (horizontal,
+    // vertical) pairs in client pixels; the bars hold them.
     struct ScrollOffset {
         float horizontal;
         float vertical;
@@ -125,18 +114,59 @@ public:
         int horizontal;
         int vertical;
     };
-    // The bars' positions; 0 for a missing bar (until the scroll bars
-    // exist there is none).
-    virtual ScrollOffset GetScrollOffset() const { return ScrollOffset{0, 0}; }
+    // Over-scroll distance in skin units; 0 or less stores 0 and switches
+    // the elastic behaviour off for good. Getters: scaled, truncated.
+    virtual void SetVFlexRange(int range);
+    virtual void SetHFlexRange(int range);
+    virtual int GetVFlexRange() const;
+    virtual int GetHFlexRange() const;
+    // Wheel speed in skin units per second (negative as 0); getter scaled.
+    virtual void SetScrollSpeed(float speed);
+    virtual float GetScrollSpeed() const;
+    // Line step in skin units; getter scaled and truncated.
+    virtual void SetScrollStep(int step) { m_scrollStep = step; }
+    virtual int GetScrollStep() const;
+    // The bars' positions; 0 for a missing bar.
+    virtual ScrollOffset GetScrollOffset() const;
     // The bars' ranges; 0 for a missing bar.
-    virtual ScrollExtent GetScrollExtent() const { return ScrollExtent{0, 0}; }
-    // Shows, hides and sizes the bars for content of the needed size
-    // (pixels) laid out in `rect`; derived layouts call it after placing
-    // their children.
-    virtual void PlaceScrollBars(const RECTF& rect, int neededWidth, int neededHeight) {}
+    virtual ScrollExtent GetScrollExtent() const;
+    virtual void SetScrollExtent(int horizontal, int vertical);
+    // Positions beyond the ends by up to the flex ranges; the children move
+    // by the exact differences.
+    virtual void SetScrollOffsetElastic(float x, float y);
+    // Positions clamped into 0 .. range; the children move by whole pixels.
+    virtual void SetScrollOffset(float x, float y);
+    virtual void ShowScrollBars(bool show);
+    // Animated (when the box has a tween for the axis) line, page and end
+    // scrolling; nothing without a window core.
+    virtual void ScrollLineUp();
+    virtual void ScrollLineDown();
+    virtual void ScrollPageUp();
+    virtual void ScrollPageDown();
+    virtual void ScrollToTop();
+    virtual void ScrollToBottom();
+    virtual void ScrollLineLeft();
+    virtual void ScrollLineRight();
+    virtual void ScrollPageLeft();
+    virtual void ScrollPageRight();
+    virtual void ScrollToLeft();
+    virtual void ScrollToRight();
+    // Creates the missing bars asked for (owned by the box) and deletes the
+    // owned bars no longer asked for; a bar bound by name stays.
+    virtual void EnableScrollBars(bool vertical, bool horizontal);
+    // Borrowed; null without a bar on that axis. A bar the box made is
+    // deleted with it; a bar bound by name belongs to its own parent.
+    virtual ScrollBar* GetVScrollBar() const { return m_vScroll.bar; }
+    virtual ScrollBar* GetHScrollBar() const { return m_hScroll.bar; }
+    // Binds the bars named by "vscroll"/"hscroll"; a name that finds no
+    // scroll bar gives the box a bar of its own.
+    virtual void BindScrollBars();
     virtual void SetExclusiveChild(Control* control, bool member);
     virtual void ShowOnlyChild(Control* control);
     virtual void PlaceFloatChild(int index);
+    // Called by the derived layouts with their content rectangle and the
+    // content size they need: shows, places (owned bars) and sizes the bars.
+    virtual void PlaceScrollBars(const RECTF& rect, int neededWidth, int neededHeight);
 
     // Names the control base's documentation uses for the same two.
     void SetOnlyMember(Control* control, bool on) { SetExclusiveChild(control, on); }
@@ -166,6 +196,46 @@ protected:
     // Deletes a child the box owns (deferred through the core when asked).
     void DisposeChild(Control* child);
 
+    // One scroll axis: its bar, the name it was bound by and its tween.
+    struct ScrollAxis {
+        // Owned (then `owned` holds it) or borrowed; null when none.
+        ScrollBar* bar = nullptr;
+        std::unique_ptr<ScrollBar> owned;
+        // Name of a bar elsewhere in the window; empty when the box owns it.
+        CUiString name;
+        // Animated line and page scrolling; null without flex.
+        std::unique_ptr<CTimeLineTween> tween;
+    };
+    ScrollAxis& Axis(bool horizontal) { return horizontal ? m_hScroll : m_vScroll; }
+    const ScrollAxis& Axis(bool horizontal) const { return horizontal ? m_hScroll : m_vScroll; }
+    // Scroll phases (BoxScroll.cpp).
+    bool OwnsBar(const ScrollBar* bar) const
+    {
+        return bar && (bar == m_vScroll.owned.get() || bar == m_hScroll.owned.get());
+    }
+    void EnsureInertia();
+    void CreateOwnedBar(bool horizontal);
+    void DropOwnedBar(bool horizontal);
+    void BindNamedBar(bool horizontal);
+    void EnsureAxisTween(bool horizontal, float durationMs);
+    void PlaceBar(bool horizontal, const RECTF& rect, int overflow);
+    void MoveContent(float dx, float dy);
+    int PageExtent(bool horizontal) const;
+    void ScrollAxisTo(bool horizontal, float target);
+    void SetAxisOffset(bool horizontal, float value, bool elastic);
+    bool IsBarUsable(const ScrollBar* bar) const;
+    bool OnScrollKey(bool horizontal, WORD key);
+    bool OnWheel(bool horizontal, int direction);
+    bool OnInertiaStep(CTimeLine* timeline, bool horizontal, int sign);
+    void StartRebound(bool horizontal, float from, float to);
+    // The scroll attributes; false for other names.
+    bool OnScrollAttribute(const wchar_t* name, const wchar_t* value);
+    // Mouse enter and leave, keys and wheel; the rest goes to the base.
+    bool HandleScrollEvent(InputEvent* event);
+    void PaintOwnBars(const RECTF& dirty);
+    void AttachOwnedBars(WindowCore* core, bool initialise);
+    void DestroyScrollState();
+
     std::vector<Control*> m_children;
     std::vector<Control*> m_exclusiveChildren;
     float m_inset[4] = {0, 0, 0, 0};
@@ -179,6 +249,11 @@ protected:
     bool m_childrenTakeMouse = true;
     bool m_flexEnabled = true;
     bool m_flowable = false;
+    ScrollAxis m_vScroll;
+    ScrollAxis m_hScroll;
+    // Wheel inertia, value "scrollPos"; the elastic return after over-scroll.
+    std::unique_ptr<CTimeLineDecay> m_inertia;
+    std::unique_ptr<CTimeLineTween> m_rebound;
 };
 
 } // namespace ui

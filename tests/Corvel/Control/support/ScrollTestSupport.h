@@ -1,0 +1,135 @@
+// Helpers of the scrolling tests: the smallest layout that scrolls, a shown
+// window around it, and synthetic wheel, key and mouse messages sent to the
+// window the way the system delivers them. Header-only.
+#pragma once
+
+#include <windows.h>
+
+#include <algorithm>
+#include <initializer_list>
+#include <memory>
+#include <utility>
+#include <vector>
+
+#include "Corvel/Control/Box.h"
+#include "Corvel/Control/ScrollBar.h"
+#include "Corvel/Core/WindowCore.h"
+#include "Corvel/Core/support/TestWindow.h"
+
+namespace scrolltest {
+
+// Stacks its visible children from the top of its content rectangle at
+// their fixed heights (and fixed widths, else the content width), moved by
+// the scroll offset, and hands the content size to the scroll bars.
+class ColumnBox : public ui::Box {
+public:
+    using Box::SetBounds;
+    void SetBounds(float left, float top, float right, float bottom) override
+    {
+        Control::SetBounds(left, top, right, bottom);
+        const ui::RECTF inset = GetContentInset();
+        const ui::RECTF area(left + inset.left, top + inset.top, right - inset.right, bottom - inset.bottom);
+        const ScrollOffset offset = GetScrollOffset();
+        const float x = area.left - static_cast<float>(static_cast<int>(offset.horizontal));
+        float y = area.top - static_cast<float>(static_cast<int>(offset.vertical));
+        float contentWidth = 0, contentHeight = 0;
+        for (int i = 0; i < ChildCount(); ++i) {
+            ui::Control* child = ChildAt(i);
+            if (!child->IsVisible() || child->IsFloat())
+                continue;
+            const float w = child->GetFixedWidth() > 0 ? child->GetFixedWidth() : area.Width();
+            const float h = child->GetFixedHeight();
+            child->SetBounds(x, y, x + w, y + h);
+            y += h;
+            contentHeight += h;
+            contentWidth = std::max(contentWidth, w);
+        }
+        ++layouts;
+        PlaceScrollBars(area, static_cast<int>(contentWidth), static_cast<int>(contentHeight));
+    }
+    int layouts = 0;
+};
+
+// Rows of the given fixed size (skin units; width 0 fills the box).
+inline std::vector<ui::Control*> AddRows(ui::Box* box, int count, float height, float width = 0)
+{
+    std::vector<ui::Control*> rows;
+    for (int i = 0; i < count; ++i) {
+        ui::Control* row = new ui::Control();
+        row->SetFixedHeight(height);
+        if (width > 0)
+            row->SetFixedWidth(width);
+        box->AppendChild(row);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// A shown popup at the screen's top left whose root is a ColumnBox; the
+// attributes are applied before the window is made.
+struct ScrollWindow {
+    ScrollWindow(int dpi, int width, int height, std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> attributes,
+                 int rows, float rowHeight, float rowWidth = 0)
+        : win(dpi)
+    {
+        box = new ColumnBox();
+        box->SetName(L"scroller");
+        this->rows = AddRows(box, rows, rowHeight, rowWidth);
+        win.root = box;
+        ok = win.CreatePopup(width, height) != nullptr;
+        for (const auto& a : attributes)
+            box->SetAttribute(a.first, a.second);
+        ok = ok && testsupport::ShowAndPaint(win);
+    }
+    HWND hwnd() { return win.GetHWND(); }
+    float Scale() { return win.core.GetScale(); }
+    // Runs idle ticks until no timeline of the window runs.
+    bool WaitForRest() { return testsupport::PumpUntil([this] { return win.core.TimeLines().IsEmpty(); }); }
+
+    testsupport::TestWindow win;
+    ColumnBox* box = nullptr;
+    std::vector<ui::Control*> rows;
+    bool ok = false;
+};
+
+// One wheel notch (or several) at a client point: positive turns towards
+// the start (up), negative towards the end.
+inline void SendWheel(HWND hwnd, POINT client, int notches)
+{
+    POINT screen = client;
+    ClientToScreen(hwnd, &screen);
+    const short delta = static_cast<short>(notches * WHEEL_DELTA);
+    SendMessageW(hwnd, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(delta)), MAKELPARAM(screen.x, screen.y));
+}
+
+inline void SendKey(HWND hwnd, WORD key)
+{
+    SendMessageW(hwnd, WM_KEYDOWN, key, 1);
+    SendMessageW(hwnd, WM_KEYUP, key, 1 | (1u << 30) | (1u << 31));
+}
+
+inline void SendMouse(HWND hwnd, UINT message, POINT pt, WPARAM keys = 0)
+{
+    SendMessageW(hwnd, message, keys, MAKELPARAM(pt.x, pt.y));
+}
+
+// Pointer onto the point, press and release there.
+inline void Click(HWND hwnd, POINT pt)
+{
+    SendMouse(hwnd, WM_MOUSEMOVE, pt);
+    SendMouse(hwnd, WM_LBUTTONDOWN, pt, MK_LBUTTON);
+    SendMouse(hwnd, WM_LBUTTONUP, pt);
+}
+
+// Press at `from`, move to `to` with the button down, release there.
+inline void Drag(HWND hwnd, POINT from, POINT to)
+{
+    SendMouse(hwnd, WM_MOUSEMOVE, from);
+    SendMouse(hwnd, WM_LBUTTONDOWN, from, MK_LBUTTON);
+    SendMouse(hwnd, WM_MOUSEMOVE, to, MK_LBUTTON);
+    SendMouse(hwnd, WM_LBUTTONUP, to);
+}
+
+inline POINT Centre(const RECT& r) { return POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+
+} // namespace scrolltest
