@@ -161,8 +161,12 @@ bool WindowCore::RemoveImage(const CUiImage& image)
     const CUiString key = image.GetCacheKey();
     for (WindowCore* core = this; core; core = core->m_parentCore) {
         if (void* entry = core->m_images.Find(key.GetData())) {
+            // Freed only once it is out of the table: an entry the table
+            // still lists is never deleted.
+            if (!core->m_images.Remove(key.GetData()))
+                return false;
             delete static_cast<tagTImageInfo*>(entry);
-            return core->m_images.Remove(key.GetData());
+            return true;
         }
     }
     return false;
