@@ -1,0 +1,367 @@
+#include "app/ShellUtil.h"
+
+#include <gtest/gtest.h>
+#include <objbase.h>
+#include <ole2.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <wrl/client.h>
+
+#include <thread>
+
+#include "app/support/ChildProcess.h"
+#include "support/TestPaths.h"
+#include "support/Text.h"
+
+using Microsoft::WRL::ComPtr;
+using testsupport::Narrow;
+using testsupport::ScratchDir;
+
+namespace {
+
+std::wstring Desktop()
+{
+    wchar_t path[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, path, CSIDL_DESKTOP, FALSE);
+    return path;
+}
+
+bool Exists(const std::wstring& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Links made by a test on the prefix's desktop, removed with the object.
+class DesktopLinks {
+public:
+    std::wstring Path(const std::wstring& fileName)
+    {
+        const std::wstring path = Desktop() + L"\\" + fileName + L".lnk";
+        m_paths.push_back(path);
+        DeleteFileW(path.c_str());
+        return path;
+    }
+    ~DesktopLinks()
+    {
+        for (const std::wstring& path : m_paths)
+            DeleteFileW(path.c_str());
+    }
+
+private:
+    std::vector<std::wstring> m_paths;
+};
+
+struct LinkContents {
+    std::wstring path, arguments, folder, description;
+};
+
+LinkContents ReadLink(const std::wstring& linkPath)
+{
+    LinkContents contents;
+    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    {
+        ComPtr<IShellLinkW> link;
+        ComPtr<IPersistFile> file;
+        if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))) &&
+            SUCCEEDED(link.As(&file)) && SUCCEEDED(file->Load(linkPath.c_str(), STGM_READ))) {
+            wchar_t text[MAX_PATH] = {};
+            link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
+            contents.path = text;
+            link->GetArguments(text, MAX_PATH);
+            contents.arguments = text;
+            link->GetWorkingDirectory(text, MAX_PATH);
+            contents.folder = text;
+            link->GetDescription(text, MAX_PATH);
+            contents.description = text;
+        }
+    }
+    if (SUCCEEDED(init))
+        CoUninitialize();
+    return contents;
+}
+
+} // namespace
+
+TEST(ShellUtil, ShortcutSplitsAQuotedTargetIntoPathAndArguments)
+{
+    ScratchDir dir(L"lnk");
+    DesktopLinks links;
+    const std::wstring target = dir.File(L"app dir.exe");
+
+    const std::wstring plain = links.Path(L"corvel plain");
+    EXPECT_EQ(CreateShortcut(L"corvel plain", target.c_str(), false, L"-p X"), 0);
+    LinkContents contents = ReadLink(plain);
+    EXPECT_EQ(contents.path, target);
+    EXPECT_EQ(contents.arguments, L"-p X");
+    EXPECT_EQ(contents.folder, dir.Path());
+    EXPECT_EQ(contents.description, L"corvel plain");
+
+    const std::wstring quoted = links.Path(L"corvel quoted");
+    const std::wstring quotedTarget = L"\"" + target + L"\" -run now";
+    EXPECT_EQ(CreateShortcut(L"corvel quoted", quotedTarget.c_str(), false, L"dropped"), 0);
+    contents = ReadLink(quoted);
+    EXPECT_EQ(contents.path, target);
+    EXPECT_EQ(contents.arguments, L"-run now");
+
+    // One character after the closing quote: no arguments.
+    const std::wstring bare = links.Path(L"corvel bare");
+    const std::wstring bareTarget = L"\"" + target + L"\" ";
+    EXPECT_EQ(CreateShortcut(L"corvel bare", bareTarget.c_str(), false, L"dropped"), 0);
+    EXPECT_EQ(ReadLink(bare).arguments, L"");
+
+    // Ending at the closing quote leaves nothing to cut: no link.
+    const std::wstring cut = links.Path(L"corvel cut");
+    const std::wstring cutTarget = L"\"" + target + L"\"";
+    EXPECT_EQ(CreateShortcut(L"corvel cut", cutTarget.c_str(), false, nullptr), kShortcutFailed);
+    EXPECT_FALSE(Exists(cut));
+}
+
+TEST(ShellUtil, ShortcutKeepsOrReplacesAnExistingLink)
+{
+    DesktopLinks links;
+    const std::wstring path = links.Path(L"corvel existing");
+    ASSERT_TRUE(testsupport::WriteFileBytes(path, "not a link"));
+    EXPECT_EQ(CreateShortcut(L"corvel existing", L"C:\\windows\\notepad.exe", false, nullptr), 0);
+    std::string bytes;
+    ASSERT_TRUE(testsupport::ReadFileBytes(path, bytes));
+    EXPECT_EQ(bytes, "not a link");
+
+    EXPECT_EQ(CreateShortcut(L"corvel existing", L"C:\\windows\\notepad.exe", true, nullptr), 0);
+    EXPECT_EQ(ReadLink(path).path, L"C:\\windows\\notepad.exe");
+}
+
+TEST(ShellUtil, ShortcutNameBecomesOneFileNameOnTheDesktop)
+{
+    DesktopLinks links;
+    const std::wstring reduced = links.Path(L".._corvel_evil");
+    const std::wstring escaped = links.Path(L"..\\corvel_evil");
+    EXPECT_EQ(CreateShortcut(L"..\\corvel\\evil", L"C:\\windows\\notepad.exe", false, nullptr), 0);
+    EXPECT_TRUE(Exists(reduced));
+    EXPECT_FALSE(Exists(Desktop() + L"\\..\\corvel\\evil.lnk"));
+
+    const wchar_t* const refused[] = {L"", L"CON", L"nul.txt", L" .. "};
+    for (const wchar_t* name : refused) {
+        SCOPED_TRACE(Narrow(name));
+        EXPECT_EQ(CreateShortcut(name, L"C:\\windows\\notepad.exe", false, nullptr), ERROR_INVALID_PARAMETER);
+    }
+    EXPECT_FALSE(Exists(Desktop() + L"\\.lnk"));
+    EXPECT_EQ(CreateShortcut(nullptr, L"C:\\windows\\notepad.exe", false, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(CreateShortcut(L"corvel none", nullptr, false, nullptr), kShortcutFailed);
+}
+
+TEST(ShellUtil, ShortcutUndoesOnlyItsOwnComInitialisation)
+{
+    DesktopLinks links;
+    const std::wstring onOle = links.Path(L"corvel ole thread");
+    const std::wstring onFresh = links.Path(L"corvel fresh thread");
+
+    // An OLE thread (single-threaded apartment): the call works in it and
+    // leaves it initialised.
+    std::thread oleThread([&] {
+        ASSERT_EQ(OleInitialize(nullptr), S_OK);
+        EXPECT_EQ(CreateShortcut(L"corvel ole thread", L"C:\\windows\\notepad.exe", false, nullptr), 0);
+        const HRESULT again = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        EXPECT_EQ(again, S_FALSE) << "the thread's OLE was uninitialised";
+        if (SUCCEEDED(again))
+            CoUninitialize();
+        OleUninitialize();
+    });
+    oleThread.join();
+    EXPECT_TRUE(Exists(onOle));
+
+    // A thread without COM: left as it was found.
+    std::thread freshThread([&] {
+        EXPECT_EQ(CreateShortcut(L"corvel fresh thread", L"C:\\windows\\notepad.exe", false, nullptr), 0);
+        const HRESULT after = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        EXPECT_EQ(after, S_OK) << "COM stayed initialised";
+        if (SUCCEEDED(after))
+            CoUninitialize();
+    });
+    freshThread.join();
+    EXPECT_TRUE(Exists(onFresh));
+}
+
+TEST(ShellUtil, OnlyAbsoluteWebLinksAreOpenable)
+{
+    struct Case {
+        const wchar_t* url;
+        bool openable;
+    } const cases[] = {
+        {L"http://example.com", true},
+        {L"https://example.com/path?q=1&r=%20#frag", true},
+        {L"HTTPS://Example.com:8443/", true},
+        {L"http://user@host/x", true},
+        {L"http://127.0.0.1:1/下载", true},
+        {L"", false},
+        {L"http://", false},
+        {L"http:///path", false},
+        {L"https://?x", false},
+        {L"http://:80/", false},
+        {L"http:example.com", false},
+        {L"file:///C:/Windows/notepad.exe", false},
+        {L"C:\\Windows\\notepad.exe", false},
+        {L"\\\\server\\share\\setup.exe", false},
+        {L"notepad.exe", false},
+        {L"cmd.exe /c calc", false},
+        {L"javascript:alert(1)", false},
+        {L"vbscript:msgbox", false},
+        {L"ms-settings:", false},
+        {L"ftp://example.com", false},
+        {L" http://example.com", false},
+        {L"http://example.com\" --evil", false},
+        {L"http://example.com x.exe", false},
+        {L"http://example.com\tx", false},
+        {L"http://example.com\r\nx", false},
+        {L"http://example.com/|calc", false},
+        {L"http://example.com/^x", false},
+        {L"http://example.com\\..\\x", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Narrow(c.url));
+        EXPECT_EQ(IsOpenableLink(c.url), c.openable);
+    }
+}
+
+TEST(ShellUtil, BrowserFallbackHandsTheLinkAsOneArgument)
+{
+    const std::wstring url = L"https://example.com/a?b=1&c=2;d#e";
+    const std::wstring commandLine = L"iexplore.exe " + BrowserFallbackParameters(url);
+    int count = 0;
+    wchar_t** argv = CommandLineToArgvW(commandLine.c_str(), &count);
+    ASSERT_NE(argv, nullptr);
+    ASSERT_EQ(count, 2);
+    EXPECT_EQ(std::wstring(argv[1]), url);
+    LocalFree(argv);
+}
+
+namespace {
+
+constexpr const wchar_t* kRecorderFlag = L"--link-recorder";
+constexpr const wchar_t* kRecordFileVariable = L"CORVEL_LINK_RECORD";
+constexpr DWORD kPollMs = 50;
+
+// Points the http and https open commands of the prefix at this test
+// program's recorder while it lives, and puts the previous commands back.
+// (Wine reads these from the machine's classes only; the current user's
+// are not consulted.)
+class LinkRecorder {
+public:
+    explicit LinkRecorder(const std::wstring& recordFile)
+    {
+        SetEnvironmentVariableW(kRecordFileVariable, recordFile.c_str());
+        const std::wstring command = apptest::ChildTestCommand(apptest::ThisExecutable(),
+                                                               L"LinkRecorderChild.Record", kRecorderFlag) +
+                                     L" \"%1\"";
+        for (const wchar_t* scheme : {L"http", L"https"}) {
+            Saved saved;
+            saved.key = std::wstring(L"Software\\Classes\\") + scheme + L"\\shell\\open\\command";
+            saved.existed = ReadDefault(saved.key, saved.value);
+            if (!WriteDefault(saved.key, command))
+                m_failed = true;
+            m_saved.push_back(saved);
+        }
+    }
+    ~LinkRecorder()
+    {
+        for (const Saved& saved : m_saved) {
+            if (saved.existed)
+                WriteDefault(saved.key, saved.value);
+            else
+                RegDeleteKeyW(HKEY_LOCAL_MACHINE, saved.key.c_str());
+        }
+        SetEnvironmentVariableW(kRecordFileVariable, nullptr);
+    }
+    bool Failed() const { return m_failed; }
+
+private:
+    struct Saved {
+        std::wstring key;
+        std::wstring value;
+        bool existed = false;
+    };
+
+    static bool ReadDefault(const std::wstring& key, std::wstring& value)
+    {
+        wchar_t text[1024] = {};
+        DWORD size = sizeof(text) - sizeof(wchar_t);
+        if (RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ |
+                         RRF_NOEXPAND, nullptr, text, &size) != ERROR_SUCCESS)
+            return false;
+        value = text;
+        return true;
+    }
+    static bool WriteDefault(const std::wstring& key, const std::wstring& value)
+    {
+        return RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, REG_SZ, value.c_str(),
+                               static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    }
+
+    std::vector<Saved> m_saved;
+    bool m_failed = false;
+};
+
+// The recorded lines once `count` have arrived, or what came within the
+// usual bound.
+std::vector<std::string> WaitForRecords(const std::wstring& file, size_t count)
+{
+    std::vector<std::string> lines;
+    for (DWORD waited = 0; waited < apptest::kChildWaitMs; waited += kPollMs) {
+        std::string bytes;
+        lines.clear();
+        if (testsupport::ReadFileBytes(file, bytes)) {
+            size_t start = 0;
+            for (size_t end; (end = bytes.find('\n', start)) != std::string::npos; start = end + 1)
+                lines.push_back(bytes.substr(start, end - start));
+        }
+        if (lines.size() >= count)
+            break;
+        Sleep(kPollMs);
+    }
+    return lines;
+}
+
+} // namespace
+
+// The child flavour: the browser the shell starts for a link. Appends the
+// link it was given to the record file.
+TEST(LinkRecorderChild, Record)
+{
+    if (!apptest::IsChildRun(kRecorderFlag))
+        GTEST_SKIP() << "only started by the shell for ShellUtil.OpenUrlHandsOnlyWebLinksToTheBrowser";
+    wchar_t file[MAX_PATH] = {};
+    ASSERT_NE(GetEnvironmentVariableW(kRecordFileVariable, file, MAX_PATH), 0u);
+    int count = 0;
+    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    ASSERT_NE(argv, nullptr);
+    const std::string link = Narrow(argv[count - 1]) + "\n";
+    LocalFree(argv);
+    HANDLE h = CreateFileW(file, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    DWORD written = 0;
+    WriteFile(h, link.data(), static_cast<DWORD>(link.size()), &written, nullptr);
+    CloseHandle(h);
+}
+
+TEST(ShellUtil, OpenUrlHandsOnlyWebLinksToTheBrowser)
+{
+    ScratchDir dir(L"links");
+    const std::wstring record = dir.File(L"opened.txt");
+    LinkRecorder recorder(record);
+    ASSERT_FALSE(recorder.Failed()) << "could not set the prefix's http and https open commands";
+
+    // Refused links never reach the shell.
+    const char* const refused[] = {"", "file:///C:/windows/notepad.exe", "C:\\windows\\notepad.exe",
+                                   "\\\\127.0.0.1\\share\\x.exe", "javascript:alert(1)",
+                                   "cmd.exe /c echo x > x.txt", "http://127.0.0.1:1/\" --evil"};
+    for (const char* link : refused) {
+        SCOPED_TRACE(link);
+        EXPECT_FALSE(OpenUrl(link));
+    }
+    // A web link, UTF-8 from the service, arrives whole as one argument.
+    const std::string link = "http://127.0.0.1:1/\xE4\xB8\x8B\xE8\xBD\xBD?a=1&b=2";
+    EXPECT_TRUE(OpenUrl(link));
+    const std::vector<std::string> opened = WaitForRecords(record, 1);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], link);
+}
