@@ -47,6 +47,8 @@ set(CORVEL_TEST_REPEATS "${CMAKE_BINARY_DIR}/test-repeats")
 set(CORVEL_CURSOR_CALLS "SetCursorPos|GetCursorPos|SendInput")
 
 set(CORVEL_SERVICE_STATE "${CMAKE_BINARY_DIR}/test-service")
+set(CORVEL_DEMO_STATE "${CMAKE_BINARY_DIR}/demo-service")
+string(REPLACE "/" "\\" CORVEL_DEMO_FILE_WIN "Z:${CORVEL_DEMO_STATE}/service.json")
 string(REPLACE "/" "\\" CORVEL_SERVICE_FILE_WIN "Z:${CORVEL_SERVICE_STATE}/service.json")
 if(CMAKE_CROSSCOMPILING_EMULATOR)
   add_test(NAME service.start
@@ -56,6 +58,15 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
   add_test(NAME service.stop
     COMMAND bash "${CMAKE_SOURCE_DIR}/tests/service/stop.sh" "${CORVEL_SERVICE_STATE}")
   set_tests_properties(service.stop PROPERTIES FIXTURES_CLEANUP corvel_service TIMEOUT 60)
+
+  # The installer's demo service (demo/service), on a port the system picks;
+  # tests under tests/app/ find it through CORVEL_DEMO_SERVICE.
+  add_test(NAME demo.start
+    COMMAND bash "${CMAKE_SOURCE_DIR}/demo/service/start.sh" "${CORVEL_DEMO_STATE}")
+  set_tests_properties(demo.start PROPERTIES FIXTURES_SETUP corvel_demo_service TIMEOUT 60)
+  add_test(NAME demo.stop
+    COMMAND bash "${CMAKE_SOURCE_DIR}/demo/service/stop.sh" "${CORVEL_DEMO_STATE}")
+  set_tests_properties(demo.stop PROPERTIES FIXTURES_CLEANUP corvel_demo_service TIMEOUT 60)
 
   # The test scripts' own tests (tests/scripts/*_test.sh): plain bash.
   file(GLOB CORVEL_SCRIPT_TESTS CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/scripts/*_test.sh")
@@ -95,9 +106,13 @@ foreach(test_file ${CORVEL_TEST_FILES})
       COMMAND bash "${CMAKE_SOURCE_DIR}/tests/support/run-test.sh" "${CORVEL_TEST_REPEATS}"
               "${CMAKE_CROSSCOMPILING_EMULATOR}" "$<TARGET_FILE:${target}>")
     set(environment "${CORVEL_TEST_PREFIX}")
-    if(test_name MATCHES "^(net|app)\\.")
+    if(test_name MATCHES "^net\\.")
       set_tests_properties(${test_name} PROPERTIES FIXTURES_REQUIRED corvel_service)
       list(APPEND environment "CORVEL_TEST_SERVICE=${CORVEL_SERVICE_FILE_WIN}")
+    elseif(test_name MATCHES "^app\\.")
+      set_tests_properties(${test_name} PROPERTIES FIXTURES_REQUIRED "corvel_service;corvel_demo_service")
+      list(APPEND environment "CORVEL_TEST_SERVICE=${CORVEL_SERVICE_FILE_WIN}"
+                              "CORVEL_DEMO_SERVICE=${CORVEL_DEMO_FILE_WIN}")
     endif()
     set_tests_properties(${test_name} PROPERTIES TIMEOUT 300 ENVIRONMENT "${environment}")
     # Read at configure time: an edit of the test file configures again.
@@ -108,3 +123,11 @@ foreach(test_file ${CORVEL_TEST_FILES})
     endif()
   endif()
 endforeach()
+
+# The string-table test carries the installer's string table and knows what
+# the build put in it.
+if(TARGET test_app_ServiceStrings)
+  target_sources(test_app_ServiceStrings PRIVATE "${CORVEL_SERVICE_STRINGS_RC}")
+  target_compile_definitions(test_app_ServiceStrings PRIVATE
+    CORVEL_EXPECTED_PRODUCT_ID=L"${CORVEL_PRODUCT_ID}" CORVEL_EXPECTED_SERVICE_URL=L"${CORVEL_SERVICE_URL}")
+endif()

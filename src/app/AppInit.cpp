@@ -11,25 +11,19 @@
 #include "app/IniParse.h"
 #include "app/MachineIdentity.h"
 #include "app/PathUtil.h"
+#include "app/ServiceStrings.h"
 #include "app/ShellUtil.h"
+#include "Corvel/Core/StringConv.h"
 
 const wchar_t* const kServiceHeaderText = L"Content-Type: application/json\r\nUser-Agent: zirezirovad\r\n\r\n";
 
 namespace {
 
-constexpr size_t kStringTableUnits = 1024;
 constexpr const wchar_t* kExeExtension = L".exe";
 // Shorter names cannot hold an extension worth cutting.
 constexpr size_t kMinNameForExtension = 4;
 constexpr const wchar_t* kSettingsFolder = L"\\userdata";
 constexpr const wchar_t* kSettingsFile = L"user.dat";
-
-std::wstring LoadTableString(HINSTANCE instance, UINT id)
-{
-    wchar_t buffer[kStringTableUnits] = {};
-    const int n = LoadStringW(instance, id, buffer, kStringTableUnits);
-    return n > 0 ? std::wstring(buffer, n) : std::wstring();
-}
 
 void ReadExecutableName()
 {
@@ -97,9 +91,12 @@ Json::Value BuildIdentity(const std::wstring& productSn, const std::string& mach
     Json::Value identity(Json::objectValue);
     identity["uid"] = uid;
     identity["mac"] = macBase64;
-    identity["winver"] = WideToAnsiString(winver);
-    identity["product_sn"] = productAnsi;
-    identity["promo_code"] = WideToAnsiString(promoCode);
+    // The texts go to the service as UTF-8 (the body is UTF-8 JSON): in the
+    // ANSI code page a promotion code like "中文" would arrive as bytes of
+    // another encoding, or as "??".
+    identity["winver"] = ui::WideToUtf8String(winver);
+    identity["product_sn"] = ui::WideToUtf8String(productSn);
+    identity["promo_code"] = ui::WideToUtf8String(promoCode);
     return identity;
 }
 
@@ -107,8 +104,8 @@ void InitApplication(HINSTANCE instance, const std::wstring& commandLine)
 {
     ReadExecutableName();
     promoCode = PromoCodeFromExeName(exeName, promoCode);
-    serviceBaseUrl = LoadTableString(instance, kServiceBaseUrlStringId);
-    productSn = LoadTableString(instance, kProductSnStringId);
+    serviceBaseUrl = LoadStringEntry(instance, kServiceBaseUrlStringId);
+    productSn = LoadStringEntry(instance, kProductSnStringId);
     LoadProductName(GetModulePath());
     appDataDir = LocalAppData() + L"\\" + productName;
     CreateShortcut(productName.c_str(), modulePath.c_str(), false, commandLine.c_str());

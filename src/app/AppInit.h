@@ -39,6 +39,6 @@ void ApplyCommandLine(const std::wstring& commandLine, std::string& machineId, s
 // The common request object: uid (MD5 hex of the product identifier's ANSI
 // bytes followed by the machine identifier's bytes), mac (base64 of the
 // machine identifier's bytes), winver, product_sn and promo_code, all
-// strings. Also sets uid and macBase64.
+// strings, the texts in UTF-8. Also sets uid and macBase64.
 Json::Value BuildIdentity(const std::wstring& productSn, const std::string& machineId, const std::wstring& winver,
                           const std::wstring& promoCode);
