@@ -46,7 +46,7 @@ int ShowExitAdvertisement(const std::string& pictureUrlUtf8, const std::string& 
     CPopAdWnd ad(Utf8ToWideString(pictureUrlUtf8), linkUtf8);
     if (!ad.Create(nullptr, nullptr, static_cast<DWORD>(-1), 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                    CW_USEDEFAULT))
-        return kCloseByUser;
+        return IWindowBase::kCloseByUser;
     ad.CenterOverOwner();
     return ad.RunModalLoop();
 }
