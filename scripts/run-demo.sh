@@ -22,6 +22,8 @@ EXE="$ROOT/build/x86_64/CorvelSetup.exe"
 # The port the installer's string table names by default.
 PORT=$(sed -n 's/^CORVEL_SERVICE_PORT:STRING=//p' "$ROOT/build/x86_64/CMakeCache.txt")
 PORT=${PORT:-18080}
+# The main window's caption: the product name of the version resource.
+PRODUCT_NAME=$(sed -n 's/^CORVEL_PRODUCT_NAME:STRING=//p' "$ROOT/build/x86_64/CMakeCache.txt")
 # Seconds granted to each wait of the run.
 WAIT_S=60
 mkdir -p "$OUT" "$STATE"
@@ -76,8 +78,16 @@ wait_for() {  # wait_for <what> <command...>: polls up to WAIT_S seconds
   log "gave up waiting for $what"
   return 1
 }
-window_of() { xdotool search --onlyvisible --pid "$INSTALLER_PID" --name "$1" 2>/dev/null | head -1; }
-main_window() { xdotool search --onlyvisible --classname "CorvelSetup.exe" 2>/dev/null | head -1; }
+main_window() { xdotool search --onlyvisible --name "^${PRODUCT_NAME}\$" 2>/dev/null | head -1; }
+# The visible window of the installer of that size (its skin's size at 100
+# per cent), or nothing.
+window_sized() {
+  local w
+  for w in $(xdotool search --onlyvisible --pid "$INSTALLER_PID" 2>/dev/null); do
+    eval "$(xdotool getwindowgeometry --shell "$w")"
+    [ "$WIDTH" = "$1" ] && [ "$HEIGHT" = "$2" ] && { echo "$w"; return; }
+  done
+}
 logged() { grep -q "\"path\": \"$1\"" "$STATE/requests.jsonl" 2>/dev/null; }
 # Clicks at a point of the window, in its own 96-DPI pixels, with the
 # pointer moved there first as a person would.
@@ -132,7 +142,7 @@ shot 04-package-chosen
 # Closing shows the exit advertisement; its close button ends the run.
 click_at "$MAIN" 780 16
 AD=
-find_ad() { AD=$(main_window); [ -n "$AD" ] && [ "$AD" != "$MAIN" ]; }
+find_ad() { AD=$(window_sized 740 580); [ -n "$AD" ]; }
 if wait_for "the exit advertisement" find_ad; then
   sleep 2
   shot 05-exit-advertisement

@@ -34,6 +34,9 @@ void ShowAdvertisementIfEnabled(InstallerRun& run)
 
 } // namespace
 
+InstallerRun::InstallerRun() = default;
+InstallerRun::~InstallerRun() = default;
+
 void StartInstaller(InstallerRun& run, HINSTANCE instance, const std::wstring& commandLine,
                     const stServiceEndpoint* endpoint)
 {

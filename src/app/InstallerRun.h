@@ -16,6 +16,11 @@ class CMainWnd;
 
 // What the stages build and keep between start-up and shutdown.
 struct InstallerRun {
+    InstallerRun();
+    ~InstallerRun();
+    InstallerRun(const InstallerRun&) = delete;
+    InstallerRun& operator=(const InstallerRun&) = delete;
+
     std::unique_ptr<CMainWnd> mainWindow;  // null when it was never built
     bool adShown = false;                  // the exit advertisement ran
 };

@@ -45,6 +45,9 @@ constexpr int kIconSizeStep = 16;
 // Timeline stop mode: the values stay where they are.
 constexpr int kStopInPlace = 0;
 
+// IID_IImageList: mingw-w64's import libraries lack the symbol.
+constexpr IID kImageListIid = {0x46eb5926, 0x582e, 0x4017, {0x9f, 0xdf, 0xe8, 0x99, 0x8d, 0xaa, 0x09, 0x50}};
+
 // The image key the program's shell icon is registered under.
 constexpr const wchar_t* kLogoImage = L"logo.png";
 
@@ -203,7 +206,7 @@ void CMainWnd::ShowProgramIcon()
     if (!SHGetFileInfoW(GetModulePath().c_str(), 0, &info, sizeof(info), SHGFI_SYSICONINDEX))
         return;
     IImageList* list = nullptr;
-    if (FAILED(SHGetImageList(SHIL_EXTRALARGE, IID_IImageList, reinterpret_cast<void**>(&list))) || !list)
+    if (FAILED(SHGetImageList(SHIL_EXTRALARGE, kImageListIid, reinterpret_cast<void**>(&list))) || !list)
         return;
     HICON icon = nullptr;
     list->GetIcon(info.iIcon, ILD_TRANSPARENT, &icon);

@@ -57,12 +57,12 @@ TEST(ExitAdvertisement, ClickOpensOnlyAWebLinkAndCloses)
                               CW_USEDEFAULT, CW_USEDEFAULT);
         ASSERT_NE(hwnd, nullptr);
         ad.CenterOverOwner();
+        ShowWindow(hwnd, SW_SHOWNORMAL);
         ASSERT_TRUE(apptest::PumpUntil([&] { return ad.AdButtonForTesting() != nullptr; }));
         ASSERT_NE(ad.PictureForTesting(), nullptr);
         EXPECT_EQ(std::wstring(ad.PictureForTesting()->GetBkImage().GetData()),
                   L"file='" + base + L"/res/ad.png' net='1' ");
         if (c.opened) {
-            ShowWindow(hwnd, SW_SHOWNORMAL);
             apptest::PumpFor(1000);  // the picture
             EXPECT_TRUE(apptest::SaveWindowScreenshot(hwnd, L"installer-exit-advertisement"));
         }
