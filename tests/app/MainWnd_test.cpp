@@ -7,6 +7,7 @@
 
 #include <json/json.h>
 
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -106,6 +107,14 @@ bool IsShown(InstallerSession& s, const wchar_t* name)
     return c && c->IsVisible();
 }
 
+// Probe points in window pixels (96 DPI): inside the demo's 600 x 200
+// banner (under the 33-pixel caption) and the ends of the 10-pixel
+// preparation bar below the 340-pixel banner area.
+constexpr int kBannerProbeX = 300, kBannerProbeY = 33 + 100;
+// The skin's background is blue by at least this much more than red.
+constexpr int kSkyBlueMargin = 80;
+constexpr int kBarProbeLeftX = 4, kBarProbeRightX = 795, kBarProbeY = 33 + 340 + 5;
+
 } // namespace
 
 TEST(MainWindow, ShowsTheProductNameIconBannerDescriptionAndOneRowPerPackage)
@@ -143,7 +152,16 @@ TEST(MainWindow, ShowsTheProductNameIconBannerDescriptionAndOneRowPerPackage)
         ASSERT_NE(package, nullptr);
         EXPECT_EQ(package->package_sn, serials[i]);
     }
-    apptest::PumpFor(500);  // the banner's picture
+    // The banner's picture from the service covers the skin's background,
+    // a sky blue (blue well above red) everywhere; the demo's banner is not.
+    EXPECT_TRUE(PumpUntil([&] {
+        const uint32_t p = apptest::WindowScreenPixels(session.Hwnd()).RgbAt(kBannerProbeX, kBannerProbeY);
+        return testsupport::B(p) - testsupport::R(p) < kSkyBlueMargin;
+    })) << "the banner picture is not on screen";
+    // The preparation bar is empty: its track colour at both ends.
+    const testsupport::PixelImage shown = apptest::WindowScreenPixels(session.Hwnd());
+    EXPECT_EQ(shown.RgbAt(kBarProbeLeftX, kBarProbeY), 0xE0E0E0u);
+    EXPECT_EQ(shown.RgbAt(kBarProbeRightX, kBarProbeY), 0xE0E0E0u);
     EXPECT_TRUE(apptest::SaveWindowScreenshot(session.Hwnd(), L"installer-main-window"));
 
     EXPECT_TRUE(session.CloseAndWait());
@@ -189,6 +207,8 @@ TEST(MainWindow, AgreementBlocksTheStartAndThePreparationHandsOverTheFirstPackag
     Click(session, L"BtnActive");
     EXPECT_TRUE(IsShown(session, L"TxtActiving"));
     EXPECT_FALSE(IsShown(session, L"BtnActive"));
+    apptest::PumpFor(1200);
+    EXPECT_TRUE(apptest::SaveWindowScreenshot(session.Hwnd(), L"installer-preparing"));
     std::vector<std::wstring> texts;
     ASSERT_TRUE(PumpUntil([&] {
         const std::wstring t = TextOf(session, L"TxtActiving");

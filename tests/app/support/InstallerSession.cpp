@@ -85,13 +85,18 @@ void InstallerSession::ShutDown()
     ShutDownInstaller(m_run);
 }
 
-bool SaveWindowScreenshot(HWND window, const std::wstring& name)
+testsupport::PixelImage WindowScreenPixels(HWND window)
 {
     RECT r{};
     if (!GetWindowRect(window, &r))
-        return false;
-    const testsupport::PixelImage pixels = testsupport::ReadScreenPixels(r);
-    return testsupport::SavePng(pixels, testsupport::ArtifactsFolder() + L"\\" + name + L".png");
+        return testsupport::PixelImage();
+    return testsupport::ReadScreenPixels(r);
+}
+
+bool SaveWindowScreenshot(HWND window, const std::wstring& name)
+{
+    const testsupport::PixelImage pixels = WindowScreenPixels(window);
+    return pixels.width > 0 && testsupport::SavePng(pixels, testsupport::ArtifactsFolder() + L"\\" + name + L".png");
 }
 
 } // namespace apptest

@@ -11,6 +11,7 @@
 
 #include "app/InstallerRun.h"
 #include "app/ServiceApi.h"
+#include "support/Pixels.h"
 
 namespace apptest {
 
@@ -50,6 +51,9 @@ private:
     InstallerRun m_run;
     bool m_shutDown = false;
 };
+
+// What the screen shows of the window (window pixels, row 0 at the top).
+testsupport::PixelImage WindowScreenPixels(HWND window);
 
 // Writes what the window shows to artifacts/<name>.png; true when written.
 bool SaveWindowScreenshot(HWND window, const std::wstring& name);
