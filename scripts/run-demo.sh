@@ -63,11 +63,13 @@ SERVICE_STARTED=1
 log "demo service on 127.0.0.1:$PORT (log $STATE/requests.jsonl)"
 
 # --- helpers ----------------------------------------------------------------
-shot() {  # shot <name>: the whole screen as artifacts/demo/<name>.png
-  xwd -root -silent >"$STATE/screen.xwd"
-  python3 scripts/xwd2png.py "$STATE/screen.xwd" "$OUT/$1.png"
-  log "screenshot $OUT/$1.png"
+# shot <name>: the whole screen as artifacts/demo/<name>.png, read on the
+# Windows side (an X dump of the root shows Wine's Direct2D windows black).
+shot() {
+  "$WINE" "$ROOT/build/x86_64/DemoScreenShot.exe" "$(winpath "$OUT/$1.png")" >/dev/null 2>&1 \
+    && log "screenshot $OUT/$1.png" || log "screenshot $1 failed"
 }
+winpath() { local p=$1; echo "Z:${p//\//\\}"; }
 wait_for() {  # wait_for <what> <command...>: polls up to WAIT_S seconds
   local what=$1; shift
   local i
@@ -84,7 +86,7 @@ main_window() { xdotool search --onlyvisible --name "^${PRODUCT_NAME}\$" 2>/dev/
 window_sized() {
   local w
   for w in $(xdotool search --onlyvisible --pid "$INSTALLER_PID" 2>/dev/null); do
-    eval "$(xdotool getwindowgeometry --shell "$w")"
+    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
     [ "$WIDTH" = "$1" ] && [ "$HEIGHT" = "$2" ] && { echo "$w"; return; }
   done
 }
@@ -107,8 +109,10 @@ INSTALLER_PID=$!
 MAIN=
 find_main() { MAIN=$(main_window); [ -n "$MAIN" ]; }
 wait_for "the main window" find_main
-wait_for "the product" logged /res/banner.png
-sleep 2
+# The product's answer, then time for the window to show it (the banner may
+# come from the installer's own cache of an earlier run).
+wait_for "the product" logged /api/resource/products
+sleep 3
 shot 01-start-page
 
 # The start page's places (the skin's layout at 100 per cent): the start
