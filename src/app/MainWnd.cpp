@@ -320,8 +320,10 @@ void CMainWnd::EndPreparation()
     KillTimer(m_hwnd, kPrepareTimerId);
     if (c.preparing)
         c.preparing->SetValue(kProgressFull, kProgressAnimationMs);
-    if (c.products)
+    if (c.products) {
         c.products->ChooseItem(0);
+        c.products->Repaint();  // it now shows the chosen row's text
+    }
     TakeChosenPackage();
 }
 

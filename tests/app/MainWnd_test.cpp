@@ -221,6 +221,9 @@ TEST(MainWindow, AgreementBlocksTheStartAndThePreparationHandsOverTheFirstPackag
     ASSERT_EQ(handedOver.size(), 1u);
     EXPECT_EQ(handedOver[0], "CVL2026-STD");
     EXPECT_EQ(session.Window().SelectedPackage().name, "Corvel Notes");
+    EXPECT_EQ(TextOf(session, L"CmbProducts"), L"Corvel Notes");
+    apptest::PumpFor(500);
+    EXPECT_TRUE(apptest::SaveWindowScreenshot(session.Hwnd(), L"installer-package-chosen"));
     auto* bar = Find<ui::ProgressBar>(session, L"ProgressActiving");
     EXPECT_TRUE(PumpUntil([&] { return bar->GetValue() == 100.0f; }));
     EXPECT_TRUE(session.CloseAndWait());
