@@ -13,13 +13,14 @@ namespace {
 
 constexpr const wchar_t* kMainWindowClass = L"CorvelSetupWnd";
 constexpr DWORD kPollMs = 2;
-// A point inside the banner area (window pixels at 100 per cent: under the
-// 33-pixel caption, in the middle of the 800 x 340 banner), and the demo
-// service's banner colour there: (30 + 300 / 3, 60 + 100 * 3 / 4, 160), with
-// room for scaling and compression. The skin's own background is far bluer.
-constexpr int kProbeX = 400;
-constexpr int kProbeY = 33 + 170;
-constexpr int kExpectRed = 130, kExpectGreen = 135, kExpectBlue = 160, kTolerance = 24;
+// A point inside the demo service's 600 x 200 banner as the window shows it
+// (window pixels at 100 per cent, under the 33-pixel caption). The skin's
+// own background there is sky blue (blue well above red); before the first
+// paint the window is white or black. The banner is none of these.
+constexpr int kProbeX = 300;
+constexpr int kProbeY = 33 + 100;
+constexpr int kSkyBlueMargin = 80;
+constexpr int kNearWhite = 235, kNearBlack = 20;
 // 100 ns ticks between 1601-01-01 and 1970-01-01.
 constexpr uint64_t kEpochDifference = 116444736000000000ULL;
 
@@ -31,8 +32,6 @@ uint64_t UnixNanoseconds()
     return (ticks - kEpochDifference) * 100;
 }
 
-bool Near(int value, int expected) { return value >= expected - kTolerance && value <= expected + kTolerance; }
-
 bool ShowsBanner(HWND window)
 {
     RECT r{};
@@ -41,8 +40,12 @@ bool ShowsBanner(HWND window)
     HDC screen = GetDC(nullptr);
     const COLORREF c = GetPixel(screen, r.left + kProbeX, r.top + kProbeY);
     ReleaseDC(nullptr, screen);
-    return c != CLR_INVALID && Near(GetRValue(c), kExpectRed) && Near(GetGValue(c), kExpectGreen) &&
-           Near(GetBValue(c), kExpectBlue);
+    if (c == CLR_INVALID)
+        return false;
+    const int red = GetRValue(c), green = GetGValue(c), blue = GetBValue(c);
+    const bool white = red > kNearWhite && green > kNearWhite && blue > kNearWhite;
+    const bool black = red < kNearBlack && green < kNearBlack && blue < kNearBlack;
+    return blue - red < kSkyBlueMargin && !white && !black;
 }
 
 } // namespace

@@ -27,6 +27,7 @@ finish() {
   exit "$rc"
 }
 trap finish EXIT
+trap 'exit 143' INT TERM
 corvel_start_display
 bash demo/service/start.sh "$STATE" "$PORT" >/dev/null
 

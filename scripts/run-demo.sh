@@ -45,6 +45,7 @@ finish() {
   exit "$rc"
 }
 trap finish EXIT
+trap 'exit 143' INT TERM
 
 log() { printf '[demo] %s\n' "$*"; }
 

@@ -115,6 +115,17 @@ constexpr int kBannerProbeX = 300, kBannerProbeY = 33 + 100;
 constexpr int kSkyBlueMargin = 80;
 constexpr int kBarProbeLeftX = 4, kBarProbeRightX = 795, kBarProbeY = 33 + 340 + 5;
 
+// EnumThreadWindows callback: stores the first visible window without an
+// owner in the HWND that `found` points to.
+BOOL CALLBACK FindShownTopLevel(HWND window, LPARAM found)
+{
+    if (IsWindowVisible(window) && !GetWindow(window, GW_OWNER)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 } // namespace
 
 TEST(MainWindow, ShowsTheProductNameIconBannerDescriptionAndOneRowPerPackage)
@@ -331,13 +342,7 @@ TEST(MainWindow, ExitAdvertisementOnlyWhenEnabledWithAPicture)
         HWND adWindow = nullptr;
         std::thread closer([&] {
             for (int i = 0; i < 200 && !stop; ++i) {
-                EnumThreadWindows(uiThread, [](HWND w, LPARAM found) {
-                    if (IsWindowVisible(w) && !GetWindow(w, GW_OWNER)) {
-                        *reinterpret_cast<HWND*>(found) = w;
-                        return FALSE;
-                    }
-                    return TRUE;
-                }, reinterpret_cast<LPARAM>(&adWindow));
+                EnumThreadWindows(uiThread, FindShownTopLevel, reinterpret_cast<LPARAM>(&adWindow));
                 if (adWindow) {
                     Sleep(300);  // let it paint for a person looking at the run
                     PostMessageW(adWindow, WM_CLOSE, IWindowBase::kCloseByUser, 0);
