@@ -6,7 +6,10 @@
 // Warm: later windows of the same process (factories, fonts and the file
 // cache warm; the image table belongs to each window, so each warm window
 // decodes its eight icons again, which the decode column shows). Prints the
-// medians. Run by bench/skin-bench.sh under wine64 and Xvfb.
+// medians, the warm run's phases (building the skin in WM_CREATE, showing to
+// the first layout, first layout to the presented frame) and, as the
+// baseline of the system's own window costs, a warm skin of one control.
+// Run by bench/skin-bench.sh under wine64 and Xvfb.
 //   SkinWindowBench.exe [runs]                 (default 9)
 //   SkinWindowBench.exe --cold <dpi>           (one cold run; exit code =
 //                                               microseconds, 0 = failed)
@@ -41,13 +44,14 @@ constexpr int kDefaultRuns = 9;
 // A window that has not presented within this is reported as failed.
 constexpr DWORD kPresentLimitMs = 10000;
 
-std::wstring GenerateSkin()
+// `rows` x `columns` controls in a window of the full grid's size.
+std::wstring GenerateSkin(int rows = kRows, int columns = kColumns)
 {
     std::wstring skin = L"<Window size=\"" + std::to_wstring(kColumns * kCellWidth) + L"," +
                         std::to_wstring(kRows * kCellHeight) + L"\" caption=\"0,0,0,28\" sizebox=\"4,4,4,4\">"
                         L"<Box bkcolor=\"#FFF4F6F8\">";
-    for (int row = 0; row < kRows; ++row) {
-        for (int column = 0; column < kColumns; ++column) {
+    for (int row = 0; row < rows; ++row) {
+        for (int column = 0; column < columns; ++column) {
             const int i = row * kColumns + column;
             const std::wstring icon =
                 i % kIconEvery == 0 ? L" bkimage=\"icon" + std::to_wstring(i / kIconEvery % kIcons) + L".png\"" : L"";
@@ -92,28 +96,38 @@ private:
     int m_dpi;
 };
 
-// Creates, shows and pumps a window until its first frame is presented;
-// the milliseconds that took, or a negative number on failure.
-double TimeToFirstPresent(const std::wstring& skin, int dpi)
+// Milliseconds of one window's start, by phase; total < 0 on failure.
+struct StartTimes {
+    double build = 0;   // Create: WM_CREATE builds the skin
+    double layout = 0;  // shown until the first layout is done
+    double paint = 0;   // first layout until the frame is presented
+    double total = -1;
+};
+
+// Creates, shows and pumps a window until its first frame is presented.
+StartTimes TimeToFirstPresent(const std::wstring& skin, int dpi)
 {
     const float s = dpi / 96.0f;
     BenchWindow win(skin, dpi);
+    StartTimes t;
     const double start = bench::NowMs();
     if (!win.Create(nullptr, L"bench", WS_POPUP | WS_CLIPCHILDREN, 0, 0, 0,
                     static_cast<int>(kColumns * kCellWidth * s), static_cast<int>(kRows * kCellHeight * s)))
-        return -1;
+        return t;
+    const double created = bench::NowMs();
     ShowWindow(win.GetHWND(), SW_SHOWNOACTIVATE);
     ui::WindowCore& core = win.Core();
-    const bool presented = testsupport::PumpUntil(
-        [&] {
-            return core.GetRoot() && !core.IsFirstLayoutPendingForTesting() &&
-                   core.GetDirtyRectsForTesting().empty();
-        },
-        kPresentLimitMs);
-    const double elapsed = bench::NowMs() - start;
+    const bool laidOut = testsupport::PumpUntil(
+        [&] { return core.GetRoot() && !core.IsFirstLayoutPendingForTesting(); }, kPresentLimitMs);
+    const double layoutDone = bench::NowMs();
+    const bool presented = laidOut && testsupport::PumpUntil([&] { return core.GetDirtyRectsForTesting().empty(); },
+                                                             kPresentLimitMs);
+    const double end = bench::NowMs();
     DestroyWindow(win.GetHWND());
     testsupport::PumpFor(20);
-    return presented ? elapsed : -1;
+    if (presented)
+        t = StartTimes{created - start, layoutDone - created, end - layoutDone, end - start};
+    return t;
 }
 
 // One cold run in this process; the exit code carries the microseconds.
@@ -124,7 +138,7 @@ int RunCold(int dpi)
     if (!WriteIcons(dir))
         return 0;
     SetUiResourcePath((dir.Path() + L"\\").c_str());
-    const double ms = TimeToFirstPresent(GenerateSkin(), dpi);
+    const double ms = TimeToFirstPresent(GenerateSkin(), dpi).total;
     SetUiResourcePath(L"");
     return ms < 0 ? 0 : static_cast<int>(ms * 1000.0);
 }
@@ -157,8 +171,8 @@ int wmain(int argc, wchar_t** argv)
         return RunCold(_wtoi(argv[2]));
     const int runs = argc > 1 ? std::max(1, _wtoi(argv[1])) : kDefaultRuns;
 
-    std::printf("%5s %9s %18s %18s %22s\n", "dpi", "controls", "cold ms (median)", "warm ms (median)",
-                "decodes per warm run");
+    std::printf("%5s %9s %10s %10s %28s %8s %15s\n", "dpi", "controls", "cold ms", "warm ms",
+                "warm build/layout/paint ms", "decodes", "1-control ms");
     for (int dpi : kDpis) {
         std::vector<double> cold;
         for (int i = 0; i < runs; ++i) {
@@ -179,20 +193,29 @@ int wmain(int argc, wchar_t** argv)
         SetUiResourcePath((dir.Path() + L"\\").c_str());
         const std::wstring skin = GenerateSkin();
         TimeToFirstPresent(skin, dpi);  // the process's first window: not warm yet
-        std::vector<double> warm;
+        std::vector<double> warm, build, layout, paint, single;
         const uint64_t decodesBefore = ui::ImageDecodeCountForTesting();
         for (int i = 0; i < runs; ++i) {
-            const double ms = TimeToFirstPresent(skin, dpi);
-            if (ms < 0) {
+            const StartTimes t = TimeToFirstPresent(skin, dpi);
+            if (t.total < 0) {
                 std::fprintf(stderr, "warm run failed at %d dpi\n", dpi);
                 return 1;
             }
-            warm.push_back(ms);
+            warm.push_back(t.total);
+            build.push_back(t.build);
+            layout.push_back(t.layout);
+            paint.push_back(t.paint);
         }
         const double decodes = static_cast<double>(ui::ImageDecodeCountForTesting() - decodesBefore) / runs;
+        const std::wstring one = GenerateSkin(1, 1);
+        for (int i = 0; i < runs; ++i)
+            single.push_back(TimeToFirstPresent(one, dpi).total);
         SetUiResourcePath(L"");
-        std::printf("%5d %9d %18.1f %18.1f %22.1f\n", dpi, kColumns * kRows, bench::Median(cold),
-                    bench::Median(warm), decodes);
+        char phases[64];
+        std::snprintf(phases, sizeof(phases), "%.1f/%.1f/%.1f", bench::Median(build), bench::Median(layout),
+                      bench::Median(paint));
+        std::printf("%5d %9d %10.1f %10.1f %28s %8.1f %15.1f\n", dpi, kColumns * kRows, bench::Median(cold),
+                    bench::Median(warm), phases, decodes, bench::Median(single));
     }
     return 0;
 }

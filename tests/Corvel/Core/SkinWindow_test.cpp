@@ -11,7 +11,7 @@
 #include "Corvel/Core/Control.h"
 #include "Corvel/Core/SkinArchive.h"
 #include "Corvel/Core/WindowBase.h"
-#include "Corvel/Core/support/TestWindow.h"
+#include "Corvel/Core/support/SkinTestWindow.h"
 #include "Corvel/Render/FontManager.h"
 #include "support/TestPaths.h"
 
@@ -20,35 +20,14 @@ namespace {
 using testsupport::PixelImage;
 using testsupport::Rgb;
 
-constexpr int kSkinResourceId = 104;
-constexpr wchar_t kSkinResourceType[] = L"ZIPRES";
 constexpr int kWidth = 360, kHeight = 240;  // the skin's size at 96 DPI
-
-// A skinned window that takes the DPI the test asks for.
-class TestSkinWindow : public IWindowBase {
-public:
-    explicit TestSkinWindow(int dpi) : m_dpi(dpi) {}
-    std::wstring QuerySkinFile() override { return L"main.xml"; }
-    LRESULT ProcessMessage(UINT msg, WPARAM wParam, LPARAM lParam) override
-    {
-        if (msg == WM_CREATE)
-            Core().SetDpi(m_dpi);
-        return IWindowBase::ProcessMessage(msg, wParam, lParam);
-    }
-
-private:
-    int m_dpi;
-};
 
 class SkinWindowTest : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override
     {
         SetCursorPos(1000, 750);
-        HRSRC found = FindResourceW(nullptr, MAKEINTRESOURCEW(kSkinResourceId), kSkinResourceType);
-        ASSERT_NE(nullptr, found);
-        HGLOBAL loaded = LoadResource(nullptr, found);
-        ASSERT_TRUE(OpenSkinArchive(LockResource(loaded), SizeofResource(nullptr, found)));
+        ASSERT_TRUE(testsupport::OpenTestSkinResource());
     }
     void TearDown() override { CloseSkinArchive(); }
     testsupport::UiLibraryScope lib;
@@ -69,7 +48,7 @@ TEST_P(SkinWindowTest, TheSkinBecomesAWindowAtTheDpi)
 {
     const int dpi = GetParam();
     const float s = dpi / 96.0f;
-    TestSkinWindow win(dpi);
+    testsupport::SkinTestWindow win(L"main.xml", dpi);
     ASSERT_NE(nullptr, win.Create(nullptr, L"skin", WS_POPUP | WS_CLIPCHILDREN, 0, 0, 0,
                                   static_cast<int>(kWidth * s), static_cast<int>(kHeight * s)));
     ShowWindow(win.GetHWND(), SW_SHOWNOACTIVATE);

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "Corvel/Core/Control.h"
@@ -39,7 +40,7 @@ class WindowBaseInputTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        win = testsupport::OpenSkinWindow(kSkin, kLeft, kTop, kWidth, kHeight);
+        win = testsupport::OpenSkinWindow(kSkin, kLeft, kTop, kWidth, kHeight, 0, SW_SHOW);
         ASSERT_NE(nullptr, win);
     }
     void TearDown() override
@@ -121,13 +122,16 @@ const BorderCase kBorders[] = {
     {"bottom", 150, 197, HTBOTTOM, 0, 60, {0, 0, 0, 60}},
     {"bottom up to the minimum height", 150, 197, HTBOTTOM, 0, -100, {0, 0, 0, kMinHeight - kHeight}},
     {"top", 150, 2, HTTOP, 0, -30, {0, -30, 0, 0}},
-    {"top up to the maximum height", 150, 2, HTTOP, 0, -300, {0, kHeight - kMaxHeight, 0, 0}},
+    {"top down to the minimum height", 150, 2, HTTOP, 0, 120, {0, kHeight - kMinHeight, 0, 0}},
+    {"bottom down to the maximum height", 150, 197, HTBOTTOM, 0, 300, {0, 0, 0, kMaxHeight - kHeight}},
     {"bottom-right corner", 297, 197, HTBOTTOMRIGHT, 40, 30, {0, 0, 40, 30}},
     {"top-left corner", 2, 2, HTTOPLEFT, -20, -25, {-20, -25, 0, 0}},
     {"top-right corner, both limits", 297, 2, HTTOPRIGHT, 250, 100, {0, kHeight - kMinHeight, kMaxWidth - kWidth, 0}},
     {"bottom-left corner, both limits", 2, 197, HTBOTTOMLEFT, 200, 250,
      {kWidth - kMinWidth, 0, 0, kMaxHeight - kHeight}},
 };
+
+void PrintTo(const BorderCase& c, std::ostream* out) { *out << c.what; }
 
 class WindowBaseBorderTest : public WindowBaseInputTest, public ::testing::WithParamInterface<BorderCase> {};
 
@@ -176,6 +180,12 @@ TEST_F(WindowBaseInputTest, CaptionButtonsMaximiseRestoreMinimiseAndClose)
     ASSERT_EQ(HTMAXBUTTON, win->HitTestForTesting(225, 15));
     mouse.Click(Screen(225, 15));
     ASSERT_TRUE(PumpUntilDriven([&] { return IsZoomed(hwnd) != FALSE; })) << "the maximise button maximises";
+    RECT maximised{}, client{};
+    GetWindowRect(hwnd, &maximised);
+    GetClientRect(hwnd, &client);
+    EXPECT_GT(maximised.right - maximised.left, kWidth);
+    EXPECT_EQ(maximised.right - maximised.left, client.right) << "the whole maximised window is client area";
+    EXPECT_EQ(maximised.bottom - maximised.top, client.bottom);
     EXPECT_FALSE(maxButton->IsVisible());
     EXPECT_TRUE(restoreButton->IsVisible());
     ASSERT_TRUE(testsupport::PumpUntil([&] { return testsupport::IsSkinPainted(*win); }));

@@ -25,7 +25,7 @@ protected:
     void SetUp() override
     {
         SetCursorPos(1000, 750);
-        win = testsupport::OpenSkinWindow(kSkin, kLeft, kTop, kWidth, kHeight, 96);
+        win = testsupport::OpenSkinWindow(kSkin, kLeft, kTop, kWidth, kHeight, 96, SW_SHOW);
         ASSERT_NE(nullptr, win);
         ASSERT_TRUE(testsupport::PumpUntil([&] { return ShadowWindow() && IsWindowVisible(ShadowWindow()); }))
             << "no shadow after the first paint";

@@ -8,33 +8,12 @@
 #include <string>
 
 #include "Corvel/Core/Control.h"
-#include "Corvel/Core/support/TestWindow.h"
+#include "Corvel/Core/support/SkinTestWindow.h"
 
 namespace {
 
+using testsupport::SkinTestWindow;
 using ui::Control;
-
-// A control of an interactive class, made through the builder's callback.
-class FakeButton : public Control {
-public:
-    const wchar_t* GetClassName() const override { return L"Button"; }
-};
-
-class SkinWindow : public IWindowBase {
-public:
-    explicit SkinWindow(std::wstring skin) : m_skin(std::move(skin)) {}
-    std::wstring QuerySkinFile() override { return m_skin; }
-    Control* CreateCustomControl(const wchar_t* className, ui::WindowCore*) override
-    {
-        return wcscmp(className, L"FakeButton") == 0 ? new FakeButton() : nullptr;
-    }
-    void OnWindowReady() override { ++readyCount; }
-    LRESULT HitTestForTesting(int x, int y) { return HitTest(POINT{x, y}); }
-    int readyCount = 0;
-
-private:
-    std::wstring m_skin;
-};
 
 // 300 x 200: a 30-pixel caption, 4-pixel sizing borders, a plain label and
 // a button in the caption, the caption buttons at the right.
@@ -42,7 +21,7 @@ const wchar_t kSkin[] = LR"(<Window size="300,200" caption="0,0,0,30" sizebox="4
   <Tray name="Test tray"><TrayItem name="show" text="Open"/><TrayItem name="exit" text="Exit"/></Tray>
   <Box bkcolor="#FFFFFFFF">
     <Control name="Title" pos="10,5,80,20" text="Title"/>
-    <FakeButton name="Help" pos="100,5,30,20"/>
+    <TestButton name="Help" pos="100,5,30,20"/>
     <Control name="SysMaxBtn" pos="240,0,30,30"/>
     <Control name="SysRestoreBtn" pos="240,0,30,30" visible="false"/>
     <Control name="SysCloseBtn" pos="270,0,30,30"/>
@@ -55,22 +34,16 @@ protected:
     void SetUp() override { SetCursorPos(1000, 750); }
     testsupport::UiLibraryScope lib;
 
-    std::unique_ptr<SkinWindow> Open(const wchar_t* skin = kSkin)
+    std::unique_ptr<SkinTestWindow> Open(const wchar_t* skin = kSkin)
     {
-        auto win = std::make_unique<SkinWindow>(skin);
-        EXPECT_NE(nullptr, win->Create(nullptr, L"skin", WS_POPUP | WS_CLIPCHILDREN, 0, 0, 0, 300, 200));
-        ShowWindow(win->GetHWND(), SW_SHOWNOACTIVATE);
-        EXPECT_TRUE(testsupport::PumpUntil([&win] {
-            return win->Core().GetRoot() && !win->Core().IsFirstLayoutPendingForTesting() &&
-                   win->Core().GetDirtyRectsForTesting().empty();
-        }));
-        return win;
+        return testsupport::OpenSkinWindow(skin, 0, 0, 300, 200);
     }
 };
 
 TEST_F(WindowBaseTest, TheSkinBuildsTheTreeAndFindsTheCaptionButtons)
 {
     auto win = Open();
+    ASSERT_NE(nullptr, win);
     ASSERT_NE(nullptr, win->Core().GetRoot());
     EXPECT_STREQ(L"Root", win->Core().GetRoot()->GetName().GetData());
     ASSERT_NE(nullptr, win->CloseButton());
@@ -87,6 +60,7 @@ TEST_F(WindowBaseTest, TheSkinBuildsTheTreeAndFindsTheCaptionButtons)
 TEST_F(WindowBaseTest, HitTestFollowsTheCaptionTheSizeBoxAndTheButtons)
 {
     auto win = Open();
+    ASSERT_NE(nullptr, win);
     struct Case {
         const char* what;
         int x, y;
@@ -124,10 +98,11 @@ TEST_F(WindowBaseTest, AWholeWindowCaptionLeavesInteractiveAncestorsToTheClient)
 {
     auto win = Open(LR"(<Window size="300,200" caption="-1,-1,-1,-1">
       <Box>
-        <FakeButton name="Big" pos="0,0,150,200"><Control name="Inner" pos="10,10,50,50"/></FakeButton>
+        <TestButton name="Big" pos="0,0,150,200"><Control name="Inner" pos="10,10,50,50"/></TestButton>
         <Control name="Plain" pos="160,0,100,100"/>
       </Box>
     </Window>)");
+    ASSERT_NE(nullptr, win);
     EXPECT_EQ(HTCAPTION, win->HitTestForTesting(200, 50)) << "a plain control";
     EXPECT_EQ(HTCAPTION, win->HitTestForTesting(280, 150)) << "no control but the root";
     EXPECT_EQ(HTCLIENT, win->HitTestForTesting(20, 20)) << "inside a button";
@@ -138,28 +113,29 @@ TEST_F(WindowBaseTest, DialogKeysButtonsAndTrayCommandsCloseWithTheirCodes)
 {
     struct Case {
         const char* what;
-        std::function<void(SkinWindow&)> act;
+        std::function<void(SkinTestWindow&)> act;
         int code; // 0: the window stays
     };
     const Case cases[] = {
-        {"Escape", [](SkinWindow& w) { w.OnDialogKey(VK_ESCAPE); }, IWindowBase::kCloseByUser},
-        {"Enter", [](SkinWindow& w) { w.OnDialogKey(VK_RETURN); }, 0},
-        {"close button", [](SkinWindow& w) { w.Core().RaiseNotification(w.CloseButton(), L"click"); },
+        {"Escape", [](SkinTestWindow& w) { w.OnDialogKey(VK_ESCAPE); }, IWindowBase::kCloseByUser},
+        {"Enter", [](SkinTestWindow& w) { w.OnDialogKey(VK_RETURN); }, 0},
+        {"close button", [](SkinTestWindow& w) { w.Core().RaiseNotification(w.CloseButton(), L"click"); },
          IWindowBase::kCloseByUser},
         {"Alt+F4 clicks the close button",
-         [](SkinWindow& w) {
+         [](SkinTestWindow& w) {
              bool handled = false;
              w.FilterMessage(WM_SYSKEYDOWN, VK_F4, 0, handled);
              EXPECT_FALSE(handled);
          },
          IWindowBase::kCloseByUser},
-        {"tray exit", [](SkinWindow& w) { SendMessageW(w.GetHWND(), WM_COMMAND, ui::WindowCore::kTrayCommandBase + 1, 0); },
+        {"tray exit", [](SkinTestWindow& w) { SendMessageW(w.GetHWND(), WM_COMMAND, ui::WindowCore::kTrayCommandBase + 1, 0); },
          IWindowBase::kCloseFromTray},
-        {"tray show", [](SkinWindow& w) { SendMessageW(w.GetHWND(), WM_COMMAND, ui::WindowCore::kTrayCommandBase, 0); }, 0},
+        {"tray show", [](SkinTestWindow& w) { SendMessageW(w.GetHWND(), WM_COMMAND, ui::WindowCore::kTrayCommandBase, 0); }, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         auto win = Open();
+        ASSERT_NE(nullptr, win);
         HWND hwnd = win->GetHWND();
         c.act(*win);
         testsupport::PumpFor(150);
@@ -176,6 +152,7 @@ TEST_F(WindowBaseTest, DialogKeysButtonsAndTrayCommandsCloseWithTheirCodes)
 TEST_F(WindowBaseTest, MaximisingSwapsTheCaptionButtons)
 {
     auto win = Open();
+    ASSERT_NE(nullptr, win);
     SendMessageW(win->GetHWND(), WM_SYSCOMMAND, SC_MAXIMIZE, 0);
     testsupport::PumpFor(100);
     ASSERT_TRUE(IsZoomed(win->GetHWND()));
@@ -192,6 +169,7 @@ TEST_F(WindowBaseTest, MaximisingSwapsTheCaptionButtons)
 TEST_F(WindowBaseTest, AMaximisedWindowsClientAreaIsItsMonitorsWorkArea)
 {
     auto win = Open();
+    ASSERT_NE(nullptr, win);
     HWND hwnd = win->GetHWND();
     const RECT given{-50, -40, 900, 700};
     auto calcSize = [&] {
@@ -209,13 +187,6 @@ TEST_F(WindowBaseTest, AMaximisedWindowsClientAreaIsItsMonitorsWorkArea)
     MONITORINFO info{};
     info.cbSize = sizeof(info);
     ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONULL), &info));
-    RECT window{};
-    GetWindowRect(hwnd, &window);
-    EXPECT_TRUE(EqualRect(&info.rcWork, &window))
-        << "maximised to the work area " << info.rcWork.left << "," << info.rcWork.top << "," << info.rcWork.right
-        << "," << info.rcWork.bottom << "; window " << window.left << "," << window.top << "," << window.right << ","
-        << window.bottom;
-
     struct Case {
         int frameMarginCode;
         RECT grow;  // added to the work area's left, top, right, bottom

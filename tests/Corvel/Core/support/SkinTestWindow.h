@@ -13,7 +13,6 @@
 #include <memory>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -37,14 +36,12 @@ public:
             const ui::RECTF r = GetBounds();
             const float x = static_cast<float>(event->point.x), y = static_cast<float>(event->point.y);
             if (x >= r.left && x < r.right && y >= r.top && y < r.bottom && GetCore()) {
-                ++clicks;
                 GetCore()->RaiseNotification(this, L"click");
                 return true;
             }
         }
         return ui::Control::HandleEvent(event);
     }
-    int clicks = 0;
 };
 
 class SkinTestWindow : public IWindowBase {
@@ -62,14 +59,13 @@ public:
     {
         if (msg == WM_CREATE && m_dpi)
             Core().SetDpi(m_dpi);
-        if (onMessage)
-            onMessage(msg, wParam, lParam);
         return IWindowBase::ProcessMessage(msg, wParam, lParam);
     }
+    void OnWindowReady() override { ++readyCount; }
     LRESULT HitTestForTesting(int x, int y) { return HitTest(POINT{x, y}); }
 
-    // Sees every message before the window does (observation only).
-    std::function<void(UINT, WPARAM, LPARAM)> onMessage;
+    // Times the "windowinit" notification reached the window.
+    int readyCount = 0;
 
 private:
     std::wstring m_skin;
@@ -84,21 +80,43 @@ inline bool IsSkinPainted(SkinTestWindow& win)
            !GetUpdateRect(win.GetHWND(), nullptr, FALSE);
 }
 
-// Creates the window as a pop-up at (x, y), width x height, shows it
-// without activation and pumps until it is painted. Null (with a failed
-// expectation) when it could not be opened.
+// Waits until `window` is the active foreground window and has stayed so
+// while the display's focus events came back. False when it did not.
+inline bool SettleActivation(HWND window)
+{
+    constexpr DWORD kFocusSettleMs = 200;
+    auto active = [window] { return GetForegroundWindow() == window && GetActiveWindow() == window; };
+    if (!PumpUntil(active))
+        return false;
+    PumpFor(kFocusSettleMs);
+    return active();
+}
+
+// Creates the window as a pop-up at (x, y), width x height, shows it with
+// `show` and pumps until it is painted. Null (with a failed expectation)
+// when it could not be opened.
+//
+// Windows that take mouse drags are shown activated (SW_SHOW): under Wine
+// without a window manager, a window activated later (by the press itself,
+// or by SetForegroundWindow) is deactivated again once the system's move or
+// size loop starts, the capture goes with it, and the loop never sees the
+// release.
 inline std::unique_ptr<SkinTestWindow> OpenSkinWindow(const std::wstring& skin, int x, int y, int width, int height,
-                                                      int dpi = 0)
+                                                      int dpi = 0, int show = SW_SHOWNOACTIVATE)
 {
     auto win = std::make_unique<SkinTestWindow>(skin, dpi);
     if (!win->Create(nullptr, L"skin", WS_POPUP | WS_CLIPCHILDREN, 0, x, y, width, height)) {
         ADD_FAILURE() << "the skin window was not created";
         return nullptr;
     }
-    ShowWindow(win->GetHWND(), SW_SHOWNOACTIVATE);
+    ShowWindow(win->GetHWND(), show);
     SkinTestWindow* w = win.get();
     if (!PumpUntil([w] { return IsSkinPainted(*w); })) {
         ADD_FAILURE() << "the skin window was not painted";
+        return nullptr;
+    }
+    if (show == SW_SHOW && !SettleActivation(win->GetHWND())) {
+        ADD_FAILURE() << "the skin window did not stay active";
         return nullptr;
     }
     return win;
@@ -192,11 +210,11 @@ public:
     }
 
 private:
-    // Absolute input runs 0..65535 across the screen; the half step rounds
-    // to the pixel asked.
+    // Absolute input runs 0..65535 across the screen and is cut down to a
+    // pixel: aim at the middle of the pixel asked.
     static LONG ToAbsolute(int pixel, int screen)
     {
-        return static_cast<LONG>((pixel * 65536LL + screen / 2) / screen);
+        return static_cast<LONG>(((2LL * pixel + 1) * 65536) / (2LL * screen));
     }
 
     std::thread m_thread;
