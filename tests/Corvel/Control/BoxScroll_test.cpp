@@ -487,4 +487,26 @@ TEST(BoxScrollAttributes, BarsComeAndGoWithTheirAttributes)
     box.AttachCore(nullptr, nullptr, false);
 }
 
+TEST(BoxScrollAttributes, AMissingNameGivesTheBoxAnAttachedBarOnce)
+{
+    testsupport::UiLibraryScope lib;
+    ui::WindowCore core;
+    Box root;
+    root.AttachCore(&core, nullptr, true);
+    Box* box = new Box();
+    root.AppendChild(box);
+    box->SetAttribute(L"vscroll", L"nowhere");
+    EXPECT_EQ(nullptr, box->GetVScrollBar()) << "bound once the tree is built";
+    box->FinishTreeSetup();
+    ScrollBar* own = box->GetVScrollBar();
+    ASSERT_NE(nullptr, own) << "a missing name gives the box a bar of its own";
+    EXPECT_EQ(box, own->GetParent());
+    EXPECT_EQ(&core, own->GetCore()) << "attached when made: its range is announced through the core";
+    box->FinishTreeSetup();
+    EXPECT_EQ(own, box->GetVScrollBar()) << "bound once";
+    root.SetDeferredDelete(false);
+    EXPECT_TRUE(root.RemoveChild(box));
+    root.AttachCore(nullptr, nullptr, false);
+}
+
 } // namespace

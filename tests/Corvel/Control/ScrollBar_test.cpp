@@ -3,7 +3,10 @@
 #include "Corvel/Core/DialogBuilder.h"
 #include "Corvel/Core/WindowCore.h"
 #include "Corvel/Control/support/ScrollTestSupport.h"
+#include "Corvel/Core/SkinArchive.h"
 #include "Corvel/Core/support/TestWindow.h"
+#include "support/ImageFiles.h"
+#include "support/TestPaths.h"
 
 #include <gtest/gtest.h>
 
@@ -311,6 +314,80 @@ TEST_F(ScrollBarTest, HoverAnimatesTheShrinkAndAFreeBarScrollsItself)
     }
     EXPECT_EQ(3, log.Count(L"scrollactive"));
     win.core.RemoveNotifyListener(&log);
+}
+
+// Solid-colour images in a folder of their own, read as the UI resource
+// folder while the fixture lives. An image without "dest" is drawn at its
+// own size from its part's top-left corner: the track image spans the
+// whole bar, the others are one thickness square.
+class PartImages {
+public:
+    PartImages() : m_dir(L"bar")
+    {
+        for (const auto& f : kFiles)
+            m_ok = m_ok && testsupport::WriteFileBytes(
+                               m_dir.File(f.name), testsupport::EncodeWithWic(testsupport::ArgbImage(f.width, f.height, f.argb),
+                                                                             GUID_ContainerFormatPng));
+        SetUiResourcePath((m_dir.Path() + L"\\").c_str());
+    }
+    ~PartImages() { SetUiResourcePath(L""); }
+    bool ok() const { return m_ok; }
+
+    static constexpr uint32_t kTrack = 0xFF808080u, kButton = 0xFF00A000u, kThumb = 0xFF0000E0u,
+                              kHotThumb = 0xFFE00000u, kGrip = 0xFFE0E000u;
+
+private:
+    struct File {
+        const wchar_t* name;
+        uint32_t argb;
+        int width, height;
+    };
+    static constexpr File kFiles[] = {{L"track.png", kTrack, 20, 200},
+                                      {L"button.png", kButton, 20, 20},
+                                      {L"thumb.png", kThumb, 20, 20},
+                                      {L"hot.png", kHotThumb, 20, 20},
+                                      {L"grip.png", kGrip, 20, 20}};
+    testsupport::ScratchDir m_dir;
+    bool m_ok = true;
+};
+
+TEST_F(ScrollBarTest, PartsAreDrawnWithTheImagesOfTheirStates)
+{
+    PartImages images;
+    ASSERT_TRUE(images.ok());
+    scrolltest::ScrollWindow w(96, 120, 200,
+                               {{L"vscrollbarstyle",
+                                 L"bknormalimage=\"track.png\" button1normalimage=\"button.png\" "
+                                 L"button2normalimage=\"button.png\" thumbnormalimage=\"thumb.png\" "
+                                 L"thumbhotimage=\"hot.png\" railnormalimage=\"grip.png\" w=\"20\""}},
+                               20, 30);
+    ASSERT_TRUE(w.ok);
+    ScrollBar* bar = w.box->GetVScrollBar();
+    ASSERT_NE(nullptr, bar);
+    auto colourAt = [&](POINT p) { return testsupport::ReadCorePixels(w.win.core).RgbAt(p.x, p.y); };
+    auto rgb = [](uint32_t argb) { return argb & 0xFFFFFFu; };
+    const RECT t = bar->GetThumbRect();
+    const POINT thumbTop{(t.left + t.right) / 2, t.top + 3};
+    EXPECT_EQ(rgb(PartImages::kButton), colourAt(scrolltest::Centre(bar->GetButton1Rect())));
+    EXPECT_EQ(rgb(PartImages::kButton), colourAt(scrolltest::Centre(bar->GetButton2Rect())));
+    EXPECT_EQ(rgb(PartImages::kThumb), colourAt(thumbTop));
+    EXPECT_EQ(rgb(PartImages::kGrip), colourAt(scrolltest::Centre(t))) << "the grip sits on the thumb's centre";
+    EXPECT_EQ(rgb(PartImages::kTrack), colourAt(POINT{(t.left + t.right) / 2, t.bottom + 5}));
+
+    // Hot thumb: its own image; the pointer on it makes it so.
+    scrolltest::SendMouse(w.hwnd(), WM_MOUSEMOVE, thumbTop);
+    ASSERT_NE(0, bar->GetThumbState() & ui::kPartHot);
+    ASSERT_TRUE(PumpUntil([&] { return testsupport::IsPainted(w.win); }));
+    EXPECT_EQ(rgb(PartImages::kHotThumb), colourAt(thumbTop));
+
+    // Scrolled to the end the thumb is drawn at the end of the track.
+    scrolltest::SendMouse(w.hwnd(), WM_MOUSEMOVE, POINT{10, 10});
+    w.box->SetScrollOffset(0, 1e6f);
+    ASSERT_TRUE(PumpUntil([&] { return testsupport::IsPainted(w.win); }));
+    const RECT end = bar->GetThumbRect();
+    EXPECT_EQ(bar->GetButton2Rect().top, end.bottom);
+    EXPECT_EQ(rgb(PartImages::kThumb), colourAt(POINT{(end.left + end.right) / 2, end.top + 3}));
+    EXPECT_EQ(rgb(PartImages::kTrack), colourAt(thumbTop)) << "nothing left where the thumb was";
 }
 
 } // namespace
