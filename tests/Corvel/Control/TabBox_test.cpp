@@ -231,6 +231,7 @@ TEST_F(TabBoxTest, NoAutoswitchStepReachesADeletedBox)
     log.events.clear();
     PumpFor(300);
     EXPECT_TRUE(log.events.empty());
+    EXPECT_EQ(0u, win->core.PendingTaskCountForTesting()) << "the steps in flight were dropped, no new ones came";
 }
 
 } // namespace
