@@ -21,8 +21,8 @@ constexpr float kOpaque = 255.0f;
 const wchar_t kFadeValue[] = L"a";
 // The shadow's sharpness beyond which the skin's value is not taken.
 constexpr float kMaxShadowSharpness = 20.0f;
-// A layered window keeps its contents only where it is painted.
-constexpr int kLayerMode = 1;
+// Mode of the container's fade layer, as other controls ask for theirs.
+constexpr uint8_t kLayerMode = 1;
 
 bool IsAmongAncestors(const WindowCore* start, const WindowCore* core)
 {
@@ -138,6 +138,8 @@ void CComboBoxWnd::Open(ComboBox* combo)
         ShowFirstTime(r);
     else
         ShowAgain(r);
+    if (!m_open)
+        return;  // the window could not be made
     StartFade(container);
     combo->OnDropDownOpened();
     // The application window keeps its active caption.
@@ -271,6 +273,8 @@ void CComboBoxWnd::OnCloseMessage()
 {
     if (!m_combo)
         return;
+    // The window is going: the drop-down closes as by any other way first.
+    Close();
     Box* container = m_combo->GetItemContainer();
     WindowCore* core = m_combo->GetCore();
     if (container) {

@@ -451,6 +451,27 @@ TEST_F(ComboBoxTest, TheContainersDropShadowFollowsTheDropDown)
     }
 }
 
+TEST_F(ComboWindowTest, AClosedDropDownWindowHandsTheItemsBackAndIsMadeAgain)
+{
+    OpenByClick();
+    HWND first = DropDownWindow();
+    PostMessageW(first, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(PumpUntil([first] { return !IsWindow(first); }));
+    EXPECT_FALSE(combo->IsDropDownOpen());
+    EXPECT_FALSE(combo->IsSelected());
+    EXPECT_EQ(&win->Core(), combo->GetItemContainer()->GetCore()) << "the items are back";
+    EXPECT_EQ(combo, combo->GetItemContainer()->GetParent());
+    EXPECT_EQ(combo, win->Core().GetFocus());
+
+    OpenByClick();
+    EXPECT_EQ(&combo->GetDropDown()->Core(), combo->ChildAt(0)->GetCore());
+    PostMessageW(DropDownWindow(), WM_KEYDOWN, VK_DOWN, 0);
+    ASSERT_TRUE(PumpUntil([this] { return combo->GetCurrentIndex() == 2; }));
+    PostClick(DropDownWindow(), 50, kItemHeight / 2);
+    ASSERT_TRUE(PumpUntil([this] { return !IsShown(); }));
+    EXPECT_EQ(0, combo->GetCurrentIndex());
+}
+
 TEST_F(ComboWindowTest, DeletingTheComboBoxWhileOpenTakesTheDropDownAlong)
 {
     OpenByClick();
