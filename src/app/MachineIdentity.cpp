@@ -5,6 +5,7 @@
 #include <iphlpapi.h>
 
 #include <climits>
+#include <cstring>
 #include <cstdio>
 #include <map>
 

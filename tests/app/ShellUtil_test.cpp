@@ -9,6 +9,7 @@
 
 #include <thread>
 
+#include "app/AppValues.h"
 #include "app/support/ChildProcess.h"
 #include "app/support/LinkRecorder.h"
 #include "support/TestPaths.h"
@@ -258,4 +259,22 @@ TEST(ShellUtil, OpenUrlHandsOnlyWebLinksToTheBrowser)
     const std::vector<std::string> opened = apptest::WaitForRecords(record, 1);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], link);
+}
+
+TEST(ShellUtil, ProductNameComesFromTheVersionResource)
+{
+    productName = L"unchanged";
+    // The test program carries no version resource.
+    EXPECT_FALSE(LoadProductName(apptest::ThisExecutable()));
+    EXPECT_EQ(productName, L"unchanged");
+    EXPECT_FALSE(LoadProductName(L"C:\\no\\such\\file.exe"));
+    EXPECT_EQ(productName, L"unchanged");
+
+    // A system library has one with a product name.
+    wchar_t system[MAX_PATH] = {};
+    ASSERT_NE(GetSystemDirectoryW(system, MAX_PATH), 0u);
+    EXPECT_TRUE(LoadProductName(std::wstring(system) + L"\\kernel32.dll"));
+    EXPECT_NE(productName, L"unchanged");
+    EXPECT_FALSE(productName.empty());
+    productName.clear();
 }
