@@ -6,7 +6,6 @@
 #include <windows.h>
 #include <shlobj.h>
 
-
 namespace {
 
 bool IsReparsePoint(DWORD attributes)
@@ -32,21 +31,6 @@ std::wstring KnownFolder(int csidl)
     if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)))
         return std::wstring();
     return path;
-}
-
-std::wstring ExecutablePath()
-{
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (n == 0)
-            return std::wstring();
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
 }
 
 // path as cmd.exe must see it to take it literally: without '%', or by its
@@ -118,7 +102,7 @@ std::wstring SelfDeleteCommandLine(int delayPings, const std::wstring& path)
 stRemovalPlan MakeRemovalPlan(const std::wstring& productName)
 {
     stRemovalPlan plan;
-    plan.installerPath = ExecutablePath();
+    plan.installerPath = GetModulePath();
     plan.desktopDir = KnownFolder(CSIDL_DESKTOPDIRECTORY);
     plan.localAppDataDir = KnownFolder(CSIDL_LOCAL_APPDATA);
     plan.productName = productName;

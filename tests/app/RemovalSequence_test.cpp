@@ -5,6 +5,7 @@
 #include "app/AppModel.h"
 #include "app/RemovalRoad.h"
 
+#include "app/support/ChildProcess.h"
 #include "app/support/DemoService.h"
 #include "app/support/MessageSink.h"
 #include "support/TestPaths.h"
@@ -22,7 +23,8 @@ using apptest::MessageSink;
 
 constexpr DWORD kWaitMs = 10000;
 // The child starts a Wine process and calls the service twice.
-constexpr DWORD kChildWaitMs = 60000;
+constexpr DWORD kSequenceChildWaitMs = 60000;
+const wchar_t kChildFlag[] = L"--removal-child";
 const wchar_t kChildRootVariable[] = L"CORVEL_REMOVAL_CHILD_ROOT";
 const wchar_t kChildTagVariable[] = L"CORVEL_REMOVAL_CHILD_TAG";
 const wchar_t kCopyName[] = L"setup_%PATH%_2035.exe";
@@ -42,9 +44,9 @@ bool Exists(const std::wstring& path)
 // The installer's part, run by the child only.
 TEST(RemovalChild, RunsTheRoadOnTheUiThreadAfterItsLoop)
 {
-    const std::wstring root = Variable(kChildRootVariable);
-    if (root.empty())
+    if (!apptest::IsChildRun(kChildFlag))
         GTEST_SKIP() << "runs only as the child of RemovalSequence";
+    const std::wstring root = Variable(kChildRootVariable);
     REQUIRE_DEMO_SERVICE();
     MessageSink sink;
     auto model = std::make_shared<CAppModel>(apptest::TestEndpoint(DemoService::Get().BaseUrl(Variable(kChildTagVariable))));
@@ -65,7 +67,7 @@ TEST(RemovalChild, RunsTheRoadOnTheUiThreadAfterItsLoop)
 
 TEST(RemovalSequence, TheProcessEndsThenItsExecutableGoes)
 {
-    if (!Variable(kChildRootVariable).empty())
+    if (apptest::IsChildRun(kChildFlag))
         GTEST_SKIP() << "the child runs the other half";
     REQUIRE_DEMO_SERVICE();
     testsupport::ScratchDir root(L"seq");
@@ -74,10 +76,8 @@ TEST(RemovalSequence, TheProcessEndsThenItsExecutableGoes)
     ASSERT_TRUE(testsupport::WriteFileBytes(root.File(L"Desktop\\Prod.lnk"), "x"));
     ASSERT_TRUE(testsupport::WriteFileBytes(root.File(L"Local\\Prod\\userdata\\user.dat"), "x"));
     ASSERT_TRUE(testsupport::WriteFileBytes(root.File(L"Bin\\sub\\") + kCopyName, "x"));
-    wchar_t self[MAX_PATH] = {};
-    ASSERT_NE(0u, GetModuleFileNameW(nullptr, self, MAX_PATH));
     const std::wstring copy = root.File(L"Bin\\") + kCopyName;
-    ASSERT_TRUE(CopyFileW(self, copy.c_str(), TRUE));
+    ASSERT_TRUE(CopyFileW(apptest::ThisExecutable().c_str(), copy.c_str(), TRUE));
 
     const std::wstring tag = testsupport::NewTag(L"seq");
     Json::Value config;
@@ -85,22 +85,12 @@ TEST(RemovalSequence, TheProcessEndsThenItsExecutableGoes)
     ASSERT_TRUE(DemoService::Get().Configure(tag, config));
     SetEnvironmentVariableW(kChildRootVariable, root.Path().c_str());
     SetEnvironmentVariableW(kChildTagVariable, tag.c_str());
-    std::wstring line = L"\"" + copy + L"\" --gtest_filter=RemovalChild.*";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION child = {};
-    const BOOL started = CreateProcessW(copy.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                        &startup, &child);
+    const std::optional<DWORD> exitCode = apptest::RunChild(
+        apptest::ChildTestCommand(copy, L"RemovalChild.RunsTheRoadOnTheUiThreadAfterItsLoop", kChildFlag), kSequenceChildWaitMs);
     SetEnvironmentVariableW(kChildRootVariable, nullptr);
     SetEnvironmentVariableW(kChildTagVariable, nullptr);
-    ASSERT_TRUE(started) << GetLastError();
-    CloseHandle(child.hThread);
-    const DWORD waited = WaitForSingleObject(child.hProcess, kChildWaitMs);
-    DWORD exitCode = 1;
-    GetExitCodeProcess(child.hProcess, &exitCode);
-    CloseHandle(child.hProcess);
-    ASSERT_EQ(WAIT_OBJECT_0, waited) << "the child did not end";
-    EXPECT_EQ(0u, exitCode) << "the child's half failed";
+    ASSERT_TRUE(exitCode.has_value()) << "the child did not end";
+    EXPECT_EQ(0u, *exitCode) << "the child's half failed";
 
     for (DWORD t = 0; t < kWaitMs && Exists(copy); t += 50)
         Sleep(50);
