@@ -175,6 +175,17 @@ TEST(MainWindow, ShowsTheProductNameIconBannerDescriptionAndOneRowPerPackage)
     EXPECT_EQ(shown.RgbAt(kBarProbeRightX, kBarProbeY), 0xE0E0E0u);
     EXPECT_TRUE(apptest::SaveWindowScreenshot(session.Hwnd(), L"installer-main-window"));
 
+    // The start-up report went out with the identity, whatever came after.
+    bool startUpReported = false;
+    for (const Json::Value& request : DemoService::Get().Requests(tag)) {
+        if (request["path"].asString() == "/api/common/pushed" && request["body"]["type"].asInt() == 1) {
+            startUpReported = true;
+            EXPECT_EQ(request["body"]["product_sn"].asString(), "CVL2026");
+            EXPECT_EQ(request["body"]["promo_code"].asString(), "中文");
+        }
+    }
+    EXPECT_TRUE(startUpReported);
+
     EXPECT_TRUE(session.CloseAndWait());
     EXPECT_TRUE(session.Window().IsClosing());
 }
