@@ -131,3 +131,15 @@ if(TARGET test_app_ServiceStrings)
   target_compile_definitions(test_app_ServiceStrings PRIVATE
     CORVEL_EXPECTED_PRODUCT_ID=L"${CORVEL_PRODUCT_ID}" CORVEL_EXPECTED_SERVICE_URL=L"${CORVEL_SERVICE_URL}")
 endif()
+
+# The installer's window tests carry what the installer carries: its skin
+# (res/skin), icon, version resource and string table, and know the product
+# name the build put in the version resource.
+foreach(target test_app_MainWnd test_app_TipWnd test_app_PopAdWnd)
+  if(TARGET ${target} AND DEFINED CORVEL_INSTALLER_SKIN_RC)
+    target_sources(${target} PRIVATE "${CMAKE_BINARY_DIR}/Installer.rc" "${CORVEL_SERVICE_STRINGS_RC}"
+                                     "${CORVEL_INSTALLER_SKIN_RC}")
+    add_dependencies(${target} installer_skin_zip)
+    target_compile_definitions(${target} PRIVATE CORVEL_EXPECTED_PRODUCT_NAME=L"${CORVEL_PRODUCT_NAME}")
+  endif()
+endforeach()

