@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up the machine, builds both targets and runs every test under Wine
 # inside an Xvfb display of its own, in the checkout's own Wine prefix. Safe
-# to re-run.
+# to re-run. A run without arguments ends with the demo run (run-demo.sh).
 #   scripts/test.sh [ctest arguments...]
 # CORVEL_JOBS: parallel build and test jobs (default: the number of cores).
 # Ends with the runs repeated (after a Wine X protocol error, or a run that
@@ -59,3 +59,10 @@ mkdir -p "$ROOT/artifacts"
 cd "$BUILD"
 ran_tests=1
 ctest --output-on-failure --no-tests=error -j "${CORVEL_JOBS:-$(nproc)}" "$@"
+# A whole run ends with the demo run (scripts/run-demo.sh, the README's run
+# command) in this run's display, alone: it drives the installer with real X
+# input and ends the prefix's wineserver when it is done. Its screenshots go
+# to artifacts/demo/.
+if [ "$#" -eq 0 ]; then
+  CORVEL_DEMO_SKIP_SETUP=1 bash scripts/run-demo.sh
+fi
