@@ -419,21 +419,20 @@ TEST_F(ComboWindowTest, NearTheBottomOfTheWorkAreaItOpensUpwards)
     EXPECT_EQ(kWindowX + 20, r.left);
 }
 
-// Eight rows of 30 pixels in a drop-down three rows tall: the list scrolls.
-// The rows carry no text: a text-sized row is measured against the height
-// left in the box and would shrink instead of overflowing.
+// Eight text rows of 30 pixels in a drop-down three rows tall: the list
+// scrolls (the rows below the drop-down keep their height).
 const wchar_t kLongComboSkin[] = LR"(<Window size="300,200">
   <Box bkcolor="#FFFFFFFF">
     <ComboBox name="combo" pos="20,20,150,30" text="pick">
       <VBox height="90" vscrollbar="true">
-        <Control name="r0" height="30" selected="true"/>
-        <Control name="r1" height="30"/>
-        <Control name="r2" height="30"/>
-        <Control name="r3" height="30"/>
-        <Control name="r4" height="30"/>
-        <Control name="r5" height="30"/>
-        <Control name="r6" height="30"/>
-        <Control name="r7" height="30"/>
+        <Control text="r0" height="30" selected="true"/>
+        <Control text="r1" height="30"/>
+        <Control text="r2" height="30"/>
+        <Control text="r3" height="30"/>
+        <Control text="r4" height="30"/>
+        <Control text="r5" height="30"/>
+        <Control text="r6" height="30"/>
+        <Control text="r7" height="30"/>
       </VBox>
     </ComboBox>
   </Box>
