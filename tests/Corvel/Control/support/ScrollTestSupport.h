@@ -65,14 +65,17 @@ inline std::vector<ui::Control*> AddRows(ui::Box* box, int count, float height, 
     return rows;
 }
 
-// A shown popup at the screen's top left whose root is a ColumnBox; the
+// A shown popup at the screen's top left whose root is a `BoxType` (the
+// ColumnBox stand-in by default, or a library box such as ui::VBox); the
 // attributes are applied before the window is made.
-struct ScrollWindow {
-    ScrollWindow(int dpi, int width, int height, std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> attributes,
-                 int rows, float rowHeight, float rowWidth = 0)
+template <class BoxType>
+struct BasicScrollWindow {
+    BasicScrollWindow(int dpi, int width, int height,
+                      std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> attributes, int rows,
+                      float rowHeight, float rowWidth = 0)
         : win(dpi)
     {
-        box = new ColumnBox();
+        box = new BoxType();
         box->SetName(L"scroller");
         this->rows = AddRows(box, rows, rowHeight, rowWidth);
         win.root = box;
@@ -87,10 +90,12 @@ struct ScrollWindow {
     bool WaitForRest() { return testsupport::PumpUntil([this] { return win.core.TimeLines().IsEmpty(); }); }
 
     testsupport::TestWindow win;
-    ColumnBox* box = nullptr;
+    // Owned by the window's tree.
+    BoxType* box = nullptr;
     std::vector<ui::Control*> rows;
     bool ok = false;
 };
+using ScrollWindow = BasicScrollWindow<ColumnBox>;
 
 // One wheel notch (or several) at a client point: positive turns towards
 // the start (up), negative towards the end.
