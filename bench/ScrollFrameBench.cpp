@@ -1,4 +1,4 @@
-// Frame benchmark: a scrolling box of 1000 text rows scrolled by the wheel,
+// Frame benchmark: a scrolling VBox of 1000 text rows scrolled by the wheel,
 // at 96 and 144 DPI. Each idle tick (timelines, layout, paint) is timed
 // while the wheel glides the content; prints the median frame time of the
 // frames that moved the content, the frames per second it allows, and the
@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "BenchClock.h"
+#include "Corvel/Control/VBox.h"
 #include "Corvel/Control/support/ScrollTestSupport.h"
 #include "Corvel/Core/WindowCore.h"
 #include "Corvel/Core/support/TestWindow.h"
@@ -65,8 +66,8 @@ int wmain(int argc, wchar_t** argv)
     std::printf("%5s %6s %14s %10s %8s %12s %12s\n", "dpi", "rows", "moving frames", "frame ms", "fps", "repaint ms",
                 "relayout ms");
     for (int dpi : kDpis) {
-        scrolltest::ScrollWindow w(dpi, kWidth, kHeight, {{L"vscroll", L"true"}, {L"scrollspeed", L"1200"}}, kRows,
-                                   kRowHeight);
+        scrolltest::BasicScrollWindow<ui::VBox> w(
+            dpi, kWidth, kHeight, {{L"vscroll", L"true"}, {L"scrollspeed", L"1200"}}, kRows, kRowHeight);
         if (!w.ok) {
             std::fprintf(stderr, "no window at %d dpi\n", dpi);
             return 1;

@@ -1,5 +1,6 @@
 #include "Corvel/Control/ComboBoxWnd.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "Corvel/Control/Box.h"
@@ -255,12 +256,27 @@ void CComboBoxWnd::Detach()
 void CComboBoxWnd::ScrollToItem(int index)
 {
     Box* container = m_combo ? m_combo->GetItemContainer() : nullptr;
-    // Only a container that shows a vertical scroll bar scrolls. Boxes get
-    // their bars with the scroll bar control; until then there is nothing
-    // to move.
+    // Only a container that shows a vertical scroll bar scrolls.
     if (!container || !container->GetVScrollBar() || container->ChildCount() == 0)
         return;
-    (void)index;
+    const int count = container->ChildCount();
+    index = std::clamp(index, 0, count - 1);
+    // Whole pixels per row, as the rows are placed.
+    int total = 0;
+    int before = 0;
+    for (int i = 0; i < count; ++i) {
+        const Control* item = container->ChildAt(i);
+        const int height = item ? static_cast<int>(item->GetFixedHeight()) : 0;
+        total += height;
+        if (i < index)
+            before += height;
+    }
+    if (static_cast<float>(total) <= container->GetFixedHeight())
+        return;
+    const int extent = container->GetScrollExtent().vertical;
+    container->SetScrollOffset(0.0f, static_cast<float>(std::min(before, extent)));
+    if (m_root)
+        m_root->Repaint();
 }
 
 void CComboBoxWnd::ReleaseContainer(Box* container)

@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <limits>
 
 #include "Corvel/Core/WindowCore.h"
 
 namespace ui {
 
 namespace {
+
+// Height offered to rows of a vertically scrolling box: no limit.
+constexpr float kUnboundedHeight = std::numeric_limits<float>::max();
 
 // The dark tracker drawn over the strip while a drag is tracked.
 const Color kTrackerColor(0.0f, 0.0f, 0.0f, 0.6667f);
@@ -110,7 +114,11 @@ VBox::FlowNeeds VBox::PlaceFlow(const RECTF& inner, float measureWidth, const Fl
             continue;
         }
         const RECTF pad = child->GetPadding();
-        const ControlSize s = child->MeasureSize(measureWidth, remaining);
+        // A box that scrolls vertically has room below its bottom: a
+        // text-sized row keeps its height there instead of shrinking to
+        // what is left on screen, so the content overflows and scrolls.
+        const float measureHeight = GetVScrollBar() ? std::max(remaining, kUnboundedHeight) : remaining;
+        const ControlSize s = child->MeasureSize(measureWidth, measureHeight);
         float height;
         if (s.height < 0) {
             // The last stretch child absorbs the rounding and the clamping

@@ -18,7 +18,6 @@
 namespace {
 
 using scrolltest::Click;
-using scrolltest::ColumnBox;
 using scrolltest::Drag;
 using scrolltest::ScrollWindow;
 using scrolltest::SendKey;
@@ -360,8 +359,6 @@ TEST_P(BoxScrollTest, EnteringTheBoxActivatesItsBar)
 
 // ------------------------------------------------------------ bars by name
 
-ui::Control* CreateColumnBox() { return new ColumnBox(); }
-
 struct BindCase {
     const char* what;
     const wchar_t* named; // markup of the control carrying the name, or empty
@@ -370,7 +367,6 @@ struct BindCase {
 
 TEST_P(BoxScrollTest, OnlyAScrollBarIsBoundByName)
 {
-    ui::RegisterControlClass("ScrollColumn", &CreateColumnBox);
     const BindCase cases[] = {
         {"a scroll bar of that name is bound", L"<ScrollBar name=\"side\"/>", true},
         {"a control of that name that is no scroll bar counts as absent", L"<Control name=\"side\"/>", false},
@@ -380,10 +376,10 @@ TEST_P(BoxScrollTest, OnlyAScrollBarIsBoundByName)
     for (const BindCase& c : cases) {
         SCOPED_TRACE(c.what);
         testsupport::TestWindow win(Dpi());
-        std::wstring markup = L"<Window><Box><ScrollColumn name=\"list\" vscroll=\"side\">";
+        std::wstring markup = L"<Window><Box><VBox name=\"list\" vscroll=\"side\">";
         for (int i = 0; i < kRows; ++i)
             markup += L"<Control height=\"30\"/>";
-        markup += L"</ScrollColumn>";
+        markup += L"</VBox>";
         markup += c.named;
         markup += L"</Box></Window>";
         ui::DialogBuilder builder;

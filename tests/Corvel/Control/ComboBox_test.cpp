@@ -419,6 +419,77 @@ TEST_F(ComboWindowTest, NearTheBottomOfTheWorkAreaItOpensUpwards)
     EXPECT_EQ(kWindowX + 20, r.left);
 }
 
+// Eight text rows of 30 pixels in a drop-down three rows tall: the list
+// scrolls (the rows below the drop-down keep their height).
+const wchar_t kLongComboSkin[] = LR"(<Window size="300,200">
+  <Box bkcolor="#FFFFFFFF">
+    <ComboBox name="combo" pos="20,20,150,30" text="pick">
+      <VBox height="90" vscrollbar="true">
+        <Control text="r0" height="30" selected="true"/>
+        <Control text="r1" height="30"/>
+        <Control text="r2" height="30"/>
+        <Control text="r3" height="30"/>
+        <Control text="r4" height="30"/>
+        <Control text="r5" height="30"/>
+        <Control text="r6" height="30"/>
+        <Control text="r7" height="30"/>
+      </VBox>
+    </ComboBox>
+  </Box>
+</Window>)";
+
+TEST_F(ComboBoxTest, ChoosingByKeysScrollsTheChosenRowIntoTheDropDown)
+{
+    constexpr int kShownRows = 3;
+    constexpr int kRows = 8;
+    constexpr int kLastOffset = (kRows - kShownRows) * kItemHeight;
+    auto win = OpenSkinnedWindow(kLongComboSkin, 300, 200, kWindowX, kWindowY, true);
+    ASSERT_NE(nullptr, win);
+    auto* combo = win->Find<ComboBox>(L"combo");
+    ASSERT_NE(nullptr, combo);
+    win->Core().FocusControl(combo);
+    ASSERT_TRUE(combo->TryActivate());
+    ASSERT_TRUE(PumpUntil([combo] { return combo->IsDropDownOpen(); }));
+    HWND dropDown = combo->GetDropDown()->GetHWND();
+    RECT r{};
+    GetWindowRect(dropDown, &r);
+    ASSERT_EQ(kShownRows * kItemHeight, r.bottom - r.top) << "at most the container's height";
+    Box* list = combo->GetItemContainer();
+    ASSERT_NE(nullptr, list->GetVScrollBar());
+    ASSERT_TRUE(PumpUntil([list] { return list->GetScrollExtent().vertical == kLastOffset; }));
+
+    struct Case {
+        WORD key;
+        int current;
+        float offset;
+    };
+    const Case cases[] = {
+        {VK_DOWN, 1, 30},  {VK_DOWN, 2, 60}, {VK_NEXT, 3, 90},
+        {VK_END, 7, kLastOffset},    // the last row: as far as the list goes
+        {VK_UP, 6, kLastOffset},     // already in view at the end
+        {VK_HOME, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.key);
+        PostMessageW(dropDown, WM_KEYDOWN, c.key, 0);
+        ASSERT_TRUE(PumpUntil([&] { return combo->GetCurrentIndex() == c.current; }));
+        EXPECT_FLOAT_EQ(c.offset, list->GetScrollOffset().vertical);
+        const ui::RECTF row = combo->ChildAt(c.current)->GetBounds();
+        const ui::RECTF box = list->GetBounds();
+        EXPECT_GE(row.top, box.top) << "the chosen row is in view";
+        EXPECT_LE(row.bottom, box.bottom);
+    }
+
+    // Reopening shows the current row again.
+    PostMessageW(dropDown, WM_KEYDOWN, VK_END, 0);
+    ASSERT_TRUE(PumpUntil([combo] { return combo->GetCurrentIndex() == kRows - 1; }));
+    combo->CloseDropDown();
+    list->SetScrollOffset(0, 0);
+    ASSERT_TRUE(combo->TryActivate());
+    ASSERT_TRUE(PumpUntil([combo] { return combo->IsDropDownOpen(); }));
+    EXPECT_FLOAT_EQ(float(kLastOffset), list->GetScrollOffset().vertical);
+}
+
 TEST_F(ComboBoxTest, TheContainersDropShadowFollowsTheDropDown)
 {
     struct Case {

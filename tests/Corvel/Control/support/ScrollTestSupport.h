@@ -1,6 +1,6 @@
-// Helpers of the scrolling tests: the smallest layout that scrolls, a shown
-// window around it, and synthetic wheel, key and mouse messages sent to the
-// window the way the system delivers them. Header-only.
+// Helpers of the scrolling tests: a shown window around a scrolling box, and
+// synthetic wheel, key and mouse messages sent to the window the way the
+// system delivers them. Header-only.
 #pragma once
 
 #include <windows.h>
@@ -13,42 +13,11 @@
 
 #include "Corvel/Control/Box.h"
 #include "Corvel/Control/ScrollBar.h"
+#include "Corvel/Control/VBox.h"
 #include "Corvel/Core/WindowCore.h"
 #include "Corvel/Core/support/TestWindow.h"
 
 namespace scrolltest {
-
-// Stacks its visible children from the top of its content rectangle at
-// their fixed heights (and fixed widths, else the content width), moved by
-// the scroll offset, and hands the content size to the scroll bars.
-class ColumnBox : public ui::Box {
-public:
-    using Box::SetBounds;
-    void SetBounds(float left, float top, float right, float bottom) override
-    {
-        Control::SetBounds(left, top, right, bottom);
-        const ui::RECTF inset = GetContentInset();
-        const ui::RECTF area(left + inset.left, top + inset.top, right - inset.right, bottom - inset.bottom);
-        const ScrollOffset offset = GetScrollOffset();
-        const float x = area.left - static_cast<float>(static_cast<int>(offset.horizontal));
-        float y = area.top - static_cast<float>(static_cast<int>(offset.vertical));
-        float contentWidth = 0, contentHeight = 0;
-        for (int i = 0; i < ChildCount(); ++i) {
-            ui::Control* child = ChildAt(i);
-            if (!child->IsVisible() || child->IsFloat())
-                continue;
-            const float w = child->GetFixedWidth() > 0 ? child->GetFixedWidth() : area.Width();
-            const float h = child->GetFixedHeight();
-            child->SetBounds(x, y, x + w, y + h);
-            y += h;
-            contentHeight += h;
-            contentWidth = std::max(contentWidth, w);
-        }
-        ++layouts;
-        PlaceScrollBars(area, static_cast<int>(contentWidth), static_cast<int>(contentHeight));
-    }
-    int layouts = 0;
-};
 
 // Rows of the given fixed size (skin units; width 0 fills the box).
 inline std::vector<ui::Control*> AddRows(ui::Box* box, int count, float height, float width = 0)
@@ -65,14 +34,17 @@ inline std::vector<ui::Control*> AddRows(ui::Box* box, int count, float height, 
     return rows;
 }
 
-// A shown popup at the screen's top left whose root is a ColumnBox; the
-// attributes are applied before the window is made.
-struct ScrollWindow {
-    ScrollWindow(int dpi, int width, int height, std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> attributes,
-                 int rows, float rowHeight, float rowWidth = 0)
+// A shown popup at the screen's top left whose root is a `BoxType` (a
+// VBox for ScrollWindow); the attributes are applied before the window is
+// made.
+template <class BoxType>
+struct BasicScrollWindow {
+    BasicScrollWindow(int dpi, int width, int height,
+                      std::initializer_list<std::pair<const wchar_t*, const wchar_t*>> attributes, int rows,
+                      float rowHeight, float rowWidth = 0)
         : win(dpi)
     {
-        box = new ColumnBox();
+        box = new BoxType();
         box->SetName(L"scroller");
         this->rows = AddRows(box, rows, rowHeight, rowWidth);
         win.root = box;
@@ -87,10 +59,12 @@ struct ScrollWindow {
     bool WaitForRest() { return testsupport::PumpUntil([this] { return win.core.TimeLines().IsEmpty(); }); }
 
     testsupport::TestWindow win;
-    ColumnBox* box = nullptr;
+    // Owned by the window's tree.
+    BoxType* box = nullptr;
     std::vector<ui::Control*> rows;
     bool ok = false;
 };
+using ScrollWindow = BasicScrollWindow<ui::VBox>;
 
 // One wheel notch (or several) at a client point: positive turns towards
 // the start (up), negative towards the end.
