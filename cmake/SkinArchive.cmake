@@ -49,11 +49,13 @@ function(corvel_skin_resource out_var folder name)
     endforeach()
     list(SORT files)
   endif()
+  # The stage is made afresh by the command itself: the packing runs in it
+  # through "chdir", never from a folder the command removes.
   add_custom_command(OUTPUT "${zip}"
     ${stage_commands}
     COMMAND "${CMAKE_COMMAND}" -E rm -f "${zip}"
-    COMMAND "${CMAKE_COMMAND}" -E tar cf "${zip}" --format=zip -- ${files}
-    WORKING_DIRECTORY "${pack_dir}"
+    COMMAND "${CMAKE_COMMAND}" -E chdir "${pack_dir}" "${CMAKE_COMMAND}" -E tar cf "${zip}" --format=zip -- ${files}
+    WORKING_DIRECTORY "${CMAKE_BINARY_DIR}"
     DEPENDS ${absolute}
     COMMENT "Packing ${name}.zip"
     VERBATIM)

@@ -83,7 +83,7 @@ endif()
 # Its private font is an installed Debian font (fonts-dejavu-extra, from
 # scripts/setup.sh) added at packing time, so no font file is kept in git.
 include("${CMAKE_SOURCE_DIR}/cmake/SkinArchive.cmake")
-set(CORVEL_TEST_SKIN_FONT "/usr/share/fonts/truetype/dejavu/DejaVuSerifCondensed.ttf")
+set(CORVEL_TEST_SKIN_FONT "/usr/share/fonts/truetype/dejavu/DejaVuMathTeXGyre.ttf")
 corvel_skin_resource(CORVEL_TEST_SKIN_RC "${CMAKE_SOURCE_DIR}/tests/data/skin" test_skin
   EXTRA "RES/fonts/SkinSerif.ttf" "${CORVEL_TEST_SKIN_FONT}")
 

@@ -67,12 +67,13 @@ TEST_F(SkinArchiveWindowTest, IncludedDocumentsAreMergedWhereTheyAreIncluded)
     win = testsupport::OpenSkinWindow(L"window.xml", 100, 100, kWidth, kHeight, 96);
     ASSERT_NE(nullptr, win);
 
-    // css.xml and the failed includes add no control; panel.xml's two
-    // controls come where it is included and row.xml's one twice; the
-    // unknown class is skipped with its subtree.
+    // The window names its root control "Root". css.xml and the failed
+    // includes add no control; panel.xml's two controls come where it is
+    // included and row.xml's one twice; the unknown class is skipped with its
+    // subtree.
     const std::vector<std::wstring> expected = {L"First", L"PanelA", L"PanelB", L"Row",   L"Row",
                                                 L"Card",  L"Odd",    L"Fader",  L"",      L"Last"};
-    EXPECT_EQ(expected, ChildNames(Find(L"Body")));
+    EXPECT_EQ(expected, ChildNames(Find(L"Root")));
     EXPECT_EQ(std::vector<std::wstring>{L"PanelB1"}, ChildNames(Find(L"PanelB")));
     for (const wchar_t* absent : {L"Ghost", L"GhostChild", L"Broken"})
         EXPECT_EQ(nullptr, win->Core().FindControlByName(absent)) << testing::PrintToString(std::wstring(absent));
@@ -89,7 +90,7 @@ TEST_F(SkinArchiveWindowTest, EveryWindowLevelElementTakesEffect)
     ASSERT_NE(nullptr, win);
     ui::WindowCore& core = win->Core();
 
-    // The root's attributes: size, title, and "min" whose width is no number.
+    // The root's attributes: size, title, and "min" whose height is no number.
     RECT r{};
     GetWindowRect(win->GetHWND(), &r);
     EXPECT_EQ(kWidth, r.right - r.left);
@@ -98,8 +99,8 @@ TEST_F(SkinArchiveWindowTest, EveryWindowLevelElementTakesEffect)
     EXPECT_STREQ(L"皮肤窗口 Skin window", title);
     int minW = -1, minH = -1, maxW = 0, maxH = 0;
     core.GetTrackingLimits(minW, minH, maxW, maxH);
-    EXPECT_EQ(0, minW) << "\"abc\" reads as 0";
-    EXPECT_EQ(200, minH);
+    EXPECT_EQ(320, minW);
+    EXPECT_EQ(0, minH) << "\"tall\" reads as 0";
 
     // The private font: loaded from the archive by "load", named in a
     // control's font spec; the text format uses the font's own family from
@@ -107,7 +108,7 @@ TEST_F(SkinArchiveWindowTest, EveryWindowLevelElementTakesEffect)
     std::wstring family;
     IDWriteFontCollection* collection = ui::FindPrivateFontCollection(L"SkinSerif", &family);
     ASSERT_NE(nullptr, collection) << "RES/fonts/SkinSerif.ttf was not loaded";
-    EXPECT_EQ(0u, family.find(L"DejaVu Serif")) << testing::PrintToString(family);
+    EXPECT_EQ(L"DejaVu Math TeX Gyre", family) << "the packed font's own family";
     ui::tagTFontInfo* font = core.GetFont(Find(L"First")->GetFontId());
     ASSERT_NE(nullptr, font);
     EXPECT_STREQ(L"SkinSerif", font->face);

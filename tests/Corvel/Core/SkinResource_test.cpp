@@ -54,7 +54,7 @@ TEST(SkinResource, TheBuildPacksTheSkinFolderIntoTheExecutable)
     }
     // The private font is an installed file the build adds to the folder's.
     std::string font;
-    ASSERT_TRUE(testsupport::ReadFileBytes(L"Z:\\usr\\share\\fonts\\truetype\\dejavu\\DejaVuSerifCondensed.ttf", font));
+    ASSERT_TRUE(testsupport::ReadFileBytes(L"Z:\\usr\\share\\fonts\\truetype\\dejavu\\DejaVuMathTeXGyre.ttf", font));
     EXPECT_EQ(font, ReadEntry(archive, L"RES/fonts/SkinSerif.ttf"));
     EXPECT_EQ("<missing>", ReadEntry(archive, L"absent.xml"));
     CloseSkinArchive();
