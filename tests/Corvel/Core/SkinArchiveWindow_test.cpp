@@ -251,21 +251,22 @@ public:
     std::atomic<bool> closed{false};
 
 private:
+    // Stops at the first visible dialog window, stored through `found`.
+    static BOOL CALLBACK FindVisibleDialog(HWND w, LPARAM found)
+    {
+        wchar_t cls[16] = {};
+        GetClassNameW(w, cls, 16);
+        if (wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(w))
+            return TRUE;
+        *reinterpret_cast<HWND*>(found) = w;
+        return FALSE;
+    }
+
     void Watch(DWORD uiThread)
     {
         for (DWORD waited = 0; waited < kWaitMs; waited += kPollMs) {
             HWND box = nullptr;
-            EnumThreadWindows(
-                uiThread,
-                [](HWND w, LPARAM found) -> BOOL {
-                    wchar_t cls[16] = {};
-                    GetClassNameW(w, cls, 16);
-                    if (wcscmp(cls, L"#32770") != 0 || !IsWindowVisible(w))
-                        return TRUE;
-                    *reinterpret_cast<HWND*>(found) = w;
-                    return FALSE;
-                },
-                reinterpret_cast<LPARAM>(&box));
+            EnumThreadWindows(uiThread, &FindVisibleDialog, reinterpret_cast<LPARAM>(&box));
             if (box) {
                 wchar_t buffer[128] = {};
                 GetWindowTextW(box, buffer, 128);
