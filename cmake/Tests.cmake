@@ -80,8 +80,12 @@ endif()
 
 # The test skin (tests/data/skin) packed as the program packs its own; tests
 # that read the skin from their resources ("ZIPRES" in their source) carry it.
+# Its private font is an installed Debian font (fonts-dejavu-extra, from
+# scripts/setup.sh) added at packing time, so no font file is kept in git.
 include("${CMAKE_SOURCE_DIR}/cmake/SkinArchive.cmake")
-corvel_skin_resource(CORVEL_TEST_SKIN_RC "${CMAKE_SOURCE_DIR}/tests/data/skin" test_skin)
+set(CORVEL_TEST_SKIN_FONT "/usr/share/fonts/truetype/dejavu/DejaVuMathTeXGyre.ttf")
+corvel_skin_resource(CORVEL_TEST_SKIN_RC "${CMAKE_SOURCE_DIR}/tests/data/skin" test_skin
+  EXTRA "RES/fonts/SkinSerif.ttf" "${CORVEL_TEST_SKIN_FONT}")
 
 file(GLOB_RECURSE CORVEL_TEST_FILES CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/tests/*_test.cpp")
 foreach(test_file ${CORVEL_TEST_FILES})

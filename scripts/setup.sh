@@ -16,7 +16,8 @@ export DEBIAN_FRONTEND=noninteractive
 log() { printf '[setup] %s\n' "$*"; }
 
 # Everything the scripts and tests call, named: a fresh machine has none of
-# it. The private-font tests read fonts-dejavu-extra's files; stop.sh and
+# it. The private-font tests read fonts-dejavu-extra's files (the build packs
+# DejaVuMathTeXGyre.ttf into the test skin as its private font); stop.sh and
 # the benchmark call curl, the benchmark /usr/bin/time (bench/ installs its
 # own nginx and aria2). Wine's X driver loads the X extension libraries at
 # run time and they are only recommended by its package: without

@@ -40,7 +40,10 @@ TEST(SkinResource, TheBuildPacksTheSkinFolderIntoTheExecutable)
     ASSERT_NE(nullptr, archive);
 
     // Each file of tests/data/skin, under its path in the folder.
-    const wchar_t* const names[] = {L"main.xml", L"RES/logo.png", L"125/RES/logo.png", L"200/RES/logo.png", L"200\\RES\\logo.png"};
+    const wchar_t* const names[] = {L"main.xml",         L"window.xml",       L"css.xml",
+                                    L"panel.xml",        L"row.xml",          L"broken.xml",
+                                    L"RES/logo.png",     L"125/RES/logo.png", L"200/RES/logo.png",
+                                    L"200\\RES\\logo.png", L"RES/badge.png",    L"150/RES/badge.png"};
     for (const wchar_t* name : names) {
         std::string onDisk;
         std::wstring path = std::wstring(CORVEL_TEST_SOURCE_DIR) + L"\\tests\\data\\skin\\" + name;
@@ -49,6 +52,10 @@ TEST(SkinResource, TheBuildPacksTheSkinFolderIntoTheExecutable)
         ASSERT_TRUE(testsupport::ReadFileBytes(path, onDisk)) << testsupport::Narrow(name);
         EXPECT_EQ(onDisk, ReadEntry(archive, name)) << "packed " << testsupport::Narrow(name);
     }
+    // The private font is an installed file the build adds to the folder's.
+    std::string font;
+    ASSERT_TRUE(testsupport::ReadFileBytes(L"Z:\\usr\\share\\fonts\\truetype\\dejavu\\DejaVuMathTeXGyre.ttf", font));
+    EXPECT_EQ(font, ReadEntry(archive, L"RES/fonts/SkinSerif.ttf"));
     EXPECT_EQ("<missing>", ReadEntry(archive, L"absent.xml"));
     CloseSkinArchive();
 }
