@@ -171,11 +171,13 @@ void WindowCore::RunIdleStep()
         return;
     if (!TickTimeLines())
         return;
-    if (m_dirty.size() >= 2)
-        m_dirty = MergeDirtyRects(m_dirty);
     if (m_dirty.empty() || !m_root)
         return;
+    // Laying out marks the moved controls dirty: merged after it, an area
+    // already covered is painted once.
     Relayout();
+    if (m_dirty.size() >= 2)
+        m_dirty = MergeDirtyRects(m_dirty);
     if (m_layered && m_dirty.size() >= 2) {
         RECTF one = BoundingFromOrigin(m_dirty, nullptr);
         m_dirty.assign(1, one);

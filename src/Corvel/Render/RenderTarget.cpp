@@ -1,4 +1,6 @@
 #include "Corvel/Render/RenderTarget.h"
+
+#include "Corvel/Render/TextLayoutCache.h"
 #include "Corvel/Render/LayerWarp.h"
 #include "Corvel/Render/DibInfo.h"
 

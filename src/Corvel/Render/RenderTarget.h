@@ -31,6 +31,7 @@ namespace ui {
 constexpr float kDeviceDpi = 96.0f;
 
 class RenderTarget;
+class TextLayoutCache;
 class WindowCore;
 class CUiImage;
 struct tagTImageInfo;
@@ -400,6 +401,8 @@ private:
     RecreatedCallback m_recreated;
     std::unordered_map<uint32_t, ID2D1SolidColorBrush*, SolidBrushKeyHash> m_solidBrushes;
     std::unordered_map<std::string, ID2D1LinearGradientBrush*, GradientBrushKeyHash> m_gradientBrushes;
+    // Layouts of recent DrawText calls; made on first use.
+    std::unique_ptr<TextLayoutCache> m_textLayouts;
 
     bool m_inFrame = false;
     bool m_simulateLoss = false;

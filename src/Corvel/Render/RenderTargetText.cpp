@@ -21,6 +21,7 @@
 #include "Corvel/Render/LayerBlur.h"
 #include "Corvel/Render/PrivateFonts.h"
 #include "Corvel/Render/TextDrawing.h"
+#include "Corvel/Render/TextLayoutCache.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -47,6 +48,12 @@ constexpr float kLineFitSlack = 1.0f;
 // that text does not hold, so the trimming ends at the last character.
 constexpr DWRITE_TRIMMING kPlainTrimming = {DWRITE_TRIMMING_GRANULARITY_CHARACTER, 1, 10};
 constexpr DWRITE_TRIMMING kTaggedTrimming = {DWRITE_TRIMMING_GRANULARITY_CHARACTER, 0, 0};
+// Layouts kept per target: a few screens of distinct texts.
+constexpr size_t kCachedLayouts = 512;
+// Font styles the layout applies itself, kept in the cache key above the
+// DrawText bits.
+constexpr unsigned kKeyUnderline = 1u << 30;
+constexpr unsigned kKeyStrikeout = 1u << 31;
 
 // Which of two alignment bits wins when both are set.
 enum class AlignmentOrder { LaterWins, FirstWins };
@@ -415,6 +422,26 @@ void ApplyRunColours(ID2D1RenderTarget* target, IDWriteTextLayout* layout, ID2D1
     }
 }
 
+// The layout of text from the cache, built and kept there on a miss.
+// Borrowed from the cache; null when DirectWrite fails.
+IDWriteTextLayout* CachedLayout(TextLayoutCache& cache, const wchar_t* text, const TextSettings& settings)
+{
+    TextLayoutCache::Key key;
+    key.text = text;
+    key.format = settings.font->textFormat;
+    key.width = settings.width;
+    key.height = settings.height;
+    key.flags = settings.format | (settings.font->underline ? kKeyUnderline : 0u) |
+                (settings.font->strikeout ? kKeyStrikeout : 0u);
+    key.characterSpacing = settings.characterSpacing;
+    key.lineSpacing = settings.lineSpacing;
+    if (IDWriteTextLayout* cached = cache.Find(key))
+        return cached;
+    ComPtr<IDWriteTextLayout> layout = LayoutCutToFit(key.text, settings);
+    cache.Put(key, layout.Get());
+    return cache.Find(key);
+}
+
 } // namespace
 
 void RenderTarget::DrawText(WindowCore* core, const RECTF& rect, const wchar_t* text, const GradientStops& stops,
@@ -434,12 +461,14 @@ void RenderTarget::DrawText(WindowCore* core, const RECTF& rect, const wchar_t* 
     const TextSettings settings = MakeSettings(font, rect, format, lineSpacing,
                                                SpacingThatCounts(characterSpacing, core->GetScale(),
                                                                  kPlainSpacingThreshold));
-    ComPtr<IDWriteTextLayout> layout = LayoutCutToFit(text, settings);
+    if (!m_textLayouts)
+        m_textLayouts = std::make_unique<TextLayoutCache>(kCachedLayouts);
+    IDWriteTextLayout* layout = CachedLayout(*m_textLayouts, text, settings);
     if (!layout)
         return;
     if (glowArgb)
-        DrawGlow(*this, layout.Get(), rect, glowArgb, core->GetScale());
-    m_target->DrawTextLayout(D2D1::Point2F(rect.left, rect.top), layout.Get(), brush, D2D1_DRAW_TEXT_OPTIONS_NONE);
+        DrawGlow(*this, layout, rect, glowArgb, core->GetScale());
+    m_target->DrawTextLayout(D2D1::Point2F(rect.left, rect.top), layout, brush, D2D1_DRAW_TEXT_OPTIONS_NONE);
 }
 
 void RenderTarget::DrawBlurredText(WindowCore* core, const RECTF& rect, const wchar_t* text, uint32_t argb,
