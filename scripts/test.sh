@@ -64,5 +64,5 @@ ctest --output-on-failure --no-tests=error -j "${CORVEL_JOBS:-$(nproc)}" "$@"
 # input and ends the prefix's wineserver when it is done. Its screenshots go
 # to artifacts/demo/.
 if [ "$#" -eq 0 ]; then
-  CORVEL_DEMO_SKIP_SETUP=1 bash scripts/run-demo.sh
+  CORVEL_DEMO_SKIP_SETUP=1 bash "$ROOT/scripts/run-demo.sh"
 fi
