@@ -68,8 +68,9 @@ inline LPARAM Pt(int x, int y) { return MAKELPARAM(x, y); }
 class MarkupWindow {
 public:
     // Builds `markup` (a <Window> element) into a popup of the given client
-    // size, lays it out, shows it without activation and paints it once.
-    MarkupWindow(const wchar_t* markup, int width, int height)
+    // size (pixels), lays it out, shows it without activation and paints it
+    // once; a `dpi` other than 0 is the window's DPI.
+    MarkupWindow(const wchar_t* markup, int width, int height, int dpi = 0) : win(dpi)
     {
         EXPECT_NE(nullptr, win.CreatePopup(width, height));
         ui::DialogBuilder builder;
