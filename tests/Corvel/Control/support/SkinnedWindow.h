@@ -64,6 +64,12 @@ inline std::unique_ptr<SkinnedWindow> OpenSkinnedWindow(const wchar_t* skin, int
         ShowWindow(win->GetHWND(), SW_SHOW);
         SetForegroundWindow(win->GetHWND());
         SetFocus(win->GetHWND());
+        // Under Wine the activation finishes when the X server's focus
+        // event comes back; a pop-up opened before that would lose its
+        // focus to it and close.
+        const HWND hwnd = win->GetHWND();
+        EXPECT_TRUE(testsupport::PumpUntil(
+            [hwnd] { return GetForegroundWindow() == hwnd && GetActiveWindow() == hwnd && GetFocus() == hwnd; }));
     } else {
         ShowWindow(win->GetHWND(), SW_SHOWNOACTIVATE);
     }
