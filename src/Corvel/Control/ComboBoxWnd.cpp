@@ -1,11 +1,11 @@
 #include "Corvel/Control/ComboBoxWnd.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "Corvel/Control/Box.h"
 #include "Corvel/Control/ComboBox.h"
 #include "Corvel/Core/StyleValues.h"
+#include "Corvel/Core/WindowBase.h"
 #include "Corvel/Render/Easing.h"
 #include "Corvel/Render/TimeLine.h"
 #include "Corvel/Render/WndShadow.h"
@@ -20,8 +20,6 @@ constexpr DWORD kDropDownExStyle = WS_EX_TOOLWINDOW;
 constexpr float kFadeMs = 1000.0f;
 constexpr float kOpaque = 255.0f;
 const wchar_t kFadeValue[] = L"a";
-// The shadow's sharpness beyond which the skin's value is not taken.
-constexpr float kMaxShadowSharpness = 20.0f;
 // Mode of the container's fade layer, as other controls ask for theirs.
 constexpr uint8_t kLayerMode = 1;
 
@@ -349,17 +347,7 @@ void CComboBoxWnd::CreateShadowIfAsked(Box* container)
     const WindowShadowSettings* settings = m_core.FindShadowSettings();
     if (!settings)
         return;
-    m_shadow = std::make_unique<CWndShadow>();
-    m_shadow->Create(m_hwnd, m_core.GetScale());
-    if (m_shadow->GetHandle())
-        ShowWindow(m_shadow->GetHandle(), SW_HIDE);
-    m_shadow->SetSize(static_cast<int8_t>(std::trunc(settings->size)));
-    m_shadow->SetPosition(static_cast<int8_t>(std::trunc(settings->offsetX)),
-                          static_cast<int8_t>(std::trunc(settings->offsetY)));
-    if (settings->blur <= kMaxShadowSharpness)
-        m_shadow->SetSharpness(static_cast<int>(std::trunc(settings->blur)));
-    m_shadow->SetDarkness(static_cast<int>(settings->color >> 24));
-    m_shadow->SetColor(settings->color);
+    m_shadow = CreateHiddenShadow(m_hwnd, m_core.GetScale(), *settings);
 }
 
 // ------------------------------------------------------------ messages

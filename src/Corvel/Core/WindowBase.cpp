@@ -378,6 +378,22 @@ LRESULT IWindowBase::OnKeyDown(WPARAM wParam, LPARAM, bool& handled)
 
 // ------------------------------------------------------------ shadow
 
+std::unique_ptr<CWndShadow> CreateHiddenShadow(HWND window, float scale, const ui::WindowShadowSettings& settings)
+{
+    auto shadow = std::make_unique<CWndShadow>();
+    shadow->Create(window, scale);
+    if (shadow->GetHandle())
+        ShowWindow(shadow->GetHandle(), SW_HIDE);
+    shadow->SetSize(static_cast<int8_t>(std::trunc(settings.size)));
+    shadow->SetPosition(static_cast<int8_t>(std::trunc(settings.offsetX)),
+                        static_cast<int8_t>(std::trunc(settings.offsetY)));
+    if (settings.blur <= kMaxShadowSharpness)
+        shadow->SetSharpness(static_cast<int>(std::trunc(settings.blur)));
+    shadow->SetDarkness(static_cast<int>(settings.color >> 24));
+    shadow->SetColor(settings.color);
+    return shadow;
+}
+
 void IWindowBase::CreateWindowShadow()
 {
     const ui::WindowShadowSettings* settings = m_core.FindShadowSettings();
@@ -389,17 +405,7 @@ void IWindowBase::CreateWindowShadow()
     }
     if (m_shadow)
         return;
-    m_shadow = std::make_unique<CWndShadow>();
-    m_shadow->Create(m_hwnd, m_core.GetScale());
-    if (m_shadow->GetHandle())
-        ShowWindow(m_shadow->GetHandle(), SW_HIDE);
-    m_shadow->SetSize(static_cast<int8_t>(std::trunc(settings->size)));
-    m_shadow->SetPosition(static_cast<int8_t>(std::trunc(settings->offsetX)),
-                          static_cast<int8_t>(std::trunc(settings->offsetY)));
-    if (settings->blur <= kMaxShadowSharpness)
-        m_shadow->SetSharpness(static_cast<int>(std::trunc(settings->blur)));
-    m_shadow->SetDarkness(static_cast<int>(settings->color >> 24));
-    m_shadow->SetColor(settings->color);
+    m_shadow = CreateHiddenShadow(m_hwnd, m_core.GetScale(), *settings);
     m_shadow->SetCorner(settings->roundX, settings->roundY);
     m_shadow->Show(m_hwnd);
 }

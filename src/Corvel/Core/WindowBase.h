@@ -21,6 +21,11 @@ namespace ui {
 class CDropTarget;
 }
 
+// A drop shadow for `window` made from a skin's shadow settings (size,
+// offset, sharpness, darkness and colour at `scale`), created hidden; the
+// caller owns it and shows it. Null when the shadow window cannot be made.
+std::unique_ptr<CWndShadow> CreateHiddenShadow(HWND window, float scale, const ui::WindowShadowSettings& settings);
+
 class IWindowBase : public ui::CWindowWnd,
                     public ui::INotifyUI,
                     public ui::IMessageFilterUI,
