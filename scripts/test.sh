@@ -23,7 +23,7 @@ ran_tests=0
 report_repeats() {
   local files=()
   [ -d "$REPEATS" ] && mapfile -t files < <(find "$REPEATS" -type f -printf '%f\n' | sort)
-  echo "[test] runs repeated (Wine X protocol error, or no output at all): ${#files[@]}"
+  echo "[test] runs repeated (Wine X protocol error, or no output at all) or killed after passing: ${#files[@]}"
   local f
   for f in "${files[@]}"; do echo "[test]   ${f%.*}"; done
 }

@@ -2,7 +2,8 @@
 # tests/support/run-test.sh: refuses to run outside the test run's display;
 # repeats a run once only when Wine ended it on an X protocol error before
 # any test failed, or when it failed without printing anything, recording
-# each repeat; passes every other result on.
+# each repeat; counts a run Wine's exit killed after every test passed as
+# passed (recorded too); passes every other result on.
 # A stand-in for Wine plays the test program's runs.
 set -u
 source "$(dirname "$0")/support/check.sh"
@@ -39,6 +40,9 @@ cases=(
   "silent failure, then passes|0|2|1|5 -|0 [  PASSED  ] 1 test."
   "silent failure twice|5|2|1|5 -|5 -"
   "silent success is not repeated|0|1|0|0 -"
+  "killed after every test passed|0|1|1|137 [  PASSED  ] 2 tests."
+  "killed after a failed test|137|1|0|137 [  PASSED  ] 1 test.\\n[  FAILED  ] A.B (1 ms)"
+  "killed before the summary|137|1|0|137 [ RUN      ] A.B"
 )
 i=0
 for entry in "${cases[@]}"; do

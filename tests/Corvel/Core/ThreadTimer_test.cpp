@@ -94,13 +94,22 @@ TEST(ThreadTimer, PeriodicTicksCountUpUntilStopped)
 TEST(ThreadTimer, WakeRestartsThePeriod)
 {
     Recorder rec;
-    ThreadTimer* timer = ThreadTimer::Create([&](int n) { rec.Add(n); return true; }, 400);
+    constexpr int kPeriodMs = 400;
+    ThreadTimer* timer = ThreadTimer::Create([&](int n) { rec.Add(n); return true; }, kPeriodMs);
     ASSERT_NE(nullptr, timer);
+    // A period between two wakes can only pass when this thread was held
+    // up that long (a loaded machine): each such gap may give one tick.
+    size_t fullPeriods = 0;
+    ULONGLONG last = GetTickCount64();
     for (int i = 0; i < 16; ++i) {
         SleepMs(50);
         timer->Wake();
+        const ULONGLONG now = GetTickCount64();
+        if (now - last >= static_cast<ULONGLONG>(kPeriodMs))
+            ++fullPeriods;
+        last = now;
     }
-    EXPECT_EQ(0u, rec.Count());
+    EXPECT_LE(rec.Count(), fullPeriods);
     timer->Destroy();
 }
 

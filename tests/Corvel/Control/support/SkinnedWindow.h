@@ -54,6 +54,10 @@ inline bool IsLaidOutAndPainted(SkinnedWindow& win)
 
 // Creates the window at (x, y) with the given client size, shows it (made
 // the active window when `activate`) and pumps until it is painted.
+// How long an activated test window is left to receive its late focus
+// events before the test goes on.
+constexpr DWORD kActivationSettleMs = 500;
+
 inline std::unique_ptr<SkinnedWindow> OpenSkinnedWindow(const wchar_t* skin, int width, int height, int x = 0,
                                                       int y = 0, bool activate = false,
                                                       SkinnedWindow::CustomControls custom = nullptr)
@@ -70,6 +74,9 @@ inline std::unique_ptr<SkinnedWindow> OpenSkinnedWindow(const wchar_t* skin, int
         const HWND hwnd = win->GetHWND();
         EXPECT_TRUE(testsupport::PumpUntil(
             [hwnd] { return GetForegroundWindow() == hwnd && GetActiveWindow() == hwnd && GetFocus() == hwnd; }));
+        // The focus event of the X server may still be on its way after
+        // that: let it arrive before the test goes on.
+        testsupport::PumpFor(kActivationSettleMs);
     } else {
         ShowWindow(win->GetHWND(), SW_SHOWNOACTIVATE);
     }
