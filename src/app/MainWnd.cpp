@@ -16,6 +16,7 @@
 #include "app/Encodings.h"
 #include "app/PathUtil.h"
 #include "app/ShellUtil.h"
+#include "net/SliceDownloader.h"
 
 namespace {
 

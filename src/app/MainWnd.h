@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -17,12 +18,15 @@
 
 #include "Corvel/Core/WindowBase.h"
 #include "app/AppModel.h"
+#include "app/OrderDetail.h"
 
 namespace ui {
 class CTimeLineTween;
 class ComboBox;
 class ProgressBar;
 } // namespace ui
+
+class CSliceDownloader;
 
 class CMainWnd : public IWindowBase {
 public:
@@ -60,6 +64,40 @@ public:
     void ShowToast(const wchar_t* text);
 
     void SetPackageHandOff(PackageHandOff handOff) { m_handOff = std::move(handOff); }
+
+    // ---- deployment (MainWnd.deploy.cpp, MainWnd.download.cpp, MainWnd.finish.cpp)
+
+    // The descriptor callback: any thread; copies everything into a UI task
+    // that calls StartDeploy. code 0: a valid descriptor; otherwise message
+    // is the text for the user.
+    void OnDeployDescriptor(const stOrderDetail& order, bool flag, int code, const std::wstring& message);
+    // UI thread: shows a failure, or accepts a ready descriptor, shows the
+    // install page and settles the installation directory.
+    void StartDeploy(const stOrderDetail& order, bool flag, int code, const std::wstring& message);
+    // "click" of BtnChangeDir: the folder browser.
+    void OnChangeDir();
+    // "click" of BtnDownload: the sliced download of the package.
+    void StartDownload();
+    // The download report; runs on the downloader's threads and only posts
+    // UI tasks.
+    void OnDownloadState(int state, uint64_t a, uint64_t b, uint64_t c);
+    // UI thread: the download ended (a = b = total size); extraction or launch.
+    void OnDownloadFinished(uint64_t a, uint64_t b, uint64_t c);
+    // UI tasks of the extraction thread.
+    void OpenPackageWithShell(const std::wstring& name);
+    void OnExtractFinished(const std::wstring& name);
+    // "click" of BtnInstall: starts the installed programs, or downloads again.
+    void LaunchInstalled();
+
+    const stOrderDetail& DeployDescriptor() const { return m_order; }
+    const std::wstring& InstallDir() const { return m_installDir; }
+    // Tests of the download and finish phases start from an accepted
+    // descriptor and a settled directory without the service.
+    void SetDeploymentForTesting(const stOrderDetail& order, const std::wstring& installDir)
+    {
+        m_order = order;
+        m_installDir = installDir;
+    }
     // Set by Close, WM_CLOSE and WM_DESTROY; never cleared. Read by worker
     // threads to cancel their work.
     bool IsClosing() const { return m_closing.load(); }
@@ -95,6 +133,8 @@ private:
     stPackageInfo m_selectedPackage;
     bool m_hasSelectedPackage = false;
     std::wstring m_installDir;
+    stOrderDetail m_order;                            // the accepted descriptor
+    std::unique_ptr<CSliceDownloader> m_downloader;   // made by the first download
     // The rows' package records; the combo box items point into them.
     std::vector<std::unique_ptr<stPackageInfo>> m_packages;
     std::unique_ptr<ui::CTimeLineTween> m_toastTimeline;
