@@ -300,8 +300,12 @@ void CMainWnd::OnStartClicked()
 
 void CMainWnd::OnTimer(UINT_PTR id)
 {
+    if (id == kRestartTimerId) {
+        OnRestartTimer();
+        return;
+    }
     if (id != kPrepareTimerId)
-        return;  // 10035 belongs to the deployment; others are not ours
+        return;  // not ours
     ControlTable& c = *m_controls;
     if (g_prepareStep / 2 >= kPrepareSteps) {
         EndPreparation();

@@ -81,6 +81,8 @@ public:
     // The download report; runs on the downloader's threads and only posts
     // UI tasks.
     void OnDownloadState(int state, uint64_t a, uint64_t b, uint64_t c);
+    // Timer kRestartTimerId: the slow download is stopped and started again.
+    void OnRestartTimer();
     // UI thread: the download ended (a = b = total size); extraction or launch.
     void OnDownloadFinished(uint64_t a, uint64_t b, uint64_t c);
     // UI tasks of the extraction thread.
