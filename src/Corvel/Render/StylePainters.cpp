@@ -43,8 +43,6 @@ bool StartsWithBinding(const wchar_t* value)
     return wcsncmp(value, kBindingPrefix, kBindingPrefixLength) == 0;
 }
 
-bool Contains(const wchar_t* text, const wchar_t* word) { return wcsstr(text, word) != nullptr; }
-
 // Item i of a list, a zero item past its end.
 ValueList::Item ItemOrZero(const ValueList& list, int i)
 {
