@@ -384,23 +384,26 @@ int List::ChildCount() const { return m_body->ChildCount(); }
 
 void List::SetBounds(float left, float top, float right, float bottom)
 {
+    // A hidden header still gives the columns their widths: its items are
+    // laid out over the list's width, at no height, before the rows.
+    const bool hiddenHeader = m_header && !m_header->IsVisible();
+    if (hiddenHeader) {
+        SetHeaderItemsShown(true);
+        m_header->SetBounds(left, top, right, top);
+        SetHeaderItemsShown(false);
+    }
     VBox::SetBounds(left, top, right, bottom);
+    const float shift = m_body->GetScrollOffset().horizontal;
     if (!m_header) {
         m_itemStyle.columnCount = 1;
-        const float shift = m_body->GetScrollOffset().horizontal;
         const float by = shift >= 1.0f ? shift : 0.0f;
         m_itemStyle.columns[0] = RECT{static_cast<LONG>(m_bounds.left - by), 0,
                                       static_cast<LONG>(m_bounds.right - by), 0};
         return;
     }
-    if (!m_header->IsVisible()) {
-        // A hidden header still gives the columns their widths.
-        for (int i = 0; i < m_header->ChildCount(); ++i)
-            m_header->ChildAt(i)->SetInternalVisible(true);
-        m_header->SetBounds(m_bounds.left, m_bounds.top, m_bounds.right, m_bounds.top);
-    }
-    const float shift = m_body->GetScrollOffset().horizontal;
     if (shift > 0) {
+        if (hiddenHeader)
+            SetHeaderItemsShown(true);
         const int count = std::min(m_header->ChildCount(), kMaxListColumns);
         for (int i = 0; i < count; ++i) {
             Control* item = m_header->ChildAt(i);
@@ -409,12 +412,16 @@ void List::SetBounds(float left, float top, float right, float bottom)
             const RECTF r = item->GetBounds();
             item->SetBounds(r.left - shift, r.top, r.right - shift, r.bottom);
         }
+        if (hiddenHeader)
+            SetHeaderItemsShown(false);
     }
     CopyColumnRects();
-    if (!m_header->IsVisible()) {
-        for (int i = 0; i < m_header->ChildCount(); ++i)
-            m_header->ChildAt(i)->SetInternalVisible(false);
-    }
+}
+
+void List::SetHeaderItemsShown(bool on)
+{
+    for (int i = 0; i < m_header->ChildCount(); ++i)
+        m_header->ChildAt(i)->SetInternalVisible(on);
 }
 
 void List::CopyColumnRects()

@@ -193,6 +193,9 @@ protected:
     // Rewrites the indices of the rows from `first` on.
     void RenumberRows(int first);
     bool SetHeader(ListHeader* header, int index);
+    // Internal visibility of a hidden header's items while the columns are
+    // measured from them.
+    void SetHeaderItemsShown(bool on);
     bool OnListKey(InputEvent* event);
     // The row colours, images and line settings; false for other names.
     bool OnRowStyleAttribute(const wchar_t* name, const wchar_t* value);

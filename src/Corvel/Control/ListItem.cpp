@@ -196,7 +196,8 @@ bool ListItem::HandleEvent(InputEvent* event)
                 std::abs(event->point.y - m_rowPressAt.y) < kPendingSelectSlop && m_owner)
                 m_owner->SelectRow(m_index, false);
         }
-        return Control::HandleEvent(event);
+        EndPress();
+        return true;
     case kEventScrollWheel:
         if (m_owner)
             return m_owner->ForwardEvent(event);
@@ -219,6 +220,18 @@ bool ListItem::HandleEvent(InputEvent* event)
     default:
         return ForwardOrDefault(event);
     }
+}
+
+void ListItem::EndPress()
+{
+    // A release only ends the press: activating a row takes a double click
+    // or Enter, so a plain click never raises "itemactivate".
+    if ((m_state & kStatePushed) == 0)
+        return;
+    m_state &= ~kStatePushed;
+    if ((m_state & ~(kStateFocused | kStateSelected)) == 0)
+        m_state |= kStateNormal;
+    InvalidateVisiblePart();
 }
 
 // ------------------------------------------------------------ layout

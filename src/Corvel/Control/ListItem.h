@@ -49,6 +49,7 @@ protected:
 
     bool OnRowPress(InputEvent* event);
     bool ForwardOrDefault(InputEvent* event);
+    void EndPress();
     void PlaceOverColumns(const RECTF& inner);
     void PlaceNested(const RECTF& inner);
 

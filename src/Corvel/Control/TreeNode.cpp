@@ -40,6 +40,7 @@ TreeNode::TreeNode(TreeNode* parent) : m_parentNode(parent)
     Box::AppendChild(m_itemBox);
     // Presses on the item box reach the node.
     m_itemBox->SetAttribute(L"hole", L"true");
+    m_itemBox->SetPassThrough(true);
     RecountDepth();
 }
 
