@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cwchar>
 
+#include "Corvel/Control/BoxLayout.h"
 #include "Corvel/Control/ListBody.h"
 #include "Corvel/Control/ListHeader.h"
 #include "Corvel/Control/ListItem.h"
@@ -222,22 +223,22 @@ void List::RenumberRows(int first)
     }
 }
 
-bool List::SetHeader(ListHeader* header, int index)
+bool List::SetHeader(ListHeader* header)
 {
-    if (m_header && m_header != header) {
+    if (header == m_header)
+        return true;
+    if (m_header) {
         // The list shows one header: the one it had leaves its box.
         ListHeader* old = m_header;
         m_header = nullptr;
         old->SetOwnerList(nullptr);
         Box::RemoveChild(old);
     }
-    const bool ok = index < 0 ? Box::AppendChild(header) : Box::InsertChildAt(header, index);
-    if (!ok) {
+    // Always first among the list's own children.
+    if (!Box::InsertChildAt(header, 0)) {
         RefreshColumnCount();
         return false;
     }
-    if (Box::IndexOfChild(header) != 0)
-        Box::MoveChild(header, 0);
     m_header = header;
     header->SetOwnerList(this);
     RefreshColumnCount();
@@ -249,7 +250,7 @@ bool List::AppendChild(Control* child)
     if (!child || child == this)
         return false;
     if (auto* header = static_cast<ListHeader*>(child->CastTo(L"ListHeader")))
-        return SetHeader(header, -1);
+        return SetHeader(header);
     if (IsHeaderItem(child)) {
         if (!m_header || !m_header->AppendChild(child))
             return false;
@@ -270,7 +271,7 @@ bool List::InsertChildAt(Control* child, int index)
     if (auto* header = static_cast<ListHeader*>(child->CastTo(L"ListHeader"))) {
         if (m_header && m_header != header && m_header->ChildCount() > 0)
             return false;
-        return SetHeader(header, 0);
+        return SetHeader(header);
     }
     if (IsHeaderItem(child)) {
         if (!m_header || !m_header->InsertChildAt(child, index))
@@ -340,7 +341,12 @@ bool List::MoveChild(Control* child, int index)
         return false;
     if (child == m_header) {
         RequestRelayout();
-        return Box::MoveChild(child, index);
+        // Within the list's own two children (ChildCount counts rows).
+        if (index < 0 || index >= static_cast<int>(m_children.size()))
+            return false;
+        m_children.erase(std::find(m_children.begin(), m_children.end(), child));
+        m_children.insert(m_children.begin() + index, child);
+        return true;
     }
     if (m_header && child->GetParent() == m_header)
         return m_header->MoveChild(child, index);
@@ -392,7 +398,7 @@ void List::SetBounds(float left, float top, float right, float bottom)
         m_header->SetBounds(left, top, right, top);
         SetHeaderItemsShown(false);
     }
-    VBox::SetBounds(left, top, right, bottom);
+    PlaceHeaderAndBody(left, top, right, bottom);
     const float shift = m_body->GetScrollOffset().horizontal;
     if (!m_header) {
         m_itemStyle.columnCount = 1;
@@ -416,6 +422,46 @@ void List::SetBounds(float left, float top, float right, float bottom)
             SetHeaderItemsShown(false);
     }
     CopyColumnRects();
+}
+
+// The header on top at its own height, the body in the rest. (The list's
+// child count is its rows', so the vertical box's own pass over its
+// children cannot be used here.)
+void List::PlaceHeaderAndBody(float left, float top, float right, float bottom)
+{
+    Control::SetBounds(left, top, right, bottom);
+    const RECTF inner = boxlayout::Deflate(m_bounds, GetContentInset());
+    float y = inner.top;
+    if (m_header && m_header->IsVisible()) {
+        const RECTF pad = m_header->GetPadding();
+        const ControlSize s = m_header->MeasureSize(inner.Width(), inner.Height());
+        float h = s.height < 0 ? 0.0f : s.height;
+        h = boxlayout::ClampSize(h, m_header->GetMinHeight(), m_header->GetMaxHeight());
+        h = std::min(h, std::max(0.0f, inner.bottom - y - pad.top - pad.bottom));
+        m_header->SetBounds(inner.left + pad.left, y + pad.top, inner.right - pad.right, y + pad.top + h);
+        y += pad.top + h + pad.bottom;
+    }
+    if (m_body->IsVisible()) {
+        const RECTF pad = m_body->GetPadding();
+        m_body->SetBounds(inner.left + pad.left, y + pad.top, inner.right - pad.right,
+                          std::max(y + pad.top, inner.bottom - pad.bottom));
+    }
+}
+
+int List::FindNextFocusable(int start, bool forward) const
+{
+    // Over the list's own two children, not the rows ChildCount counts.
+    const int count = static_cast<int>(m_children.size());
+    if (count == 0)
+        return -1;
+    start = std::max(0, std::min(start, count - 1));
+    const int step = forward ? 1 : -1;
+    for (int i = start; i >= 0 && i < count; i += step) {
+        const Control* c = m_children[static_cast<size_t>(i)];
+        if (c->IsVisible() && c->IsEnabled())
+            return i;
+    }
+    return forward ? -1 : FindNextFocusable(0, true);
 }
 
 void List::SetHeaderItemsShown(bool on)

@@ -107,6 +107,7 @@ public:
     bool HandleEvent(InputEvent* event) override;
     void SetAttribute(const wchar_t* name, const wchar_t* value) override;
     void BindScrollBars() override;
+    int FindNextFocusable(int start, bool forward) const override;
 
     // IList
     ListItemStyle* GetItemStyle() override { return &m_itemStyle; }
@@ -192,7 +193,10 @@ protected:
     void AdoptRow(Control* row, int index);
     // Rewrites the indices of the rows from `first` on.
     void RenumberRows(int first);
-    bool SetHeader(ListHeader* header, int index);
+    // Makes `header` the list's header, first in its box; a header it had
+    // leaves the box.
+    bool SetHeader(ListHeader* header);
+    void PlaceHeaderAndBody(float left, float top, float right, float bottom);
     // Internal visibility of a hidden header's items while the columns are
     // measured from them.
     void SetHeaderItemsShown(bool on);

@@ -188,6 +188,15 @@ void ListHeaderItem::OnDragMove(const POINT& pt)
     SetFixedWidth(width / GetScale());
     RequestParentRelayout();
     RequestRelayout();
+    RequestListRelayout();
+}
+
+void ListHeaderItem::RequestListRelayout()
+{
+    // The rows' cells and the column rectangles follow the header items.
+    auto* header = m_parent ? static_cast<ListHeader*>(m_parent->CastTo(L"ListHeader")) : nullptr;
+    if (List* list = header ? header->GetOwnerList() : nullptr)
+        list->RequestRelayout();
 }
 
 void ListHeaderItem::OnRelease()
@@ -198,6 +207,7 @@ void ListHeaderItem::OnRelease()
             m_core->RaiseNotification(this, L"headerwidthchanged", 0, 0);
         InvokeNamedCallback(L"headerwidthchanged");
         RequestParentRelayout();
+        RequestListRelayout();
         return;
     }
     if (m_buttonState & kButtonPushed) {

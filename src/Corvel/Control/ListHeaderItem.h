@@ -50,6 +50,7 @@ private:
     bool OnPress(const POINT& pt);
     void OnDragMove(const POINT& pt);
     void OnRelease();
+    void RequestListRelayout();
     bool OnSetCursor(const POINT& pt);
     void FindNamedChildren();
     void DrawStateImage(RenderTarget* target, CUiImage& image, const RECTF& paintRect);

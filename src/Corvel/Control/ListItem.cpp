@@ -13,12 +13,6 @@ namespace {
 
 bool IsMouseEventType(int type) { return type >= kEventMouseMove && type <= kEventScrollWheel; }
 
-RECTF ToRectF(const RECT& r)
-{
-    return RECTF{static_cast<float>(r.left), static_cast<float>(r.top), static_cast<float>(r.right),
-                 static_cast<float>(r.bottom)};
-}
-
 } // namespace
 
 ListItem::ListItem() { m_needReturn = true; }

@@ -46,13 +46,12 @@ TreeNode::TreeNode(TreeNode* parent) : m_parentNode(parent)
 
 TreeNode::~TreeNode()
 {
-    for (TreeNode* child : m_childNodes) {
-        // Never in a view: only this list holds it.
-        if (!child->GetView() && (!child->GetParent() || child->GetParent() == this))
-            delete child;
-        else if (child->m_parentNode == this)
-            child->m_parentNode = nullptr;
-    }
+    // A node outside any view holds its child nodes (they are in no view
+    // either); in a view they are rows of the body, which deletes them.
+    if (m_view)
+        return;
+    for (TreeNode* child : m_childNodes)
+        delete child;
 }
 
 const wchar_t* TreeNode::GetClassName() const { return L"TreeNode"; }
@@ -103,7 +102,10 @@ bool TreeNode::DetachChildNode(TreeNode* child)
 
 bool TreeNode::AddChildNode(TreeNode* child)
 {
-    if (!child || child == this)
+    // A node in a tree leaves it first; one with another parent likewise.
+    if (!child || child == this || child->m_view ||
+        (child->m_parentNode && child->m_parentNode != this) ||
+        std::find(m_childNodes.begin(), m_childNodes.end(), child) != m_childNodes.end())
         return false;
     TreeNode* formerParent = child->m_parentNode;
     const bool fresh = child->m_view == nullptr;
@@ -139,7 +141,7 @@ bool TreeNode::AppendChild(Control* child)
 bool TreeNode::InsertChildAt(Control* child, int index)
 {
     TreeNode* node = AsNode(child);
-    if (!node)
+    if (!node || node == this || node->m_view || (node->m_parentNode && node->m_parentNode != this))
         return false;
     TreeNode* before = GetChildNode(index);
     if (!before)

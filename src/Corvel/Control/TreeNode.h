@@ -20,8 +20,8 @@ public:
     // `parent` (may be null) only sets the depth; the parent's AppendChild
     // makes the link.
     explicit TreeNode(TreeNode* parent = nullptr);
-    // Child nodes that never joined a view belong to the node and go with
-    // it; those in a view are rows of its body, which deletes them.
+    // Outside a view the node holds its child nodes and deletes them; in a
+    // view they are rows of the body, which deletes them.
     ~TreeNode() override;
 
     const wchar_t* GetClassName() const override;
@@ -30,8 +30,9 @@ public:
     void CompleteInit() override;
     bool HandleEvent(InputEvent* event) override;
 
-    // A node becomes a child node; any other control goes into the node's
-    // own box.
+    // A node becomes a child node (false for a node that is in a tree or
+    // has another parent: it leaves that first); any other control goes
+    // into the node's own box.
     bool AppendChild(Control* child) override;
     // Child nodes only: before the child node now at `index`, or last.
     bool InsertChildAt(Control* child, int index) override;

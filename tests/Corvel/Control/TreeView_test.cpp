@@ -70,7 +70,7 @@ std::vector<std::wstring> VisibleRowNames(TreeView* tree)
 
 void DoubleClick(MarkupWindow& w, ui::Control* node)
 {
-    const RECTF r = node->GetBounds();
+    const ui::RECTF r = node->GetBounds();
     const LPARAM at = controltest::Pt(static_cast<int>(r.right) - 20, static_cast<int>((r.top + r.bottom) / 2));
     SendMessageW(w.Hwnd(), WM_LBUTTONDBLCLK, MK_LBUTTON, at);
     SendMessageW(w.Hwnd(), WM_LBUTTONUP, 0, at);
@@ -163,7 +163,7 @@ TEST_F(TreeViewTest, TheExpandControlTogglesItsNode)
     ASSERT_TRUE(tree && e && expand);
     EXPECT_EQ(expand, e->GetExpandControl());
     EXPECT_TRUE(expand->IsSelected()) << "shows the expanded state";
-    const RECTF r = expand->GetBounds();
+    const ui::RECTF r = expand->GetBounds();
     const int x = static_cast<int>((r.left + r.right) / 2), y = static_cast<int>((r.top + r.bottom) / 2);
     w.Click(x, y);
     EXPECT_FALSE(e->IsExpanded());
@@ -305,9 +305,9 @@ TEST_F(TreeViewTest, ListAndTreeScreenshot)
     ASSERT_TRUE(tree->SelectRow(1, false));
     ASSERT_TRUE(w.Paint());
     const testsupport::PixelImage px = w.Pixels();
-    ASSERT_FALSE(px.pixels.empty());
-    const RECTF listRow = list->ChildAt(3)->GetBounds();
-    const RECTF treeRow = tree->ChildAt(1)->GetBounds();
+    ASSERT_FALSE(px.data.empty());
+    const ui::RECTF listRow = list->ChildAt(3)->GetBounds();
+    const ui::RECTF treeRow = tree->ChildAt(1)->GetBounds();
     EXPECT_EQ(testsupport::Rgb(kSelectedColor),
               px.RgbAt(static_cast<int>(listRow.right) - 4, static_cast<int>(listRow.top) + 4));
     EXPECT_EQ(testsupport::Rgb(kSelectedColor),
