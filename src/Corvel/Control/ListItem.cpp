@@ -233,7 +233,9 @@ void ListItem::EndPress()
 void ListItem::SetBounds(float left, float top, float right, float bottom)
 {
     Control::SetBounds(left, top, right, bottom);
-    if (!m_owner)
+    // A row scrolled out of its body is not placed: its cells wait until it
+    // comes back (a long list moves every row on each scroll step).
+    if (!m_owner || !IsPlaced())
         return;
     const RECTF inset = GetContentInset();
     const RECTF inner{m_bounds.left + inset.left, m_bounds.top + inset.top, m_bounds.right - inset.right,
