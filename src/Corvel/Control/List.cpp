@@ -671,6 +671,9 @@ void List::SetAttribute(const wchar_t* name, const wchar_t* value)
         m_boundBorder = (m_boundFill & 0x00FFFFFFu) | kBandBorderAlpha;
     } else if (wcscmp(name, L"selectboundbordercolor") == 0) {
         m_boundBorder = ParseHexColor(v);
+    } else if (_wcsicmp(name, L"itemalign") == 0) {
+        // Other spellings name the vertical box's child alignment.
+        VBox::SetAttribute(L"itemalign", value);
     } else {
         VBox::SetAttribute(name, value);
     }

@@ -222,6 +222,52 @@ TEST_F(ListTest, MouseSelectionWithCtrlShiftAndPendingSelect)
     EXPECT_EQ((std::vector<int>{5, 2, 4}), list->GetSelectedRows());
 }
 
+TEST_F(ListTest, DraggingOverTheEmptyBodySelectsTheRowsTheBandTouches)
+{
+    MarkupWindow w(ListSkin(6).c_str(), kWidth, kHeight);
+    List* list = w.Find<List>(L"list");
+    ASSERT_NE(nullptr, list);
+    ASSERT_TRUE(list->IsSelectByBound()) << "multi=\"true\" selects by band";
+    ui::ListBody* body = list->GetBody();
+    const int below = RowCentreY(6) + 40; // under the last row
+    w.Move(300, below);
+    SendMessageW(w.Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, controltest::Pt(300, below));
+    const struct {
+        const char* name;
+        int y;
+        std::vector<int> selected;
+    } moves[] = {
+        {"up into row 4", RowCentreY(4), {4, 5}},
+        {"up into row 1", RowCentreY(1), {1, 2, 3, 4, 5}},
+        {"back down into row 5", RowCentreY(5), {5}},
+    };
+    for (const auto& move : moves) {
+        SCOPED_TRACE(move.name);
+        w.Move(200, move.y, MK_LBUTTON);
+        EXPECT_TRUE(body->IsBandVisible());
+        EXPECT_EQ(move.selected, list->GetSelectedRows());
+    }
+    ASSERT_TRUE(w.Paint());
+    const testsupport::PixelImage px = w.Pixels();
+    // The band's half-transparent dark fill over the white empty body.
+    const uint32_t inside = px.RgbAt(250, below - 10);
+    EXPECT_LT(inside & 0xFFu, 0xC0u) << std::hex << inside;
+    w.Release(200, RowCentreY(5));
+    EXPECT_FALSE(body->IsBandVisible());
+    EXPECT_EQ(std::vector<int>{5}, list->GetSelectedRows());
+}
+
+TEST_F(ListTest, TheWheelOverARowScrollsTheBody)
+{
+    MarkupWindow w(ListSkin(40).c_str(), kWidth, kHeight);
+    List* list = w.Find<List>(L"list");
+    ASSERT_NE(nullptr, list);
+    ui::ListBody* body = list->GetBody();
+    w.Wheel(50, RowCentreY(3), -WHEEL_DELTA);
+    EXPECT_TRUE(testsupport::PumpUntil([body] { return body->GetScrollOffset().vertical > 0; }));
+    EXPECT_EQ(0, static_cast<int>(list->GetHeader()->GetBounds().top));
+}
+
 TEST_F(ListTest, TheSelectedRowIsPaintedInTheSelectedColour)
 {
     MarkupWindow w(ListSkin(4).c_str(), kWidth, kHeight);

@@ -123,6 +123,9 @@ TEST_F(TreeViewTest, DoubleClicksCollapseAndExpandSubtrees)
     MarkupWindow w(TreeSkin().c_str(), kWidth, kHeight);
     auto* tree = w.Find<TreeView>(L"tree");
     ASSERT_NE(nullptr, tree);
+    // D selected: hidden with C's collapse, it drops the flag quietly and
+    // stays in the list's selection.
+    ASSERT_TRUE(tree->SelectRow(3, false));
     const struct {
         const char* name;
         const wchar_t* node;
@@ -141,6 +144,7 @@ TEST_F(TreeViewTest, DoubleClicksCollapseAndExpandSubtrees)
         EXPECT_EQ(step.visible, VisibleRowNames(tree));
         EXPECT_EQ(std::vector<std::wstring>{L"itemactivate:" + std::wstring(step.node)},
                   w.log.OfType(L"itemactivate"));
+        EXPECT_TRUE(w.log.OfType(L"selectchanged").empty());
         // Hidden rows take no room: the visible ones stack without gaps.
         int top = 0;
         for (int i = 0; i < tree->ChildCount(); ++i) {
@@ -152,6 +156,8 @@ TEST_F(TreeViewTest, DoubleClicksCollapseAndExpandSubtrees)
         }
     }
     EXPECT_TRUE(w.Find<TreeNode>(L"C")->IsExpanded());
+    EXPECT_FALSE(w.Find<TreeNode>(L"D")->IsSelected());
+    EXPECT_EQ(std::vector<int>{3}, tree->GetSelectedRows());
 }
 
 TEST_F(TreeViewTest, TheExpandControlTogglesItsNode)
