@@ -16,6 +16,21 @@ namespace {
 
 bool IsTrue(const wchar_t* v) { return v && wcscmp(v, L"true") == 0; }
 
+// "vscroll"/"hscroll" (and the "...bar" spellings) switched on, and the
+// bar styles; a bar named elsewhere is bound through BindScrollBars.
+bool IsBodyScrollAttribute(const wchar_t* name, const wchar_t* v)
+{
+    for (const wchar_t* style : {L"vscrollbarstyle", L"hscrollbarstyle"}) {
+        if (wcscmp(name, style) == 0)
+            return true;
+    }
+    for (const wchar_t* flag : {L"vscroll", L"hscroll", L"vscrollbar", L"hscrollbar"}) {
+        if (wcscmp(name, flag) == 0)
+            return IsTrue(v) || wcscmp(v, L"false") == 0;
+    }
+    return false;
+}
+
 ListItem* AsRow(Control* c) { return c ? static_cast<ListItem*>(c->CastTo(L"ListItem")) : nullptr; }
 
 bool IsHeaderItem(Control* c)
@@ -392,41 +407,42 @@ void List::SetBounds(float left, float top, float right, float bottom)
 {
     // A hidden header still gives the columns their widths: its items are
     // laid out over the list's width, at no height, before the rows.
-    const bool hiddenHeader = m_header && !m_header->IsVisible();
-    if (hiddenHeader) {
+    if (m_header && !m_header->IsVisible()) {
         SetHeaderItemsShown(true);
         m_header->SetBounds(left, top, right, top);
         SetHeaderItemsShown(false);
     }
     PlaceHeaderAndBody(left, top, right, bottom);
-    const float shift = m_body->GetScrollOffset().horizontal;
     if (!m_header) {
+        const float shift = m_body->GetScrollOffset().horizontal;
         m_itemStyle.columnCount = 1;
         const float by = shift >= 1.0f ? shift : 0.0f;
         m_itemStyle.columns[0] = RECT{static_cast<LONG>(m_bounds.left - by), 0,
                                       static_cast<LONG>(m_bounds.right - by), 0};
         return;
     }
-    if (shift > 0) {
-        if (hiddenHeader)
-            SetHeaderItemsShown(true);
-        const int count = std::min(m_header->ChildCount(), kMaxListColumns);
-        for (int i = 0; i < count; ++i) {
-            Control* item = m_header->ChildAt(i);
-            if (!item->IsVisible() || item->IsFloat())
-                continue;
-            const RECTF r = item->GetBounds();
-            item->SetBounds(r.left - shift, r.top, r.right - shift, r.bottom);
-        }
-        if (hiddenHeader)
-            SetHeaderItemsShown(false);
-    }
     CopyColumnRects();
 }
 
-// The header on top at its own height, the body in the rest. (The list's
-// child count is its rows', so the vertical box's own pass over its
-// children cannot be used here.)
+void List::ShiftHeaderItems(float dx)
+{
+    if (!m_header || dx == 0)
+        return;
+    const bool hidden = !m_header->IsVisible();
+    if (hidden)
+        SetHeaderItemsShown(true);
+    const int count = std::min(m_header->ChildCount(), kMaxListColumns);
+    for (int i = 0; i < count; ++i) {
+        Control* item = m_header->ChildAt(i);
+        if (!item->IsVisible() || item->IsFloat())
+            continue;
+        const RECTF r = item->GetBounds();
+        item->SetBounds(r.left - dx, r.top, r.right - dx, r.bottom);
+    }
+    if (hidden)
+        SetHeaderItemsShown(false);
+}
+
 void List::PlaceHeaderAndBody(float left, float top, float right, float bottom)
 {
     Control::SetBounds(left, top, right, bottom);
@@ -438,9 +454,20 @@ void List::PlaceHeaderAndBody(float left, float top, float right, float bottom)
         float h = s.height < 0 ? 0.0f : s.height;
         h = boxlayout::ClampSize(h, m_header->GetMinHeight(), m_header->GetMaxHeight());
         h = std::min(h, std::max(0.0f, inner.bottom - y - pad.top - pad.bottom));
-        m_header->SetBounds(inner.left + pad.left, y + pad.top, inner.right - pad.right, y + pad.top + h);
+        // A header with a width of its own may be wider than the list: the
+        // body then scrolls it sideways.
+        const float right = s.width < 0 ? inner.right - pad.right
+                                        : inner.left + pad.left +
+                                              boxlayout::ClampSize(s.width, m_header->GetMinWidth(),
+                                                                   m_header->GetMaxWidth());
+        m_header->SetBounds(inner.left + pad.left, y + pad.top, right, y + pad.top + h);
         y += pad.top + h + pad.bottom;
     }
+    // The header items follow the body's sideways scrolling before the rows
+    // are placed over them.
+    const float shift = m_body->GetScrollOffset().horizontal;
+    if (shift > 0)
+        ShiftHeaderItems(shift);
     if (m_body->IsVisible()) {
         const RECTF pad = m_body->GetPadding();
         m_body->SetBounds(inner.left + pad.left, y + pad.top, inner.right - pad.right,
@@ -671,6 +698,9 @@ void List::SetAttribute(const wchar_t* name, const wchar_t* value)
         m_boundBorder = (m_boundFill & 0x00FFFFFFu) | kBandBorderAlpha;
     } else if (wcscmp(name, L"selectboundbordercolor") == 0) {
         m_boundBorder = ParseHexColor(v);
+    } else if (IsBodyScrollAttribute(name, v)) {
+        // The rows scroll, not the list: the body makes and keeps the bars.
+        m_body->SetAttribute(name, v);
     } else if (_wcsicmp(name, L"itemalign") == 0) {
         // Other spellings name the vertical box's child alignment.
         VBox::SetAttribute(L"itemalign", value);

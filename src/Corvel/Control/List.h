@@ -181,6 +181,9 @@ public:
     // Copies the header items' rectangles into the column rectangles (also
     // after horizontal scrolling of the body).
     void CopyColumnRects();
+    // Moves the first kMaxListColumns header items left by dx (also those
+    // of a hidden header).
+    void ShiftHeaderItems(float dx);
     // Scrolls the body so the row lies inside its visible band.
     void EnsureRowVisible(int index);
     // The row at the body index, null for a missing child or a non-row.

@@ -101,28 +101,31 @@ float ListBody::PlaceRows(const RECTF& inner, float offeredWidth)
 
 void ListBody::SetScrollOffset(float x, float y)
 {
-    const ScrollOffset before = GetScrollOffset();
+    const float before = GetScrollOffset().horizontal;
     VBox::SetScrollOffset(x, y);
-    const ScrollOffset after = GetScrollOffset();
-    const float dx = after.horizontal - before.horizontal;
+    FollowSideways(GetScrollOffset().horizontal - before);
+}
+
+void ListBody::SetScrollOffsetElastic(float x, float y)
+{
+    const float before = GetScrollOffset().horizontal;
+    VBox::SetScrollOffsetElastic(x, y);
+    FollowSideways(GetScrollOffset().horizontal - before);
+}
+
+void ListBody::FollowSideways(float dx)
+{
     if (dx == 0 || !m_owner || !m_owner->GetHeader())
         return;
-    // The header scrolls sideways with the rows.
-    ListHeader* header = m_owner->GetHeader();
-    const bool hidden = !header->IsVisible();
-    for (int i = 0; i < header->ChildCount(); ++i) {
-        Control* item = header->ChildAt(i);
-        if (hidden)
-            item->SetInternalVisible(true);
-        if (item->IsVisible() && !item->IsFloat()) {
-            const RECTF r = item->GetBounds();
-            item->SetBounds(r.left - dx, r.top, r.right - dx, r.bottom);
-        }
-        if (hidden)
-            item->SetInternalVisible(false);
-    }
+    // The header scrolls sideways with the rows, whose cells then sit over
+    // the moved columns again.
+    m_owner->ShiftHeaderItems(dx);
     m_owner->CopyColumnRects();
-    header->Repaint();
+    for (Control* row : m_children) {
+        if (row->IsVisible() && row->IsPlaced() && !row->IsFloat())
+            row->SetBounds(row->GetBounds());
+    }
+    m_owner->GetHeader()->Repaint();
 }
 
 // ------------------------------------------------------------ selection band

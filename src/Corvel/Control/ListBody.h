@@ -21,7 +21,10 @@ public:
     void SetBounds(float left, float top, float right, float bottom) override;
     bool HandleEvent(InputEvent* event) override;
     void Paint(const RECTF& dirty, bool pushClip) override;
+    // Both move the header items and the column rectangles along with a
+    // sideways change.
     void SetScrollOffset(float x, float y) override;
+    void SetScrollOffsetElastic(float x, float y) override;
 
     List* GetOwnerList() const { return m_owner; }
     bool IsBandVisible() const { return m_bandVisible; }
@@ -30,6 +33,7 @@ public:
 private:
     // Rows top to bottom; returns the rows' total height with gaps.
     float PlaceRows(const RECTF& inner, float offeredWidth);
+    void FollowSideways(float dx);
     void OnBandMove(const POINT& pt);
     void HideBand();
 

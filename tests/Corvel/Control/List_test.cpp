@@ -173,6 +173,35 @@ TEST_F(ListTest, AHiddenHeaderStillGivesTheColumnsTheirWidths)
     EXPECT_EQ(100, static_cast<int>(w.Find<ui::Control>(L"r1c1")->GetBounds().left));
 }
 
+TEST_F(ListTest, ScrollingTheBodySidewaysMovesHeaderRowsAndColumnsTogether)
+{
+    std::wstring skin = ListSkin(3, L"vscroll=\"true\" hscroll=\"true\"");
+    const std::wstring plainHeader = L"<ListHeader name=\"header\" height=\"24\"";
+    skin.replace(skin.find(plainHeader), plainHeader.size(), plainHeader + L" width=\"600\"");
+    MarkupWindow w(skin.c_str(), kWidth, kHeight);
+    List* list = w.Find<List>(L"list");
+    ASSERT_NE(nullptr, list);
+    ASSERT_NE(nullptr, list->GetBody()->GetHScrollBar());
+    ASSERT_NE(nullptr, list->GetBody()->GetVScrollBar()) << "both bars belong to the body";
+    ASSERT_GT(list->GetScrollExtent().horizontal, 30) << "the header is wider than the list";
+    const int h1Left = static_cast<int>(w.Find<ListHeaderItem>(L"h1")->GetBounds().left);
+    const int cellLeft = static_cast<int>(w.Find<ui::Control>(L"r1c1")->GetBounds().left);
+    const int columnLeft = list->GetItemStyle()->columns[1].left;
+
+    list->SetScrollOffset(30, 0);
+    ASSERT_TRUE(w.Paint());
+    EXPECT_EQ(30, static_cast<int>(list->GetScrollOffset().horizontal));
+    EXPECT_EQ(h1Left - 30, static_cast<int>(w.Find<ListHeaderItem>(L"h1")->GetBounds().left));
+    EXPECT_EQ(cellLeft - 30, static_cast<int>(w.Find<ui::Control>(L"r1c1")->GetBounds().left));
+    EXPECT_EQ(columnLeft - 30, list->GetItemStyle()->columns[1].left);
+    // A relayout keeps them there.
+    list->RequestRelayout();
+    ASSERT_TRUE(w.Paint());
+    EXPECT_EQ(h1Left - 30, static_cast<int>(w.Find<ListHeaderItem>(L"h1")->GetBounds().left));
+    EXPECT_EQ(cellLeft - 30, static_cast<int>(w.Find<ui::Control>(L"r1c1")->GetBounds().left));
+    EXPECT_EQ(columnLeft - 30, list->GetItemStyle()->columns[1].left);
+}
+
 TEST_F(ListTest, MouseSelectionWithCtrlShiftAndPendingSelect)
 {
     MarkupWindow w(ListSkin(10).c_str(), kWidth, kHeight);
