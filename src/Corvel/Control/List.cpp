@@ -727,30 +727,12 @@ void List::BindScrollBars()
 
 float List::GetChildGap() const { return m_body->GetChildGap(); }
 void List::SetChildGap(int gap) { m_body->SetChildGap(gap); }
-void List::SetScrollStep(int step)
-{
-    if (m_body)
-        m_body->SetScrollStep(step);
-    else
-        m_ownStep = step;
-}
+void List::SetScrollStep(int step) { m_body->SetScrollStep(step); }
 int List::GetScrollStep() const { return m_body->GetScrollStep(); }
 void List::SetScrollSpeed(float speed) { m_body->SetScrollSpeed(speed); }
 float List::GetScrollSpeed() const { return m_body->GetScrollSpeed(); }
-void List::SetVFlexRange(int range)
-{
-    if (m_body)
-        m_body->SetVFlexRange(range);
-    else
-        m_ownFlexV = range;
-}
-void List::SetHFlexRange(int range)
-{
-    if (m_body)
-        m_body->SetHFlexRange(range);
-    else
-        m_ownFlexH = range;
-}
+void List::SetVFlexRange(int range) { m_body->SetVFlexRange(range); }
+void List::SetHFlexRange(int range) { m_body->SetHFlexRange(range); }
 int List::GetVFlexRange() const { return m_body->GetVFlexRange(); }
 int List::GetHFlexRange() const { return m_body->GetHFlexRange(); }
 Box::ScrollOffset List::GetScrollOffset() const { return m_body->GetScrollOffset(); }

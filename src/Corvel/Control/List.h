@@ -141,7 +141,8 @@ public:
     bool RemoveChildAt(int index) override;
     void RemoveAllChildren(bool relayout) override;
 
-    // Passed to the body (the list's own scrolling is the body's).
+    // Passed to the body (the list's own scrolling is the body's; the body
+    // is made with the list and lives as long).
     float GetChildGap() const override;
     void SetChildGap(int gap) override;
     void SetScrollStep(int step) override;
@@ -220,8 +221,6 @@ protected:
     ListHeader* m_header = nullptr; // child of the list's own box, or null
     ListItemStyle m_itemStyle;
     CUiString m_rowStyleNames;
-    // Flex range and step kept while there is no body.
-    int m_ownFlexV = 0, m_ownFlexH = 0, m_ownStep = 0;
 };
 
 } // namespace ui

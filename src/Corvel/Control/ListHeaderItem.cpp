@@ -17,6 +17,10 @@ namespace {
 constexpr int kHeaderTextStyle = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
 // Narrowest a column can be dragged (skin units).
 constexpr int kHeaderMinWidth = 16;
+// Separator strip at the right edge (skin units).
+constexpr int kDefaultSeparatorWidth = 4;
+// Label inset from the left and right edges (skin units).
+constexpr float kLabelSidePadding = 2;
 // The separator's hit zone reaches this far into the item (pixels), so a
 // thin strip is easy to grab.
 constexpr int kSeparatorGrabMargin = 4;
@@ -47,6 +51,8 @@ ListHeaderItem::ListHeaderItem()
 {
     m_textStyle = kHeaderTextStyle;
     m_minWidth = kHeaderMinWidth;
+    m_separatorWidth = kDefaultSeparatorWidth;
+    m_labelPadding[0] = m_labelPadding[2] = kLabelSidePadding;
     SetNeedsCursor(true);
 }
 

@@ -58,10 +58,10 @@ private:
     POINT m_lastDrag{0, 0};
     bool m_dragable = true;
     int m_buttonState = 0;
-    int m_separatorWidth = 4;
+    int m_separatorWidth = 0;   // set by the constructor
     uint32_t m_textColor = 0; // 0: the window's default, looked up once
     bool m_showHtmlLabel = false;
-    float m_labelPadding[4] = {2, 0, 2, 0};
+    float m_labelPadding[4] = {0, 0, 0, 0}; // unscaled; set by the constructor
     CUiImage m_normalImage;
     CUiImage m_hotImage;
     CUiImage m_pushedImage;

@@ -161,58 +161,73 @@ bool ListItem::HandleEvent(InputEvent* event)
         return m_owner ? m_owner->ForwardEvent(event) : Box::HandleEvent(event);
     switch (event->type) {
     case kEventDblClick:
-        if (IsEnabled()) {
-            TryActivate();
-            InvalidateVisiblePart();
-        }
+        ActivateRow();
         return true;
     case kEventKeyDown:
-        if (event->key == VK_RETURN) {
-            if (IsEnabled()) {
-                TryActivate();
-                InvalidateVisiblePart();
-            }
-            return true;
-        }
-        return ForwardOrDefault(event);
+        if (event->key != VK_RETURN)
+            return ForwardOrDefault(event);
+        ActivateRow();
+        return true;
     case kEventButtonDown:
     case kEventRButtonDown:
         return OnRowPress(event);
     case kEventMouseMove:
-        if (m_pendingSelect && (std::abs(event->point.x - m_rowPressAt.x) > kPendingSelectSlop ||
-                                std::abs(event->point.y - m_rowPressAt.y) > kPendingSelectSlop))
-            m_pendingSelect = false;
-        return ForwardOrDefault(event);
+        return OnRowMove(event);
     case kEventButtonUp:
-        if (m_pendingSelect) {
-            m_pendingSelect = false;
-            if (std::abs(event->point.x - m_rowPressAt.x) < kPendingSelectSlop &&
-                std::abs(event->point.y - m_rowPressAt.y) < kPendingSelectSlop && m_owner)
-                m_owner->SelectRow(m_index, false);
-        }
-        EndPress();
+        OnRowRelease(event);
         return true;
     case kEventScrollWheel:
         if (m_owner)
             return m_owner->ForwardEvent(event);
         return IsEnabled() ? true : Control::HandleEvent(event);
     case kEventMouseEnter:
-        if (IsEnabled()) {
-            m_rowState |= kRowHot;
-            InvalidateVisiblePart();
-        }
-        return Control::HandleEvent(event);
     case kEventMouseLeave:
-        if (m_rowState & kRowHot) {
-            m_rowState &= ~kRowHot;
-            InvalidateVisiblePart();
-        }
+        OnRowHot(event->type == kEventMouseEnter);
         return Control::HandleEvent(event);
     case kEventSetFocus:
     case kEventKillFocus:
         return Control::HandleEvent(event);
     default:
         return ForwardOrDefault(event);
+    }
+}
+
+void ListItem::ActivateRow()
+{
+    // A disabled row ignores the double click and Enter.
+    if (!IsEnabled())
+        return;
+    TryActivate();
+    InvalidateVisiblePart();
+}
+
+bool ListItem::OnRowMove(InputEvent* event)
+{
+    if (m_pendingSelect && (std::abs(event->point.x - m_rowPressAt.x) > kPendingSelectSlop ||
+                            std::abs(event->point.y - m_rowPressAt.y) > kPendingSelectSlop))
+        m_pendingSelect = false;
+    return ForwardOrDefault(event);
+}
+
+void ListItem::OnRowRelease(InputEvent* event)
+{
+    if (m_pendingSelect) {
+        m_pendingSelect = false;
+        if (std::abs(event->point.x - m_rowPressAt.x) < kPendingSelectSlop &&
+            std::abs(event->point.y - m_rowPressAt.y) < kPendingSelectSlop && m_owner)
+            m_owner->SelectRow(m_index, false);
+    }
+    EndPress();
+}
+
+void ListItem::OnRowHot(bool entered)
+{
+    if (entered && IsEnabled()) {
+        m_rowState |= kRowHot;
+        InvalidateVisiblePart();
+    } else if (!entered && (m_rowState & kRowHot)) {
+        m_rowState &= ~kRowHot;
+        InvalidateVisiblePart();
     }
 }
 

@@ -47,7 +47,14 @@ protected:
     // the release, unless the pointer moves further than this (pixels).
     static constexpr int kPendingSelectSlop = 5;
 
+    // Double click and Enter: "itemactivate" on an enabled row.
+    void ActivateRow();
     bool OnRowPress(InputEvent* event);
+    // Mouse move: a pointer that travels far enough drops the pending select.
+    bool OnRowMove(InputEvent* event);
+    // Left button up: a pending select makes the row the only selection.
+    void OnRowRelease(InputEvent* event);
+    void OnRowHot(bool entered);
     bool ForwardOrDefault(InputEvent* event);
     void EndPress();
     void PlaceOverColumns(const RECTF& inner);
