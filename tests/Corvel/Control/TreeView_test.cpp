@@ -158,6 +158,12 @@ TEST_F(TreeViewTest, DoubleClicksCollapseAndExpandSubtrees)
     EXPECT_TRUE(w.Find<TreeNode>(L"C")->IsExpanded());
     EXPECT_FALSE(w.Find<TreeNode>(L"D")->IsSelected());
     EXPECT_EQ(std::vector<int>{3}, tree->GetSelectedRows());
+
+    // The same from code: every subtree, then one.
+    tree->SetDescendantsVisible(false, nullptr);
+    EXPECT_EQ((std::vector<std::wstring>{L"A", L"E"}), VisibleRowNames(tree));
+    tree->SetDescendantsVisible(true, w.Find<TreeNode>(L"A"));
+    EXPECT_EQ((std::vector<std::wstring>{L"A", L"B", L"C", L"D", L"E"}), VisibleRowNames(tree));
 }
 
 TEST_F(TreeViewTest, TheExpandControlTogglesItsNode)
