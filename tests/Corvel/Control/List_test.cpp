@@ -249,6 +249,20 @@ TEST_F(ListTest, MouseSelectionWithCtrlShiftAndPendingSelect)
     w.Move(56, y, MK_LBUTTON);
     w.Release(56, y);
     EXPECT_EQ((std::vector<int>{5, 2, 4}), list->GetSelectedRows());
+
+    // The right button selects like the left one but never arms the
+    // pending select: a press on a selected row keeps the others.
+    const int y0 = RowCentreY(0);
+    w.Move(50, y0);
+    SendMessageW(w.Hwnd(), WM_RBUTTONDOWN, MK_RBUTTON, controltest::Pt(50, y0));
+    SendMessageW(w.Hwnd(), WM_RBUTTONUP, 0, controltest::Pt(50, y0));
+    EXPECT_EQ(std::vector<int>{0}, list->GetSelectedRows());
+    EXPECT_EQ(0, list->GetAnchorRow());
+    ClickRow(w, 1, MK_CONTROL);
+    SendMessageW(w.Hwnd(), WM_RBUTTONDOWN, MK_RBUTTON, controltest::Pt(50, y0));
+    SendMessageW(w.Hwnd(), WM_RBUTTONUP, 0, controltest::Pt(50, y0));
+    SendMessageW(w.Hwnd(), WM_LBUTTONUP, 0, controltest::Pt(50, y0));
+    EXPECT_EQ((std::vector<int>{0, 1}), list->GetSelectedRows());
 }
 
 TEST_F(ListTest, DraggingOverTheEmptyBodySelectsTheRowsTheBandTouches)
