@@ -9,12 +9,18 @@
 #include "Corvel/Control/FrameAnim.h"
 #include "Corvel/Control/GridBox.h"
 #include "Corvel/Control/HBox.h"
+#include "Corvel/Control/List.h"
+#include "Corvel/Control/ListHeader.h"
+#include "Corvel/Control/ListHeaderItem.h"
+#include "Corvel/Control/ListItem.h"
 #include "Corvel/Control/Option.h"
 #include "Corvel/Control/ProgressBar.h"
 #include "Corvel/Control/ScrollBar.h"
 #include "Corvel/Control/Slider.h"
 #include "Corvel/Control/Spinner.h"
 #include "Corvel/Control/TabBox.h"
+#include "Corvel/Control/TreeNode.h"
+#include "Corvel/Control/TreeView.h"
 #include "Corvel/Control/VBox.h"
 #include "Corvel/Core/Control.h"
 #include "Corvel/Host/ActiveX.h"
@@ -37,6 +43,12 @@ Control* CreateGridBox() { return new GridBox(); }
 Control* CreateTabBox() { return new TabBox(); }
 Control* CreateScrollBar() { return new ScrollBar(); }
 Control* CreateActiveX() { return new ActiveX(); }
+Control* CreateList() { return new List(); }
+Control* CreateListHeader() { return new ListHeader(); }
+Control* CreateListHeaderItem() { return new ListHeaderItem(); }
+Control* CreateListItem() { return new ListItem(); }
+Control* CreateTreeNode() { return new TreeNode(); }
+Control* CreateTreeView() { return new TreeView(); }
 } // namespace
 
 const BuiltinControlClass* BuiltinControlClasses(size_t* count)
@@ -48,10 +60,10 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"Button", &CreateButton},
         {"ComboBox", &CreateComboBox},
         {"OmniBox", nullptr},
-        {"List", nullptr},
-        {"ListHeader", nullptr},
-        {"ListHeaderItem", nullptr},
-        {"ListItem", nullptr},
+        {"List", &CreateList},
+        {"ListHeader", &CreateListHeader},
+        {"ListHeaderItem", &CreateListHeaderItem},
+        {"ListItem", &CreateListItem},
         {"MenuElement", nullptr},
         {"Menu", nullptr},
         {"Option", &CreateOption},
@@ -59,8 +71,8 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"Edit", nullptr},
         {"ScrollBar", &CreateScrollBar},
         {"Slider", &CreateSlider},
-        {"TreeNode", nullptr},
-        {"TreeView", nullptr},
+        {"TreeNode", &CreateTreeNode},
+        {"TreeView", &CreateTreeView},
         {"WndBox", nullptr},
         {"Box", &CreateBox},
         {"Control", &CreatePlainControl},

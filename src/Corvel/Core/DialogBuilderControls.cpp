@@ -14,6 +14,8 @@
 #include <string>
 
 #include "Corvel/Control/Box.h"
+#include "Corvel/Control/HBox.h"
+#include "Corvel/Control/TreeNode.h"
 #include "Corvel/Core/Control.h"
 #include "Corvel/Core/ControlRegistry.h"
 #include "Corvel/Core/StringConv.h"
@@ -114,6 +116,16 @@ struct NetResManagerDeleter {
     void operator()(CNetResManager* manager) const { DestroyNetResManager(manager); }
 };
 
+// Where a built child goes: the content of a tree node element (anything
+// but a nested node) fills the node's item box; else the parent's box.
+IBox* ContentBoxOf(Control* parent, Control* child, IBox* box)
+{
+    auto* node = static_cast<TreeNode*>(parent->CastTo(L"TreeNode"));
+    if (!node || child->CastTo(L"TreeNode") || !node->GetItemBox())
+        return box;
+    return node->GetItemBox();
+}
+
 } // namespace
 
 DialogBuilder::DialogBuilder() = default;
@@ -185,7 +197,7 @@ Control* DialogBuilder::BuildControls(MarkupNode node, Control* parent, WindowCo
             }
             if (!box)
                 return nullptr;  // not a container: the rest of this level is not built
-            if (!box->AppendChild(control.get()))
+            if (!ContentBoxOf(parent, control.get(), box)->AppendChild(control.get()))
                 continue;
         }
         // From here the parent (when there is one) owns the control.
