@@ -9,13 +9,17 @@
 #include "Corvel/Control/FrameAnim.h"
 #include "Corvel/Control/GridBox.h"
 #include "Corvel/Control/HBox.h"
+#include "Corvel/Control/Menu.h"
+#include "Corvel/Control/MenuElement.h"
 #include "Corvel/Control/Option.h"
 #include "Corvel/Control/ProgressBar.h"
 #include "Corvel/Control/ScrollBar.h"
 #include "Corvel/Control/Slider.h"
 #include "Corvel/Control/Spinner.h"
 #include "Corvel/Control/TabBox.h"
+#include "Corvel/Control/Tip.h"
 #include "Corvel/Control/VBox.h"
+#include "Corvel/Control/WndBox.h"
 #include "Corvel/Core/Control.h"
 #include "Corvel/Host/ActiveX.h"
 
@@ -37,6 +41,10 @@ Control* CreateGridBox() { return new GridBox(); }
 Control* CreateTabBox() { return new TabBox(); }
 Control* CreateScrollBar() { return new ScrollBar(); }
 Control* CreateActiveX() { return new ActiveX(); }
+Control* CreateTip() { return new Tip(); }
+Control* CreateMenu() { return new Menu(); }
+Control* CreateMenuElement() { return new MenuElement(); }
+Control* CreateWndBox() { return new WndBox(); }
 } // namespace
 
 const BuiltinControlClass* BuiltinControlClasses(size_t* count)
@@ -44,7 +52,7 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
     static const BuiltinControlClass classes[] = {
         {"CActiveXCtrl", &CreateActiveX},
         {"WebView", nullptr},
-        {"Tip", nullptr},
+        {"Tip", &CreateTip},
         {"Button", &CreateButton},
         {"ComboBox", &CreateComboBox},
         {"OmniBox", nullptr},
@@ -52,8 +60,8 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"ListHeader", nullptr},
         {"ListHeaderItem", nullptr},
         {"ListItem", nullptr},
-        {"MenuElement", nullptr},
-        {"Menu", nullptr},
+        {"MenuElement", &CreateMenuElement},
+        {"Menu", &CreateMenu},
         {"Option", &CreateOption},
         {"ProgressBar", &CreateProgressBar},
         {"Edit", nullptr},
@@ -61,7 +69,7 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"Slider", &CreateSlider},
         {"TreeNode", nullptr},
         {"TreeView", nullptr},
-        {"WndBox", nullptr},
+        {"WndBox", &CreateWndBox},
         {"Box", &CreateBox},
         {"Control", &CreatePlainControl},
         {"HBox", &CreateHBox},
