@@ -137,7 +137,10 @@ void Menu::AssignKeys(MenuElement* element, int index)
         MenuElement* sub = AsElement(element->ChildAt(i));
         if (!sub)
             continue;
-        sub->SetKey(key + kMenuSeparator + sub->GetKey());
+        // Its index among the element's children, which is the key it got
+        // when it joined the element: a menu opened again does not grow the
+        // keys of the rows below with every opening.
+        sub->SetKey(key + kMenuSeparator + std::to_wstring(i));
         // Shown only in the sub-menu window.
         sub->SetInternalVisible(false);
     }

@@ -306,13 +306,24 @@ void CMenuWnd::OnKillFocus(HWND gaining)
     Observer().BroadcastReverse(ContextMenuParam{kCloseAllMenus, m_hwnd});
 }
 
+// Search predicate: the control drops the render target of this window,
+// which goes with the window.
+static Control* ForgetTarget(Control* control, void*)
+{
+    control->ForgetRenderTarget();
+    return nullptr;
+}
+
 void CMenuWnd::ReturnRowsToOwner()
 {
     if (!m_ownerElement)
         return;
     WindowCore* core = m_ownerElement->GetCore();
-    if (m_subMenu)
+    if (m_subMenu) {
+        for (int i = 0; i < m_subMenu->ChildCount(); ++i)
+            m_subMenu->ChildAt(i)->SearchTree(&ForgetTarget, nullptr, 0);
         m_subMenu->ReleaseRows();
+    }
     // Its sub-elements come back with it (parent and core).
     m_ownerElement->AttachCore(core, m_ownerElement->GetParent(), false);
     m_ownerElement->SetBounds(m_ownerElement->GetBounds());

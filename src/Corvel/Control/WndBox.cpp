@@ -180,11 +180,12 @@ bool WndBox::UpdatePlacement()
     } else {
         if (Width(box) < 1 || Height(box) < 1)
             return false;
+        // The placed window (a host too) takes the hosted window's size.
         RECT own{};
-        GetWindowRect(m_placed, &own);
+        GetWindowRect(m_hosted, &own);
         const int x = origin.x + box.left + (Width(box) - Width(own)) / 2;
         const int y = origin.y + box.top + (Height(box) - Height(own)) / 2;
-        SetWindowPos(m_placed, nullptr, x, y, 0, 0, kMoveNoActivate | SWP_NOSIZE);
+        SetWindowPos(m_placed, nullptr, x, y, Width(own), Height(own), kMoveNoActivate);
     }
     ShowOnFirstPlacement();
     return true;
