@@ -22,6 +22,16 @@ MenuElement* AsElement(Control* control)
 
 } // namespace
 
+ControlSize MeasureRow(Control* row, float availableWidth, float availableHeight)
+{
+    ControlSize s = row->MeasureSize(availableWidth, availableHeight);
+    // A vertical box answers no width for its rows: the row's own width
+    // stands for it.
+    if (s.width <= 0 && row->GetFixedWidth() > 0)
+        s.width = row->GetFixedWidth();
+    return s;
+}
+
 Menu::Menu() = default;
 
 Menu::~Menu() = default;
@@ -103,7 +113,7 @@ ControlSize Menu::MeasureSize(float availableWidth, float availableHeight)
     for (Control* child : m_children) {
         if (!child->IsVisible() || child->IsFloat())
             continue;
-        const ControlSize s = child->MeasureSize(availableWidth, availableHeight);
+        const ControlSize s = MeasureRow(child, availableWidth, availableHeight);
         if (s.width > 0)
             widest = std::max(widest, boxlayout::ClampSize(s.width, child->GetMinWidth(), child->GetMaxWidth()));
         if (s.height > 0)

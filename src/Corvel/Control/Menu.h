@@ -35,6 +35,10 @@ struct MenuRowStyle {
     bool showHtml = false;
 };
 
+// A row's size for the menu's measuring: its measured size, with its own
+// fixed width where the measure gives none (pixels).
+ControlSize MeasureRow(Control* row, float availableWidth, float availableHeight);
+
 class Menu : public VBox {
 public:
     // Rows take the pointer as a whole: the header-less list of the menu.

@@ -188,7 +188,7 @@ void CMenuWnd::PlaceSubMenuWindow()
         MenuElement* sub = AsElement(m_ownerElement->ChildAt(i));
         if (!sub)
             continue;
-        const ControlSize s = sub->MeasureSize(availW, availH);
+        const ControlSize s = MeasureRow(sub, availW, availH);
         size.cx = std::max(size.cx, static_cast<LONG>(s.width));
         size.cy += static_cast<LONG>(s.height);
     }
@@ -222,9 +222,16 @@ void CMenuWnd::PlaceTopLevelWindow(Menu* menu)
     const int ox = static_cast<int>(menu->GetOffsetX() * scale);
     const int oy = static_cast<int>(menu->GetOffsetY() * scale);
     const RECT work = WorkAreaOf(MonitorFromPoint(m_requested, MONITOR_DEFAULTTONEAREST));
-    const ControlSize measured = menu->MeasureSize(-1, -1);
-    m_core.SetStartSize(static_cast<int>(measured.width), static_cast<int>(measured.height));
-    const SIZE size = m_core.ComputeMonitorRelativeSize();
+    // No limit but the monitor's work area (a negative room would clamp
+    // every row to nothing here).
+    const ControlSize measured = menu->MeasureSize(static_cast<float>(work.right - work.left),
+                                                   static_cast<float>(work.bottom - work.top));
+    const SIZE unscaled{static_cast<LONG>(measured.width / scale), static_cast<LONG>(measured.height / scale)};
+    m_core.SetStartSize(unscaled.cx, unscaled.cy);
+    // A skin that sizes its window by the monitor gives that size instead.
+    SIZE size = m_core.ComputeMonitorRelativeSize();
+    if (size.cx <= 0 || size.cy <= 0)
+        size = unscaled;
     RECT r{};
     r.left = static_cast<LONG>(m_requested.x + ox - scale * size.cx * kCentre);
     r.top = m_requested.y + oy;
@@ -326,6 +333,9 @@ void CMenuWnd::ReturnRowsToOwner()
     }
     // Its sub-elements come back with it (parent and core).
     m_ownerElement->AttachCore(core, m_ownerElement->GetParent(), false);
+    // Their names are found in their own window again.
+    if (core)
+        m_ownerElement->SearchTree(&WindowCore::CollectControlName, core, 0);
     m_ownerElement->SetBounds(m_ownerElement->GetBounds());
 }
 

@@ -120,18 +120,25 @@ bool WndBox::TakeOver(HWND foreign, const WndBoxHosting& hosting)
             m_hosted = m_placed = nullptr;
             return false;
         }
-        SetParent(foreign, m_host);
-        m_child = true;
+        MakeChildOf(m_host);
         m_placed = m_host;
     } else if (hosting.makeChild) {
-        SetParent(foreign, skinned);
-        m_child = true;
+        MakeChildOf(skinned);
     }
     m_shownOnce = false;
     m_listeningCore = m_core;
     m_core->AddWindowEventListener(this);
     UpdatePlacement();
     return true;
+}
+
+void WndBox::MakeChildOf(HWND parent)
+{
+    m_previousStyle = GetWindowLongPtrW(m_hosted, GWL_STYLE);
+    if (m_previousStyle & WS_POPUP)
+        SetWindowLongPtrW(m_hosted, GWL_STYLE, (m_previousStyle & ~static_cast<LONG_PTR>(WS_POPUP)) | WS_CHILD);
+    SetParent(m_hosted, parent);
+    m_child = true;
 }
 
 bool WndBox::CreateHostWindow(HWND skinned, uint32_t background)
@@ -248,6 +255,10 @@ void WndBox::ReturnToPreviousParent()
 {
     if (!m_child || !m_hosted || !IsWindow(m_hosted))
         return;
+    if (m_previousStyle & WS_POPUP) {
+        const LONG_PTR visible = GetWindowLongPtrW(m_hosted, GWL_STYLE) & WS_VISIBLE;
+        SetWindowLongPtrW(m_hosted, GWL_STYLE, (m_previousStyle & ~static_cast<LONG_PTR>(WS_VISIBLE)) | visible);
+    }
     SetParent(m_hosted, m_previousParent);
     if (IsRectEmpty(&m_previousRect)) {
         RECT own{};

@@ -94,8 +94,14 @@ private:
     // Fits or centres the hosted window in the host's client area.
     void RefitInHost();
     void ReturnToPreviousParent();
+    // Turns the foreign window into a child of `parent` (a pop-up changes
+    // its style first, so that it is placed in its parent's client area).
+    void MakeChildOf(HWND parent);
 
     RECT m_previousRect{0, 0, 0, 0};
+    // The foreign window's style before it was made a child, restored when
+    // it is given back.
+    LONG_PTR m_previousStyle = 0;
     bool m_shownOnce = false;
     bool m_fit = true;
     bool m_child = false;

@@ -109,7 +109,8 @@ TEST_F(TipTest, HoverShowsThePopupAfterTheDelayCentredOnTheTopEdge)
     // Once its tree is laid out the pop-up takes the text and drops every
     // extended style.
     ASSERT_TRUE(PumpUntil([tip] { return tip->GetPopup()->TipControl() != nullptr; }));
-    EXPECT_EQ(0, GetWindowLongPtrW(popup, GWL_EXSTYLE));
+    // (WS_EX_TOPMOST is not a style bit that SetWindowLongPtr can clear.)
+    EXPECT_EQ(0, GetWindowLongPtrW(popup, GWL_EXSTYLE) & ~static_cast<LONG_PTR>(WS_EX_TOPMOST));
     EXPECT_STREQ(L"你好 hover", tip->GetPopup()->TipControl()->GetText().GetData());
     // Anchor: the middle of the top edge (50, 20) moved by the offset (10, 4).
     RECT r{};
