@@ -114,6 +114,9 @@ bool CMenuWnd::OpenSubMenu(MenuElement* element)
         return false;
     }
     ShowWindow(m_hwnd, SW_SHOW);
+    // The first frame was drawn while the window was hidden (its layout ran
+    // in WM_CREATE): all of it is painted again now that it shows.
+    InvalidateRect(m_hwnd, nullptr, FALSE);
     // The application window keeps its active caption.
     SendMessageW(GetAncestor(m_hwnd, GA_ROOTOWNER), WM_NCACTIVATE, TRUE, 0);
     return true;
@@ -251,6 +254,7 @@ void CMenuWnd::PlaceTopLevelWindow(Menu* menu)
     SetForegroundWindow(m_hwnd);
     MoveWindow(m_hwnd, r.left, r.top, r.right - r.left, r.bottom - r.top, FALSE);
     SetWindowPos(m_hwnd, HWND_TOPMOST, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_SHOWWINDOW);
+    InvalidateRect(m_hwnd, nullptr, FALSE);  // its first frame was drawn hidden
 }
 
 // ------------------------------------------------------------- queries

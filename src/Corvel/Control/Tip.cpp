@@ -57,6 +57,8 @@ void CTipPopWnd::ShowTip(bool show)
     const HWND hwnd = m_hwnd;
     if (show) {
         ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+        // Frames drawn while it was hidden never reached the screen.
+        InvalidateRect(hwnd, nullptr, FALSE);
         if (!m_animate || IsPlaying(L"hide"))
             return;
         // A show turned back before its end leaves nothing to see.

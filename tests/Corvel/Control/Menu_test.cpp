@@ -132,9 +132,12 @@ TEST_F(MenuTest, SubMenuPlacementStaysOnTheWorkArea)
 
 // Rows of 30 pixels from (10, 10): "File" (with "Open" and "Recent", which
 // has "Last"), "Edit" and "Quit".
+// The menus' look comes from the window's defaults, which the sub-menu
+// windows take as well.
 const wchar_t kMenuSkin[] = LR"(<Window size="300,200">
+  <Default name="Menu" value="bkcolor=&quot;#FFF4F4F4&quot; itemhotbkcolor=&quot;#FF3070C0&quot; itemhottextcolor=&quot;#FFFFFFFF&quot; itemselectedbkcolor=&quot;#FF90B8E8&quot; itemtextpadding=&quot;8,0,0,0&quot;"/>
   <Box bkcolor="#FFFFFFFF">
-    <Menu name="menu" pos="10,10,120,90" bkcolor="#FFF4F4F4" itemhotbkcolor="#FF3070C0" itemhottextcolor="#FFFFFFFF" itemselectedbkcolor="#FF90B8E8" itemtextpadding="8,0,0,0">
+    <Menu name="menu" pos="10,10,120,90">
       <MenuElement name="file" text="File" height="30">
         <MenuElement name="open" text="Open" width="140" height="30"/>
         <MenuElement name="recent" text="Recent" width="140" height="30">
@@ -420,6 +423,7 @@ TEST_F(MenuWindowTest, ScreenshotWithAnOpenSubMenu)
     const POINT row{main.left + 100 - all.left, main.top + 12 - all.top};
     EXPECT_EQ(0x90B8E8u, shot.RgbAt(row.x, row.y));
     const testsupport::PixelImage subPixels = testsupport::ReadScreenPixels(subRect);
+    EXPECT_EQ(0xF4F4F4u, subPixels.RgbAt(subPixels.width - 3, 3)) << "the menu's default background";
     int dark = 0;
     for (uint32_t p : subPixels.data)
         dark += (testsupport::R(p) + testsupport::G(p) + testsupport::B(p)) < 200 ? 1 : 0;
