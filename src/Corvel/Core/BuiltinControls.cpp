@@ -13,6 +13,8 @@
 #include "Corvel/Control/ListHeader.h"
 #include "Corvel/Control/ListHeaderItem.h"
 #include "Corvel/Control/ListItem.h"
+#include "Corvel/Control/Menu.h"
+#include "Corvel/Control/MenuElement.h"
 #include "Corvel/Control/Option.h"
 #include "Corvel/Control/ProgressBar.h"
 #include "Corvel/Control/ScrollBar.h"
@@ -21,7 +23,9 @@
 #include "Corvel/Control/TabBox.h"
 #include "Corvel/Control/TreeNode.h"
 #include "Corvel/Control/TreeView.h"
+#include "Corvel/Control/Tip.h"
 #include "Corvel/Control/VBox.h"
+#include "Corvel/Control/WndBox.h"
 #include "Corvel/Core/Control.h"
 #include "Corvel/Host/ActiveX.h"
 
@@ -49,6 +53,10 @@ Control* CreateListHeaderItem() { return new ListHeaderItem(); }
 Control* CreateListItem() { return new ListItem(); }
 Control* CreateTreeNode() { return new TreeNode(); }
 Control* CreateTreeView() { return new TreeView(); }
+Control* CreateTip() { return new Tip(); }
+Control* CreateMenu() { return new Menu(); }
+Control* CreateMenuElement() { return new MenuElement(); }
+Control* CreateWndBox() { return new WndBox(); }
 } // namespace
 
 const BuiltinControlClass* BuiltinControlClasses(size_t* count)
@@ -56,7 +64,7 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
     static const BuiltinControlClass classes[] = {
         {"CActiveXCtrl", &CreateActiveX},
         {"WebView", nullptr},
-        {"Tip", nullptr},
+        {"Tip", &CreateTip},
         {"Button", &CreateButton},
         {"ComboBox", &CreateComboBox},
         {"OmniBox", nullptr},
@@ -64,8 +72,8 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"ListHeader", &CreateListHeader},
         {"ListHeaderItem", &CreateListHeaderItem},
         {"ListItem", &CreateListItem},
-        {"MenuElement", nullptr},
-        {"Menu", nullptr},
+        {"MenuElement", &CreateMenuElement},
+        {"Menu", &CreateMenu},
         {"Option", &CreateOption},
         {"ProgressBar", &CreateProgressBar},
         {"Edit", nullptr},
@@ -73,7 +81,7 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"Slider", &CreateSlider},
         {"TreeNode", &CreateTreeNode},
         {"TreeView", &CreateTreeView},
-        {"WndBox", nullptr},
+        {"WndBox", &CreateWndBox},
         {"Box", &CreateBox},
         {"Control", &CreatePlainControl},
         {"HBox", &CreateHBox},
