@@ -27,6 +27,7 @@ class ProgressBar;
 } // namespace ui
 
 class CSliceDownloader;
+class DeployDescriptorWorker;
 
 class CMainWnd : public IWindowBase {
 public:
@@ -100,6 +101,9 @@ public:
         m_order = order;
         m_installDir = installDir;
     }
+    // The descriptor worker of the last package taken without a hand-off;
+    // borrowed, null before. UI thread.
+    const DeployDescriptorWorker* DescriptorWorkerForTesting() const { return m_descriptorWorker.get(); }
     // Set by Close, WM_CLOSE and WM_DESTROY; never cleared. Read by worker
     // threads to cancel their work.
     bool IsClosing() const { return m_closing.load(); }
@@ -126,6 +130,20 @@ private:
     void OpenServiceLink(std::string stServiceLinks::*link) const;
     CAppModel* Model() const;
 
+    // ---- deployment, first phase (MainWnd.deploy.cpp)
+    // Starts the descriptor worker for the package (replacing one still
+    // polling); without a model the start button comes back.
+    void StartDescriptorDelivery(const stPackageInfo& package);
+    // No descriptor callback runs after this (the window is closing).
+    void StopDescriptorDelivery();
+    void ShowDescriptorFailure(int code, const std::wstring& message);
+    void RestoreStartButton();
+    void AcceptDescriptor(const stOrderDetail& order);
+    void BindDeployHandlers();
+    void SettleInstallDir();
+    void OnInstallDirFailed(int error);
+    void ShowInstallDir();
+
     std::atomic<bool> m_closing{false};
     bool m_restartTimerArmed = false;   // deployment: slow download restarts
     bool m_downloadActive = false;      // deployment: reports count only while set
@@ -137,6 +155,8 @@ private:
     std::wstring m_installDir;
     stOrderDetail m_order;                            // the accepted descriptor
     std::unique_ptr<CSliceDownloader> m_downloader;   // made by the first download
+    std::unique_ptr<DeployDescriptorWorker> m_descriptorWorker;  // null until a package is taken
+    bool m_deployHandlersBound = false;               // the install page's buttons
     // The rows' package records; the combo box items point into them.
     std::vector<std::unique_ptr<stPackageInfo>> m_packages;
     std::unique_ptr<ui::CTimeLineTween> m_toastTimeline;
