@@ -105,13 +105,16 @@ bool RowsArrived(InstallerSession& s)
     return combo && combo->ChildCount() >= 2;
 }
 
-// The user picks a package row: it becomes the selected package and goes
-// to the hand-off, or to the descriptor worker when none is set.
+// The user picks a package row (the row is selected, as a click on it
+// does): it becomes the selected package and goes to the hand-off, or to
+// the descriptor worker when none is set.
 void PickPackage(InstallerSession& s, int row)
 {
     auto* combo = dynamic_cast<ui::ComboBox*>(apptest::FindControl(s.Window(), L"CmbProducts"));
     ASSERT_NE(combo, nullptr);
-    ASSERT_TRUE(combo->SelectItem(combo->ChildAt(row)));
+    ASSERT_NE(combo->ChildAt(row), nullptr);
+    combo->ChildAt(row)->SetSelected(true);
+    ASSERT_EQ(combo->GetCurrentIndex(), row);
 }
 
 // The start button as a person uses it: agreed, clicked.

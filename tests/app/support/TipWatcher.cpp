@@ -65,7 +65,7 @@ void TipWatcher::Answer(HWND window)
         return;
     m_answered.insert(window);
     SeenTip seen;
-    seen.title = TextOf(tip->Core().FindControlByName(L"TxtTitle"));
+    seen.title = tip->TitleForTesting().GetData();
     seen.message = TextOf(tip->MessageForTesting());
     seen.yes = TextOf(tip->YesButtonForTesting());
     ui::Control* no = tip->NoButtonForTesting();

@@ -14,7 +14,7 @@
 namespace apptest {
 
 struct SeenTip {
-    std::wstring title;
+    std::wstring title;  // the caller's title
     std::wstring message;
     std::wstring yes;  // the confirm button's caption (with a countdown's seconds)
     std::wstring no;   // the second button's caption; empty when hidden
