@@ -270,8 +270,9 @@ TEST_F(MainWndDeployTest, SavedDirectoryIsUsedAndAnUnusableOneIsReplacedAndRecor
         SCOPED_TRACE(c.what);
         RemoveDirectoryW(fallback.c_str());
         ForgetInstallPath(kProSection);
-        if (!c.saved.empty())
+        if (!c.saved.empty()) {
             ASSERT_TRUE(WriteUserSetting(kProSection, L"installPath", c.saved));
+        }
         // Each descriptor replaces the one before.
         const std::string url = "http://h/pkg/" + std::to_string(++descriptor) + ".zip";
         window.StartDeploy(ReadyOrder(url), false, 0, L"");
