@@ -1,7 +1,8 @@
 // The installer's application window: the product (icon, name, banner,
 // description, one combo row per package), the agreement row, the start
 // page with its preparation animation and the install page. The deployment
-// itself starts from the package hand-off (SetPackageHandOff).
+// itself starts with the taken package: the window asks for its deploy
+// descriptor, unless a package hand-off is set (SetPackageHandOff).
 //
 // UI thread only. Worker threads reach it by posting: kMsgProductReady from
 // the products thread, UI tasks through its core's PostUiTask.
@@ -39,8 +40,9 @@ public:
     static constexpr WORD kIconResourceId = 103;
 
     // Receives the package chosen on the combo box (by the user, or row 0 at
-    // the end of the preparation); the deployment starts there. Runs on the
-    // UI thread; the record is the window's copy and lives as long as it.
+    // the end of the preparation) in place of the window's own descriptor
+    // request (tests stop the road there). Runs on the UI thread; the record
+    // is the window's copy and lives as long as it.
     using PackageHandOff = std::function<void(const stPackageInfo&)>;
 
     // `model` is borrowed and must outlive the window's readiness; null: the
@@ -123,7 +125,8 @@ private:
     void OnStartClicked();
     void EndPreparation();
     // The package of the combo box's current row becomes the selected one
-    // and goes to the hand-off; without one the start page comes back.
+    // and goes to the hand-off, or to the descriptor worker when none is
+    // set; without a package the start page comes back.
     void TakeChosenPackage();
     void CopyInstallPath();
     void OnToastStep(ui::CTimeLine* timeline);
