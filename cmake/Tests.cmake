@@ -147,3 +147,14 @@ foreach(target test_app_MainWnd test_app_MainWndDeploy test_app_TipWnd test_app_
     target_compile_definitions(${target} PRIVATE CORVEL_EXPECTED_PRODUCT_NAME=L"${CORVEL_PRODUCT_NAME}")
   endif()
 endforeach()
+
+# The installer's main window tests put the same window at the same default
+# place on the run's display and read its pixels from the screen: one at a
+# time, so that no test's window covers what another one reads.
+if(CMAKE_CROSSCOMPILING_EMULATOR)
+  foreach(test app.MainWnd app.MainWndDeploy)
+    if(TEST ${test})
+      set_tests_properties(${test} PROPERTIES RESOURCE_LOCK corvel_installer_window)
+    endif()
+  endforeach()
+endif()
