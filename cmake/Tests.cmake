@@ -139,7 +139,7 @@ endif()
 # The installer's window tests carry what the installer carries: its skin
 # (res/skin), icon, version resource and string table, and know the product
 # name the build put in the version resource.
-foreach(target test_app_MainWnd test_app_TipWnd test_app_PopAdWnd)
+foreach(target test_app_MainWnd test_app_MainWndDeploy test_app_TipWnd test_app_PopAdWnd)
   if(TARGET ${target} AND DEFINED CORVEL_INSTALLER_SKIN_RC)
     target_sources(${target} PRIVATE "${CMAKE_BINARY_DIR}/Installer.rc" "${CORVEL_SERVICE_STRINGS_RC}"
                                      "${CORVEL_INSTALLER_SKIN_RC}")
@@ -147,3 +147,14 @@ foreach(target test_app_MainWnd test_app_TipWnd test_app_PopAdWnd)
     target_compile_definitions(${target} PRIVATE CORVEL_EXPECTED_PRODUCT_NAME=L"${CORVEL_PRODUCT_NAME}")
   endif()
 endforeach()
+
+# The installer's main window tests put the same window at the same default
+# place on the run's display and read its pixels from the screen: one at a
+# time, so that no test's window covers what another one reads.
+if(CMAKE_CROSSCOMPILING_EMULATOR)
+  foreach(test app.MainWnd app.MainWndDeploy)
+    if(TEST ${test})
+      set_tests_properties(${test} PROPERTIES RESOURCE_LOCK corvel_installer_window)
+    endif()
+  endforeach()
+endif()

@@ -100,6 +100,13 @@ Json::Value BuildIdentity(const std::wstring& productSn, const std::string& mach
     return identity;
 }
 
+bool HasSelfOption(const std::wstring& commandLine)
+{
+    CCommandLine parsed;
+    parsed.Parse(commandLine);
+    return parsed.HasOption(L"self");
+}
+
 void InitApplication(HINSTANCE instance, const std::wstring& commandLine)
 {
     ReadExecutableName();
@@ -113,6 +120,7 @@ void InitApplication(HINSTANCE instance, const std::wstring& commandLine)
 
     std::string machineId = GetMacAddress();
     ApplyCommandLine(commandLine, machineId, productSn);
+    elevatedRelaunch = HasSelfOption(commandLine);
     if (winverText.empty())
         GetOsVersionCode();
     identityJson = BuildIdentity(productSn, machineId, winverText, promoCode);

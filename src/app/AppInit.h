@@ -36,6 +36,10 @@ std::wstring PromoCodeFromExeName(const std::wstring& exeName, const std::wstrin
 // exactly ("MAC" is not "mac"); without the option the value stays.
 void ApplyCommandLine(const std::wstring& commandLine, std::string& machineId, std::wstring& productSn);
 
+// True when the command line carries the option "self" (the elevated
+// relaunch of an installer that could not create its directory).
+bool HasSelfOption(const std::wstring& commandLine);
+
 // The common request object: uid (MD5 hex of the product identifier's ANSI
 // bytes followed by the machine identifier's bytes), mac (base64 of the
 // machine identifier's bytes), winver, product_sn and promo_code, all

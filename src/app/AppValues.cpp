@@ -19,5 +19,6 @@ std::wstring winverText;
 std::wstring headerText;
 Json::Value identityJson;
 std::wstring installPathText = L"C:\\";
+bool elevatedRelaunch = false;
 CPushReportQueue* reportQueue = nullptr;
 CAppModel* appModel = nullptr;

@@ -25,6 +25,7 @@ extern std::wstring winverText;      // "major.minor.build", filled by GetOsVers
 extern std::wstring headerText;      // HTTP header text of every service call
 extern Json::Value identityJson;     // the common request object
 extern std::wstring installPathText; // folder browser's initial selection; "C:\"
+extern bool elevatedRelaunch;        // started with "-self": the elevated relaunch already happened
 
 // Built and released by the entry point; null outside that span. Not owned
 // here.

@@ -13,6 +13,7 @@
 #include "Corvel/Render/TimeLine.h"
 #include "Corvel/Render/UiImage.h"
 #include "app/AppValues.h"
+#include "app/DeployDescriptor.h"
 #include "app/Encodings.h"
 #include "app/PathUtil.h"
 #include "app/ShellUtil.h"
@@ -113,12 +114,14 @@ LRESULT CMainWnd::ProcessMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
     // A close by the system menu, Alt+F4 or a destroy from outside counts as
     // closing as much as Close does: workers watching the flag stop.
-    if (msg == WM_CLOSE || msg == WM_DESTROY)
+    if (msg == WM_CLOSE || msg == WM_DESTROY) {
         m_closing.store(true);
-    else if (msg == WM_TIMER)
+        StopDescriptorDelivery();
+    } else if (msg == WM_TIMER) {
         OnTimer(wParam);
-    else if (msg == kMsgProductReady)
+    } else if (msg == kMsgProductReady) {
         OnProductsReady();
+    }
     return IWindowBase::ProcessMessage(msg, wParam, lParam);
 }
 
@@ -352,6 +355,8 @@ void CMainWnd::TakeChosenPackage()
     m_hasSelectedPackage = true;
     if (m_handOff)
         m_handOff(m_selectedPackage);
+    else
+        StartDescriptorDelivery(m_selectedPackage);
 }
 
 // ---------------------------------------------------------------- toast

@@ -1,7 +1,8 @@
 // The installer's application window: the product (icon, name, banner,
 // description, one combo row per package), the agreement row, the start
 // page with its preparation animation and the install page. The deployment
-// itself starts from the package hand-off (SetPackageHandOff).
+// itself starts with the taken package: the window asks for its deploy
+// descriptor, unless a package hand-off is set (SetPackageHandOff).
 //
 // UI thread only. Worker threads reach it by posting: kMsgProductReady from
 // the products thread, UI tasks through its core's PostUiTask.
@@ -27,6 +28,7 @@ class ProgressBar;
 } // namespace ui
 
 class CSliceDownloader;
+class DeployDescriptorWorker;
 
 class CMainWnd : public IWindowBase {
 public:
@@ -38,8 +40,9 @@ public:
     static constexpr WORD kIconResourceId = 103;
 
     // Receives the package chosen on the combo box (by the user, or row 0 at
-    // the end of the preparation); the deployment starts there. Runs on the
-    // UI thread; the record is the window's copy and lives as long as it.
+    // the end of the preparation) in place of the window's own descriptor
+    // request (tests stop the road there). Runs on the UI thread; the record
+    // is the window's copy and lives as long as it.
     using PackageHandOff = std::function<void(const stPackageInfo&)>;
 
     // `model` is borrowed and must outlive the window's readiness; null: the
@@ -100,6 +103,9 @@ public:
         m_order = order;
         m_installDir = installDir;
     }
+    // The descriptor worker of the last package taken without a hand-off;
+    // borrowed, null before. UI thread.
+    const DeployDescriptorWorker* DescriptorWorkerForTesting() const { return m_descriptorWorker.get(); }
     // Set by Close, WM_CLOSE and WM_DESTROY; never cleared. Read by worker
     // threads to cancel their work.
     bool IsClosing() const { return m_closing.load(); }
@@ -119,12 +125,27 @@ private:
     void OnStartClicked();
     void EndPreparation();
     // The package of the combo box's current row becomes the selected one
-    // and goes to the hand-off; without one the start page comes back.
+    // and goes to the hand-off, or to the descriptor worker when none is
+    // set; without a package the start page comes back.
     void TakeChosenPackage();
     void CopyInstallPath();
     void OnToastStep(ui::CTimeLine* timeline);
     void OpenServiceLink(std::string stServiceLinks::*link) const;
     CAppModel* Model() const;
+
+    // ---- deployment, first phase (MainWnd.deploy.cpp)
+    // Starts the descriptor worker for the package (replacing one still
+    // polling); without a model the start button comes back.
+    void StartDescriptorDelivery(const stPackageInfo& package);
+    // No descriptor callback runs after this (the window is closing).
+    void StopDescriptorDelivery();
+    void ShowDescriptorFailure(int code, const std::wstring& message);
+    void RestoreStartButton();
+    void AcceptDescriptor(const stOrderDetail& order);
+    void BindDeployHandlers();
+    void SettleInstallDir();
+    void OnInstallDirFailed(int error);
+    void ShowInstallDir();
 
     std::atomic<bool> m_closing{false};
     bool m_restartTimerArmed = false;   // deployment: slow download restarts
@@ -137,6 +158,8 @@ private:
     std::wstring m_installDir;
     stOrderDetail m_order;                            // the accepted descriptor
     std::unique_ptr<CSliceDownloader> m_downloader;   // made by the first download
+    std::unique_ptr<DeployDescriptorWorker> m_descriptorWorker;  // null until a package is taken
+    bool m_deployHandlersBound = false;               // the install page's buttons
     // The rows' package records; the combo box items point into them.
     std::vector<std::unique_ptr<stPackageInfo>> m_packages;
     std::unique_ptr<ui::CTimeLineTween> m_toastTimeline;

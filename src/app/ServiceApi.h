@@ -14,6 +14,7 @@
 constexpr wchar_t kApiSettingsInfo[] = L"/api/settings/info";
 constexpr wchar_t kApiProducts[] = L"/api/resource/products";
 constexpr wchar_t kApiPushed[] = L"/api/common/pushed";
+constexpr wchar_t kApiOrder[] = L"/api/resource/order";
 
 // Where the service is and what every call carries. A plain value: each
 // worker that calls the service keeps its own copy, so no call reads

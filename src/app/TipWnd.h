@@ -43,6 +43,8 @@ public:
     Control* NoButtonForTesting() const { return m_btnNo; }
     Control* MessageForTesting() const { return m_txtTip1; }
     int CountdownForTesting() const { return m_countdown; }
+    // The caller's title (the skin's TxtTitle keeps its own text).
+    const CUiString& TitleForTesting() const { return m_title; }
 
 private:
     void OnInit();

@@ -61,6 +61,24 @@ TEST(AppInit, MacAndProductOptionsReplaceTheirValues)
     }
 }
 
+// "-self" marks the elevated relaunch, wherever it stands and whatever
+// follows it; names are exact.
+TEST(AppInit, SelfOptionMarksTheElevatedRelaunch)
+{
+    struct Case {
+        const wchar_t* commandLine;
+        bool self;
+    } const cases[] = {
+        {L"-self", true},          {L"-p ONE -self", true}, {L"--self -mac AA", true}, {L"-self=1", true},
+        {L"", false},              {L"-SELF", false},       {L"-selfish", false},      {L"self", false},
+        {L"-p self", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Narrow(c.commandLine));
+        EXPECT_EQ(HasSelfOption(c.commandLine), c.self);
+    }
+}
+
 TEST(AppInit, IdentityHashesTheProductThenTheMachineBytes)
 {
     // md5("ABC1234" "00-11-22-AA-BB-CC") and base64 of the 17 MAC text bytes.
