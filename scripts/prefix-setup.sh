@@ -9,6 +9,9 @@
 #  - Marks drive z: (the host's root folder) as a network drive so that the
 #    installer never takes it for a fixed disk to install on; tests still
 #    read the checkout through it.
+#  - Makes the user's shell folders (Desktop, Documents, ...) real folders
+#    of the prefix: Wine links them to the host's home, where the links and
+#    files tests make would land outside the prefix.
 #  - Not done: pointing the http/https shell open commands at a recorder
 #    (HKCR\http\shell\open\command); tests that open links should set it.
 set -euo pipefail
@@ -37,6 +40,14 @@ REG
   timeout 20 "$WINESERVER" -w >/dev/null 2>&1 || "$WINESERVER" -k >/dev/null 2>&1 || true
   touch "$WINEPREFIX/.corvel-hygiene-v1"
 fi
+
+# Checked on every run: a wineboot update may link the folders again.
+for folder in "$WINEPREFIX"/drive_c/users/*/*; do
+  if [ -L "$folder" ]; then
+    rm -f "$folder"
+    mkdir -p "$folder"
+  fi
+done
 
 bash "$ROOT/tests/service/make-certs.sh" "$certs"
 sha1=$(openssl x509 -in "$certs/ca.crt" -noout -fingerprint -sha1 | cut -d= -f2 | tr -d ':')

@@ -44,8 +44,9 @@ export WINEARCH=win64
 export WINEDEBUG=${WINEDEBUG:--all}
 # No Mono or Gecko installer is asked for, and no debugger is started for a
 # crashing program: winedbg would keep a crashed test waiting for ctest's
-# timeout instead of letting it fail at once.
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;winedbg.exe=d"}
+# timeout instead of letting it fail at once. No menu entries or icons are
+# written into the host's home for the links programs make.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;winedbg.exe=d;winemenubuilder.exe=d"}
 export WINE=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver
 
