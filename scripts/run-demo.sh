@@ -2,10 +2,19 @@
 # The demo run: sets the machine up, builds, starts the demo service on the
 # installer's default port, runs CorvelSetup.exe under wine64 (in the
 # caller's X display when there is one, else in an Xvfb of its own), goes
-# through the start page with real X input (xdotool) and writes a
-# screenshot of each screen to artifacts/demo/. Ends what it started, by id.
+# through the whole road with real X input (xdotool): the start page, the
+# install page with its directory, the download with its progress, the
+# extraction, the demo product started and "全部就绪", then the exit
+# advertisement; a screenshot of each screen goes to artifacts/demo/. Ends
+# what it started, by id.
 #   bash scripts/run-demo.sh
 # CORVEL_DEMO_SKIP_SETUP=1 skips set-up and build (they ran already).
+#
+# A build whose deployment does not answer the start button yet (no install
+# page, no download) is shown as far as it goes: the run then says which
+# phase did not come and ends with the exit advertisement as before. It
+# fails when a phase it saw began did not end well: a download that never
+# started the product.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$ROOT"
@@ -26,6 +35,21 @@ PORT=${PORT:-18080}
 PRODUCT_NAME=$(sed -n 's/^CORVEL_PRODUCT_NAME:STRING=//p' "$ROOT/build/x86_64/CMakeCache.txt")
 # Seconds granted to each wait of the run.
 WAIT_S=60
+# Seconds granted to a phase of the deployment that may not be built yet.
+PHASE_WAIT_S=20
+# Seconds from the download's first request to the product's start.
+DEPLOY_WAIT_S=120
+# Bytes per second per connection the service sends the package at: slow
+# enough for the progress to show in the screenshots.
+PACKAGE_RATE=400000
+# Where the run installs: a folder of the prefix's own C: drive, recorded in
+# user.dat beforehand (the installer's own choice would be the drive with
+# the most free space, which under Wine is the host's root).
+INSTALL_DIR_WIN='C:\CorvelDemo\Corvel Notes'
+INSTALL_DIR="$WINEPREFIX/drive_c/CorvelDemo/Corvel Notes"
+# The first package's name: its section in user.dat and its shortcut name.
+PACKAGE_NAME="Corvel Notes"
+MARKER_NAME=corvel-demo-product.marker
 mkdir -p "$OUT" "$STATE"
 rm -f "$OUT"/*.png
 
@@ -59,9 +83,13 @@ else
 fi
 
 # --- service ----------------------------------------------------------------
-bash demo/service/start.sh "$STATE" "$PORT" >/dev/null
+source demo/service/product-args.sh
+# shellcheck disable=SC2046  # the options are words without spaces
+bash demo/service/start.sh "$STATE" "$PORT" $(demo_product_args) >/dev/null
 SERVICE_STARTED=1
 log "demo service on 127.0.0.1:$PORT (log $STATE/requests.jsonl)"
+# The installer calls the service without a tag: the untagged scenario.
+curl -s -m 5 -X POST -d "{\"package_rate\": $PACKAGE_RATE}" "http://127.0.0.1:$PORT/_config/" >/dev/null
 
 # --- helpers ----------------------------------------------------------------
 # shot <name>: the whole screen as artifacts/demo/<name>.png, read on the
@@ -91,7 +119,7 @@ window_sized() {
     [ "$WIDTH" = "$1" ] && [ "$HEIGHT" = "$2" ] && { echo "$w"; return; }
   done
 }
-logged() { grep -q "\"path\": \"$1\"" "$STATE/requests.jsonl" 2>/dev/null; }
+logged() { grep -q "\"path\": \"$1" "$STATE/requests.jsonl" 2>/dev/null; }
 # Clicks at a point of the window, in its own 96-DPI pixels, with the
 # pointer moved there first as a person would.
 click_at() {
@@ -101,62 +129,198 @@ click_at() {
   sleep 0.3
   xdotool click 1
 }
-
-# --- run ----------------------------------------------------------------------
-log "starting $EXE"
-(cd "$(dirname "$EXE")" && exec "$WINE" "$EXE") >"$STATE/installer.log" 2>&1 &
-INSTALLER_PID=$!
-
-MAIN=
-find_main() { MAIN=$(main_window); [ -n "$MAIN" ]; }
-wait_for "the main window" find_main
-# The product's answer, then time for the window to show it (the banner may
-# come from the installer's own cache of an earlier run).
-wait_for "the product" logged /api/resource/products
-sleep 3
-shot 01-start-page
-
-# The start page's places (the skin's layout at 100 per cent): the start
-# button in the middle of the page area, the agreement box at its left.
-START_X=400; START_Y=479
-AGREE_X=32; AGREE_Y=589
-
-# Without the agreement the start is refused with a notice.
-click_at "$MAIN" "$AGREE_X" "$AGREE_Y"
-sleep 0.5
-click_at "$MAIN" "$START_X" "$START_Y"
+# The visible message window ("提示", "温馨提示" or "错误<code>"), or nothing.
 NOTICE=
-find_notice() { NOTICE=$(xdotool search --onlyvisible --name "^提示$" 2>/dev/null | head -1); [ -n "$NOTICE" ]; }
-if wait_for "the agreement notice" find_notice; then
-  sleep 0.5
-  shot 02-agreement-notice
+find_notice() {
+  NOTICE=$(xdotool search --onlyvisible --name "^((温馨)?提示|错误-?[0-9]+)$" 2>/dev/null | head -1)
+  [ -n "$NOTICE" ]
+}
+close_notice() {
   xdotool windowactivate --sync "$NOTICE" 2>/dev/null || true
   xdotool key --window "$NOTICE" Return
   sleep 0.5
-fi
+}
+product_started() { [ -s "$INSTALL_DIR/$MARKER_NAME" ]; }
+ended() { ! kill -0 "$INSTALLER_PID" 2>/dev/null; }
 
-# Agreed: the preparation runs and chooses the first package.
-click_at "$MAIN" "$AGREE_X" "$AGREE_Y"
-sleep 0.5
-click_at "$MAIN" "$START_X" "$START_Y"
-sleep 1.2
-shot 03-preparing
-sleep 2.5
-shot 04-package-chosen
+# The places of the skin's layout at 100 per cent, in window pixels: the
+# page area begins below the caption (33), the banner (340) and the bar (10).
+START_X=400; START_Y=479        # BtnActive, in the middle of the page area
+AGREE_X=32; AGREE_Y=589         # OptAgree
+DOWNLOAD_X=552; DOWNLOAD_Y=550  # BtnDownload / ProgressDownloading / BtnInstall
+CLOSE_X=780; CLOSE_Y=16         # SysCloseBtn
+
+# --- phases -----------------------------------------------------------------
+# user.dat (UTF-16 with its byte-order mark, as the installer keeps it)
+# records INSTALL_DIR_WIN as the first package's installPath, other records
+# kept; an earlier run's installation is removed so the road extracts again.
+phase_settle_directory() {
+  local appdata
+  appdata=$("$WINE" cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
+  local user_dat
+  user_dat=$("$WINE" winepath -u "$appdata\\$PRODUCT_NAME\\userdata\\user.dat" 2>/dev/null)
+  [ -n "$user_dat" ] || { log "no per-user folder found: the installer chooses the directory"; return 0; }
+  mkdir -p "$(dirname "$user_dat")"
+  rm -rf "$INSTALL_DIR"
+  python3 - "$user_dat" "$PACKAGE_NAME" installPath "$INSTALL_DIR_WIN" <<'PY'
+import os, sys
+path, section, key, value = sys.argv[1:]
+text = open(path, encoding="utf-16").read() if os.path.exists(path) else ""
+lines, out, inside, done = text.splitlines(), [], False, False
+for line in lines:
+    head = line.strip()
+    if head.startswith("["):
+        if inside and not done:
+            out.append("%s=%s" % (key, value)); done = True
+        inside = head[1:-1] == section
+    elif inside and head.split("=", 1)[0].strip().lower() == key.lower():
+        if not done:
+            out.append("%s=%s" % (key, value)); done = True
+        continue
+    out.append(line)
+if not done:
+    out += ([] if inside else ["[%s]" % section]) + ["%s=%s" % (key, value)]
+with open(path, "w", encoding="utf-16", newline="") as f:
+    f.write("\r\n".join(out) + "\r\n")
+PY
+  log "installation directory recorded in user.dat: $INSTALL_DIR_WIN"
+}
+
+phase_start_installer() {
+  log "starting $EXE"
+  (cd "$(dirname "$EXE")" && exec "$WINE" "$EXE") >"$STATE/installer.log" 2>&1 &
+  INSTALLER_PID=$!
+  MAIN=
+  find_main() { MAIN=$(main_window); [ -n "$MAIN" ]; }
+  wait_for "the main window" find_main
+  # The product's answer, then time for the window to show it (the banner
+  # may come from the installer's own cache of an earlier run).
+  wait_for "the product" logged /api/resource/products
+  sleep 3
+  shot 01-start-page
+}
+
+# Without the agreement the start is refused with a notice.
+phase_agreement_notice() {
+  click_at "$MAIN" "$AGREE_X" "$AGREE_Y"
+  sleep 0.5
+  click_at "$MAIN" "$START_X" "$START_Y"
+  if wait_for "the agreement notice" find_notice; then
+    sleep 0.5
+    shot 02-agreement-notice
+    close_notice
+  fi
+}
+
+# Agreed: the preparation runs, chooses the first package and asks for its
+# deploy descriptor.
+phase_prepare() {
+  click_at "$MAIN" "$AGREE_X" "$AGREE_Y"
+  sleep 0.5
+  click_at "$MAIN" "$START_X" "$START_Y"
+  sleep 1.2
+  shot 03-preparing
+  sleep 2.5
+  shot 04-package-chosen
+}
+
+# The descriptor's answer shows the install page with the directory.
+# Returns 1 when no descriptor was asked for (a build without it).
+phase_install_page() {
+  local saved=$WAIT_S
+  WAIT_S=$PHASE_WAIT_S
+  if ! wait_for "the deploy descriptor" logged /api/resource/order; then
+    WAIT_S=$saved
+    log "phase install page: not reached (the start button asked for no deploy descriptor)"
+    return 1
+  fi
+  WAIT_S=$saved
+  sleep 2
+  shot 05-install-page
+}
+
+# The download button; screenshots while the package comes and is
+# extracted, until the product has started. Returns 1 when no download
+# began (the button did nothing), 2 when the product never started.
+phase_download_and_extract() {
+  click_at "$MAIN" "$DOWNLOAD_X" "$DOWNLOAD_Y"
+  local saved=$WAIT_S
+  WAIT_S=$PHASE_WAIT_S
+  if ! wait_for "the package download" logged /pkg/; then
+    WAIT_S=$saved
+    log "phase download: not reached (the download button fetched no package)"
+    # A message window the click may have opened, for the record.
+    find_notice && { shot 06-download-notice; close_notice; }
+    return 1
+  fi
+  WAIT_S=$saved
+  local n=0 began=$SECONDS
+  while ! product_started && [ $((SECONDS - began)) -lt "$DEPLOY_WAIT_S" ]; do
+    ended && break
+    if find_notice; then  # a failure message: its screenshot tells which
+      shot 06-deploy-notice
+      close_notice
+      break
+    fi
+    n=$((n + 1))
+    [ "$n" -le 8 ] && shot "$(printf '06-deploying-%02d' "$n")"
+    sleep 1.5
+  done
+  if ! product_started; then
+    log "phase extraction and launch: the product did not start (no $MARKER_NAME in $INSTALL_DIR)"
+    return 2
+  fi
+  log "the product started: $(head -1 "$INSTALL_DIR/$MARKER_NAME" | tr '\t' ' ')"
+}
+
+# "全部就绪" with the launch button; the desktop shortcut of the product.
+phase_ready() {
+  sleep 1.5
+  shot 07-ready
+  local link
+  link=$(find "$WINEPREFIX/drive_c/users" -path "*/Desktop/$PACKAGE_NAME.lnk" 2>/dev/null | head -1)
+  if [ -n "$link" ]; then
+    log "desktop shortcut: $link"
+  else
+    log "no desktop shortcut \"$PACKAGE_NAME.lnk\" was made"
+  fi
+}
 
 # Closing shows the exit advertisement; its close button ends the run.
-click_at "$MAIN" 780 16
-AD=
-find_ad() { AD=$(window_sized 740 580); [ -n "$AD" ]; }
-if wait_for "the exit advertisement" find_ad; then
-  sleep 2
-  shot 05-exit-advertisement
-  click_at "$AD" 720 20
+phase_exit_advertisement() {
+  click_at "$MAIN" "$CLOSE_X" "$CLOSE_Y"
+  AD=
+  find_ad() { AD=$(window_sized 740 580); [ -n "$AD" ]; }
+  if wait_for "the exit advertisement" find_ad; then
+    sleep 2
+    shot 08-exit-advertisement
+    click_at "$AD" 720 20
+  fi
+  wait_for "the installer to end" ended
+  wait "$INSTALLER_PID" && rc=0 || rc=$?
+  INSTALLER_PID=
+  log "installer ended with exit code $rc"
+}
+
+# --- run ----------------------------------------------------------------------
+phase_settle_directory
+phase_start_installer
+phase_agreement_notice
+phase_prepare
+deploy=not-built
+if phase_install_page; then
+  deploy_rc=0
+  phase_download_and_extract || deploy_rc=$?
+  case $deploy_rc in
+    0) deploy=ok; phase_ready ;;
+    1) deploy=no-download ;;
+    *) deploy=failed ;;
+  esac
 fi
-ended() { ! kill -0 "$INSTALLER_PID" 2>/dev/null; }
-wait_for "the installer to end" ended
-wait "$INSTALLER_PID" && rc=0 || rc=$?
-INSTALLER_PID=
-log "installer ended with exit code $rc"
+phase_exit_advertisement
 log "screenshots:"
 ls -1 "$OUT"/*.png | sed 's/^/[demo]   /'
+log "deployment road: $deploy"
+# The road succeeded as far as it is built; a deployment that began and did
+# not start the product fails the run.
+[ "$deploy" != failed ]
