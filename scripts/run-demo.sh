@@ -49,7 +49,6 @@ INSTALL_DIR_WIN='C:\CorvelDemo\Corvel Notes'
 INSTALL_DIR="$WINEPREFIX/drive_c/CorvelDemo/Corvel Notes"
 # The first package's name: its section in user.dat and its shortcut name.
 PACKAGE_NAME="Corvel Notes"
-MARKER_NAME=corvel-demo-product.marker
 mkdir -p "$OUT" "$STATE"
 rm -f "$OUT"/*.png
 
@@ -91,99 +90,18 @@ log "demo service on 127.0.0.1:$PORT (log $STATE/requests.jsonl)"
 # The installer calls the service without a tag: the untagged scenario.
 curl -s -m 5 -X POST -d "{\"package_rate\": $PACKAGE_RATE}" "http://127.0.0.1:$PORT/_config/" >/dev/null
 
-# --- helpers ----------------------------------------------------------------
-# shot <name>: the whole screen as artifacts/demo/<name>.png, read on the
-# Windows side (an X dump of the root shows Wine's Direct2D windows black).
-shot() {
-  "$WINE" "$ROOT/build/x86_64/DemoScreenShot.exe" "$(winpath "$OUT/$1.png")" >/dev/null 2>&1 \
-    && log "screenshot $OUT/$1.png" || log "screenshot $1 failed"
-}
-winpath() { local p=$1; echo "Z:${p//\//\\}"; }
-wait_for() {  # wait_for <what> <command...>: polls up to WAIT_S seconds
-  local what=$1; shift
-  local i
-  for i in $(seq 1 $((WAIT_S * 5))); do
-    "$@" && return 0
-    sleep 0.2
-  done
-  log "gave up waiting for $what"
-  return 1
-}
-main_window() { xdotool search --onlyvisible --name "^${PRODUCT_NAME}\$" 2>/dev/null | head -1; }
-# The visible window of the installer of that size (its skin's size at 100
-# per cent), or nothing.
-window_sized() {
-  local w
-  for w in $(xdotool search --onlyvisible --pid "$INSTALLER_PID" 2>/dev/null); do
-    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)" || continue
-    [ "$WIDTH" = "$1" ] && [ "$HEIGHT" = "$2" ] && { echo "$w"; return; }
-  done
-}
-logged() { grep -q "\"path\": \"$1" "$STATE/requests.jsonl" 2>/dev/null; }
-# Clicks at a point of the window, in its own 96-DPI pixels, with the
-# pointer moved there first as a person would.
-click_at() {
-  local win=$1 x=$2 y=$3
-  eval "$(xdotool getwindowgeometry --shell "$win")"
-  xdotool mousemove "$((X + x))" "$((Y + y))"
-  sleep 0.3
-  xdotool click 1
-}
-# The visible message window ("提示", "温馨提示" or "错误<code>"), or nothing.
-NOTICE=
-find_notice() {
-  NOTICE=$(xdotool search --onlyvisible --name "^((温馨)?提示|错误-?[0-9]+)$" 2>/dev/null | head -1)
-  [ -n "$NOTICE" ]
-}
-close_notice() {
-  xdotool windowactivate --sync "$NOTICE" 2>/dev/null || true
-  xdotool key --window "$NOTICE" Return
-  sleep 0.5
-}
-product_started() { [ -s "$INSTALL_DIR/$MARKER_NAME" ]; }
-ended() { ! kill -0 "$INSTALLER_PID" 2>/dev/null; }
-
-# The places of the skin's layout at 100 per cent, in window pixels: the
-# page area begins below the caption (33), the banner (340) and the bar (10).
-START_X=400; START_Y=479        # BtnActive, in the middle of the page area
-AGREE_X=32; AGREE_Y=589         # OptAgree
-DOWNLOAD_X=552; DOWNLOAD_Y=550  # BtnDownload / ProgressDownloading / BtnInstall
-CLOSE_X=780; CLOSE_Y=16         # SysCloseBtn
+source scripts/demo-ui.sh
 
 # --- phases -----------------------------------------------------------------
-# user.dat (UTF-16 with its byte-order mark, as the installer keeps it)
-# records INSTALL_DIR_WIN as the first package's installPath, other records
-# kept; an earlier run's installation is removed so the road extracts again.
+# user.dat records INSTALL_DIR_WIN as the first package's installPath; an
+# earlier run's installation is removed so the road extracts again.
 phase_settle_directory() {
-  local appdata
-  appdata=$("$WINE" cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
-  local user_dat
-  user_dat=$("$WINE" winepath -u "$appdata\\$PRODUCT_NAME\\userdata\\user.dat" 2>/dev/null)
-  [ -n "$user_dat" ] || { log "no per-user folder found: the installer chooses the directory"; return 0; }
-  mkdir -p "$(dirname "$user_dat")"
   rm -rf "$INSTALL_DIR"
-  python3 - "$user_dat" "$PACKAGE_NAME" installPath "$INSTALL_DIR_WIN" <<'PY'
-import os, sys
-path, section, key, value = sys.argv[1:]
-text = open(path, encoding="utf-16").read() if os.path.exists(path) else ""
-lines, out, inside, done = text.splitlines(), [], False, False
-for line in lines:
-    head = line.strip()
-    if head.startswith("["):
-        if inside and not done:
-            out.append("%s=%s" % (key, value)); done = True
-        inside = head[1:-1] == section
-    elif inside and head.split("=", 1)[0].strip().lower() == key.lower():
-        if not done:
-            out.append("%s=%s" % (key, value)); done = True
-        continue
-    out.append(line)
-if not done:
-    out += ([] if inside else ["[%s]" % section]) + ["%s=%s" % (key, value)]
-with open(path, "w", encoding="utf-16", newline="") as f:
-    f.write("\r\n".join(out) + "\r\n")
-PY
-  log "installation directory recorded in user.dat: $INSTALL_DIR_WIN"
+  if set_install_dir "$PACKAGE_NAME" "$INSTALL_DIR_WIN"; then
+    log "installation directory recorded in user.dat: $INSTALL_DIR_WIN"
+  else
+    log "no per-user folder found: the installer chooses the directory"
+  fi
 }
 
 phase_start_installer() {
