@@ -106,9 +106,14 @@ README_TEXT = ("Corvel Notes %s\r\n演示产品，由演示服务安装。\r\n"
                "A small demo product installed by the demo service.\r\n")
 
 
+# randbytes makes one integer of all the bits: pieces keep it small.
+RANDOM_PIECE_BYTES = 1024 * 1024
+
+
 def pseudo_random(size, seed):
     """size bytes that look random and are the same for the same seed."""
-    return random.Random(seed).randbytes(size)
+    r = random.Random(seed)
+    return b"".join(r.randbytes(min(RANDOM_PIECE_BYTES, size - at)) for at in range(0, size, RANDOM_PIECE_BYTES))
 
 
 def zip_of(entries, compresslevel=1):
