@@ -471,25 +471,25 @@ class Handler(BaseHTTPRequestHandler):
 
     def get_package(self, file_name):
         cfg = STATE.tag_config(self.tag)
-        sn, dot, ext = file_name.rpartition(".")
+        sn = file_name.rpartition(".")[0]
         known = [p["package_sn"] for p in PACKAGES] + [PROGRAM_PACKAGE_SN]
-        if not dot or sn not in known or package_url("", sn) != "/pkg/" + file_name:
+        if sn not in known or package_url("", sn) != "/pkg/" + file_name:
             return self.send(404, b'{"code":404,"data":null}')
-        blob = self.server.packages.get(sn, int(cfg.get("package_version", 0)), cfg.get("package_kind", "zip"))
+        blob = self.server.packages.get(sn, cfg.get("package_version", 0), cfg.get("package_kind", "zip"))
         drop = cfg.get("package_drop_after")
         if isinstance(drop, int):
             drop = {"bytes": drop}
-        cut = None
-        if drop is not None and self.command == "GET":
-            cut = drop["bytes"]
+        if self.command != "GET":
+            drop = None
         self.send_ranged(blob.data, blob.ctype, blob, rate=cfg.get("package_rate"),
-                         cut=cut, cut_times=(drop or {}).get("times"))
+                         cut=drop and drop["bytes"], cut_times=drop and drop.get("times"))
 
     def get_engine(self):
-        blob = self.server.packages.engine(STATE.tag_config(self.tag).get("compress_kind", "normal"))
+        kind = STATE.tag_config(self.tag).get("compress_kind", "normal")
+        blob = self.server.packages.engine(kind)
         if blob is None:
             return self.send(404, b'{"code":404,"data":null}')
-        if STATE.tag_config(self.tag).get("compress_kind") == "truncated":
+        if kind == "truncated":
             # The whole size announced, half of it sent, then the connection closed.
             return self.send_body(200, blob.data, blob.ctype, {}, cut=len(blob.data) // 2)
         self.send_ranged(blob.data, blob.ctype, blob)
