@@ -72,7 +72,8 @@ def make_pictures():
 # ---------------------------------------------------------------------------
 # Packages: the demo product's zip, the program package, the engine DLL, and
 # the per-tag faults of their transfer (package_kind, package_version,
-# package_drop_after, package_rate, compress_kind; see README.md).
+# package_drop_after, package_rate, compress_kind, and the pkg_* keys of the
+# download tests; see README.md).
 
 # Entries carry a fixed date so every request gets the same bytes (a resumed
 # download must splice into the same file).
@@ -88,7 +89,7 @@ SHORTCUT_NAME = "Corvel Notes"
 PROGRAM_PACKAGE_SN = "CVL2026-SETUP"
 # Default size of the data file that makes the download and the extraction
 # long enough for their progress to show (--package-size changes it).
-DEFAULT_DATA_BYTES = 6 * 1024 * 1024
+DEFAULT_DATA_BYTES = 4 * 1024 * 1024
 # Each package_version adds this many bytes, so the size changes too.
 VERSION_EXTRA_BYTES = 4096
 # Bytes handed to the socket at once while streaming a body.
@@ -117,13 +118,14 @@ def pseudo_random(size, seed):
 
 
 def zip_of(entries, compresslevel=1):
-    """A zip of (name, bytes) pairs, deflated, with the fixed entry date.
-    Non-ASCII names are stored as UTF-8 (zipfile sets the flag)."""
+    """A zip of (name, bytes[, compress type]) entries, deflated unless
+    told otherwise, with the fixed entry date. Non-ASCII names are stored
+    as UTF-8 (zipfile sets the flag)."""
     out = io.BytesIO()
     with zipfile.ZipFile(out, "w", zipfile.ZIP_DEFLATED, compresslevel=compresslevel) as z:
-        for name, data in entries:
+        for name, data, *kind in entries:
             info = zipfile.ZipInfo(name, PACKAGE_DATE)
-            info.compress_type = zipfile.ZIP_DEFLATED
+            info.compress_type = kind[0] if kind else zipfile.ZIP_DEFLATED
             z.writestr(info, data)
     return out.getvalue()
 
@@ -155,33 +157,35 @@ class Packages:
                 print("no demo product at %s: the packages carry a stand-in" % product_exe, flush=True)
             self.exe = b"MZ stand-in: start the service with --product-exe for the real demo product\r\n"
 
-    def get(self, sn, version, kind):
-        key = (sn, version, kind)
+    def get(self, sn, version=0, kind="zip", pad=0):
+        key = (sn, version, kind, pad)
         with self.lock:
             if key not in self.cache:
-                self.cache[key] = self.build(sn, version, kind)
+                self.cache[key] = self.build(sn, version, kind, pad)
             return self.cache[key]
 
-    def build(self, sn, version, kind):
+    def build(self, sn, version, kind, pad):
         if sn == PROGRAM_PACKAGE_SN:
             return Blob(self.exe, "application/octet-stream", version)
         if kind == "zipslip":
             return Blob(self.zipslip(sn), "application/zip", version)
-        data = self.product_zip(sn, version)
+        data = self.product_zip(sn, version, pad)
         if kind == "corrupt":
             data = damaged(data)
         elif kind == "truncated":
             data = data[:len(data) * 3 // 5]
         return Blob(data, "application/zip", version)
 
-    def product_zip(self, sn, version):
+    def product_zip(self, sn, version, pad):
         name = next((p["name"] for p in PACKAGES if p["package_sn"] == sn), sn)
         size = self.data_bytes + version * VERSION_EXTRA_BYTES
+        padding = [("data/pad.bin", pseudo_random(pad, "pad/%d" % pad), zipfile.ZIP_STORED)] if pad > 0 else []
         return zip_of([
             (PRODUCT_EXE, self.exe),
             ("说明.txt", (README_TEXT % name).encode("utf-8")),
             ("readme.txt", ("%s (%s)\r\nInstalled by the demo service.\r\n" % (name, sn)).encode("utf-8")),
             ("bin/version.txt", ("1.0.%d\r\n" % version).encode("ascii")),
+        ] + padding + [
             ("数据/资料.bin", pseudo_random(size, "%s/%d" % (sn, version))),
         ])
 
@@ -210,6 +214,48 @@ def damaged(data):
     middle = len(data) // 2
     span = min(4096, len(data) // 8)
     return data[:middle] + bytes(b ^ 0x5A for b in data[middle:middle + span]) + data[middle + span:]
+
+
+class Faults:
+    """How a tag's configuration shapes one package answer: its pace and
+    where its connection is cut. Two families of keys: package_rate and
+    package_drop_after act on every answer; pkg_rate and pkg_cut_at (the
+    download tests') only on ranged ones."""
+
+    def __init__(self, cfg, tag):
+        self.cfg = cfg
+        self.tag = tag
+        drop = cfg.get("package_drop_after")
+        self.drop = {"bytes": drop} if isinstance(drop, int) else drop
+
+    def rate(self, ranged):
+        """Bytes per second of the answer, or None for full speed."""
+        if self.cfg.get("package_rate"):
+            return self.cfg["package_rate"]
+        return self.cfg.get("pkg_rate") or None if ranged else None
+
+    def cut(self, start, length, ranged):
+        """Body bytes sent before the connection is closed, or None."""
+        cut_at = self.cfg.get("pkg_cut_at", 0)
+        if ranged and cut_at and start < cut_at < start + length:
+            return cut_at - start
+        if self.drop is not None and self.drop["bytes"] < length and STATE.take_drop(self.tag, self.drop.get("times")):
+            return self.drop["bytes"]
+        return None
+
+
+def requested_range(header, size):
+    """(first, last) of a single "bytes=" range, last clipped to size; None
+    without a usable one. first may lie beyond the data (unsatisfiable)."""
+    if not header.startswith("bytes=") or "," in header:
+        return None
+    first, _, last = header[6:].partition("-")
+    try:
+        start = int(first) if first else max(0, size - int(last))
+        end = int(last) if (first and last) else size - 1
+    except ValueError:
+        return None
+    return start, min(end, size - 1)
 
 
 def package_url(base, sn):
@@ -475,14 +521,11 @@ class Handler(BaseHTTPRequestHandler):
         known = [p["package_sn"] for p in PACKAGES] + [PROGRAM_PACKAGE_SN]
         if sn not in known or package_url("", sn) != "/pkg/" + file_name:
             return self.send(404, b'{"code":404,"data":null}')
-        blob = self.server.packages.get(sn, cfg.get("package_version", 0), cfg.get("package_kind", "zip"))
-        drop = cfg.get("package_drop_after")
-        if isinstance(drop, int):
-            drop = {"bytes": drop}
-        if self.command != "GET":
-            drop = None
-        self.send_ranged(blob.data, blob.ctype, blob, rate=cfg.get("package_rate"),
-                         cut=drop and drop["bytes"], cut_times=drop and drop.get("times"))
+        if cfg.get("pkg_status"):
+            return self.send(cfg["pkg_status"], b"", "text/plain")
+        blob = self.server.packages.get(sn, cfg.get("package_version", 0), cfg.get("package_kind", "zip"),
+                                        cfg.get("pkg_pad", 0))
+        self.send_ranged(blob.data, blob.ctype, blob, Faults(cfg, self.tag) if self.command == "GET" else None)
 
     def get_engine(self):
         kind = STATE.tag_config(self.tag).get("compress_kind", "normal")
@@ -494,35 +537,27 @@ class Handler(BaseHTTPRequestHandler):
             return self.send_body(200, blob.data, blob.ctype, {}, cut=len(blob.data) // 2)
         self.send_ranged(blob.data, blob.ctype, blob)
 
-    def send_ranged(self, data, ctype, blob=None, rate=None, cut=None, cut_times=None):
+    def send_ranged(self, data, ctype, blob=None, faults=None):
         """data whole (200) or the single range asked for (206). With a blob
         its validators go out, and an If-Range that names another version
-        gets the whole new data. rate: bytes/s of this answer; cut: close the
-        connection after that many body bytes (for the first cut_times
-        answers of the tag, or every time)."""
+        gets the whole new data. faults pace and cut the answer."""
         extra = {"Accept-Ranges": "bytes"}
         if blob is not None:
             extra.update({"ETag": blob.etag, "Last-Modified": blob.last_modified})
         if_range = self.headers.get("If-Range")
         same_version = blob is None or not if_range or if_range in (blob.etag, blob.last_modified)
-        rng = self.headers.get("Range", "")
-        status, body = 200, memoryview(data)
-        if same_version and rng.startswith("bytes=") and "," not in rng:
-            first, _, last = rng[6:].partition("-")
-            try:
-                start = int(first) if first else max(0, len(data) - int(last))
-                end = int(last) if (first and last) else len(data) - 1
-            except ValueError:
-                start = None
-            if start is not None:
-                if start >= len(data):
-                    return self.send(416, b"", ctype, {"Content-Range": "bytes */%d" % len(data)})
-                end = min(end, len(data) - 1)
-                extra["Content-Range"] = "bytes %d-%d/%d" % (start, end, len(data))
-                status, body = 206, body[start:end + 1]
-        if cut is not None and (cut >= len(body) or not STATE.take_drop(self.tag, cut_times)):
-            cut = None
-        self.send_body(status, body, ctype, extra, rate=rate, cut=cut)
+        span = requested_range(self.headers.get("Range", ""), len(data)) if same_version else None
+        status, start, body = 200, 0, memoryview(data)
+        if span is not None:
+            start, end = span
+            if start >= len(data):
+                return self.send(416, b"", ctype, {"Content-Range": "bytes */%d" % len(data)})
+            extra["Content-Range"] = "bytes %d-%d/%d" % (start, end, len(data))
+            status, body = 206, body[start:end + 1]
+        if faults is None:
+            return self.send_body(status, body, ctype, extra)
+        ranged = status == 206
+        self.send_body(status, body, ctype, extra, rate=faults.rate(ranged), cut=faults.cut(start, len(body), ranged))
 
     def send_body(self, status, body, ctype, extra, rate=None, cut=None):
         """Streams body in pieces, at most rate bytes/s when rate is set;
@@ -630,6 +665,7 @@ def package_config_ok(cfg):
         if "times" in drop and not count(drop["times"], 1):
             return False
     return ((cfg.get("package_rate") is None or count(cfg["package_rate"], 1)) and
+            all(count(cfg.get(key, 0), 0) for key in ("pkg_pad", "pkg_status", "pkg_rate", "pkg_cut_at")) and
             count(cfg.get("package_version", 0), 0) and
             cfg.get("package_kind", "zip") in PACKAGE_KINDS and
             cfg.get("compress_kind", "normal") in COMPRESS_KINDS)
@@ -681,7 +717,7 @@ def main():
     print("demo service on http://%s:%d, log %s" % (host, port, log_path), flush=True)
 
     # The first package is built before anyone asks (a large one takes seconds).
-    threading.Thread(target=server.packages.get, args=(PACKAGES[0]["package_sn"], 0, "zip"), daemon=True).start()
+    threading.Thread(target=server.packages.get, args=(PACKAGES[0]["package_sn"],), daemon=True).start()
     thread = threading.Thread(target=server.serve_forever, kwargs={"poll_interval": 0.2}, daemon=True)
     thread.start()
     born = time.time()

@@ -299,11 +299,45 @@ class DemoServiceTest(unittest.TestCase):
                 self.assertEqual((status, complete), (got[0], got[3]))
                 check(got[2])
 
+    def test_download_test_keys_pad_refuse_pace_and_cut_ranged_answers(self):
+        _, _, plain, _ = self.fetch(self.package_path(""))
+        self.configure("pkg-pad", {"pkg_pad": 200000})
+        _, _, padded, _ = self.fetch(self.package_path("pkg-pad"))
+        self.assertGreater(len(padded), len(plain) + 200000)
+        self.assertEqual(padded, self.fetch(self.package_path("pkg-pad"))[2], "the same padding, the same bytes")
+        pad = zipfile.ZipFile(io.BytesIO(padded)).getinfo("data/pad.bin")
+        self.assertEqual((200000, zipfile.ZIP_STORED), (pad.file_size, pad.compress_type))
+        self.configure("pkg-status", {"pkg_status": 404})
+        self.assertEqual((404, b""), self.fetch(self.package_path("pkg-status"))[::2])
+
+        self.configure("pkg-cut", {"pkg_cut_at": 30000})
+        path = self.package_path("pkg-cut")
+        cases = (  # Range header, status, body, complete
+            (None, 200, plain, True),                           # answers without a range are never cut
+            ("bytes=0-", 206, plain[:30000], False),
+            ("bytes=100-29999", 206, plain[100:30000], True),   # ends before the offset
+            ("bytes=30000-", 206, plain[30000:], True),         # a resumed request from the offset on
+            ("bytes=29000-", 206, plain[29000:30000], False),   # every time
+        )
+        for rng, status, body, complete in cases:
+            with self.subTest(range=rng):
+                got = self.fetch(path, {"Range": rng} if rng else None)
+                self.assertEqual((status, complete), (got[0], got[3]))
+                self.assertEqual(body, got[2])
+
+        rate, size = 20000, 10000
+        self.configure("pkg-rate", {"pkg_rate": rate})
+        path = self.package_path("pkg-rate")
+        began = time.monotonic()
+        got = self.fetch(path, {"Range": "bytes=100-%d" % (99 + size)})
+        self.assertGreaterEqual(time.monotonic() - began, 0.9 * size / rate, "a ranged answer is paced")
+        self.assertEqual((206, plain[100:100 + size]), got[:3:2])
+
     def test_package_keys_with_unknown_values_are_refused(self):
         for cfg in ({"package_kind": "nonsense"}, {"compress_kind": "gone"}, {"package_rate": 0},
                     {"package_rate": "fast"}, {"package_drop_after": -1}, {"package_drop_after": {"times": 1}},
                     {"package_drop_after": {"bytes": 10, "times": 0}}, {"package_version": "2"},
-                    {"package_version": True}):
+                    {"package_version": True}, {"pkg_pad": -1}, {"pkg_rate": "slow"}, {"pkg_cut_at": 1.5}):
             with self.subTest(cfg=cfg):
                 self.assertEqual(400, self.request("POST", "/_config/refused", cfg)[0])
 
