@@ -67,12 +67,57 @@ close_notice() {
 product_started() { [ -s "$INSTALL_DIR/$MARKER_NAME" ]; }
 ended() { ! kill -0 "$INSTALLER_PID" 2>/dev/null; }
 
+# Wine links the prefix's Desktop to the user's home folder, where the
+# installer's shortcuts would then land: a folder of the prefix's own takes
+# its place (the callers also turn winemenubuilder off, which would copy
+# each link into the host's menus and desktop).
+keep_desktop_in_prefix() {
+  local d
+  for d in "$WINEPREFIX"/drive_c/users/*/Desktop; do
+    [ -L "$d" ] || continue
+    rm -f "$d" && mkdir -p "$d"
+  done
+}
+# The prefix's desktop shortcut named $1 (without .lnk), or nothing.
+desktop_link() {
+  local link
+  for link in "$WINEPREFIX"/drive_c/users/*/Desktop/"$1.lnk"; do
+    [ -f "$link" ] && { echo "$link"; return 0; }
+  done
+  return 0
+}
+
 # The installer's per-user folder (where it keeps "Compress.dll") as a
 # Linux path.
 app_data_dir() {
   local appdata
   appdata=$("$WINE" cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
   "$WINE" winepath -u "$appdata\\$PRODUCT_NAME" 2>/dev/null
+}
+
+# recorded_install_dir <section>: the installPath that user.dat holds for
+# that package, as a Linux path; fails when there is none.
+recorded_install_dir() {
+  local dir win
+  dir=$(app_data_dir) && [ -n "$dir" ] || return 1
+  win=$(python3 - "$dir/userdata/user.dat" "$1" <<'PY'
+import sys
+section, inside = sys.argv[2], False
+try:
+    lines = open(sys.argv[1], encoding="utf-16").read().splitlines()
+except (OSError, UnicodeError):
+    sys.exit(1)
+for line in lines:
+    head = line.strip()
+    if head.startswith("["):
+        inside = head[1:-1] == section
+    elif inside and head.split("=", 1)[0].strip().lower() == "installpath":
+        print(head.split("=", 1)[1].strip())
+        sys.exit(0)
+sys.exit(1)
+PY
+  ) || return 1
+  realpath -m -- "$("$WINE" winepath -u "$win" 2>/dev/null)"
 }
 
 # set_install_dir <section> <Windows folder>: records the folder as the

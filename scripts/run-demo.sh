@@ -24,6 +24,8 @@ if [ "${CORVEL_DEMO_SKIP_SETUP:-0}" != 1 ]; then
   bash scripts/build.sh
 fi
 
+# No menu entries or host desktop files for the links the installer makes.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;winedbg.exe=d;winemenubuilder.exe=d"}
 source scripts/wine-env.sh
 OUT="$ROOT/artifacts/demo"
 STATE="$ROOT/build/x86_64/demo-run"
@@ -94,9 +96,16 @@ source scripts/demo-ui.sh
 
 # --- phases -----------------------------------------------------------------
 # user.dat records INSTALL_DIR_WIN as the first package's installPath; an
-# earlier run's installation is removed so the road extracts again.
+# earlier run's installation is removed so the road extracts again (the
+# folder itself stays: a recorded folder that is gone is replaced by
+# another).
 phase_settle_directory() {
+  keep_desktop_in_prefix
+  local link
+  link=$(desktop_link "$PACKAGE_NAME")
+  [ -z "$link" ] || rm -f "$link"
   rm -rf "$INSTALL_DIR"
+  mkdir -p "$INSTALL_DIR"
   if set_install_dir "$PACKAGE_NAME" "$INSTALL_DIR_WIN"; then
     log "installation directory recorded in user.dat: $INSTALL_DIR_WIN"
   else
@@ -155,6 +164,13 @@ phase_install_page() {
   WAIT_S=$saved
   sleep 2
   shot 05-install-page
+  # The folder the installer settled on, as it recorded it.
+  local settled
+  settled=$(recorded_install_dir "$PACKAGE_NAME" || true)
+  if [ -n "$settled" ] && [ "$settled" != "$INSTALL_DIR" ]; then
+    log "the installer settled on another folder: $settled"
+    INSTALL_DIR=$settled
+  fi
 }
 
 # The download button; screenshots while the package comes and is
@@ -192,15 +208,17 @@ phase_download_and_extract() {
 }
 
 # "全部就绪" with the launch button; the desktop shortcut of the product.
+# Returns 1 when no shortcut was made.
 phase_ready() {
   sleep 1.5
   shot 07-ready
   local link
-  link=$(find "$WINEPREFIX/drive_c/users" -path "*/Desktop/$PACKAGE_NAME.lnk" 2>/dev/null | head -1)
+  link=$(desktop_link "$PACKAGE_NAME")
   if [ -n "$link" ]; then
     log "desktop shortcut: $link"
   else
     log "no desktop shortcut \"$PACKAGE_NAME.lnk\" was made"
+    return 1
   fi
 }
 
@@ -230,7 +248,7 @@ if phase_install_page; then
   deploy_rc=0
   phase_download_and_extract || deploy_rc=$?
   case $deploy_rc in
-    0) deploy=ok; phase_ready ;;
+    0) deploy=ok; phase_ready || deploy=failed ;;
     1) deploy=no-download ;;
     *) deploy=failed ;;
   esac
