@@ -142,63 +142,83 @@ while time.time() < end:
 PY
 }
 
-# One run: sets RUN_PHASES to "descriptor download extraction launch" in
-# seconds, "-" for a phase that was not timed, and says why.
-one_run() {
-  local run=$1
-  stop_installer
-  reset_installation
-  local lines
-  lines=$(wc -l < "$STATE/requests.jsonl")
+# Each phase of a run sets its figure (seconds) or says why it was not
+# timed and returns 1: RUN is the run's number, LINES the request log's
+# length before it, T the end of the phase before.
+seconds_since() { python3 -c "print('%.3f' % ($1 - $2))"; }
+not_timed() {  # not_timed <what>: says so, with a screenshot
+  log "run $RUN: $1 not timed: $2"
+  shot "run$RUN-$1"
+  return 1
+}
+
+open_installer() {
   (cd "$BUILD" && exec "$WINE" ./CorvelSetup.exe) >"$STATE/installer.log" 2>&1 &
   INSTALLER_PID=$!
   MAIN=
   find_main() { MAIN=$(main_window); [ -n "$MAIN" ]; }
-  products_answered() { [ -n "$(request_times "$lines" /api/resource/products)" ]; }
-  wait_for "the main window" find_main || { RUN_PHASES="- - - -"; return; }
+  products_answered() { [ -n "$(request_times "$LINES" /api/resource/products)" ]; }
+  wait_for "the main window" find_main || return 1
   wait_for "the products" products_answered || true
   sleep 2
-  # The agreement is ticked from the start.
-  local t_click t_order t_dl t_pkg t_last t_marker
+}
+
+# The agreement is ticked from the start: one click on the start button.
+time_descriptor() {
   click_at "$MAIN" "$START_X" "$START_Y"
+  local t_click
   t_click=$(now)
-  local d="-" dl="-" x="-" l="-"
-  order_asked() { [ -n "$(request_times "$lines" /api/resource/order)" ]; }
-  local saved=$WAIT_S
-  WAIT_S=$PHASE_WAIT_S
-  if ! wait_for "the deploy descriptor" order_asked; then
-    WAIT_S=$saved
-    log "run $run: descriptor not timed: the start button asked for no deploy descriptor"
-    shot "run$run-no-descriptor"
-    RUN_PHASES="$d $dl $x $l"; return
-  fi
+  order_asked() { [ -n "$(request_times "$LINES" /api/resource/order)" ]; }
+  wait_up_to "$PHASE_WAIT_S" "the deploy descriptor" order_asked ||
+    not_timed descriptor "the start button asked for no deploy descriptor" || return 1
   sleep "$SETTLE_S"
   local settled
   settled=$(recorded_install_dir "$PACKAGE_NAME" || true)
   WATCH_DIR=$INSTALL_DIR
-  [ -z "$settled" ] || [ "$settled" = "$INSTALL_DIR" ] || { log "run $run: the installer settled on $settled"; WATCH_DIR=$settled; }
-  t_order=$(request_times "$lines" /api/resource/order | tail -1)
-  d=$(python3 -c "print('%.3f' % ($t_order - $t_click))")
-  click_at "$MAIN" "$DOWNLOAD_X" "$DOWNLOAD_Y"
-  t_dl=$(now)
-  package_asked() { [ -n "$(request_times "$lines" /pkg/)" ]; }
-  if ! wait_for "the package download" package_asked; then
-    WAIT_S=$saved
-    log "run $run: download not timed: the download button fetched no package"
-    shot "run$run-no-download"
-    RUN_PHASES="$d $dl $x $l"; return
+  if [ -n "$settled" ] && [ "$settled" != "$INSTALL_DIR" ]; then
+    log "run $RUN: the installer settled on $settled"
+    WATCH_DIR=$settled
   fi
-  WAIT_S=$saved
-  t_pkg=$(seen_at "$WATCH_DIR/$PACKAGE_FILE" "$PACKAGE_BYTES" "$DEPLOY_WAIT_S")
-  [ -n "$t_pkg" ] || { log "run $run: download not timed: no complete $PACKAGE_FILE"; shot "run$run-download"; RUN_PHASES="$d $dl $x $l"; return; }
-  dl=$(python3 -c "print('%.3f' % ($t_pkg - $t_dl))")
+  D=$(seconds_since "$(request_times "$LINES" /api/resource/order | tail -1)" "$t_click")
+}
+
+time_download() {
+  click_at "$MAIN" "$DOWNLOAD_X" "$DOWNLOAD_Y"
+  local t_dl
+  t_dl=$(now)
+  package_asked() { [ -n "$(request_times "$LINES" /pkg/)" ]; }
+  wait_up_to "$PHASE_WAIT_S" "the package download" package_asked ||
+    not_timed download "the download button fetched no package" || return 1
+  T=$(seen_at "$WATCH_DIR/$PACKAGE_FILE" "$PACKAGE_BYTES" "$DEPLOY_WAIT_S")
+  [ -n "$T" ] || not_timed download "no complete $PACKAGE_FILE" || return 1
+  DL=$(seconds_since "$T" "$t_dl")
+}
+
+time_extraction() {
+  local t_last
   t_last=$(seen_at "$WATCH_DIR/$LAST_ENTRY" "$LAST_BYTES" "$DEPLOY_WAIT_S")
-  [ -n "$t_last" ] || { log "run $run: extraction not timed: $LAST_ENTRY never complete"; shot "run$run-extraction"; RUN_PHASES="$d $dl $x $l"; return; }
-  x=$(python3 -c "print('%.3f' % ($t_last - $t_pkg))")
+  [ -n "$t_last" ] || not_timed extraction "$LAST_ENTRY was never complete" || return 1
+  X=$(seconds_since "$t_last" "$T")
+  T=$t_last
+}
+
+time_launch() {
+  local t_marker
   t_marker=$(seen_at "$WATCH_DIR/$MARKER_NAME" "" "$PHASE_WAIT_S")
-  [ -n "$t_marker" ] || { log "run $run: launch not timed: the product wrote no marker"; shot "run$run-launch"; RUN_PHASES="$d $dl $x $l"; return; }
-  l=$(python3 -c "print('%.3f' % ($t_marker - $t_last))")
-  RUN_PHASES="$d $dl $x $l"
+  [ -n "$t_marker" ] || not_timed launch "the product wrote no marker" || return 1
+  L=$(seconds_since "$t_marker" "$T")
+}
+
+# One run of the road: RUN_PHASES = "descriptor download extraction
+# launch", "-" for a phase not timed.
+one_run() {
+  RUN=$1
+  D=- DL=- X=- L=-
+  stop_installer
+  reset_installation
+  LINES=$(wc -l < "$STATE/requests.jsonl")
+  { open_installer && time_descriptor && time_download && time_extraction && time_launch; } || true
+  RUN_PHASES="$D $DL $X $L"
 }
 
 # --- native extraction of the same archive -----------------------------------
@@ -267,7 +287,6 @@ corvel_start_display
 start_service
 : > "$RESULTS"
 for run in $(seq 1 "$RUNS"); do
-  RUN_PHASES="- - - -"
   one_run "$run"
   read -r d dl x l <<<"$RUN_PHASES"
   printf 'descriptor\t%s\ndownload\t%s\nextraction\t%s\nlaunch\t%s\n' "$d" "$dl" "$x" "$l" >> "$RESULTS"

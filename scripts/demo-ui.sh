@@ -33,6 +33,12 @@ wait_for() {  # wait_for <what> <command...>: polls up to WAIT_S seconds
   log "gave up waiting for $what"
   return 1
 }
+# wait_up_to <seconds> <what> <command...>: wait_for with another limit.
+wait_up_to() {
+  local WAIT_S=$1
+  shift
+  wait_for "$@"
+}
 main_window() { xdotool search --onlyvisible --name "^${PRODUCT_NAME}\$" 2>/dev/null | head -1; }
 # The visible window of the installer of that size (its skin's size at 100
 # per cent), or nothing.

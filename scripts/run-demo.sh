@@ -154,14 +154,10 @@ phase_prepare() {
 # The descriptor's answer shows the install page with the directory.
 # Returns 1 when no descriptor was asked for (a build without it).
 phase_install_page() {
-  local saved=$WAIT_S
-  WAIT_S=$PHASE_WAIT_S
-  if ! wait_for "the deploy descriptor" logged /api/resource/order; then
-    WAIT_S=$saved
+  if ! wait_up_to "$PHASE_WAIT_S" "the deploy descriptor" logged /api/resource/order; then
     log "phase install page: not reached (the start button asked for no deploy descriptor)"
     return 1
   fi
-  WAIT_S=$saved
   sleep 2
   shot 05-install-page
   # The folder the installer settled on, as it recorded it.
@@ -178,16 +174,12 @@ phase_install_page() {
 # began (the button did nothing), 2 when the product never started.
 phase_download_and_extract() {
   click_at "$MAIN" "$DOWNLOAD_X" "$DOWNLOAD_Y"
-  local saved=$WAIT_S
-  WAIT_S=$PHASE_WAIT_S
-  if ! wait_for "the package download" logged /pkg/; then
-    WAIT_S=$saved
+  if ! wait_up_to "$PHASE_WAIT_S" "the package download" logged /pkg/; then
     log "phase download: not reached (the download button fetched no package)"
     # A message window the click may have opened, for the record.
     find_notice && { shot 06-download-notice; close_notice; }
     return 1
   fi
-  WAIT_S=$saved
   local n=0 began=$SECONDS
   while ! product_started && [ $((SECONDS - began)) -lt "$DEPLOY_WAIT_S" ]; do
     ended && break
