@@ -168,7 +168,7 @@ class Packages:
         if sn == PROGRAM_PACKAGE_SN:
             return Blob(self.exe, "application/octet-stream", version)
         if kind == "zipslip":
-            return Blob(self.zipslip(sn), "application/zip", version)
+            return Blob(zipslip_zip(), "application/zip", version)
         data = self.product_zip(sn, version, pad)
         if kind == "corrupt":
             data = damaged(data)
@@ -189,11 +189,6 @@ class Packages:
             ("数据/资料.bin", pseudo_random(size, "%s/%d" % (sn, version))),
         ])
 
-    def zipslip(self, sn):
-        inside = [("readme.txt", b"inside the installation directory\r\n")]
-        outside = [(name, b"outside the installation directory\r\n") for name in ZIPSLIP_ENTRIES]
-        return zip_of(inside + outside)
-
     def engine(self, kind):
         """The engine DLL as compress_kind serves it; None: not found."""
         if not self.compress_dll or kind == "missing":
@@ -206,6 +201,14 @@ class Packages:
         if kind == "corrupt":
             data = b"MZ" + pseudo_random(len(data) - 2, "engine")
         return Blob(data, "application/octet-stream")
+
+
+def zipslip_zip():
+    """One entry inside the folder it is extracted into, the others aiming
+    outside it."""
+    inside = [("readme.txt", b"inside the installation directory\r\n")]
+    outside = [(name, b"outside the installation directory\r\n") for name in ZIPSLIP_ENTRIES]
+    return zip_of(inside + outside)
 
 
 def damaged(data):
