@@ -142,9 +142,10 @@ while time.time() < end:
 PY
 }
 
-# Each phase of a run sets its figure (seconds) or says why it was not
-# timed and returns 1: RUN is the run's number, LINES the request log's
-# length before it, T the end of the phase before.
+# Each phase of a run sets its figure T_<phase> (seconds) or says why it
+# was not timed and returns 1: RUN is the run's number, LINES the request
+# log's length before it, T the end of the phase before. (click_at sets X
+# and Y: the figures have names of their own.)
 seconds_since() { python3 -c "print('%.3f' % ($1 - $2))"; }
 not_timed() {  # not_timed <what>: says so, with a screenshot
   log "run $RUN: $1 not timed: $2"
@@ -179,7 +180,7 @@ time_descriptor() {
     log "run $RUN: the installer settled on $settled"
     WATCH_DIR=$settled
   fi
-  D=$(seconds_since "$(request_times "$LINES" /api/resource/order | tail -1)" "$t_click")
+  T_DESCRIPTOR=$(seconds_since "$(request_times "$LINES" /api/resource/order | tail -1)" "$t_click")
 }
 
 time_download() {
@@ -191,14 +192,14 @@ time_download() {
     not_timed download "the download button fetched no package" || return 1
   T=$(seen_at "$WATCH_DIR/$PACKAGE_FILE" "$PACKAGE_BYTES" "$DEPLOY_WAIT_S")
   [ -n "$T" ] || not_timed download "no complete $PACKAGE_FILE" || return 1
-  DL=$(seconds_since "$T" "$t_dl")
+  T_DOWNLOAD=$(seconds_since "$T" "$t_dl")
 }
 
 time_extraction() {
   local t_last
   t_last=$(seen_at "$WATCH_DIR/$LAST_ENTRY" "$LAST_BYTES" "$DEPLOY_WAIT_S")
   [ -n "$t_last" ] || not_timed extraction "$LAST_ENTRY was never complete" || return 1
-  X=$(seconds_since "$t_last" "$T")
+  T_EXTRACTION=$(seconds_since "$t_last" "$T")
   T=$t_last
 }
 
@@ -206,19 +207,19 @@ time_launch() {
   local t_marker
   t_marker=$(seen_at "$WATCH_DIR/$MARKER_NAME" "" "$PHASE_WAIT_S")
   [ -n "$t_marker" ] || not_timed launch "the product wrote no marker" || return 1
-  L=$(seconds_since "$t_marker" "$T")
+  T_LAUNCH=$(seconds_since "$t_marker" "$T")
 }
 
 # One run of the road: RUN_PHASES = "descriptor download extraction
 # launch", "-" for a phase not timed.
 one_run() {
   RUN=$1
-  D=- DL=- X=- L=-
+  T_DESCRIPTOR=- T_DOWNLOAD=- T_EXTRACTION=- T_LAUNCH=-
   stop_installer
   reset_installation
   LINES=$(wc -l < "$STATE/requests.jsonl")
   { open_installer && time_descriptor && time_download && time_extraction && time_launch; } || true
-  RUN_PHASES="$D $DL $X $L"
+  RUN_PHASES="$T_DESCRIPTOR $T_DOWNLOAD $T_EXTRACTION $T_LAUNCH"
 }
 
 # --- native extraction of the same archive -----------------------------------
