@@ -20,8 +20,6 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 cd "$ROOT"
 RUNS=${1:-3}
-# No menu entries or host desktop files for the links the installer makes.
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;winedbg.exe=d;winemenubuilder.exe=d"}
 source scripts/wine-env.sh
 BUILD="$ROOT/build/x86_64"
 STATE="$BUILD/deploy-bench"
@@ -104,7 +102,7 @@ print(last.filename, last.file_size)' "$WORK/package.zip")
 # Clears what an earlier run left: the installation, the engine copy, and
 # records the installation directory in user.dat.
 reset_installation() {
-  keep_desktop_in_prefix
+  corvel_keep_user_folders_in_prefix
   rm -rf "$INSTALL_DIR"
   mkdir -p "$INSTALL_DIR"  # a recorded folder that is gone would be replaced
   local dir

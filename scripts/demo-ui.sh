@@ -73,17 +73,6 @@ close_notice() {
 product_started() { [ -s "$INSTALL_DIR/$MARKER_NAME" ]; }
 ended() { ! kill -0 "$INSTALLER_PID" 2>/dev/null; }
 
-# Wine links the prefix's Desktop to the user's home folder, where the
-# installer's shortcuts would then land: a folder of the prefix's own takes
-# its place (the callers also turn winemenubuilder off, which would copy
-# each link into the host's menus and desktop).
-keep_desktop_in_prefix() {
-  local d
-  for d in "$WINEPREFIX"/drive_c/users/*/Desktop; do
-    [ -L "$d" ] || continue
-    rm -f "$d" && mkdir -p "$d"
-  done
-}
 # The prefix's desktop shortcut named $1 (without .lnk), or nothing.
 desktop_link() {
   local link

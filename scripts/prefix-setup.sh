@@ -41,13 +41,7 @@ REG
   touch "$WINEPREFIX/.corvel-hygiene-v1"
 fi
 
-# Checked on every run: a wineboot update may link the folders again.
-for folder in "$WINEPREFIX"/drive_c/users/*/*; do
-  if [ -L "$folder" ]; then
-    rm -f "$folder"
-    mkdir -p "$folder"
-  fi
-done
+corvel_keep_user_folders_in_prefix
 
 bash "$ROOT/tests/service/make-certs.sh" "$certs"
 sha1=$(openssl x509 -in "$certs/ca.crt" -noout -fingerprint -sha1 | cut -d= -f2 | tr -d ':')

@@ -24,8 +24,6 @@ if [ "${CORVEL_DEMO_SKIP_SETUP:-0}" != 1 ]; then
   bash scripts/build.sh
 fi
 
-# No menu entries or host desktop files for the links the installer makes.
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml=;winedbg.exe=d;winemenubuilder.exe=d"}
 source scripts/wine-env.sh
 OUT="$ROOT/artifacts/demo"
 STATE="$ROOT/build/x86_64/demo-run"
@@ -100,7 +98,7 @@ source scripts/demo-ui.sh
 # folder itself stays: a recorded folder that is gone is replaced by
 # another).
 phase_settle_directory() {
-  keep_desktop_in_prefix
+  corvel_keep_user_folders_in_prefix
   local link
   link=$(desktop_link "$PACKAGE_NAME")
   [ -z "$link" ] || rm -f "$link"

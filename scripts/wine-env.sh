@@ -53,11 +53,29 @@ export WINESERVER=/usr/lib/wine/wineserver
 # True when the checkout's prefix has been made and set up.
 corvel_prefix_ready() { [ -f "$CORVEL_PREFIX/$CORVEL_PREFIX_MARKER" ]; }
 
+# Wine links the user's shell folders (Desktop, Documents, ...) to the
+# host's home folder, where links and files programs make there would land
+# outside the prefix: they become real folders of the prefix. Cheap and
+# idempotent; a wineboot update may link them again, so callers run it
+# before each use.
+corvel_keep_user_folders_in_prefix() {
+  local folder
+  for folder in "$WINEPREFIX"/drive_c/users/*/*; do
+    if [ -L "$folder" ]; then
+      rm -f "$folder"
+      mkdir -p "$folder"
+    fi
+  done
+}
+
 # Makes the checkout's prefix once; a half-made one (no marker) is removed
 # and made again. Only ever this checkout's own prefix.
 corvel_make_prefix() {
   corvel_require_own_prefix || return 1
-  corvel_prefix_ready && return 0
+  if corvel_prefix_ready; then
+    corvel_keep_user_folders_in_prefix
+    return 0
+  fi
   echo "[wine] creating prefix $WINEPREFIX"
   rm -rf "$CORVEL_PREFIX"
   "$WINE" wineboot -i >/dev/null 2>&1 || true

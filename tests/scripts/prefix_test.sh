@@ -44,4 +44,22 @@ for given in "" "$CHECKOUT/.wine/" "$CHECKOUT/scripts/../.wine"; do
   expect_eq "WINEPREFIX=[$given]" "$CHECKOUT/.wine" "$output"
 done
 
+# The user's shell folders of the checkout's prefix are its own folders, not
+# links into the host's home (where shortcuts would land): a link put back,
+# as a wineboot update does, is replaced by a folder, and real folders with
+# their files are kept.
+own="$work/own-prefix"
+mkdir -p "$own/drive_c/users/someone/Documents" "$work/home"
+echo "kept" >"$own/drive_c/users/someone/Documents/file.txt"
+ln -s "$work/home" "$own/drive_c/users/someone/Desktop"
+(cd "$CHECKOUT" && source scripts/wine-env.sh && WINEPREFIX="$own" corvel_keep_user_folders_in_prefix)
+[ -d "$own/drive_c/users/someone/Desktop" ] && [ ! -L "$own/drive_c/users/someone/Desktop" ] \
+  || fail_check "the Desktop link was not replaced by a folder"
+expect_eq "files in real folders stay" "kept" "$(cat "$own/drive_c/users/someone/Documents/file.txt")"
+[ -d "$work/home" ] || fail_check "the link's target was removed"
+if [ -d "$CHECKOUT/.wine/drive_c/users" ]; then
+  links=$(find "$CHECKOUT/.wine/drive_c/users" -mindepth 2 -maxdepth 2 -type l)
+  expect_eq "no shell folder of the checkout's prefix is a link" "" "$links"
+fi
+
 finish_checks
