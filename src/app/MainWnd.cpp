@@ -14,6 +14,7 @@
 #include "Corvel/Render/UiImage.h"
 #include "app/AppValues.h"
 #include "app/Encodings.h"
+#include "app/PackageExtract.h"
 #include "app/PathUtil.h"
 #include "app/ShellUtil.h"
 #include "net/SliceDownloader.h"
