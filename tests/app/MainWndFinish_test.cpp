@@ -8,6 +8,7 @@
 #include "app/MainWnd.h"
 
 #include <gtest/gtest.h>
+#include <json/json.h>
 #include <shlobj.h>
 
 #include <algorithm>
@@ -128,6 +129,29 @@ std::vector<std::wstring> FilesBelow(const std::wstring& folder)
     return files;
 }
 
+constexpr const wchar_t* kTag = L"finish";
+
+// The demo product without its advertisement, which would otherwise come up
+// when the session shuts down.
+bool ConfigureWithoutAdvertisement(const std::wstring& tag)
+{
+    Json::Value product;
+    product["product_sn"] = "CVL2026";
+    product["name"] = "Corvel Notes";
+    product["desc"] = "";
+    product["pop_ad"]["enable"] = false;
+    Json::Value package;
+    package["package_sn"] = "CVL2026-STD";
+    package["name"] = "Corvel Notes";
+    product["packages"].append(package);
+    Json::Value answer;
+    answer["code"] = 0;
+    answer["data"].append(product);
+    Json::Value config;
+    config["products"] = Json::writeString(Json::StreamWriterBuilder(), answer);
+    return DemoService::Get().Configure(tag, config);
+}
+
 // A window of the installer with an accepted descriptor, its install page
 // showing the download bar, a scratch installation directory and the
 // recorder in place of the programs the shell would open.
@@ -140,7 +164,8 @@ protected:
         m_recorder = std::make_unique<OpenRecorder>(m_scratch.File(L"opened.txt"),
                                                     std::vector<std::wstring>{kProgramExtension, L".zip"});
         ASSERT_FALSE(m_recorder->Failed());
-        m_session = std::make_unique<InstallerSession>(DemoService::Get().BaseUrl(L"finish"));
+        ASSERT_TRUE(ConfigureWithoutAdvertisement(kTag));
+        m_session = std::make_unique<InstallerSession>(DemoService::Get().BaseUrl(kTag));
         ASSERT_NE(m_session->Hwnd(), nullptr);
         m_engine = GetAppDataDir(productName) + L"\\Compress.dll";
         DeleteFileW(m_engine.c_str());
@@ -151,6 +176,10 @@ protected:
 
     void TearDown() override
     {
+        // Closed as the user would first: the shutdown of a session still
+        // showing its window would wait in the window's own loop.
+        if (m_session && m_session->Hwnd())
+            EXPECT_TRUE(m_session->CloseAndWait());
         m_session.reset();  // waits for a running extraction
         DeleteFileW(m_engine.c_str());
         for (const std::wstring& link : m_links)
