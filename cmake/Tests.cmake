@@ -148,7 +148,8 @@ endif()
 # The installer's window tests carry what the installer carries: its skin
 # (res/skin), icon, version resource and string table, and know the product
 # name the build put in the version resource.
-foreach(target test_app_MainWnd test_app_MainWndDeploy test_app_TipWnd test_app_PopAdWnd)
+foreach(target test_app_MainWnd test_app_MainWndDeploy test_app_MainWndDownload test_app_MainWndFinish
+               test_app_TipWnd test_app_PopAdWnd)
   if(TARGET ${target} AND DEFINED CORVEL_INSTALLER_SKIN_RC)
     target_sources(${target} PRIVATE "${CMAKE_BINARY_DIR}/Installer.rc" "${CORVEL_SERVICE_STRINGS_RC}"
                                      "${CORVEL_INSTALLER_SKIN_RC}")
@@ -161,7 +162,7 @@ endforeach()
 # place on the run's display and read its pixels from the screen: one at a
 # time, so that no test's window covers what another one reads.
 if(CMAKE_CROSSCOMPILING_EMULATOR)
-  foreach(test app.MainWnd app.MainWndDeploy)
+  foreach(test app.MainWnd app.MainWndDeploy app.MainWndDownload app.MainWndFinish)
     if(TEST ${test})
       set_tests_properties(${test} PROPERTIES RESOURCE_LOCK corvel_installer_window)
     endif()

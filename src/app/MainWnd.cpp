@@ -15,6 +15,7 @@
 #include "app/AppValues.h"
 #include "app/DeployDescriptor.h"
 #include "app/Encodings.h"
+#include "app/PackageExtract.h"
 #include "app/PathUtil.h"
 #include "app/ShellUtil.h"
 #include "net/SliceDownloader.h"

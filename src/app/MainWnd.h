@@ -29,6 +29,7 @@ class ProgressBar;
 
 class CSliceDownloader;
 class DeployDescriptorWorker;
+class CPackageExtraction;
 
 class CMainWnd : public IWindowBase {
 public:
@@ -132,6 +133,12 @@ private:
     void OnToastStep(ui::CTimeLine* timeline);
     void OpenServiceLink(std::string stServiceLinks::*link) const;
     CAppModel* Model() const;
+    // Deployment, last phase (MainWnd.finish.cpp): the extraction thread's
+    // start, and the boot programs started (with their links when asked);
+    // both return how many programs were started.
+    void StartExtraction(const std::wstring& name);
+    int StartBootPrograms(bool makeShortcuts);
+    int StartNamedBootPrograms();
 
     // ---- deployment, first phase (MainWnd.deploy.cpp)
     // Starts the descriptor worker for the package (replacing one still
@@ -167,4 +174,8 @@ private:
     // The window's icon (big and small) and the logo's colour bitmap, owned.
     HICON m_icon = nullptr;
     HBITMAP m_logoBitmap = nullptr;
+    // The running or last extraction; declared last so that it goes first:
+    // its destruction cancels the thread and waits for it while everything
+    // the thread reports to still exists.
+    std::unique_ptr<CPackageExtraction> m_extraction;
 };
