@@ -6,9 +6,11 @@
 #include "Corvel/Control/Box.h"
 #include "Corvel/Control/Button.h"
 #include "Corvel/Control/ComboBox.h"
+#include "Corvel/Control/Edit.h"
 #include "Corvel/Control/FrameAnim.h"
 #include "Corvel/Control/GridBox.h"
 #include "Corvel/Control/HBox.h"
+#include "Corvel/Control/OmniBox.h"
 #include "Corvel/Control/Option.h"
 #include "Corvel/Control/ProgressBar.h"
 #include "Corvel/Control/ScrollBar.h"
@@ -29,6 +31,8 @@ Control* CreateProgressBar() { return new ProgressBar(); }
 Control* CreateSlider() { return new Slider(); }
 Control* CreatePlainControl() { return new Control(); }
 Control* CreateComboBox() { return new ComboBox(); }
+Control* CreateEdit() { return new Edit(); }
+Control* CreateOmniBox() { return new OmniBox(); }
 Control* CreateFrameAnim() { return new FrameAnim(); }
 Control* CreateSpinner() { return new Spinner(); }
 Control* CreateVBox() { return new VBox(); }
@@ -47,7 +51,7 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"Tip", nullptr},
         {"Button", &CreateButton},
         {"ComboBox", &CreateComboBox},
-        {"OmniBox", nullptr},
+        {"OmniBox", &CreateOmniBox},
         {"List", nullptr},
         {"ListHeader", nullptr},
         {"ListHeaderItem", nullptr},
@@ -56,7 +60,7 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"Menu", nullptr},
         {"Option", &CreateOption},
         {"ProgressBar", &CreateProgressBar},
-        {"Edit", nullptr},
+        {"Edit", &CreateEdit},
         {"ScrollBar", &CreateScrollBar},
         {"Slider", &CreateSlider},
         {"TreeNode", nullptr},
