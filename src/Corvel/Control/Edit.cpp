@@ -77,6 +77,7 @@ Edit::~Edit()
         m_core->StopControlTimer(this, kCaretTimerKey);
     if (m_host) {
         CTxtWinHost* host = m_host;
+        host->Shutdown();
         m_host = nullptr;
         host->Release();
     }
@@ -159,6 +160,7 @@ void Edit::CreateHost()
     info.text = m_text.IsEmpty() ? nullptr : m_text.GetData();
     if (!host->Init(this, &info, m_editTextColor)) {
         // Without the services the box stays inert: no text, no filter.
+        host->Shutdown();
         host->Release();
         return;
     }
@@ -393,6 +395,8 @@ LRESULT Edit::FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& ha
             return 0;
         passOnUnhandled = message == WM_SETCURSOR;
     } else if (IsKeyMessage(message)) {
+        if (!IsFocused())
+            return 0; // another control's keys
         if (!FilterKey(message, wParam)) {
             handled = true; // refused: the character is dropped
             return 0;
@@ -487,8 +491,6 @@ bool Edit::FilterMouse(UINT message, WPARAM wParam, LPARAM lParam, bool& handled
 
 bool Edit::FilterKey(UINT message, WPARAM wParam)
 {
-    if (!IsFocused())
-        return false;
     if ((m_style & kEditNumberOnly) && message == WM_CHAR)
         return AcceptsNumberChar(static_cast<wchar_t>(wParam));
     return true;

@@ -26,8 +26,8 @@ constexpr DWORD kEditNumberOnly = 0x10000;
 class Edit : public Box, public IMessageFilterUI {
 public:
     Edit();
-    // Stops the caret timer, releases the host, leaves the core's filters,
-    // frees the alpha patch.
+    // Stops the caret timer, shuts the host's services down and releases
+    // the host, leaves the core's filters, frees the alpha patch.
     ~Edit() override;
 
     const wchar_t* GetClassName() const override;
@@ -125,6 +125,7 @@ private:
     bool FilterIme(UINT message);
     void PlaceCompositionWindow(UINT message);
     bool FilterMouse(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    // False for a character a number-only box refuses.
     bool FilterKey(UINT message, WPARAM wParam);
     bool AcceptsNumberChar(wchar_t ch) const;
     // HandleEvent phases.

@@ -153,6 +153,16 @@ bool CTxtWinHost::CreateServices(const TextHostCreateInfo* info)
     return true;
 }
 
+void CTxtWinHost::Shutdown()
+{
+    ITextServices* services = m_services;
+    m_services = nullptr;
+    if (services) {
+        services->OnTxInPlaceDeactivate();
+        services->Release();
+    }
+}
+
 void CTxtWinHost::SetServicesForTesting(ITextServices* services)
 {
     if (m_services)

@@ -60,6 +60,10 @@ public:
     // services; null, empty and unchanged rectangles are ignored.
     void SetClientRect(const RECT* rect);
 
+    // Deactivates and releases the services and forgets the edit box: the
+    // services may hold a reference on the host (Wine's do), which they give
+    // back here. Called by the edit box before its own Release.
+    void Shutdown();
     // Borrowed; null before a successful Init. In Direct2D mode it is an
     // ITextServices2.
     ITextServices* Services() const { return m_services; }
