@@ -25,6 +25,7 @@ namespace {
 constexpr int kCaretTimerKey = 20;
 // The caret rectangle is repainted grown by this many pixels on each side.
 constexpr float kCaretMargin = 1.0f;
+constexpr float kCaretWidth = 1.0f;
 constexpr DWORD kUnicodeCodePage = 1200;
 // EM_SETEDITSTYLEEX and its bit that keeps the services' own handling of
 // the keyboard layout switch out of the way.
@@ -42,6 +43,8 @@ constexpr LONG kSingleLineMeasureWidth = 100;
 constexpr DWORD kPatchRop = 0x00EE0086;
 constexpr uint32_t kOpaqueBlack = 0xFF000000u;
 constexpr int kDefaultDpi = 96;
+// The services' limit when the box asks for none ("maxchar" below 1).
+constexpr LONG kDefaultTextLimit = 0x7FFF;
 
 COLORREF ArgbToColorRef(uint32_t argb)
 {
@@ -184,6 +187,20 @@ void Edit::ConfigureServices()
     m_host->SetFlag(kHostInPlaceActive, true);
     if (FAILED(services->OnTxInPlaceActivate(nullptr)))
         m_host->SetFlag(kHostInPlaceActive, false);
+    EnsureServicesLimit();
+}
+
+void Edit::EnsureServicesLimit()
+{
+    // Wine's services keep their own default limit and do not ask the host
+    // for its maximum length: when the probe shows another limit, it is set
+    // with EM_EXLIMITTEXT.
+    LRESULT limit = 0;
+    if (SendTextMessage(EM_GETLIMITTEXT, 0, 0, &limit) != S_OK)
+        return;
+    const LONG wanted = m_host->GetMaxLength();
+    if (limit != wanted)
+        SendTextMessage(EM_EXLIMITTEXT, 0, wanted, nullptr);
 }
 
 void Edit::FillCharFormatFromFont(CHARFORMAT2W& format, const LOGFONTW& font, HDC dc)
@@ -282,8 +299,9 @@ void Edit::SetAttribute(const wchar_t* name, const wchar_t* value)
     } else if (is(L"maxchar")) {
         m_limit = _wtoi(v);
         if (m_host) {
-            m_host->SetMaxLength(m_limit < 1 ? 0x7FFF : m_limit);
+            m_host->SetMaxLength(m_limit < 1 ? kDefaultTextLimit : m_limit);
             NotifyFormatChange(TXTBIT_MAXLENGTHCHANGE);
+            EnsureServicesLimit();
         }
         return;
     } else if (is(L"readonly")) {
@@ -387,8 +405,11 @@ LRESULT Edit::FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& ha
             m_wheelCallback(GET_WHEEL_DELTA_WPARAM(wParam) > 0);
         return 0;
     }
-    if (FilterIme(message))
-        return 0; // default handling turns the composition into characters
+    if (FilterIme(message)) {
+        // The default handling turns the composition into characters.
+        handled = false;
+        return 0;
+    }
     bool passOnUnhandled = false;
     if (IsMouseMessage(message) || message == WM_SETCURSOR) {
         if (!FilterMouse(message, wParam, lParam, handled))
@@ -864,10 +885,13 @@ void Edit::PaintCaret(RenderTarget* target)
     const CHARRANGE sel = GetSelection();
     if (sel.cpMin != sel.cpMax)
         return;
+    // The line from the caret position down by the caret height, one pixel
+    // wide: a filled pixel column (a line's rectangle of width 0 draws
+    // nothing).
     const float x = static_cast<float>(m_caretPos.x);
     const float y = static_cast<float>(m_caretPos.y);
-    target->DrawLine(RECTF{x, y, x, y + static_cast<float>(m_caretSize.cy)},
-                     GradientStops{Color::MakeArgb(m_editTextColor)}, nullptr, 0, 1.0f);
+    target->FillShape(RECTF{x, y, x + kCaretWidth, y + static_cast<float>(m_caretSize.cy)},
+                      GradientStops{Color::MakeArgb(m_editTextColor)}, nullptr, nullptr, nullptr, nullptr);
 }
 
 void Edit::CheckAutoBarStillNeeded()

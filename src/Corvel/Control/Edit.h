@@ -119,6 +119,8 @@ public:
 private:
     void CreateHost();
     void ConfigureServices();
+    // Makes the services' text limit the host's maximum length.
+    void EnsureServicesLimit();
     bool TakesReturn() const;
     void RaiseEditReturn();
     // Filter phases.

@@ -168,7 +168,6 @@ bool OmniBox::SelectItem(Control* item)
             break;
         m_current = i;
         c->SetSelected(true);
-        break;
     }
     Repaint();
     if (m_dropDown)

@@ -100,7 +100,8 @@ void CTxtWinHost::ApplyCreateInfo(const TextHostCreateInfo* info)
 {
     m_style = ES_MULTILINE;
     SetFlag(kHostRichText, m_owner->IsRichFlagSet());
-    m_maxLength = m_owner->GetLimit();
+    // "maxchar" below 1 asks for no limit of its own: the default one.
+    m_maxLength = m_owner->GetLimit() < 1 ? kDefaultMaxLength : m_owner->GetLimit();
     if (info) {
         m_style = info->style;
         if (!(m_style & (ES_AUTOHSCROLL | WS_HSCROLL)))

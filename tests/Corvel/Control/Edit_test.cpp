@@ -337,9 +337,16 @@ TEST_F(EditTest, FocusedBoxDrawsItsCaretInTheTextColour)
     const SIZE size = e->GetCaretSize();
     EXPECT_GE(caret.x, static_cast<int>(e->GetBounds().left));
     EXPECT_GT(size.cy, 0);
+    e->SetCaretVisible(true);
     ASSERT_TRUE(w->Paint());
     const testsupport::PixelImage px = w->Pixels();
-    EXPECT_LT(testsupport::R(px.At(caret.x, caret.y + size.cy / 2)), 128) << "no caret line";
+    // A one-pixel line on the caret's x (smoothed over its neighbours).
+    const testsupport::Ink ink = testsupport::FindInk(
+        px, [](uint32_t p) { return testsupport::R(p) < 200; }, caret.y + 1, caret.y + size.cy - 1, caret.x - 1,
+        caret.x + 2);
+    EXPECT_GE(ink.Height(), size.cy - 3) << "no caret line: " << ink.Describe() << " caret " << caret.x << ","
+                                         << caret.y << " size " << size.cx << "," << size.cy << " sel "
+                                         << e->GetSelection().cpMin << "-" << e->GetSelection().cpMax;
 }
 
 TEST_F(EditTest, SingleLineTextAreaIsCentredAndStaysInsideTheBox)

@@ -32,7 +32,7 @@ constexpr int kWindowX = 100, kWindowY = 100;
 const wchar_t kOmniSkin[] = LR"(<Window size="300,240">
   <Font name="DejaVu Sans" size="14"/>
   <Box bkcolor="#FFFFFFFF">
-    <OmniBox name="omni" float="true" pos="20,20,200,30" lines="false" textcolor="#FF000000" hint="Type here">
+    <OmniBox name="omni" float="true" pos="20,20,200,30" lines="false" textcolor="#FF000000" hint="Type here" itemstyles="row">
       <VBox name="list" height="90" offset="0,4" vscrollbar="true" bkcolor="#FFEEEEEE">
         <Control name="s0" text="alpha" height="30"/>
       </VBox>
@@ -101,8 +101,8 @@ TEST_F(OmniBoxTest, InsertingAndRemovingKeepTheCurrentSuggestion)
         std::vector<bool> expectedSelection;
     };
     const Case cases[] = {
-        {"insert at the current index follows it", 1, true, 1, 2, {false, false, true}},
-        {"insert after the current index", 0, true, 1, 0, {true, false, false}},
+        {"insert at the current index follows it", 1, true, 1, 2, {false, false, true, false}},
+        {"insert after the current index", 0, true, 1, 0, {true, false, false, false}},
         {"remove before the current one", 2, false, 0, 1, {false, true}},
         {"remove the current one selects the next", 1, false, 1, 1, {false, true}},
         {"remove after the current one", 0, false, 2, 0, {true, false}},
@@ -131,14 +131,11 @@ TEST_F(OmniBoxTest, InsertingAndRemovingKeepTheCurrentSuggestion)
     EXPECT_EQ(0, omni->GetList()->ChildCount());
 }
 
-TEST_F(OmniBoxTest, ItemStyleAndSelectionWithoutAWindow)
+TEST_F(OmniBoxTest, SelectingWithoutAWindow)
 {
     std::unique_ptr<OmniBox> omni = OmniWithList(3);
     EXPECT_EQ(-1, omni->GetCurrentIndex());
-    omni->SetAttribute(L"itemstyles", L"row");
-    EXPECT_EQ(L"row", omni->GetItemStyle());
-    EXPECT_TRUE(omni->AppendChild(NewSuggestion(L"styled")));
-    EXPECT_EQ(L"row", omni->GetList()->ChildAt(3)->GetStyleName().ToStdString());
+    EXPECT_TRUE(omni->AppendChild(NewSuggestion(L"fourth")));
     EXPECT_TRUE(omni->SelectIndex(2));
     EXPECT_EQ((std::vector<bool>{false, false, true, false}), Selection(*omni));
     EXPECT_TRUE(omni->SelectItem(omni->GetList()->ChildAt(0)));
@@ -188,6 +185,16 @@ TEST_F(OmniWindowTest, MarkupGivesTheListItsSuggestions)
     EXPECT_EQ(2, omni->GetCurrentIndex()) << "the selected suggestion is current";
     for (int i = 0; i < kSuggestions; ++i)
         EXPECT_TRUE(list->ChildAt(i)->IsSelectable()) << i;
+    // "itemstyles" reaches the suggestions added to the list, not the list's
+    // own first one.
+    EXPECT_EQ(L"", list->ChildAt(0)->GetStyleName().ToStdString());
+    Control* added = NewSuggestion(L"added");
+    ASSERT_TRUE(omni->AppendChild(added));
+    EXPECT_EQ(L"row", added->GetStyleName().ToStdString());
+    Control* inserted = NewSuggestion(L"inserted");
+    ASSERT_TRUE(omni->InsertChildAt(inserted, 0));
+    EXPECT_EQ(L"row", inserted->GetStyleName().ToStdString());
+    EXPECT_EQ(3, omni->GetCurrentIndex()) << "the current suggestion moved down with the insertion";
 }
 
 TEST_F(OmniWindowTest, FocusOpensTheDropDownBelowWithoutTakingTheKeyboard)
@@ -290,7 +297,7 @@ namespace {
 
 // Edit boxes in their looks beside an omnibox with its drop-down open.
 const wchar_t kGallerySkin[] = LR"(<Window size="440,300">
-  <Font name="DejaVu Sans" size="14"/>
+  <Font name="WenQuanYi Micro Hei" size="14"/>
   <Box bkcolor="#FFF4F6F8">
     <Edit name="typed" float="true" pos="20,20,180,30" lines="false" textcolor="#FF202020" bkcolor="#FFFFFFFF" bordersize="1" bordercolor="#FF8090A0"/>
     <Edit name="hint" float="true" pos="20,70,180,30" lines="false" hint="Placeholder" bkcolor="#FFFFFFFF" bordersize="1" bordercolor="#FF8090A0"/>
@@ -309,7 +316,8 @@ const wchar_t kGallerySkin[] = LR"(<Window size="440,300">
 TEST_F(OmniBoxTest, ScreenshotOfEditBoxesAndAnOpenOmnibox)
 {
     SetCursorPos(5, 5);
-    constexpr int kX = 60, kY = 60;
+    // Away from the corner where the other tests' windows open.
+    constexpr int kX = 760, kY = 420;
     std::unique_ptr<SkinnedWindow> win = OpenSkinnedWindow(kGallerySkin, 440, 300, kX, kY, true);
     ASSERT_NE(nullptr, win);
     auto* typed = win->Find<ui::Edit>(L"typed");

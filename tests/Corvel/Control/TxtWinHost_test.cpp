@@ -230,7 +230,8 @@ TEST_F(TxtWinHostTest, TimersAndCaptureGoThroughTheWindowCore)
     EXPECT_TRUE(w->win.core.GetControlTimerIdForTesting(edit, kServicesTimer, id));
     host->TxKillTimer(kServicesTimer);
     EXPECT_EQ(0u, host->Flags() & ui::kHostTimerRunning);
-    EXPECT_FALSE(w->win.core.GetControlTimerIdForTesting(edit, kServicesTimer, id));
+    EXPECT_FALSE(w->win.core.StopControlTimer(edit, kServicesTimer)) << "the timer still ran";
+    EXPECT_FALSE(KillTimer(w->Hwnd(), id)) << "the window timer still existed";
 
     host->TxSetCapture(TRUE);
     EXPECT_NE(0u, host->Flags() & ui::kHostCaptureHeld);
