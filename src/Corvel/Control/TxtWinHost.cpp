@@ -112,6 +112,10 @@ void CTxtWinHost::ApplyCreateInfo(const TextHostCreateInfo* info)
             m_paraFormat.wAlignment = PFA_RIGHT;
     }
     m_flags |= kHostInPlaceActive;
+    // The edit box draws its own background: the services are told so again
+    // once made, but Wine's read the back style only while they are created
+    // (and would fill the text area over the box's border).
+    m_flags |= kHostTransparent;
 }
 
 bool CTxtWinHost::CreateServices(const TextHostCreateInfo* info)

@@ -34,10 +34,11 @@ const wchar_t kEditSkin[] = LR"(<Window>
         <Edit name="pw2" float="true" pos="220,130,160,30" lines="false" password="true" textcolor="#FF000000"/>
         <Edit name="short" float="true" pos="220,170,160,30" lines="false" maxchar="3" textcolor="#FF000000"/>
         <Edit name="unlimited" float="true" pos="220,210,160,30" lines="false" maxchar="0"/>
+        <Edit name="framed" float="true" pos="10,225,200,30" lines="false" inset="3,0,3,0" bkcolor="#FFFFFFFF" bordersize="1" bordercolor="#FF0000FF" textcolor="#FF000000"/>
     </Box>
 </Window>)";
 constexpr int kWindowWidth = 400;
-constexpr int kWindowHeight = 260;
+constexpr int kWindowHeight = 270;
 
 class EditTest : public ::testing::Test {
 protected:
@@ -347,6 +348,44 @@ TEST_F(EditTest, FocusedBoxDrawsItsCaretInTheTextColour)
     EXPECT_GE(ink.Height(), size.cy - 3) << "no caret line: " << ink.Describe() << " caret " << caret.x << ","
                                          << caret.y << " size " << size.cx << "," << size.cy << " sel "
                                          << e->GetSelection().cpMin << "-" << e->GetSelection().cpMax;
+}
+
+TEST_F(EditTest, TextIsDrawnOverTheBoxBackgroundWithoutCoveringItsBorder)
+{
+    Edit* e = w->Find<Edit>(L"framed");
+    ASSERT_NE(nullptr, e);
+    e->SetText(L"WWWWWWWWWWWWWWWWWWWWWWWWWW");
+    ASSERT_TRUE(w->Paint());
+    const testsupport::PixelImage px = w->Pixels();
+    EXPECT_GT(BoxInk(px, e).pixels, 0) << "no text drawn";
+    const ui::RECTF b = e->GetBounds();
+    const int mid = static_cast<int>((b.top + b.bottom) / 2);
+    const int x = static_cast<int>(b.left) + 50;
+    EXPECT_EQ(0x0000FFu, testsupport::Rgb(px.At(static_cast<int>(b.left), mid))) << "left border covered";
+    EXPECT_EQ(0x0000FFu, testsupport::Rgb(px.At(x, static_cast<int>(b.bottom) - 1))) << "bottom border covered";
+    EXPECT_EQ(0x0000FFu, testsupport::Rgb(px.At(static_cast<int>(b.right) - 1, mid))) << "right border covered";
+}
+
+// A multi-line box with a vertical bar: the services switch and size the
+// box's own bar as the text grows past the box.
+TEST_F(EditTest, LongTextShowsTheVerticalBarWithTheOverflowAsItsRange)
+{
+    MarkupWindow bars(LR"(<Window>
+        <Font name="DejaVu Sans" size="14"/>
+        <Box bkcolor="#FFFFFFFF">
+            <Edit name="lines" float="true" pos="10,10,200,60" vscrollbar="true" wantreturn="false"/>
+        </Box>
+    </Window>)", 240, 100);
+    Edit* e = bars.Find<Edit>(L"lines");
+    ASSERT_NE(nullptr, e);
+    ASSERT_NE(nullptr, e->GetVScrollBar());
+    e->SetText(L"1\r2\r3\r4\r5\r6\r7\r8\r9\r10");
+    ASSERT_TRUE(testsupport::PumpUntil([e] { return e->GetVScrollBar()->IsVisible(); })) << "the bar stayed hidden";
+    EXPECT_GT(e->GetVScrollBar()->GetRange(), 0);
+    // The text area gives the bar its room.
+    EXPECT_LE(e->GetHost()->ClientRect().right, static_cast<LONG>(e->GetBounds().right - e->GetVScrollBar()->GetFixedWidth()) + 1);
+    e->SetText(L"short");
+    EXPECT_TRUE(testsupport::PumpUntil([e] { return e->GetVScrollBar()->GetRange() == 0 || !e->GetVScrollBar()->IsVisible(); }));
 }
 
 TEST_F(EditTest, SingleLineTextAreaIsCentredAndStaysInsideTheBox)

@@ -299,11 +299,11 @@ namespace {
 const wchar_t kGallerySkin[] = LR"(<Window size="440,300">
   <Font name="WenQuanYi Micro Hei" size="14"/>
   <Box bkcolor="#FFF4F6F8">
-    <Edit name="typed" float="true" pos="20,20,180,30" lines="false" textcolor="#FF202020" bkcolor="#FFFFFFFF" bordersize="1" bordercolor="#FF8090A0"/>
-    <Edit name="hint" float="true" pos="20,70,180,30" lines="false" hint="Placeholder" bkcolor="#FFFFFFFF" bordersize="1" bordercolor="#FF8090A0"/>
-    <Edit name="pw" float="true" pos="20,120,180,30" lines="false" password="true" textcolor="#FF202020" bkcolor="#FFFFFFFF" bordersize="1" bordercolor="#FF8090A0"/>
-    <Edit name="multi" float="true" pos="20,170,180,90" textcolor="#FF202020" bkcolor="#FFFFFFFF" bordersize="1" bordercolor="#FF8090A0"/>
-    <OmniBox name="omni" float="true" pos="230,20,190,30" lines="false" textcolor="#FF202020" bkcolor="#FFFFFFFF" bordersize="1" bordercolor="#FF8090A0">
+    <Edit name="typed" float="true" pos="20,20,180,30" lines="false" textcolor="#FF202020" bkcolor="#FFFFFFFF" inset="6,0,6,0" bordersize="1" bordercolor="#FF8090A0"/>
+    <Edit name="hint" float="true" pos="20,70,180,30" lines="false" hint="Placeholder" bkcolor="#FFFFFFFF" inset="6,0,6,0" bordersize="1" bordercolor="#FF8090A0"/>
+    <Edit name="pw" float="true" pos="20,120,180,30" lines="false" password="true" textcolor="#FF202020" bkcolor="#FFFFFFFF" inset="6,0,6,0" bordersize="1" bordercolor="#FF8090A0"/>
+    <Edit name="multi" float="true" pos="20,170,180,90" textcolor="#FF202020" bkcolor="#FFFFFFFF" inset="6,4,6,4" bordersize="1" bordercolor="#FF8090A0"/>
+    <OmniBox name="omni" float="true" pos="230,20,190,30" lines="false" textcolor="#FF202020" bkcolor="#FFFFFFFF" inset="6,0,6,0" bordersize="1" bordercolor="#FF8090A0">
       <VBox height="120" bkcolor="#FFFFFFFF" bordersize="1" bordercolor="#FF8090A0">
         <Control text="corvel.example/download" height="30" textcolor="#FF202020" textpadding="8,0,8,0"/>
         <Control text="corvel.example/help" height="30" textcolor="#FF202020" textpadding="8,0,8,0" selected="true" bkcolor="#FFDDE8F8"/>
