@@ -192,9 +192,9 @@ void Edit::ConfigureServices()
 
 void Edit::EnsureServicesLimit()
 {
-    // Wine's services keep their own default limit and do not ask the host
-    // for its maximum length: when the probe shows another limit, it is set
-    // with EM_EXLIMITTEXT.
+    // Wine's services start with their own default limit instead of the
+    // host's maximum length: when the probe shows another limit, the host's
+    // is set with EM_EXLIMITTEXT.
     LRESULT limit = 0;
     if (SendTextMessage(EM_GETLIMITTEXT, 0, 0, &limit) != S_OK)
         return;
@@ -412,7 +412,7 @@ LRESULT Edit::FilterMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& ha
     }
     bool passOnUnhandled = false;
     if (IsMouseMessage(message) || message == WM_SETCURSOR) {
-        if (!FilterMouse(message, wParam, lParam, handled))
+        if (!FilterMouse(message, lParam))
             return 0;
         passOnUnhandled = message == WM_SETCURSOR;
     } else if (IsKeyMessage(message)) {
@@ -477,7 +477,7 @@ void Edit::PlaceCompositionWindow(UINT message)
     ImmReleaseContext(window, context);
 }
 
-bool Edit::FilterMouse(UINT message, WPARAM wParam, LPARAM lParam, bool& handled)
+bool Edit::FilterMouse(UINT message, LPARAM lParam)
 {
     const bool captured = m_host && (m_host->Flags() & kHostCaptureHeld);
     if (!captured) {
@@ -505,8 +505,6 @@ bool Edit::FilterMouse(UINT message, WPARAM wParam, LPARAM lParam, bool& handled
             m_fullRepaint = true;
         SetFocused(true);
     }
-    (void)wParam;
-    (void)handled;
     return true;
 }
 

@@ -126,7 +126,9 @@ private:
     // Filter phases.
     bool FilterIme(UINT message);
     void PlaceCompositionWindow(UINT message);
-    bool FilterMouse(UINT message, WPARAM wParam, LPARAM lParam, bool& handled);
+    // False for a mouse message that is not the box's (another control's
+    // press, a point outside the text area, the window's own capture).
+    bool FilterMouse(UINT message, LPARAM lParam);
     // False for a character a number-only box refuses.
     bool FilterKey(UINT message, WPARAM wParam);
     bool AcceptsNumberChar(wchar_t ch) const;

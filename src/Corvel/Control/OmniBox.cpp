@@ -12,8 +12,11 @@ OmniBox::OmniBox() = default;
 
 OmniBox::~OmniBox()
 {
-    if (m_dropDown)
+    if (m_dropDown) {
+        if (m_core)
+            m_core->RemoveWindowEventListener(this);
         m_dropDown->Detach();
+    }
     // The list goes while the core it is attached to still exists.
     m_list.reset();
     m_dropDown.reset();
@@ -187,8 +190,13 @@ bool OmniBox::TryActivate()
     }
     if (!Control::TryActivate())
         return false;
-    if (!m_dropDown)
+    if (!m_dropDown) {
         m_dropDown = std::make_unique<OmniBoxWnd>();
+        // The window's moves and sizes reach the omnibox, which places the
+        // drop-down again.
+        if (m_core)
+            m_core->AddWindowEventListener(this);
+    }
     if (!m_dropDown->IsOpen())
         m_dropDown->ShowDropDown(this);
     return true;

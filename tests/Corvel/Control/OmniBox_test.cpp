@@ -276,6 +276,22 @@ TEST_F(OmniWindowTest, LosingTheFocusClosesAndTheClosingClickDoesNotReopen)
     SetCursorPos(5, 5);
 }
 
+TEST_F(OmniWindowTest, TheOpenDropDownFollowsItsMovingWindow)
+{
+    Open();
+    constexpr int kMovedX = kWindowX + 40, kMovedY = kWindowY + 25;
+    SetWindowPos(win->GetHWND(), nullptr, kMovedX, kMovedY, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ASSERT_TRUE(PumpUntil([this] {
+        RECT r{};
+        GetWindowRect(DropDownWindow(), &r);
+        return r.left == kMovedX + 20;
+    })) << "the drop-down stayed behind";
+    RECT r{};
+    GetWindowRect(DropDownWindow(), &r);
+    EXPECT_EQ(kMovedY + 50 + 4, r.top);
+    EXPECT_TRUE(omni->IsDropDownOpen());
+}
+
 // With one monitor under Xvfb the owner's monitor is the primary one too:
 // this checks the way up, not the choice between monitors.
 TEST_F(OmniWindowTest, NearTheBottomOfTheWorkAreaTheFirstOpeningGoesUp)
