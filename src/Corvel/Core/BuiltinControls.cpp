@@ -6,6 +6,7 @@
 #include "Corvel/Control/Box.h"
 #include "Corvel/Control/Button.h"
 #include "Corvel/Control/ComboBox.h"
+#include "Corvel/Control/Edit.h"
 #include "Corvel/Control/FrameAnim.h"
 #include "Corvel/Control/GridBox.h"
 #include "Corvel/Control/HBox.h"
@@ -15,6 +16,7 @@
 #include "Corvel/Control/ListItem.h"
 #include "Corvel/Control/Menu.h"
 #include "Corvel/Control/MenuElement.h"
+#include "Corvel/Control/OmniBox.h"
 #include "Corvel/Control/Option.h"
 #include "Corvel/Control/ProgressBar.h"
 #include "Corvel/Control/ScrollBar.h"
@@ -39,6 +41,8 @@ Control* CreateProgressBar() { return new ProgressBar(); }
 Control* CreateSlider() { return new Slider(); }
 Control* CreatePlainControl() { return new Control(); }
 Control* CreateComboBox() { return new ComboBox(); }
+Control* CreateEdit() { return new Edit(); }
+Control* CreateOmniBox() { return new OmniBox(); }
 Control* CreateFrameAnim() { return new FrameAnim(); }
 Control* CreateSpinner() { return new Spinner(); }
 Control* CreateVBox() { return new VBox(); }
@@ -67,7 +71,7 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"Tip", &CreateTip},
         {"Button", &CreateButton},
         {"ComboBox", &CreateComboBox},
-        {"OmniBox", nullptr},
+        {"OmniBox", &CreateOmniBox},
         {"List", &CreateList},
         {"ListHeader", &CreateListHeader},
         {"ListHeaderItem", &CreateListHeaderItem},
@@ -76,7 +80,7 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
         {"Menu", &CreateMenu},
         {"Option", &CreateOption},
         {"ProgressBar", &CreateProgressBar},
-        {"Edit", nullptr},
+        {"Edit", &CreateEdit},
         {"ScrollBar", &CreateScrollBar},
         {"Slider", &CreateSlider},
         {"TreeNode", &CreateTreeNode},

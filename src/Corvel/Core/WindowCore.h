@@ -250,6 +250,22 @@ public:
     void RegisterControlName(Control* control);
     Control* GetHover() const { return m_hover; }
     Control* GetCapture() const { return m_capture; }
+    // A windowless part of a control (an edit box's text services) takes
+    // the mouse (the window's capture and the press flag) or gives it back
+    // (also forgetting the captured control).
+    void SetMouseCapture(bool on)
+    {
+        if (on) {
+            ::SetCapture(m_window);
+            m_buttonDown = true;
+            return;
+        }
+        ::ReleaseCapture();
+        m_capture = nullptr;
+        m_buttonDown = false;
+    }
+    // The press flag: a button went down in the window and is not yet up.
+    bool IsMouseCaptured() const { return m_buttonDown; }
     Control* GetClickControl() const { return m_click; }
 
     bool AddGroupMember(const wchar_t* name, Control* control);
