@@ -15,6 +15,7 @@ import argparse
 import io
 import json
 import os
+import random
 import socket
 import socketserver
 import struct
@@ -145,6 +146,79 @@ def order_data(base, package_sn, state, compress_link):
 
 
 # ---------------------------------------------------------------------------
+# Package faults for the download tests: a tag's configuration may pad the
+# package, answer it with an error status, pace its ranged answers or cut
+# them at a fixed offset. The answers stay the same bytes for the same
+# configuration, so a resumed download splices into the same file.
+
+PADDED_PACKAGES = {}   # (package bytes, pad) -> padded package bytes
+PADDED_LOCK = threading.Lock()
+PACE_STEP = 0.1        # seconds between paced pieces
+
+
+def padded_package(data, pad):
+    """The package with a stored entry of `pad` fixed pseudo-random bytes."""
+    key = (data, pad)
+    with PADDED_LOCK:
+        if key not in PADDED_PACKAGES:
+            out = io.BytesIO(data)
+            with zipfile.ZipFile(out, "a", zipfile.ZIP_STORED) as z:
+                z.writestr(zipfile.ZipInfo("data/pad.bin", PACKAGE_DATE), random.Random(pad).randbytes(pad))
+            PADDED_PACKAGES[key] = out.getvalue()
+        return PADDED_PACKAGES[key]
+
+
+def serve_package(handler, data):
+    """Answers a package request under the tag's package faults."""
+    cfg = STATE.tag_config(handler.tag)
+    pad = int(cfg.get("pkg_pad", 0))
+    if pad > 0:
+        data = padded_package(data, pad)
+    status = int(cfg.get("pkg_status", 0))
+    if status:
+        return handler.send(status, b"", "text/plain")
+    rate = int(cfg.get("pkg_rate", 0))
+    cut_at = int(cfg.get("pkg_cut_at", 0))
+    span = parse_single_range(handler.headers.get("Range", ""), len(data))
+    if span is None or not (rate > 0 or cut_at > 0):
+        return handler.send_ranged(data, "application/zip")
+    start, end = span
+    handler.send_response(206)
+    handler.send_header("Content-Type", "application/zip")
+    handler.send_header("Content-Length", str(end + 1 - start))
+    handler.send_header("Accept-Ranges", "bytes")
+    handler.send_header("Content-Range", "bytes %d-%d/%d" % (start, end, len(data)))
+    handler.end_headers()
+    # A cut ends every answer that covers the offset right there, whatever
+    # was asked: a resumed request from the offset on is answered whole.
+    stop = min(end + 1, cut_at) if start < cut_at else end + 1
+    piece = max(1, int(rate * PACE_STEP)) if rate > 0 else len(data)
+    pos = start
+    while pos < stop:
+        chunk = data[pos:min(stop, pos + piece)]
+        handler.wfile.write(chunk)
+        handler.wfile.flush()
+        pos += len(chunk)
+        if rate > 0 and pos < stop:
+            time.sleep(PACE_STEP)
+    if stop <= end:
+        raise Drop()
+
+
+def parse_single_range(header, size):
+    """(first, last) of a "bytes=a-b" or "bytes=a-" header inside size; else None."""
+    if not header.startswith("bytes=") or "," in header:
+        return None
+    first, _, last = header[6:].partition("-")
+    try:
+        start = int(first)
+        end = min(int(last), size - 1) if last else size - 1
+    except ValueError:
+        return None
+    return (start, end) if 0 <= start <= end else None
+
+
+# ---------------------------------------------------------------------------
 # Shared state: per-tag configuration, order counters, the log.
 
 
@@ -249,6 +323,7 @@ class Handler(BaseHTTPRequestHandler):
             "method": self.command,
             "path": path,
             "target": self.path,
+            "range": self.headers.get("Range", ""),
             "content_type": self.headers.get("Content-Type", ""),
             "user_agent": self.headers.get("User-Agent", ""),
             "body_text": text,
@@ -309,7 +384,7 @@ class Handler(BaseHTTPRequestHandler):
             sn = path[5:-4]
             package = next((p for p in PACKAGES if p["package_sn"] == sn), None)
             if package:
-                return self.send_ranged(make_package(sn, package["name"]), "application/zip")
+                return serve_package(self, make_package(sn, package["name"]))
         if path == "/res/Compress.dll" and self.server.compress_dll:
             with open(self.server.compress_dll, "rb") as f:
                 return self.send_ranged(f.read(), "application/octet-stream")

@@ -142,6 +142,58 @@ class DemoServiceTest(unittest.TestCase):
         self.assertEqual("/api/common/pushed", entries[0]["path"])
         self.assertEqual({"type": 1, "promo_code": "中文"}, entries[0]["body"])
 
+    # -- package faults for the download tests --------------------------------
+
+    def ranged(self, path, first, last=None):
+        conn = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        spec = "bytes=%d-%s" % (first, "" if last is None else last)
+        conn.request("GET", path, headers={"Range": spec})
+        resp = conn.getresponse()
+        status, headers = resp.status, dict(resp.getheaders())
+        try:
+            body = resp.read()
+        except http.client.IncompleteRead as cut:
+            body = cut.partial
+        conn.close()
+        return status, headers, body
+
+    def test_package_padding_keeps_a_stable_zip(self):
+        self.configure("pad", {"pkg_pad": 200000})
+        _, _, padded = self.request("GET", "/t/pad/pkg/CVL2026-STD.zip")
+        _, _, plain = self.request("GET", "/pkg/CVL2026-STD.zip")
+        self.assertGreater(len(padded), len(plain) + 200000)
+        self.assertEqual(padded, self.request("GET", "/t/pad/pkg/CVL2026-STD.zip")[2])
+        names = zipfile.ZipFile(io.BytesIO(padded)).namelist()
+        self.assertIn("readme.txt", names)
+        self.assertIn("data/pad.bin", names)
+        self.configure("pad404", {"pkg_status": 404})
+        self.assertEqual(404, self.request("GET", "/t/pad404/pkg/CVL2026-STD.zip")[0])
+
+    def test_package_cut_ends_every_answer_covering_the_offset(self):
+        self.configure("cut", {"pkg_pad": 50000, "pkg_cut_at": 30000})
+        path = "/t/cut/pkg/CVL2026-STD.zip"
+        status, _, whole = self.request("GET", path)
+        self.assertEqual(200, status)  # an answer without a range is never cut
+        status, headers, first = self.ranged(path, 0)
+        self.assertEqual(206, status)
+        self.assertEqual("bytes 0-%d/%d" % (len(whole) - 1, len(whole)), headers["Content-Range"])
+        self.assertEqual(whole[:30000], first)
+        status, _, rest = self.ranged(path, 30000)
+        self.assertEqual(206, status)
+        self.assertEqual(whole[30000:], rest)
+        ranges = [e["range"] for e in self.log("cut") if e["path"].startswith("/pkg/")]
+        self.assertEqual(["", "bytes=0-", "bytes=30000-"], ranges)
+
+    def test_package_rate_paces_ranged_answers(self):
+        # The pace itself shows in the installer's tests (slow ticks); here
+        # the paced pieces must add up to the same bytes.
+        self.configure("slow", {"pkg_pad": 5000, "pkg_rate": 20000})
+        path = "/t/slow/pkg/CVL2026-STD.zip"
+        _, _, whole = self.request("GET", path)
+        status, _, part = self.ranged(path, 100, 4099)
+        self.assertEqual(206, status)
+        self.assertEqual(whole[100:4100], part)
+
 
 if __name__ == "__main__":
     unittest.main()
