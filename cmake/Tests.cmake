@@ -139,7 +139,7 @@ endif()
 # The installer's window tests carry what the installer carries: its skin
 # (res/skin), icon, version resource and string table, and know the product
 # name the build put in the version resource.
-foreach(target test_app_MainWnd test_app_TipWnd test_app_PopAdWnd)
+foreach(target test_app_MainWnd test_app_MainWndDownload test_app_TipWnd test_app_PopAdWnd)
   if(TARGET ${target} AND DEFINED CORVEL_INSTALLER_SKIN_RC)
     target_sources(${target} PRIVATE "${CMAKE_BINARY_DIR}/Installer.rc" "${CORVEL_SERVICE_STRINGS_RC}"
                                      "${CORVEL_INSTALLER_SKIN_RC}")
