@@ -121,9 +121,15 @@ void CMainWnd::PostDownloadTick(uint64_t a, uint64_t b, uint64_t c)
 }
 
 // ---------------------------------------------------------------- report tasks (UI thread)
+//
+// A task that was still queued when the download stopped counting (a
+// failed start) is dropped like the report itself: an armed timer would
+// restart a download the page no longer shows.
 
 void CMainWnd::OnDownloadProgress(bool done, float percent, const std::wstring& speedText)
 {
+    if (!m_downloadActive)
+        return;
     if (auto* bar = dynamic_cast<ui::ProgressBar*>(m_core.FindControlByName(L"ProgressDownloading"))) {
         // All bytes in: the bar empties at once, ready for the verification.
         bar->SetValue(done ? kBarEmpty : percent, done ? 0 : kBarAnimationMs);
@@ -135,7 +141,7 @@ void CMainWnd::OnDownloadProgress(bool done, float percent, const std::wstring& 
 
 void CMainWnd::OnSlowDownload()
 {
-    if (m_restartTimerArmed)
+    if (!m_downloadActive || m_restartTimerArmed)
         return;
     m_restartTimerArmed = true;
     SetTimer(m_hwnd, kRestartTimerId, m_restartDelayMs, nullptr);
@@ -151,6 +157,8 @@ void CMainWnd::OnFastDownload()
 
 void CMainWnd::OnSliceFailed(uint64_t code)
 {
+    if (!m_downloadActive)
+        return;
     const int choice = ui::ShowTipDialog(m_hwnd, L"立刻下载", L"联系客服", kTipTitle, SliceFailureText(code).c_str(),
                                          true, kNoCountdown, nullptr);
     if (choice == ui::kTipYes)
@@ -162,6 +170,8 @@ void CMainWnd::OnSliceFailed(uint64_t code)
 
 void CMainWnd::OnDownloadVerifying(uint64_t a, uint64_t b, uint64_t code)
 {
+    if (!m_downloadActive)
+        return;
     if (code != 0) {
         ui::ShowTipDialog(m_hwnd, kGotIt, L"", kTipTitle, MergeFailureText(code).c_str(), false, kNoCountdown,
                           nullptr);
@@ -177,6 +187,8 @@ void CMainWnd::OnDownloadVerifying(uint64_t a, uint64_t b, uint64_t code)
 
 void CMainWnd::OnDownloadEnded(uint64_t a, uint64_t b, uint64_t c)
 {
+    if (!m_downloadActive)
+        return;
     if (m_downloadEndObserver)
         m_downloadEndObserver(a, b, c);
     else
