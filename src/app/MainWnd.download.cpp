@@ -175,6 +175,9 @@ void CMainWnd::OnDownloadVerifying(uint64_t a, uint64_t b, uint64_t code)
     if (code != 0) {
         ui::ShowTipDialog(m_hwnd, kGotIt, L"", kTipTitle, MergeFailureText(code).c_str(), false, kNoCountdown,
                           nullptr);
+        // The downloader keeps the slices, so the button can try the merge
+        // again; a bar left standing would wait for nothing.
+        ShowDownloading(false);
         return;
     }
     auto* bar = dynamic_cast<ui::ProgressBar*>(m_core.FindControlByName(L"ProgressDownloading"));

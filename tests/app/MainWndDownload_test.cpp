@@ -327,6 +327,37 @@ TEST(MainWindowDownload, DroppedConnectionShowsTheMessageAndTheNextClickResumes)
     EXPECT_TRUE(run.Session().CloseAndWait());
 }
 
+// The package cannot take its name when the bytes are in (a folder holds
+// it): the message with the error and the download button back; once the
+// way is clear the next click finishes from the kept bytes, fetching none
+// again.
+TEST(MainWindowDownload, FailedMergeShowsTheMessageAndTheNextClickFinishesFromTheKeptBytes)
+{
+    REQUIRE_DEMO_SERVICE();
+    DownloadRun run(L"download-merge", Faults({{"pkg_pad", 1000000}, {"pkg_rate", 400000}}));
+    ASSERT_TRUE(run.Ready());
+    const std::string served = run.ServedPackage();
+    apptest::TipAnswerer answerer(run.Hwnd(), L"BtnYes");
+
+    run.Window().StartDownload();
+    ASSERT_TRUE(CreateDirectoryW(run.Target().c_str(), nullptr));
+    ASSERT_TRUE(PumpUntil([&] { return !answerer.Messages().empty(); }, kDownloadWaitMs));
+    const std::wstring message = answerer.Messages()[0];
+    EXPECT_EQ(message.rfind(L"环境异常[", 0), 0u) << Narrow(message);
+    EXPECT_TRUE(EndsWith(message, L"],释放文件失败,可能被杀毒软件拦截,请退出杀毒软件后重试")) << Narrow(message);
+    EXPECT_EQ(message.find(L"环境异常[0]"), std::wstring::npos);
+    ASSERT_TRUE(PumpUntil([&] { return run.IsShown(L"BtnDownload"); }));
+    EXPECT_TRUE(run.Ends().empty());
+
+    ASSERT_TRUE(RemoveDirectoryW(run.Target().c_str()));
+    run.Window().StartDownload();
+    ASSERT_TRUE(PumpUntil([&] { return !run.Ends().empty(); }, kDownloadWaitMs));
+    EXPECT_TRUE(FileBytes(run.Target()) == served) << "the merged file differs from the package";
+    EXPECT_EQ(run.RangedCount(), 1u) << "bytes were fetched again";
+    EXPECT_EQ(answerer.Messages().size(), 1u);
+    EXPECT_TRUE(run.Session().CloseAndWait());
+}
+
 // A trickle of a few hundred bytes a second arms the restart timer; when it
 // fires the download is stopped and started again (a new probe and a new
 // ranged request). The flag stays set, so no second timer follows.
