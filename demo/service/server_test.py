@@ -146,8 +146,8 @@ class DemoServiceTest(unittest.TestCase):
 
     def ranged(self, path, first, last=None):
         conn = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
-        spec = "bytes=%d-%s" % (first, "" if last is None else last)
-        conn.request("GET", path, headers={"Range": spec})
+        wanted = "bytes=%d-%s" % (first, "" if last is None else last)
+        conn.request("GET", path, headers={"Range": wanted})
         resp = conn.getresponse()
         status, headers = resp.status, dict(resp.getheaders())
         try:
