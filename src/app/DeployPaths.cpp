@@ -1,5 +1,7 @@
 #include "app/DeployPaths.h"
 
+#include "net/SlicePlan.h"
+
 std::wstring FileNameFromUrl(const std::wstring& url)
 {
     const size_t slash = url.rfind(L'/');
@@ -7,5 +9,7 @@ std::wstring FileNameFromUrl(const std::wstring& url)
     const size_t query = name.find(L'?');
     if (query != std::wstring::npos)
         name.resize(query);
-    return name;
+    // The name comes from the network: anything that would reach outside
+    // the installation directory, into a stream or onto a device is no name.
+    return IsPlainFileName(name) ? name : std::wstring();
 }

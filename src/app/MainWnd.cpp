@@ -113,6 +113,8 @@ CAppModel* CMainWnd::Model() const { return m_model ? m_model : appModel; }
 
 LRESULT CMainWnd::ProcessMessage(UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    if (msg == WM_DESTROY)
+        StopDownloadForClose();
     // A close by the system menu, Alt+F4 or a destroy from outside counts as
     // closing as much as Close does: workers watching the flag stop.
     if (msg == WM_CLOSE || msg == WM_DESTROY) {

@@ -37,6 +37,8 @@ public:
     static constexpr UINT_PTR kPrepareTimerId = 10034;   // preparation steps
     static constexpr UINT kPrepareTickMs = 500;
     static constexpr UINT_PTR kRestartTimerId = 10035;   // download restart (deployment)
+    // A transfer that stays slow this long is stopped and started again.
+    static constexpr UINT kRestartDelayMs = 6000;
     // The icon resource of the executable.
     static constexpr WORD kIconResourceId = 103;
 
@@ -107,6 +109,16 @@ public:
     // The descriptor worker of the last package taken without a hand-off;
     // borrowed, null before. UI thread.
     const DeployDescriptorWorker* DescriptorWorkerForTesting() const { return m_descriptorWorker.get(); }
+    // Tests of the download: the restart timer's period (kRestartDelayMs
+    // otherwise); an observer that receives the end of the download in
+    // place of OnDownloadFinished (empty: OnDownloadFinished); whether the
+    // restart timer is armed.
+    void SetRestartDelayForTesting(UINT ms) { m_restartDelayMs = ms; }
+    void SetDownloadEndObserverForTesting(std::function<void(uint64_t, uint64_t, uint64_t)> observer)
+    {
+        m_downloadEndObserver = std::move(observer);
+    }
+    bool IsRestartTimerArmedForTesting() const { return m_restartTimerArmed; }
     // Set by Close, WM_CLOSE and WM_DESTROY; never cleared. Read by worker
     // threads to cancel their work.
     bool IsClosing() const { return m_closing.load(); }
@@ -154,9 +166,30 @@ private:
     void OnInstallDirFailed(int error);
     void ShowInstallDir();
 
+    // Download phase (MainWnd.download.cpp), UI thread. The downloader with
+    // the descriptor's package URL: 0 when started, else the error code.
+    uint32_t StartDownloader();
+    void OnDownloadStartFailed(uint32_t code);
+    // true: the progress bar and the folder button; false: the download
+    // button back.
+    void ShowDownloading(bool downloading);
+    void PostDownloadTick(uint64_t a, uint64_t b, uint64_t c);  // downloader threads
+    void OnDownloadProgress(bool done, float percent, const std::wstring& speedText);
+    void OnSlowDownload();
+    void OnFastDownload();
+    void OnSliceFailed(uint64_t code);
+    void OnDownloadVerifying(uint64_t a, uint64_t b, uint64_t code);
+    void OnDownloadEnded(uint64_t a, uint64_t b, uint64_t c);
+    // WM_DESTROY: the downloader's threads end before the window does.
+    void StopDownloadForClose();
+
     std::atomic<bool> m_closing{false};
     bool m_restartTimerArmed = false;   // deployment: slow download restarts
-    bool m_downloadActive = false;      // deployment: reports count only while set
+    // deployment: reports count only while set; read by the downloader's
+    // threads, written on the UI thread.
+    std::atomic<bool> m_downloadActive{false};
+    UINT m_restartDelayMs = kRestartDelayMs;
+    std::function<void(uint64_t, uint64_t, uint64_t)> m_downloadEndObserver;  // tests only
     std::wstring m_className = L"CorvelSetupWnd";
     std::unique_ptr<ControlTable> m_controls;
     CAppModel* m_model;
