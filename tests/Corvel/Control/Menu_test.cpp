@@ -164,20 +164,20 @@ void PostClick(HWND hwnd, POINT p)
     PostMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(p.x, p.y));
 }
 
+BOOL CALLBACK CountVisibleMenuWindow(HWND hwnd, LPARAM data)
+{
+    wchar_t name[32] = {};
+    GetClassNameW(hwnd, name, 32);
+    if (wcscmp(name, L"MenuWnd") == 0 && IsWindowVisible(hwnd))
+        ++*reinterpret_cast<int*>(data);
+    return TRUE;
+}
+
 // Visible windows of the menu window class, this process.
 int VisibleMenuWindows()
 {
     int count = 0;
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND hwnd, LPARAM data) -> BOOL {
-            wchar_t name[32] = {};
-            GetClassNameW(hwnd, name, 32);
-            if (wcscmp(name, L"MenuWnd") == 0 && IsWindowVisible(hwnd))
-                ++*reinterpret_cast<int*>(data);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
+    EnumThreadWindows(GetCurrentThreadId(), CountVisibleMenuWindow, reinterpret_cast<LPARAM>(&count));
     return count;
 }
 
