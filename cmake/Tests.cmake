@@ -158,13 +158,15 @@ foreach(target test_app_MainWnd test_app_MainWndDeploy test_app_MainWndDownload 
   endif()
 endforeach()
 
-# The installer's main window tests put the same window at the same default
-# place on the run's display and read its pixels from the screen: one at a
-# time, so that no test's window covers what another one reads.
+# The installer's window tests show activated top-level windows at the
+# default place on the run's display and read its pixels from the screen.
+# They share the pointer tests' lock: a window they activate would take the
+# focus from a test's drop-down or drag, and one covering another test's
+# window would spoil what that test reads.
 if(CMAKE_CROSSCOMPILING_EMULATOR)
-  foreach(test app.MainWnd app.MainWndDeploy app.MainWndDownload app.MainWndFinish)
+  foreach(test app.MainWnd app.MainWndDeploy app.MainWndDownload app.MainWndFinish app.TipWnd app.PopAdWnd)
     if(TEST ${test})
-      set_tests_properties(${test} PROPERTIES RESOURCE_LOCK corvel_installer_window)
+      set_tests_properties(${test} PROPERTIES RESOURCE_LOCK corvel_mouse_pointer)
     endif()
   endforeach()
 endif()

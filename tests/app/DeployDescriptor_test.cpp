@@ -250,7 +250,7 @@ TEST_F(DescriptorWorkerTest, PollsEveryIntervalUntilStateTwoThenCallsBackOnce)
     EXPECT_EQ(call.order.guide_link, Narrow(base) + "/pages/guide.html");
     EXPECT_EQ(call.order.compress_link, Narrow(base) + "/res/Compress.dll");
     ASSERT_EQ(call.order.boot.size(), 1u);
-    EXPECT_EQ(call.order.boot[0].path, "readme.txt");
+    EXPECT_EQ(call.order.boot[0].path, "CorvelNotes.exe");
 
     // Three order calls, each with the common body and the package, spaced
     // by the interval; nothing after the ready answer.

@@ -39,6 +39,10 @@ StyledWindow::StyledWindow(int width, int height, int dpi)
     win = std::make_unique<testsupport::TestWindow>(dpi);
     win->root = control;
     EXPECT_NE(nullptr, win->CreatePopup(width, height));
+    // The looks are read from the render target, never driven by the
+    // pointer: a pointer that other tests move over the window must not
+    // make the root hot.
+    EnableWindow(win->GetHWND(), FALSE);
     EXPECT_TRUE(testsupport::ShowAndPaint(*win));
 }
 
