@@ -103,33 +103,6 @@ std::wstring DesktopLink(const std::wstring& name)
     return std::wstring(desktop) + L"\\" + name + L".lnk";
 }
 
-// Every file below folder, relative to it.
-void ListFiles(const std::wstring& folder, const std::wstring& prefix, std::vector<std::wstring>& out)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            ListFiles(folder + L"\\" + name, prefix + name + L"\\", out);
-        else
-            out.push_back(prefix + name);
-    } while (FindNextFileW(h, &found));
-    FindClose(h);
-}
-
-std::vector<std::wstring> FilesBelow(const std::wstring& folder)
-{
-    std::vector<std::wstring> files;
-    ListFiles(folder, L"", files);
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 constexpr const wchar_t* kTag = L"finish";
 
 // The demo product without its advertisement, which would otherwise come up
@@ -305,7 +278,7 @@ TEST_F(FinishTest, PackageThatIsNoZipIsStartedInTheInstallationDirectory)
     const std::vector<stOpenRecord> opens = Opens(1);
     ASSERT_EQ(opens.size(), 1u);
     ExpectOpened(opens[0], InInstallDir(L"setup.cvlrun"), InstallDir());
-    EXPECT_EQ(FilesBelow(InstallDir()), std::vector<std::wstring>{L"setup.cvlrun"});
+    EXPECT_EQ(testsupport::FilesBelow(InstallDir()), std::vector<std::wstring>{L"setup.cvlrun"});
 }
 
 TEST_F(FinishTest, ZipWithoutBootEntriesIsOpenedWithTheShellAndNotExtracted)
@@ -319,7 +292,7 @@ TEST_F(FinishTest, ZipWithoutBootEntriesIsOpenedWithTheShellAndNotExtracted)
     ASSERT_EQ(opens.size(), 1u);
     ExpectOpened(opens[0], InInstallDir(L"app.zip"), L"");
     apptest::PumpFor(kQuietMs);
-    EXPECT_EQ(FilesBelow(InstallDir()), std::vector<std::wstring>{L"app.zip"});
+    EXPECT_EQ(testsupport::FilesBelow(InstallDir()), std::vector<std::wstring>{L"app.zip"});
 }
 
 TEST_F(FinishTest, ZipWhoseProgramIsPresentStartsItWithoutExtracting)
@@ -554,13 +527,13 @@ TEST_F(FinishTest, ClosingDuringTheExtractionCancelsItAndWaitsForTheThread)
     ASSERT_TRUE(PumpUntil([&] { return !IsWindow(window); }));
     m_session.reset();  // the window object goes; the thread must have ended
 
-    const std::vector<std::wstring> after = FilesBelow(InstallDir());
+    const std::vector<std::wstring> after = testsupport::FilesBelow(InstallDir());
     EXPECT_FALSE(Exists(InInstallDir(L"data\\long.dat")));
     for (const std::wstring& file : after)
         EXPECT_EQ(file.find(L".tmp"), std::wstring::npos) << Narrow(file);
     // Nothing goes on writing after the window is gone.
     Sleep(kQuietMs);
-    EXPECT_EQ(FilesBelow(InstallDir()), after);
+    EXPECT_EQ(testsupport::FilesBelow(InstallDir()), after);
     // Nothing was started, no link made; the window was gone before the
     // shell's fallback could run.
     EXPECT_TRUE(m_recorder->Records().empty());

@@ -1,5 +1,7 @@
 #include "support/TestPaths.h"
 
+#include <algorithm>
+
 #include <windows.h>
 
 #include <atomic>
@@ -84,6 +86,36 @@ bool ReadFileBytes(const std::wstring& path, std::string& bytes)
     BOOL ok = bytes.empty() || ReadFile(h, &bytes[0], static_cast<DWORD>(bytes.size()), &got, nullptr);
     CloseHandle(h);
     return ok && got == bytes.size();
+}
+
+namespace {
+
+void ListFiles(const std::wstring& folder, const std::wstring& prefix, std::vector<std::wstring>& out)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            ListFiles(folder + L"\\" + name, prefix + name + L"\\", out);
+        else
+            out.push_back(prefix + name);
+    } while (FindNextFileW(h, &found));
+    FindClose(h);
+}
+
+} // namespace
+
+std::vector<std::wstring> FilesBelow(const std::wstring& folder)
+{
+    std::vector<std::wstring> files;
+    ListFiles(folder, L"", files);
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 } // namespace testsupport

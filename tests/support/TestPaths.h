@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -31,5 +32,8 @@ private:
 // Whole-file helpers for fixtures.
 bool WriteFileBytes(const std::wstring& path, const std::string& bytes);
 bool ReadFileBytes(const std::wstring& path, std::string& bytes);
+// Every file below folder (recursively), as paths relative to it with
+// backslashes, sorted; empty when the folder does not exist.
+std::vector<std::wstring> FilesBelow(const std::wstring& folder);
 
 } // namespace testsupport

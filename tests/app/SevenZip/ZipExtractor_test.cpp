@@ -62,33 +62,6 @@ bool IsFolder(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// Every file below folder, as paths relative to it.
-void ListFiles(const std::wstring& folder, const std::wstring& prefix, std::vector<std::wstring>& out)
-{
-    WIN32_FIND_DATAW found;
-    HANDLE h = FindFirstFileW((folder + L"\\*").c_str(), &found);
-    if (h == INVALID_HANDLE_VALUE)
-        return;
-    do {
-        const std::wstring name = found.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            ListFiles(folder + L"\\" + name, prefix + name + L"\\", out);
-        else
-            out.push_back(prefix + name);
-    } while (FindNextFileW(h, &found));
-    FindClose(h);
-}
-
-std::vector<std::wstring> FilesBelow(const std::wstring& folder)
-{
-    std::vector<std::wstring> files;
-    ListFiles(folder, L"", files);
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 std::string ReadAll(const std::wstring& path)
 {
     std::string bytes;
@@ -133,7 +106,7 @@ protected:
     // What the scratch folder holds besides the archive.
     std::vector<std::wstring> ScratchFilesExceptArchive() const
     {
-        std::vector<std::wstring> files = FilesBelow(m_scratch.Path());
+        std::vector<std::wstring> files = testsupport::FilesBelow(m_scratch.Path());
         files.erase(std::remove(files.begin(), files.end(), L"package.zip"), files.end());
         return files;
     }
@@ -216,7 +189,7 @@ TEST_F(ZipExtractorTest, ExtractsEveryEntryWithItsNameAndBytes)
         EXPECT_EQ(ReadAll(path), entry.data) << Narrow(path);
     }
     std::sort(expectedFiles.begin(), expectedFiles.end());
-    EXPECT_EQ(FilesBelow(Out()), expectedFiles); // nothing else, no temporaries
+    EXPECT_EQ(testsupport::FilesBelow(Out()), expectedFiles); // nothing else, no temporaries
     // Every file the extraction opened is closed again.
     EXPECT_TRUE(DeleteFileW(Archive().c_str()));
     EXPECT_TRUE(DeleteFileW((Out() + L"\\bin\\big.dat").c_str()));
@@ -247,7 +220,7 @@ TEST_F(ZipExtractorTest, AppliesTheArchivedTimeAndReadOnlyAttributeAndReplacesOl
     EXPECT_EQ(time.wYear, 2025);
     EXPECT_EQ(time.wMonth, 1);
     EXPECT_EQ(time.wDay, 12);
-    EXPECT_EQ(FilesBelow(Out()), std::vector<std::wstring>{L"locked.txt"}); // no temporary left
+    EXPECT_EQ(testsupport::FilesBelow(Out()), std::vector<std::wstring>{L"locked.txt"}); // no temporary left
 }
 
 TEST_F(ZipExtractorTest, CallbacksReportTotalThenRisingProgressEndingAtTotalAndEachFile)
@@ -319,7 +292,7 @@ TEST_F(ZipExtractorTest, StopFromTheProgressCallbackThrowsCancelAndLeavesNoParti
     EXPECT_TRUE(stopped);
     EXPECT_EQ(reportsAfterStop, 0);
     EXPECT_FALSE(Exists(Out() + L"\\bin\\big.dat"));
-    for (const std::wstring& file : FilesBelow(Out()))
+    for (const std::wstring& file : testsupport::FilesBelow(Out()))
         EXPECT_EQ(file.find(L".tmp"), std::wstring::npos) << Narrow(file);
 }
 
@@ -344,7 +317,7 @@ TEST_F(ZipExtractorTest, CallbackExceptionStopsTheExtractionAndComesOutAsItIs)
         },
         std::logic_error);
     EXPECT_FALSE(Exists(Out() + L"\\bin\\big.dat"));
-    for (const std::wstring& file : FilesBelow(Out()))
+    for (const std::wstring& file : testsupport::FilesBelow(Out()))
         EXPECT_EQ(file.find(L".tmp"), std::wstring::npos) << Narrow(file);
 }
 
@@ -377,7 +350,7 @@ TEST_F(ZipExtractorTest, DamagedArchivesThrowAndLeaveNoPartialFile)
         ASSERT_TRUE(testsupport::WriteFileBytes(Archive(), c.bytes));
         EXPECT_THROW(ZipExtractor(m_library).Extract(Archive(), out), ExtractError);
         EXPECT_FALSE(Exists(out + L"\\bin\\big.dat"));
-        for (const std::wstring& file : FilesBelow(out))
+        for (const std::wstring& file : testsupport::FilesBelow(out))
             EXPECT_EQ(file.find(L".tmp"), std::wstring::npos) << Narrow(file);
     }
 }
