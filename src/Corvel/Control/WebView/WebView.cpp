@@ -24,7 +24,8 @@ namespace ui {
 namespace {
 
 constexpr wchar_t kLoadingChildName[] = L"loading";
-constexpr wchar_t kFrameNameFormat[] = L"%s%d.png";
+// "%s%d.png": the prefix and the 1-based frame number.
+constexpr wchar_t kFrameNameFormat[] = L"%ls%d.png";
 constexpr wchar_t kLoadOver[] = L"LoadOver";
 // The caption rectangle's four numbers.
 constexpr int kCaptionFields = 4;
@@ -151,7 +152,7 @@ void WebView::SetAttribute(const wchar_t* name, const wchar_t* value)
         m_autoNavigate = wcscmp(value, L"true") == 0;
     } else if (wcscmp(name, L"colorkey") == 0) {
         m_colorKeyOn = true;
-        m_colorKey = static_cast<uint32_t>(wcstoul(value, nullptr, 16));
+        m_colorKey = static_cast<uint32_t>(wcstoul(value[0] == L'#' ? value + 1 : value, nullptr, 16));
     } else if (wcscmp(name, L"transimage") == 0) {
         if (m_core && m_core->IsLayered()) {
             m_transImage = LoadPicture(value);
@@ -362,18 +363,26 @@ bool WebView::CreateHostedObject(const RECTF& rect)
             return true;
         // The runtime is there but refused the environment: the control
         // stays without an engine.
-        m_engineFailed = true;
-        EndLoadingPhase();
+        EndWithoutEngine();
         return true;
     }
     if (StartWke(rect))
         return true;
     if (StartInternetExplorer(rect))
         return true;
-    // No engine at all: a loading picture would otherwise animate for ever.
-    m_engineFailed = true;
-    EndLoadingPhase();
+    EndWithoutEngine();
     return false;
+}
+
+void WebView::EndWithoutEngine()
+{
+    // No engine at all: the loading phase ends as its show timeout ends it,
+    // and the picture goes, instead of animating for ever over nothing.
+    m_engineFailed = true;
+    m_firstShow = false;
+    m_pageLoaded = true;
+    EndLoadingPhase();
+    Repaint();
 }
 
 void WebView::Navigate(const wchar_t* url)
@@ -392,9 +401,10 @@ void WebView::Navigate(const wchar_t* url)
     }
     m_pageLoaded = false;
     m_loadingFrameIndex = 0;
-    if (engine == WebEngine::kNone) {
-        // Nothing will ever load: end the phase as the show timeout would.
-        EndLoadingPhase();
+    if (engine == WebEngine::kNone && m_engineFailed) {
+        // Nothing will ever load, and the loading phase already ended when
+        // the engine could not be made: no picture animates for ever.
+        m_pageLoaded = true;
         return;
     }
     if (!m_loadingFrames.empty())

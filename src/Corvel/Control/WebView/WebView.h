@@ -223,6 +223,8 @@ private:
     void ShowEngineFirstTime(bool fromTimeout);
     // Hides the "loading" child, stops both timers and raises "LoadOver".
     void EndLoadingPhase();
+    // The engine could not be made: the loading phase ends for good.
+    void EndWithoutEngine();
     void RestartTimer(int key, UINT elapse);
     void PlaceEngine();
     void RebuildSurface();
