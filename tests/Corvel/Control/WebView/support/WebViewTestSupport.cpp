@@ -9,7 +9,11 @@ WebViewWindow::WebViewWindow(ui::WebView* v, bool layered, ui::Control* extra) :
     view->SetAttribute(L"float", L"true");
     view->SetAttribute(L"pos", L"20,10,200,150");
     view->SetAttribute(L"padding", L"5,5,5,5");
-    root->AppendChild(view);
+    // A layered window turns layered at its first paint; an engine's child
+    // window must not exist yet then (Wine ends on an X error), so the view
+    // joins a layered window once it is painted.
+    if (!layered)
+        root->AppendChild(view);
     if (extra)
         root->AppendChild(extra);
     win.root = root;
@@ -17,6 +21,10 @@ WebViewWindow::WebViewWindow(ui::WebView* v, bool layered, ui::Control* extra) :
     win.core.AddNotifyListener(&log);
     EXPECT_NE(nullptr, win.CreatePopup(320, 240, nullptr, 0, 40, 40));
     EXPECT_TRUE(testsupport::ShowAndPaint(win));
+    if (layered) {
+        root->AppendChild(view);
+        EXPECT_TRUE(testsupport::PumpUntil([this] { return view->IsPlaced() && testsupport::IsPainted(win); }));
+    }
 }
 
 WebViewWindow::~WebViewWindow() { win.core.RemoveNotifyListener(&log); }
