@@ -4,6 +4,7 @@
 
 #include "Corvel/Control/WebView/ScriptTexts.h"
 #include "Corvel/Control/WebView/WebView.h"
+#include "Corvel/Render/ImageSources.h"
 
 namespace ui {
 
@@ -128,6 +129,25 @@ std::wstring FileUrlToPath(const std::wstring& url)
             return {};
     }
     return path;
+}
+
+bool ServeFileRequest(const std::wstring& homePage, const std::wstring& pageUrl, const std::wstring& requestUri,
+                      std::string& bytes)
+{
+    bytes.clear();
+    if (!IsHomeOrigin(homePage, pageUrl))
+        return false;
+    const std::wstring path = FileUrlToPath(requestUri);
+    if (path.empty())
+        return false;
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return false;
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeLow == 0 &&
+        data.nFileSizeHigh == 0)
+        return true; // an empty file is an empty answer
+    return ReadWholeFile(path, bytes);
 }
 
 // ------------------------------------------------------------- host object

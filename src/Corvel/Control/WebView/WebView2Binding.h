@@ -28,6 +28,12 @@ bool IsHomeOrigin(const std::wstring& homePage, const std::wstring& url);
 // control character.
 std::wstring FileUrlToPath(const std::wstring& url);
 
+// What the "file:///" resource handler answers a page: true with the whole
+// file in `bytes` when the page (`pageUrl`) belongs to the home page's origin
+// and `requestUri` names a readable file; false (no answer) otherwise.
+bool ServeFileRequest(const std::wstring& homePage, const std::wstring& pageUrl, const std::wstring& requestUri,
+                      std::string& bytes);
+
 // The host object pages reach as chrome.webview.hostObjects.Native: an
 // IDispatch whose one method JsCallCpp(name, arguments) answers with the
 // owner control's script handlers. Reference-counted; the last Release
