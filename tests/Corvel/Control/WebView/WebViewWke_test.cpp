@@ -219,3 +219,56 @@ TEST_F(WebViewWkeTest, TheEngineIsInitialisedOnceAndFinalisedAfterItsLastView)
 }
 
 } // namespace
+
+namespace {
+
+// A skin window with two web views on the test engine, one showing its page
+// and one still loading (its picture animating), beside an ActiveX control:
+// a screenshot for a person to look at, under artifacts/.
+TEST_F(WebViewWkeTest, ScreenshotOfASkinWindowWithWebViewsAndAnActiveXControl)
+{
+    SetCursorPos(1500, 950); // away from the window
+    controltest::ImageFolder folder;
+    for (int i = 1; i <= 4; ++i) {
+        testsupport::ArgbImage frame(48, 48, 0x00000000u);
+        // Four dots, one of them lit per frame.
+        const int corners[4][2] = {{4, 4}, {28, 4}, {28, 28}, {4, 28}};
+        for (int d = 0; d < 4; ++d)
+            frame.Fill(corners[d][0], corners[d][1], corners[d][0] + 16, corners[d][1] + 16,
+                       d == i - 1 ? 0xFFE05020u : 0xFFC8C8C8u);
+        ASSERT_TRUE(folder.Add((L"spin" + std::to_wstring(i) + L".png").c_str(), frame));
+    }
+    controltest::MarkupWindow w(
+        LR"(<Window size="560,260"><Box bkcolor="#FFF4F6FA">
+              <WebView name="page" float="true" pos="10,10,260,170" bkcolor="#FFFFFFFF" homepage="http://127.0.0.1:9/page.html"/>
+              <WebView name="pending" float="true" pos="280,10,130,170" bkcolor="#FFFFFFFF" homepage="hold://later"
+                       loadingimagesize="4" loadingimage="spin" elapse="100"/>
+              <CActiveXCtrl name="ax" float="true" pos="420,10,130,170" clsid="Shell.Explorer"/>
+              <Control float="true" pos="10,190,540,50" text="网页视图、加载图片和 ActiveX 控件" textcolor="#FF303030"/>
+            </Box></Window>)",
+        560, 260);
+    auto* page = w.Find<ui::WebView>(L"page");
+    auto* pending = w.Find<ui::WebView>(L"pending");
+    auto* ax = w.Find<ui::ActiveX>(L"ax");
+    ASSERT_NE(nullptr, page);
+    ASSERT_NE(nullptr, pending);
+    ASSERT_NE(nullptr, ax);
+    EXPECT_EQ(ui::WebEngine::kWke, page->GetEngine());
+    EXPECT_NE(nullptr, ax->GetHostedObject());
+    ASSERT_TRUE(testsupport::PumpUntil([&] { return page->IsPageLoaded() && pending->GetLoadingFrameIndex() == 2; }));
+    EXPECT_FALSE(pending->IsPageLoaded());
+    ASSERT_TRUE(w.Paint());
+    // The loading picture is drawn centred in the pending view.
+    const testsupport::PixelImage core = w.Pixels();
+    const RECT at = pending->GetLoadingRect();
+    EXPECT_EQ(280 + (130 - 48) / 2, at.left);
+    EXPECT_EQ(0xE05020u, core.RgbAt(at.left + 28 + 8, at.top + 28 + 8)) << "the lit dot of the third frame";
+    EXPECT_EQ(0xC8C8C8u, core.RgbAt(at.left + 4 + 8, at.top + 4 + 8));
+
+    RECT screen{};
+    GetWindowRect(w.Hwnd(), &screen);
+    const testsupport::PixelImage shot = testsupport::ReadScreenPixels(screen);
+    EXPECT_TRUE(testsupport::SavePng(shot, testsupport::ArtifactsFolder() + L"\\webview-skin-window.png"));
+}
+
+} // namespace
