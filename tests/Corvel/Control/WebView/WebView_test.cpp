@@ -157,7 +157,10 @@ TEST_F(WebViewTest, TheFirstNavigationHidesTheEngineUntilTheShowTimeoutEndsLoadi
     // The picture animates: the frame index moves on its timer.
     EXPECT_TRUE(testsupport::PumpUntil([&] { return view->GetLoadingFrameIndex() != 0; }));
     const RECT at = view->GetLoadingRect();
-    EXPECT_EQ(20 + (200 - 12) / 2, at.left) << "the first frame is centred in the control";
+    const int width = at.right - at.left;
+    EXPECT_GE(width, 12);
+    EXPECT_EQ(20 + (200 - width) / 2, at.left) << "the first frame painted is centred in the control";
+    EXPECT_EQ(10 + (150 - (at.bottom - at.top)) / 2, at.top);
 
     // No document completes without a rendering engine: the show timeout
     // ends the phase once, shows the engine and stops the animation.
