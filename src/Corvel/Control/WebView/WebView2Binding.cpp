@@ -272,14 +272,12 @@ bool WebView2Binding::IsRuntimeAvailable()
 
 std::unique_ptr<WebView2Binding> WebView2Binding::Start(WebView* owner)
 {
-    if (!IsRuntimeAvailable())
-        return nullptr;
-    auto binding = std::make_unique<WebView2Binding>(owner);
-    // The environment and controller interfaces of the runtime are not
-    // declared in this build: a machine with a runtime gets a binding that
-    // reports failure, and the control ends its loading phase.
-    binding->m_failed = true;
-    return binding;
+    // The runtime's environment and controller interfaces are not declared
+    // in this build (their SDK header is not available to it): with or
+    // without a runtime the choice moves on to the next engine, so that a
+    // machine with the runtime still shows its pages.
+    IsRuntimeAvailable();
+    return nullptr;
 }
 
 WebView2Binding::~WebView2Binding() = default;

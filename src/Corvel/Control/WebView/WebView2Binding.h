@@ -1,10 +1,11 @@
 // The WebView2 engine of the web view: the runtime's loader ("WebView2.dll",
-// loaded by name once per process), the environment and controller made
-// for one control, and the host object "Native" that gives page scripts
-// JsCallCpp. Pages may fetch "file:///" URLs, answered from disk, and call
-// the host object only while the page belongs to the home page's origin.
-// UI thread: the runtime calls the handlers on the thread that made the
-// environment.
+// loaded by name once per process), the rules its handlers follow and the
+// host object "Native" that gives page scripts JsCallCpp. Pages may fetch
+// "file:///" URLs, answered from disk, and call the host object only while
+// the page belongs to the home page's origin. The runtime's environment and
+// controller are not declared in this build, so the web view's engine
+// choice moves on to the next engine even where a runtime is installed.
+// UI thread.
 #pragma once
 
 #include <windows.h>
@@ -76,7 +77,8 @@ public:
     static bool IsRuntimeAvailable();
     // Starts the environment for the control when the runtime is there:
     // null when it is not (the engine choice moves on). A binding whose
-    // environment call failed is returned with Failed() true.
+    // environment call failed is returned with Failed() true. This build
+    // does not declare the runtime's environment interfaces: always null.
     static std::unique_ptr<WebView2Binding> Start(WebView* owner);
 
     explicit WebView2Binding(WebView* owner) : m_owner(owner) {}
