@@ -170,3 +170,25 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
     endif()
   endforeach()
 endif()
+
+# The wke engine tests run beside a test engine of ours named as the engine
+# the web view looks for ("node.dll"), each in a folder of its own so that
+# no other test's web view finds an engine: a complete one, one that lacks
+# three of the exports the binding resolves, and one that makes no views.
+foreach(variant WebViewWke WebViewWkeGaps WebViewWkeNoView)
+  if(TARGET test_Corvel_Control_WebView_${variant})
+    set(engine_dir "${CMAKE_BINARY_DIR}/${variant}")
+    set(engine_target TestWkeEngine_${variant})
+    add_library(${engine_target} SHARED "${CMAKE_SOURCE_DIR}/tests/Corvel/Control/WebView/fixtures/TestWkeEngine.cpp")
+    target_include_directories(${engine_target} PRIVATE "${CMAKE_SOURCE_DIR}/src")
+    set_target_properties(${engine_target} PROPERTIES PREFIX "" OUTPUT_NAME node
+                          RUNTIME_OUTPUT_DIRECTORY "${engine_dir}" ARCHIVE_OUTPUT_DIRECTORY "${engine_dir}")
+    if(variant STREQUAL "WebViewWkeGaps")
+      target_compile_definitions(${engine_target} PRIVATE CORVEL_TEST_WKE_GAPS)
+    elseif(variant STREQUAL "WebViewWkeNoView")
+      target_compile_definitions(${engine_target} PRIVATE CORVEL_TEST_WKE_NO_VIEW)
+    endif()
+    set_target_properties(test_Corvel_Control_WebView_${variant} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${engine_dir}")
+    add_dependencies(test_Corvel_Control_WebView_${variant} ${engine_target})
+  endif()
+endforeach()

@@ -27,6 +27,7 @@
 #include "Corvel/Control/TreeView.h"
 #include "Corvel/Control/Tip.h"
 #include "Corvel/Control/VBox.h"
+#include "Corvel/Control/WebView/WebView.h"
 #include "Corvel/Control/WndBox.h"
 #include "Corvel/Core/Control.h"
 #include "Corvel/Host/ActiveX.h"
@@ -51,6 +52,7 @@ Control* CreateGridBox() { return new GridBox(); }
 Control* CreateTabBox() { return new TabBox(); }
 Control* CreateScrollBar() { return new ScrollBar(); }
 Control* CreateActiveX() { return new ActiveX(); }
+Control* CreateWebView() { return new WebView(); }
 Control* CreateList() { return new List(); }
 Control* CreateListHeader() { return new ListHeader(); }
 Control* CreateListHeaderItem() { return new ListHeaderItem(); }
@@ -67,7 +69,7 @@ const BuiltinControlClass* BuiltinControlClasses(size_t* count)
 {
     static const BuiltinControlClass classes[] = {
         {"CActiveXCtrl", &CreateActiveX},
-        {"WebView", nullptr},
+        {"WebView", &CreateWebView},
         {"Tip", &CreateTip},
         {"Button", &CreateButton},
         {"ComboBox", &CreateComboBox},

@@ -66,6 +66,11 @@ public:
     // The control's rectangle less its padding, in client pixels.
     RECT GetControlRect() const;
 
+protected:
+    // For hosts that make their content without the ActiveX path (a web
+    // view's other engines): whether creation has run.
+    void SetCreated(bool on) { m_created = on; }
+
 private:
     void SetClsidText(const wchar_t* value);
     void SetDelayCreate(bool delay);

@@ -1,0 +1,97 @@
+// The WebView2 engine of the web view: the runtime's loader ("WebView2.dll",
+// loaded by name once per process), the rules its handlers follow and the
+// host object "Native" that gives page scripts JsCallCpp. Pages may fetch
+// "file:///" URLs, answered from disk, and call the host object only while
+// the page belongs to the home page's origin. The runtime's environment and
+// controller are not declared in this build, so the web view's engine
+// choice moves on to the next engine even where a runtime is installed.
+// UI thread.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <memory>
+#include <string>
+
+namespace ui {
+
+class WebView;
+
+// The scheme, host and port of a URL, lower-cased ("https://a.example:8443");
+// for file URLs "file://". Empty when the text has no "scheme://" part.
+std::wstring UrlOrigin(const std::wstring& url);
+// True when `url` belongs to the origin of `homePage` (both non-empty).
+bool IsHomeOrigin(const std::wstring& homePage, const std::wstring& url);
+// The disk path a "file:///" URL names ("file:///C:/a/b.txt" gives
+// "C:\a\b.txt"), percent escapes decoded; empty for any other URL, for an
+// escape that is not two hex digits, and for a path that decodes to a
+// control character.
+std::wstring FileUrlToPath(const std::wstring& url);
+
+// What the "file:///" resource handler answers a page: true with the whole
+// file in `bytes` when the page (`pageUrl`) belongs to the home page's origin
+// and `requestUri` names a readable file; false (no answer) otherwise.
+bool ServeFileRequest(const std::wstring& homePage, const std::wstring& pageUrl, const std::wstring& requestUri,
+                      std::string& bytes);
+
+// The host object pages reach as chrome.webview.hostObjects.Native: an
+// IDispatch whose one method JsCallCpp(name, arguments) answers with the
+// owner control's script handlers. Reference-counted; the last Release
+// deletes it. The owner is borrowed and cleared when the control goes.
+class WebView2Native : public IDispatch {
+public:
+    static constexpr DISPID kDispIdJsCallCpp = 1;
+
+    explicit WebView2Native(WebView* owner);
+    void ClearOwner() { m_owner = nullptr; }
+    // The URL of the page now shown (the binding keeps it current).
+    void SetPageUrl(const std::wstring& url) { m_pageUrl = url; }
+    // The answer to JsCallCpp: the result text as a new BSTR (empty when no
+    // handler answers). E_ACCESSDENIED, with no handler asked, when the page
+    // is not of the home page's origin or the owner is gone.
+    HRESULT JsCallCpp(BSTR name, BSTR args, BSTR* result);
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale,
+                                            DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* exception, UINT* argError) override;
+
+private:
+    virtual ~WebView2Native() = default;
+    LONG m_refs = 1;
+    WebView* m_owner;
+    std::wstring m_pageUrl;
+};
+
+class WebView2Binding {
+public:
+    // True when the runtime's loader loads, offers both entry points and
+    // reports an installed runtime (a non-empty version). Probed once per
+    // process.
+    static bool IsRuntimeAvailable();
+    // Starts the environment for the control when the runtime is there:
+    // null when it is not (the engine choice moves on). A binding whose
+    // environment call failed is returned with Failed() true. This build
+    // does not declare the runtime's environment interfaces: always null.
+    static std::unique_ptr<WebView2Binding> Start(WebView* owner);
+
+    explicit WebView2Binding(WebView* owner) : m_owner(owner) {}
+    ~WebView2Binding();
+    bool Failed() const { return m_failed; }
+    // The engine calls of the control; nothing until the controller exists.
+    void SetBounds(const RECT& rect);
+    void SetVisible(bool visible);
+    void Navigate(const std::wstring& url);
+
+private:
+    WebView* m_owner;
+    bool m_failed = false;
+};
+
+} // namespace ui
