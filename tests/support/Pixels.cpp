@@ -116,6 +116,22 @@ void PumpMessages()
     }
 }
 
+void PastePixels(PixelImage& into, const PixelImage& part, int x, int y)
+{
+    for (int row = 0; row < part.height; ++row) {
+        const int ty = y + row;
+        if (ty < 0 || ty >= into.height)
+            continue;
+        for (int col = 0; col < part.width; ++col) {
+            const int tx = x + col;
+            if (tx < 0 || tx >= into.width)
+                continue;
+            into.data[static_cast<size_t>(ty) * static_cast<size_t>(into.width) + static_cast<size_t>(tx)] =
+                part.At(col, row);
+        }
+    }
+}
+
 bool SavePng(const PixelImage& image, const std::wstring& path)
 {
     if (image.width <= 0 || image.height <= 0)

@@ -77,6 +77,10 @@ PixelImage ReadWindowPixels(HWND hwnd, bool wholeWindow = false);
 // its premultiplied colour.
 PixelImage ReadScreenPixels(const RECT& r);
 
+// Copies `part` into `into` with its top left corner at (x, y); what falls
+// outside `into` is left out.
+void PastePixels(PixelImage& into, const PixelImage& part, int x, int y);
+
 // Runs the pending messages of this thread.
 void PumpMessages();
 

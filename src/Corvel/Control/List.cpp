@@ -296,7 +296,12 @@ bool List::InsertChildAt(Control* child, int index)
     }
     if (!m_body->InsertChildAt(child, index))
         return false;
-    const int at = m_body->IndexOfChild(child);
+    OnRowInserted(child, m_body->IndexOfChild(child));
+    return true;
+}
+
+void List::OnRowInserted(Control* child, int at)
+{
     if (AsRow(child)) {
         for (int& selected : m_selected) {
             if (selected >= at)
@@ -305,7 +310,6 @@ bool List::InsertChildAt(Control* child, int index)
     }
     RenumberRows(at);
     AdoptRow(child, at);
-    return true;
 }
 
 bool List::RemoveChild(Control* child)
@@ -400,6 +404,9 @@ int List::IndexOfChild(Control* child) const
 }
 
 int List::ChildCount() const { return m_body->ChildCount(); }
+
+bool List::GetOwnsChildren() const { return m_body->GetOwnsChildren(); }
+void List::SetOwnsChildren(bool on) { m_body->SetOwnsChildren(on); }
 
 // ------------------------------------------------------------ layout
 

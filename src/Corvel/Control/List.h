@@ -140,6 +140,10 @@ public:
     bool RemoveChild(Control* child) override;
     bool RemoveChildAt(int index) override;
     void RemoveAllChildren(bool relayout) override;
+    // Whether the rows are deleted when they leave: the body's setting (the
+    // list's own header and body always belong to the list).
+    bool GetOwnsChildren() const override;
+    void SetOwnsChildren(bool on) override;
 
     // Passed to the body (the list's own scrolling is the body's; the body
     // is made with the list and lives as long).
@@ -195,6 +199,10 @@ protected:
     void RefreshColumnCount();
     // Gives a row its index and owner (and the row style names).
     void AdoptRow(Control* row, int index);
+    // A control the body took at `at`: later selected indices move up by
+    // one, the rows from `at` on are renumbered, a row gets its index and
+    // owner.
+    void OnRowInserted(Control* child, int at);
     // Rewrites the indices of the rows from `first` on.
     void RenumberRows(int first);
     // Makes `header` the list's header, first in its box; a header it had

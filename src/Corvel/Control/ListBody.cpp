@@ -128,6 +128,27 @@ void ListBody::FollowSideways(float dx)
     m_owner->GetHeader()->Repaint();
 }
 
+// ------------------------------------------------------------ borrowed rows
+
+bool ListBody::BorrowRow(Control* row, int index)
+{
+    if (!row || index < 0 || index > ChildCount() || IndexOfChild(row) >= 0)
+        return false;
+    m_children.insert(m_children.begin() + index, row);
+    row->AttachCore(m_core, this, true);
+    if (m_core)
+        row->SearchTree(&WindowCore::CollectControlName, m_core, 0);
+    RequestRelayout();
+    return true;
+}
+
+void ListBody::ForgetRows()
+{
+    m_children.clear();
+    m_exclusiveChildren.clear();
+    RequestRelayout();
+}
+
 // ------------------------------------------------------------ selection band
 
 void ListBody::OnBandMove(const POINT& pt)

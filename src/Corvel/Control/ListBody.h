@@ -27,6 +27,15 @@ public:
     void SetScrollOffsetElastic(float x, float y) override;
 
     List* GetOwnerList() const { return m_owner; }
+    // Lists `row` at `index` (0 .. count) without taking it from the box
+    // that holds it: the row is attached to this body's core with the body
+    // as its parent, and its holder keeps it in its own child list. False
+    // for an index out of range or a row already listed. The body never
+    // deletes such a row: ForgetRows drops it before the body goes.
+    bool BorrowRow(Control* row, int index);
+    // Empties the row list without touching the rows (borrowed rows go
+    // back to their holders).
+    void ForgetRows();
     bool IsBandVisible() const { return m_bandVisible; }
     RECTF GetBandRect() const { return m_band; }
 

@@ -73,8 +73,10 @@ void ListItem::SetSelected(bool on)
             m_state |= kStateNormal;
     }
     PlayStateTransitions(before);
-    for (Control* child : m_children)
-        child->SetSelected(on);
+    for (Control* child : m_children) {
+        if (SharesRowSelection(child))
+            child->SetSelected(on);
+    }
     if (m_core) {
         if (on && !m_groupName.IsEmpty()) {
             if (const std::vector<Control*>* group = m_core->GetGroup(m_groupName)) {
@@ -96,6 +98,8 @@ void ListItem::SetSelected(bool on)
     }
     InvalidateVisiblePart();
 }
+
+bool ListItem::SharesRowSelection(Control*) const { return true; }
 
 void ListItem::SetAttribute(const wchar_t* name, const wchar_t* value)
 {

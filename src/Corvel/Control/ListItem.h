@@ -10,6 +10,12 @@ namespace ui {
 
 class IList;
 
+// Row state bits of a list row (GetRowState); rows built on ListItem add
+// their own bits above these.
+enum ListRowState : int {
+    kRowHot = 8, // the pointer is over the row
+};
+
 class ListItem : public Box {
 public:
     ListItem();
@@ -38,15 +44,18 @@ public:
     IList* GetOwner() const { return m_owner; }
     void SetOwner(IList* owner) { m_owner = owner; }
     bool IsRowHot() const { return (m_rowState & kRowHot) != 0; }
+    int GetRowState() const { return m_rowState; }
     // Marks the part of the row that shows inside its ancestors dirty.
     void InvalidateVisiblePart();
 
 protected:
-    enum : int { kRowHot = 8 };
     // A press on a selected row of a multi-selection keeps the others until
     // the release, unless the pointer moves further than this (pixels).
     static constexpr int kPendingSelectSlop = 5;
 
+    // Whether `child` takes the row's selected state along (SetSelected);
+    // every child of a plain row does.
+    virtual bool SharesRowSelection(Control* child) const;
     // Double click and Enter: "itemactivate" on an enabled row.
     void ActivateRow();
     bool OnRowPress(InputEvent* event);

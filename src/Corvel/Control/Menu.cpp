@@ -4,10 +4,9 @@
 #include <cwchar>
 
 #include "Corvel/Control/BoxLayout.h"
+#include "Corvel/Control/ListBody.h"
 #include "Corvel/Control/MenuElement.h"
 #include "Corvel/Control/MenuWnd.h"
-#include "Corvel/Core/StyleValues.h"
-#include "Corvel/Core/WindowCore.h"
 
 namespace ui {
 
@@ -42,88 +41,48 @@ void* Menu::CastTo(const wchar_t* typeName)
 {
     if (typeName && _wcsicmp(typeName, L"Menu") == 0)
         return this;
-    return VBox::CastTo(typeName);
+    return List::CastTo(typeName);
 }
-
-// ----------------------------------------------------------- attributes
 
 void Menu::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value)
         return;
-    if (wcscmp(name, L"offset") == 0) {
-        wchar_t* end = nullptr;
-        m_offsetX = static_cast<int>(wcstol(value, &end, 10));
-        // One separator character, then the second value.
-        if (end && *end)
-            m_offsetY = static_cast<int>(wcstol(end + 1, nullptr, 10));
+    if (wcscmp(name, L"offset") != 0) {
+        List::SetAttribute(name, value);
         return;
     }
-    if (!ApplyRowStyleAttribute(name, value))
-        VBox::SetAttribute(name, value);
-}
-
-bool Menu::ApplyRowStyleAttribute(const wchar_t* name, const wchar_t* value)
-{
-    struct ColorField {
-        const wchar_t* name;
-        uint32_t MenuRowStyle::*field;
-    };
-    static const ColorField kColors[] = {
-        {L"itemtextcolor", &MenuRowStyle::textColor},
-        {L"itembkcolor", &MenuRowStyle::bkColor},
-        {L"itemselectedtextcolor", &MenuRowStyle::selectedTextColor},
-        {L"itemselectedbkcolor", &MenuRowStyle::selectedBkColor},
-        {L"itemhottextcolor", &MenuRowStyle::hotTextColor},
-        {L"itemhotbkcolor", &MenuRowStyle::hotBkColor},
-        {L"itemdisabledtextcolor", &MenuRowStyle::disabledTextColor},
-        {L"itemdisabledbkcolor", &MenuRowStyle::disabledBkColor},
-    };
-    for (const ColorField& c : kColors) {
-        if (wcscmp(name, c.name) == 0) {
-            m_rowStyle.*c.field = ParseHexColor(value);
-            Repaint();
-            return true;
-        }
-    }
-    if (wcscmp(name, L"itemfont") == 0) {
-        m_rowStyle.font = ParseInt(value);
-    } else if (wcscmp(name, L"itemtextpadding") == 0) {
-        int pad[4] = {0, 0, 0, 0};
-        ParseIntList(value, pad, 4);
-        for (int i = 0; i < 4; ++i)
-            m_rowStyle.textPadding[i] = static_cast<float>(pad[i]);
-    } else if (wcscmp(name, L"itemshowhtml") == 0) {
-        m_rowStyle.showHtml = wcscmp(value, L"true") == 0;
-    } else {
-        return false;
-    }
-    Repaint();
-    return true;
+    wchar_t* end = nullptr;
+    m_offsetX = static_cast<int>(wcstol(value, &end, 10));
+    // One separator character, then the second value.
+    if (end && *end)
+        m_offsetY = static_cast<int>(wcstol(end + 1, nullptr, 10));
 }
 
 // ---------------------------------------------------------- measuring
 
 ControlSize Menu::MeasureSize(float availableWidth, float availableHeight)
 {
-    if (m_children.empty())
+    const int count = ChildCount();
+    if (count == 0)
         return VBox::MeasureSize(availableWidth, availableHeight);
     float widest = 0, height = 0;
     int counted = 0;
-    for (Control* child : m_children) {
-        if (!child->IsVisible() || child->IsFloat())
+    for (int i = 0; i < count; ++i) {
+        Control* row = ChildAt(i);
+        if (!row->IsVisible() || row->IsFloat())
             continue;
-        const ControlSize s = MeasureRow(child, availableWidth, availableHeight);
+        const ControlSize s = MeasureRow(row, availableWidth, availableHeight);
         if (s.width > 0)
-            widest = std::max(widest, boxlayout::ClampSize(s.width, child->GetMinWidth(), child->GetMaxWidth()));
+            widest = std::max(widest, boxlayout::ClampSize(s.width, row->GetMinWidth(), row->GetMaxWidth()));
         if (s.height > 0)
-            height += boxlayout::ClampSize(s.height, child->GetMinHeight(), child->GetMaxHeight());
-        const RECTF pad = child->GetPadding();
+            height += boxlayout::ClampSize(s.height, row->GetMinHeight(), row->GetMaxHeight());
+        const RECTF pad = row->GetPadding();
         height += pad.top + pad.bottom;
         ++counted;
     }
     if (counted > 1)
-        height += (counted - 1) * GetChildGap();
+        height += static_cast<float>(counted - 1) * GetChildGap();
     const float fixedWidth = GetFixedWidth(), fixedHeight = GetFixedHeight();
     ControlSize out{widest, height};
     if (fixedWidth > widest || widest <= 0)
@@ -134,8 +93,6 @@ ControlSize Menu::MeasureSize(float availableWidth, float availableHeight)
 }
 
 // --------------------------------------------------------- child rows
-
-bool Menu::IsElement(Control* child) const { return AsElement(child) != nullptr; }
 
 void Menu::AssignKeys(MenuElement* element, int index)
 {
@@ -160,25 +117,18 @@ int Menu::IndexOfChild(Control* child) const
 {
     if (!AsElement(child))
         return -1;
-    return VBox::IndexOfChild(child);
+    return List::IndexOfChild(child);
 }
 
-bool Menu::MoveChild(Control* child, int index)
-{
-    return IsElement(child) && VBox::MoveChild(child, index);
-}
+bool Menu::MoveChild(Control* child, int index) { return AsElement(child) && List::MoveChild(child, index); }
 
-bool Menu::ListRow(Control* child, int index)
+bool Menu::ListSubElement(Control* child, int index)
 {
     // The element stays its owner element's child: the sub-menu only lists
     // it and lays it out in its own window.
-    if (index < 0 || index > ChildCount() || VBox::IndexOfChild(child) >= 0)
+    if (!m_body->BorrowRow(child, index))
         return false;
-    m_children.insert(m_children.begin() + index, child);
-    child->AttachCore(m_core, this, true);
-    if (m_core)
-        child->SearchTree(&WindowCore::CollectControlName, m_core, 0);
-    RequestRelayout();
+    OnRowInserted(child, index);
     return true;
 }
 
@@ -187,11 +137,11 @@ bool Menu::AppendChild(Control* child)
     MenuElement* element = AsElement(child);
     if (!element)
         return false;
-    AssignKeys(element, ChildCount());
-    element->SetOwnerList(this);
+    const int index = ChildCount();
+    AssignKeys(element, index);
     if (m_ownerElement)
-        return ListRow(child, ChildCount());
-    return VBox::AppendChild(child);
+        return ListSubElement(child, index);
+    return List::AppendChild(child);
 }
 
 bool Menu::InsertChildAt(Control* child, int index)
@@ -200,36 +150,18 @@ bool Menu::InsertChildAt(Control* child, int index)
     if (!element || index < 0 || index > ChildCount())
         return false;
     AssignKeys(element, index);
-    element->SetOwnerList(this);
     if (m_ownerElement)
-        return ListRow(child, index);
-    return VBox::InsertChildAt(child, index);
+        return ListSubElement(child, index);
+    return List::InsertChildAt(child, index);
 }
 
-bool Menu::RemoveChild(Control* child) { return IsElement(child) && VBox::RemoveChild(child); }
+bool Menu::RemoveChild(Control* child) { return AsElement(child) && List::RemoveChild(child); }
 
 void Menu::ReleaseRows()
 {
-    m_children.clear();
-    m_exclusiveChildren.clear();
-}
-
-// ---------------------------------------------------------- selection
-
-bool Menu::SelectRow(int index, bool focus)
-{
-    Control* row = ChildAt(index);
-    if (!row)
-        return false;
-    for (Control* child : m_children) {
-        if (child != row && child->IsSelected())
-            child->SetSelected(false);
-    }
-    if (!row->IsSelected())
-        row->SetSelected(true);
-    if (focus && m_core)
-        m_core->FocusControl(row);
-    return true;
+    DeselectAllRows();
+    m_hotRow = -1;
+    m_body->ForgetRows();
 }
 
 // ---------------------------------------------------------- windows
@@ -258,8 +190,8 @@ void Menu::SetMenuWindow(CMenuWnd* window)
     CMenuWnd* root = FindRootMenuWindow();
     if (!root)
         return;
-    for (Control* child : m_children) {
-        MenuElement* element = AsElement(child);
+    for (int i = 0; i < ChildCount(); ++i) {
+        MenuElement* element = AsElement(ChildAt(i));
         if (element && root->IsKeyDisabled(element->GetKey()))
             element->SetEnabled(false);
     }

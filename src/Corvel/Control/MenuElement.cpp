@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "Corvel/Control/Menu.h"
+#include "Corvel/Control/List.h"
 #include "Corvel/Control/MenuWnd.h"
 #include "Corvel/Core/RectMath.h"
 #include "Corvel/Core/WindowCore.h"
@@ -37,9 +37,9 @@ const wchar_t* MenuElement::GetClassName() const { return L"MenuElement"; }
 
 void* MenuElement::CastTo(const wchar_t* typeName)
 {
-    if (typeName && (_wcsicmp(typeName, L"MenuElement") == 0 || wcscmp(typeName, L"ListItem") == 0))
+    if (typeName && _wcsicmp(typeName, L"MenuElement") == 0)
         return this;
-    return Box::CastTo(typeName);
+    return ListItem::CastTo(typeName);
 }
 
 int MenuElement::GetTraitFlags() const { return m_needCursor ? kTraitWantsSetCursor : 0; }
@@ -54,6 +54,8 @@ bool MenuElement::HasSubElements() const
     }
     return false;
 }
+
+bool MenuElement::SharesRowSelection(Control* child) const { return AsElement(child) == nullptr; }
 
 // ---------------------------------------------------------- sub-menus
 
@@ -75,17 +77,17 @@ void MenuElement::OpenSubMenu()
     m_subMenuWindow = window;
     // Other open sub-menus of this menu window close.
     CloseMenusBelowThisWindow();
-    m_rowFlags |= kRowSubMenuOpen;
+    m_rowState |= kRowSubMenuOpen;
     if (!window->OpenSubMenu(this)) {
         m_subMenuWindow = nullptr;  // the window freed itself
-        m_rowFlags &= ~kRowSubMenuOpen;
+        m_rowState &= ~kRowSubMenuOpen;
     }
 }
 
 void MenuElement::ForgetSubMenuWindow()
 {
     m_subMenuWindow = nullptr;
-    m_rowFlags &= ~kRowSubMenuOpen;
+    m_rowState &= ~kRowSubMenuOpen;
 }
 
 void MenuElement::CloseMenusBelowThisWindow()
@@ -95,16 +97,15 @@ void MenuElement::CloseMenusBelowThisWindow()
 
 void MenuElement::CloseAllMenus()
 {
-    // The closes are posted: the press that caused them is still handled.
+    // The closes are posted: the event that caused them is still handled.
     MenuObserver().BroadcastReverse(ContextMenuParam{kCloseAllMenus, GetWindowHandle()});
 }
 
 bool MenuElement::TryActivate()
 {
-    if (!Control::TryActivate())
+    // The list row raises "itemactivate" when the control activates.
+    if (!ListItem::TryActivate())
         return false;
-    if (m_core)
-        m_core->RaiseNotification(this, L"itemactivate", 0, 0);
     if (!IsSelected())
         return false;
     if (m_subMenuWindow)
@@ -120,13 +121,32 @@ bool MenuElement::TryActivate()
 
 // -------------------------------------------------------------- input
 
-void MenuElement::PressRow()
+bool MenuElement::OnEnter(InputEvent* event)
 {
-    if (IsEnabled() && m_ownerList && !IsSelected())
-        m_ownerList->SelectRow(m_ownerList->IndexOfChild(this), false);
-    Repaint();
-    if (m_core)
-        m_core->RaiseNotification(this, L"itemclick", 0, 0);
+    if (m_subMenuWindow)
+        return true;
+    if (HasSubElements()) {
+        ShowSubElements();
+        if (m_owner)
+            m_owner->SelectRow(m_index, true);
+        OpenSubMenu();
+    } else {
+        CloseMenusBelowThisWindow();
+    }
+    return ListItem::HandleEvent(event);
+}
+
+bool MenuElement::OnPress(InputEvent* event)
+{
+    if (m_subMenuWindow || !IsEnabled())
+        return true;
+    if (HasSubElements()) {
+        ShowSubElements();
+        OpenSubMenu();
+    } else {
+        CloseAllMenus();
+    }
+    return ListItem::HandleEvent(event);
 }
 
 bool MenuElement::HandleEvent(InputEvent* event)
@@ -134,43 +154,18 @@ bool MenuElement::HandleEvent(InputEvent* event)
     if (!event)
         return false;
     switch (event->type) {
-    case kEventMouseEnter:
-        if (m_subMenuWindow)
-            return true;
-        if (HasSubElements()) {
-            ShowSubElements();
-            if (m_ownerList)
-                m_ownerList->SelectRow(m_ownerList->IndexOfChild(this), true);
-            OpenSubMenu();
-        } else {
-            CloseMenusBelowThisWindow();
-        }
-        if (IsEnabled()) {
-            m_rowFlags |= kRowHot;
-            Repaint();
-        }
-        return Box::HandleEvent(event);
-    case kEventMouseLeave:
-        if (m_rowFlags & kRowHot) {
-            m_rowFlags &= ~kRowHot;
-            Repaint();
-        }
-        return Box::HandleEvent(event);
-    case kEventButtonDown:
-        if (m_subMenuWindow || !IsEnabled())
-            return true;
-        if (HasSubElements()) {
-            ShowSubElements();
-            OpenSubMenu();
-        } else {
-            CloseAllMenus();
-        }
-        PressRow();
-        return true;
+    case kEventMouseEnter: return OnEnter(event);
+    case kEventButtonDown: return OnPress(event);
+    case kEventButtonUp:
+        // A list row's release only ends its press; a menu element is
+        // chosen by its click, so the control's release handling follows
+        // and activates the element under the pointer.
+        ListItem::HandleEvent(event);
+        return Control::HandleEvent(event);
     case kEventSetCursor:
         SetCursor(LoadCursorW(nullptr, IDC_HAND));
         return true;
-    default: return Box::HandleEvent(event);
+    default: return ListItem::HandleEvent(event);
     }
 }
 
@@ -178,15 +173,13 @@ void MenuElement::SetAttribute(const wchar_t* name, const wchar_t* value)
 {
     if (!name || !value)
         return;
-    if (wcscmp(name, L"iconormalimage") == 0 || wcscmp(name, L"icohotimage") == 0) {
-        CUiImage& image = wcscmp(name, L"icohotimage") == 0 ? m_hotIcon : m_icon;
-        SetImageDescriptor(image, value);
-        Repaint();
-    } else if (wcscmp(name, L"selected") == 0) {
-        if (m_ownerList)
-            m_ownerList->SelectRow(m_ownerList->IndexOfChild(this), false);
+    const bool hotIcon = wcscmp(name, L"icohotimage") == 0;
+    if (!hotIcon && wcscmp(name, L"iconormalimage") != 0) {
+        ListItem::SetAttribute(name, value);
         return;
     }
+    SetImageDescriptor(hotIcon ? m_hotIcon : m_icon, value);
+    InvalidateVisiblePart();
     Box::SetAttribute(name, value);
 }
 
@@ -215,7 +208,7 @@ bool MenuElement::AppendChild(Control* child)
     MenuElement* sub = AsElement(child);
     if (sub)
         sub->SetKey(std::to_wstring(ChildCount()));
-    if (!Box::AppendChild(child))
+    if (!ListItem::AppendChild(child))
         return false;
     if (sub)
         sub->SetInternalVisible(false);  // shown only in the sub-menu window
@@ -233,13 +226,13 @@ void MenuElement::Paint(const RECTF& dirty, bool pushClip)
     if (!IsVisible())
         return;
     if (HasStyleSet()) {
-        Box::Paint(dirty, pushClip);
+        ListItem::Paint(dirty, pushClip);
         return;
     }
     RenderTarget* target = GetPaintTarget();
     if (!target)
         return;
-    PaintRow(target);
+    PaintItemBk(target);
     PaintText(target);
     PaintIcon();
     for (Control* child : m_children) {
@@ -250,29 +243,13 @@ void MenuElement::Paint(const RECTF& dirty, bool pushClip)
     }
 }
 
-void MenuElement::PaintRow(RenderTarget* target)
-{
-    if (!m_ownerList)
-        return;
-    const MenuRowStyle& style = m_ownerList->GetRowStyle();
-    uint32_t color = style.bkColor;
-    if (m_rowFlags & kRowHot)
-        color = style.hotBkColor;
-    if (IsSelected())
-        color = style.selectedBkColor;
-    if (!IsEnabled())
-        color = style.disabledBkColor;
-    if (color != 0)
-        target->FillShape(m_bounds, GradientStops{Color::MakeArgb(color)}, nullptr, nullptr, nullptr, nullptr);
-}
-
 void MenuElement::PaintText(RenderTarget* target)
 {
     const CUiString text = GetText();
-    if (!m_ownerList || !m_core || text.IsEmpty())
+    if (!m_owner || !m_core || text.IsEmpty())
         return;
-    const MenuRowStyle& style = m_ownerList->GetRowStyle();
-    uint32_t color = (m_rowFlags & kRowHot) ? style.hotTextColor : style.textColor;
+    const ListItemStyle& style = *m_owner->GetItemStyle();
+    uint32_t color = IsRowHot() ? style.hotTextColor : style.textColor;
     if (IsSelected())
         color = style.selectedTextColor;
     if (!IsEnabled())
@@ -290,7 +267,7 @@ void MenuElement::PaintText(RenderTarget* target)
 
 void MenuElement::PaintIcon()
 {
-    if ((m_rowFlags & kRowHot) && !m_hotIcon.IsEmpty())
+    if (IsRowHot() && !m_hotIcon.IsEmpty())
         DrawImage(m_hotIcon);
     else if (!m_icon.IsEmpty())
         DrawImage(m_icon);

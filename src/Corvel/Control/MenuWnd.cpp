@@ -169,11 +169,8 @@ void CMenuWnd::CreateSubMenuContent()
     }
     m_subMenu->SetOwnsChildren(false);
     for (int i = 0; i < m_ownerElement->ChildCount(); ++i) {
-        MenuElement* sub = AsElement(m_ownerElement->ChildAt(i));
-        if (!sub)
-            continue;
-        sub->SetOwnerList(m_subMenu);
-        m_subMenu->AppendChild(sub);
+        if (MenuElement* sub = AsElement(m_ownerElement->ChildAt(i)))
+            m_subMenu->AppendChild(sub);  // the sub-menu becomes its list
     }
     m_subMenu->SetMenuWindow(this);
     m_core.SetRootControl(m_subMenu);
@@ -409,12 +406,12 @@ void CMenuWnd::OnNcDestroyed(HWND)
             MenuElement* sub = AsElement(m_ownerElement->ChildAt(i));
             if (!sub)
                 continue;
-            sub->SetOwnerList(m_ownerElement->GetOwnerList());
+            sub->SetOwner(m_ownerElement->GetOwner());
             sub->SetVisible(false);
             sub->SetInternalVisible(false);
         }
         m_ownerElement->ForgetSubMenuWindow();
-        m_ownerElement->Repaint();
+        m_ownerElement->InvalidateVisiblePart();
     }
     m_disabledKeys.clear();
     CMenuWnd* root = RootWindow();

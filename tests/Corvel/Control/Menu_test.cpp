@@ -70,8 +70,18 @@ TEST_F(MenuTest, KeysFollowThePathInTheMenuTree)
         EXPECT_EQ(c.key, c.element->GetKey());
         EXPECT_EQ(c.visible, c.element->IsVisible()) << "sub-elements show only in their window";
     }
-    EXPECT_EQ(&menu, file->GetOwnerList());
+    EXPECT_EQ(menu.CastTo(L"IList"), file->GetOwner()) << "the menu's list holds the row";
     EXPECT_EQ(3, menu.ChildCount());
+    // Rows of the list: their indices follow the insert.
+    EXPECT_EQ(0, first->GetIndex());
+    EXPECT_EQ(1, edit->GetIndex());
+    EXPECT_EQ(2, file->GetIndex());
+    // Selecting a row shows on its content, not on its sub-elements: they
+    // are rows of their own sub-menu.
+    ASSERT_TRUE(menu.SelectRow(2, false));
+    EXPECT_TRUE(file->IsSelected());
+    EXPECT_FALSE(open->IsSelected());
+    EXPECT_FALSE(recent->IsSelected());
 }
 
 TEST_F(MenuTest, OnlyMenuElementsJoinAMenu)
@@ -220,7 +230,7 @@ public:
         EXPECT_EQ(&win->Core(), open->GetCore());
         EXPECT_EQ(open, win->Find<MenuElement>(L"open")) << "found by name in its window again";
         EXPECT_FALSE(open->IsVisible());
-        EXPECT_EQ(0, file->GetRowFlags() & ui::kRowSubMenuOpen);
+        EXPECT_EQ(0, file->GetRowState() & ui::kRowSubMenuOpen);
     }
 
     std::unique_ptr<SkinnedWindow> win;
@@ -331,14 +341,55 @@ TEST_F(MenuWindowTest, KeysStayTheSameWhenTheMenusOpenAgain)
         SCOPED_TRACE(opening);
         OpenByHover();
         EXPECT_EQ(L"0s1", recent->GetKey());
+        // Each opening starts without a selection: the row selected in the
+        // last one does not stay selected beside a new one.
+        Menu* sub = file->GetSubMenuWindow()->GetMenu();
+        ASSERT_NE(nullptr, sub);
+        EXPECT_EQ(0, sub->GetSelectedCount());
+        EXPECT_FALSE(recent->IsSelected());
         PostMove(SubMenuWindow(), POINT{60, kRowHeight + 15});
         ASSERT_TRUE(PumpUntil([recent] { return recent->GetSubMenuWindow() != nullptr; }));
+        EXPECT_EQ(std::vector<int>{1}, sub->GetSelectedRows()) << "entering Recent selects its row";
         EXPECT_EQ(L"0s1s0", last->GetKey());
         PostMessageW(SubMenuWindow(), WM_KEYDOWN, VK_ESCAPE, 0);
         ASSERT_TRUE(PumpUntil([this] { return file->GetSubMenuWindow() == nullptr; }));
         PostMove(win->GetHWND(), POINT{250, 180});
         PumpFor(50);
     }
+}
+
+// The menu's rows are a list's: its keys move the selection, Enter on a row
+// with sub-elements opens its sub-menu.
+TEST_F(MenuWindowTest, ListKeysMoveTheSelectionAndEnterOpensASubMenu)
+{
+    HWND hwnd = win->GetHWND();
+    PostClick(hwnd, RowPoint(1));
+    ASSERT_TRUE(PumpUntil([this] { return menu->GetFirstSelected() == 1; })) << "the click selects Edit";
+    MenuElement* quit = win->Find<MenuElement>(L"quit");
+    struct Step {
+        WPARAM key;
+        int selected;
+        const char* name;
+    } const steps[] = {
+        {VK_DOWN, 2, "Down to Quit"},
+        {VK_DOWN, 2, "Down stays on the last row"},
+        {VK_HOME, 0, "Home to File"},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        SendMessageW(hwnd, WM_KEYDOWN, step.key, 0);
+        EXPECT_EQ(std::vector<int>{step.selected}, menu->GetSelectedRows());
+        EXPECT_EQ(menu->ChildAt(step.selected), win->Core().GetFocus()) << "the selected row takes the focus";
+    }
+    EXPECT_FALSE(quit->IsSelected());
+    EXPECT_EQ(nullptr, file->GetSubMenuWindow()) << "selecting by key opens nothing";
+
+    SendMessageW(hwnd, WM_KEYDOWN, VK_RETURN, 0);
+    ASSERT_TRUE(PumpUntil([this] { return IsSubMenuShown(); }));
+    EXPECT_EQ(&file->GetSubMenuWindow()->Core(), open->GetCore());
+    PostMessageW(SubMenuWindow(), WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_TRUE(PumpUntil([this] { return file->GetSubMenuWindow() == nullptr; }));
+    ExpectClosed();
 }
 
 TEST_F(MenuWindowTest, FocusMovingBetweenMenuWindowsKeepsThemOpen)

@@ -9,6 +9,7 @@
 #include "Corvel/Control/ComboBoxWnd.h"
 #include "Corvel/Control/OmniBoxWnd.h"
 #include "Corvel/Control/support/EditTestSupport.h"
+#include "Corvel/Control/support/GallerySupport.h"
 #include "Corvel/Control/support/SkinnedWindow.h"
 #include "Corvel/Core/ControlRegistry.h"
 
@@ -312,29 +313,24 @@ TEST_F(OmniWindowTest, NearTheBottomOfTheWorkAreaTheFirstOpeningGoesUp)
 namespace {
 
 // Edit boxes in their looks beside an omnibox with its drop-down open.
-const wchar_t kGallerySkin[] = LR"(<Window size="440,300">
+std::wstring GallerySkin()
+{
+    return LR"(<Window size="440,300">
   <Font name="WenQuanYi Micro Hei" size="14"/>
   <Box bkcolor="#FFF4F6F8">
-    <Edit name="typed" float="true" pos="20,20,180,30" lines="false" textcolor="#FF202020" bkcolor="#FFFFFFFF" inset="6,0,6,0" bordersize="1" bordercolor="#FF8090A0"/>
-    <Edit name="hint" float="true" pos="20,70,180,30" lines="false" hint="Placeholder" bkcolor="#FFFFFFFF" inset="6,0,6,0" bordersize="1" bordercolor="#FF8090A0"/>
-    <Edit name="pw" float="true" pos="20,120,180,30" lines="false" password="true" textcolor="#FF202020" bkcolor="#FFFFFFFF" inset="6,0,6,0" bordersize="1" bordercolor="#FF8090A0"/>
-    <Edit name="multi" float="true" pos="20,170,180,90" textcolor="#FF202020" bkcolor="#FFFFFFFF" inset="6,4,6,4" bordersize="1" bordercolor="#FF8090A0"/>
-    <OmniBox name="omni" float="true" pos="230,20,190,30" lines="false" textcolor="#FF202020" bkcolor="#FFFFFFFF" inset="6,0,6,0" bordersize="1" bordercolor="#FF8090A0">
-      <VBox height="120" bkcolor="#FFFFFFFF" bordersize="1" bordercolor="#FF8090A0">
-        <Control text="corvel.example/download" height="30" textcolor="#FF202020" textpadding="8,0,8,0"/>
-        <Control text="corvel.example/help" height="30" textcolor="#FF202020" textpadding="8,0,8,0" selected="true" bkcolor="#FFDDE8F8"/>
-        <Control text="corvel.example/news" height="30" textcolor="#FF202020" textpadding="8,0,8,0"/>
-      </VBox>
-    </OmniBox>
-  </Box>
+)" + controltest::EditBoxesMarkup(20, 20, 180) +
+           LR"(<Edit name="multi" float="true" pos="20,170,180,90" textcolor="#FF202020" bkcolor="#FFFFFFFF" inset="6,4,6,4" bordersize="1" bordercolor="#FF8090A0"/>
+)" + controltest::OmniBoxMarkup(230, 20, 190) +
+           LR"(  </Box>
 </Window>)";
+}
 
 TEST_F(OmniBoxTest, ScreenshotOfEditBoxesAndAnOpenOmnibox)
 {
     SetCursorPos(5, 5);
     // Away from the corner where the other tests' windows open.
     constexpr int kX = 760, kY = 420;
-    std::unique_ptr<SkinnedWindow> win = OpenSkinnedWindow(kGallerySkin, 440, 300, kX, kY, true);
+    std::unique_ptr<SkinnedWindow> win = OpenSkinnedWindow(GallerySkin().c_str(), 440, 300, kX, kY, true);
     ASSERT_NE(nullptr, win);
     auto* typed = win->Find<ui::Edit>(L"typed");
     auto* pw = win->Find<ui::Edit>(L"pw");
@@ -344,16 +340,7 @@ TEST_F(OmniBoxTest, ScreenshotOfEditBoxesAndAnOpenOmnibox)
     pw->SetText(L"secret");
     multi->SetText(L"Two lines of text\r\u4F60\u597D, Corvel");
     omni->SetText(L"corvel.ex");
-    // Opened by activation, so that the keyboard focus can show the caret in
-    // another box.
-    ASSERT_TRUE(omni->TryActivate());
-    ASSERT_TRUE(PumpUntil([omni] { return omni->IsDropDownOpen() && omni->GetList()->GetAlpha() > 250; }));
-    typed->SetFocused(true);
-    edittest::TypeText(win->GetHWND(), L"Focused box");
-    typed->SetCaretVisible(true);
-    ASSERT_TRUE(PumpUntil([&win] { return controltest::IsLaidOutAndPainted(*win); }));
-    ASSERT_TRUE(typed->IsFocused());
-    ASSERT_TRUE(omni->IsDropDownOpen());
+    ASSERT_TRUE(controltest::OpenDropDownBesideAFocusedEdit(*win, omni, typed, L"Focused box"));
 
     RECT shot{kX, kY, kX + 440, kY + 300};
     const testsupport::PixelImage px = testsupport::ReadScreenPixels(shot);

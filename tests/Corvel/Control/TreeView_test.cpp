@@ -13,6 +13,7 @@
 #include "Corvel/Control/HBox.h"
 #include "Corvel/Control/List.h"
 #include "Corvel/Control/TreeNode.h"
+#include "Corvel/Control/support/GallerySupport.h"
 #include "Corvel/Control/support/MarkupWindow.h"
 
 namespace {
@@ -285,24 +286,13 @@ TEST_F(TreeViewTest, AddedAndInsertedNodesTakeTheirPlaceInTheRows)
 // A list and a tree side by side, with selections, for a person to look at.
 TEST_F(TreeViewTest, ListAndTreeScreenshot)
 {
-    std::wstring skin = LR"(<Window><HBox bkcolor="#FFFFFFFF">
-  <List name="list" width="300" multi="true" vscroll="true" itemaltbk="true" itembkcolor="#FFF2F5F8"
-        itemselectedbkcolor="#FF3070D0" itemhotbkcolor="#FFE9F5FF" itemlinecolor="#FFD8DEE4">
-    <ListHeader height="24" bkcolor="#FFE0E4E8">
-      <ListHeaderItem text="Name" width="140"/>
-      <ListHeaderItem text="Size" width="70"/>
-      <ListHeaderItem text="Type" width="90"/>
-    </ListHeader>
-)";
-    const wchar_t* const kinds[] = {L"Folder", L"Picture", L"Text", L"Archive"};
-    for (int i = 0; i < 14; ++i) {
-        const std::wstring n = std::to_wstring(i);
-        skin += L"<ListItem height=\"22\"><Control mouse=\"false\" align=\"left vcenter\" text=\" File " + n +
-                L"\"/><Control mouse=\"false\" text=\"" + std::to_wstring(i * 37 + 3) +
-                L" kB\"/><Control mouse=\"false\" text=\"" + kinds[i % 4] + L"\"/></ListItem>\n";
-    }
-    skin += LR"(</List>
-  <Control width="12"/>
+    std::wstring skin = L"<Window><HBox bkcolor=\"#FFFFFFFF\">" +
+                        controltest::FileListMarkup(L"name=\"list\" width=\"300\" multi=\"true\" vscroll=\"true\" "
+                                                    L"itemaltbk=\"true\" itembkcolor=\"#FFF2F5F8\" "
+                                                    L"itemselectedbkcolor=\"#FF3070D0\" itemhotbkcolor=\"#FFE9F5FF\" "
+                                                    L"itemlinecolor=\"#FFD8DEE4\"",
+                                                    14);
+    skin += LR"(<Control width="12"/>
   <TreeView name="tree" nodepadding="20" itemselectedbkcolor="#FF3070D0" itemhotbkcolor="#FFE9F5FF">)";
     skin += kTreeNodes;
     skin += L"</TreeView></HBox></Window>";
