@@ -59,6 +59,7 @@ constexpr const wchar_t* kProgram = L"CorvelNotes.exe";
 constexpr const wchar_t* kLinkName = L"Corvel Notes";
 constexpr const wchar_t* kMarker = L"corvel-demo-product.marker";
 constexpr const wchar_t* kReadyText = L"全部就绪";
+constexpr const wchar_t* kAlreadyReadyText = L"已全部就绪";
 constexpr const wchar_t* kExtractFailedText = L"解压失败,已为您打开安装包";
 // The entries of the demo package, as their names end the current-file
 // text of the extraction.
@@ -276,7 +277,7 @@ TEST(DeployRoad, ClickedThroughFromTheStartButtonToTheRunningProduct)
     const std::wstring program = installDir + L"\\" + kProgram;
     const std::string marker = WaitForMarker(installDir);
     EXPECT_EQ(marker.rfind("start\t", 0), 0u) << "the product did not start: " << marker;
-    EXPECT_EQ(GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES, true) << "no desktop link";
+    EXPECT_NE(GetFileAttributesW(link.c_str()), INVALID_FILE_ATTRIBUTES) << "no desktop link";
     // The link leads to the program through its item list. (Its stored
     // path text is not compared: Wine saves it in the ANSI code page, so
     // "安装" reads back as "??".)
@@ -303,6 +304,11 @@ constexpr int kResumeRate = 100000;
 // Saved progress of every slice before the installer is killed: a few
 // ticks of the resume file in.
 constexpr uint64_t kPartwayBytes = 150000;
+// How often the parent looks at the first run's files before it kills it.
+constexpr DWORD kKillPollMs = 10;
+// A stored entry between the product's program and its data file: the
+// extraction is still writing it for a while after the program is out.
+constexpr int kLongEntryBytes = 128 * 1024 * 1024;
 
 std::wstring Variable(const wchar_t* name)
 {
@@ -348,7 +354,7 @@ TEST(DeployRoadChild, RunsTheInstallerToTheEnd)
     ASSERT_TRUE(PumpUntil([&] { return PostClickOnControl(window, L"BtnDownload"); }));
     ASSERT_TRUE(PumpUntil([&] {
         const std::wstring text = ControlText(window, L"TxtSpeed");
-        return text == kReadyText || text == kExtractFailedText;
+        return text == kReadyText || text == kAlreadyReadyText || text == kExtractFailedText;
     }, kChildRunMs));
     EXPECT_EQ(ControlText(window, L"TxtSpeed"), kReadyText);
     EXPECT_TRUE(session.CloseAndWait());
@@ -418,29 +424,36 @@ protected:
                                          kChildFlag);
     }
 
+    // A run of the installer, killed as soon as `partway` answers true
+    // (polled every kKillPollMs); false when it never did.
+    bool RunAndKillWhen(const std::function<bool()>& partway)
+    {
+        apptest::RunningChild child(ChildCommand());
+        EXPECT_TRUE(child.Started());
+        const ULONGLONG end = GetTickCount64() + kChildRunMs;
+        bool reached = false;
+        while (!reached && child.Running() && GetTickCount64() < end) {
+            reached = partway();
+            if (!reached)
+                Sleep(kKillPollMs);
+        }
+        EXPECT_TRUE(child.Kill());
+        m_firstRunEnd = LastSeq();
+        return reached;
+    }
+
     // The first run, killed once every slice has saved kPartwayBytes; the
     // slices as the resume file then holds them.
     std::vector<stSavedSlice> RunAndKillPartway()
     {
-        std::vector<stSavedSlice> saved;
-        apptest::RunningChild child(ChildCommand());
-        EXPECT_TRUE(child.Started());
-        const ULONGLONG end = GetTickCount64() + kChildRunMs;
-        bool partway = false;
-        while (!partway && child.Running() && GetTickCount64() < end) {
-            saved = SavedSlices(ResumeFile());
-            partway = saved.size() == static_cast<size_t>(kSlices) &&
-                      std::all_of(saved.begin(), saved.end(),
-                                  [](const stSavedSlice& s) { return s.size >= kPartwayBytes; });
-            if (!partway)
-                Sleep(100);
-        }
-        EXPECT_TRUE(partway) << "the first run got no way into its slices";
-        EXPECT_TRUE(child.Kill());
+        EXPECT_TRUE(RunAndKillWhen([&] {
+            const std::vector<stSavedSlice> saved = SavedSlices(ResumeFile());
+            return saved.size() == static_cast<size_t>(kSlices) &&
+                   std::all_of(saved.begin(), saved.end(),
+                               [](const stSavedSlice& s) { return s.size >= kPartwayBytes; });
+        })) << "the first run got no way into its slices";
         // Read again: the last save may have come just before the kill.
-        saved = SavedSlices(ResumeFile());
-        m_firstRunEnd = LastSeq();
-        return saved;
+        return SavedSlices(ResumeFile());
     }
 
     // The second run, to the end of its road.
@@ -594,6 +607,32 @@ TEST_F(DeployRoadResume, PackageChangedBetweenRunsStartsOverWithTheNewBytes)
         expected.push_back(RangeOf(r.first, r.last));
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(SecondRunRanges(), expected);
+}
+
+// Killed while the package is being extracted, after the product's program
+// is out but before its data file: the second process does not take the
+// program for an installed product; it extracts the kept package again
+// (fetching nothing) and only then starts the product.
+TEST_F(DeployRoadResume, KilledDuringTheExtractionExtractsAgain)
+{
+    Json::Value keys;
+    keys["pkg_pad"] = kLongEntryBytes;
+    ASSERT_TRUE(Configure(m_tag, keys));
+    const std::wstring program = InstallDir() + L"\\" + kProgram;
+    const std::wstring data = InstallDir() + L"\\数据\\资料.bin";
+    auto exists = [](const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; };
+    ASSERT_TRUE(RunAndKillWhen([&] { return exists(program) && !exists(data); }))
+        << "the first run was not caught in its extraction";
+    ASSERT_TRUE(exists(Target()));
+    EXPECT_FALSE(exists(data));
+    EXPECT_TRUE(FileBytes(InstallDir() + L"\\" + kMarker).empty()) << "the half-written product was started";
+
+    RunToTheEnd();
+    EXPECT_TRUE(exists(data)) << "the product is still half written";
+    EXPECT_TRUE(exists(InstallDir() + L"\\data\\pad.bin"));
+    EXPECT_FALSE(exists(Target() + L".extracting"));
+    EXPECT_EQ(WaitForMarker(InstallDir()).rfind("start\t", 0), 0u) << "the product did not start";
+    EXPECT_TRUE(SecondRunRanges().empty()) << "the kept package was fetched again";
 }
 
 } // namespace
