@@ -3,7 +3,10 @@
 // (agree, start, download) to the demo product running with its desktop
 // link; then the installer as a process of its own, killed in the middle of
 // its download and started again, which goes on from the saved offsets, or
-// starts over when the package changed in between.
+// starts over when the package changed in between, and killed in the middle
+// of its extraction, which is done again. The processes get two settings
+// only: the drive list leads the default directory into the test's folder,
+// and smaller slice buckets split the small demo package into four slices.
 #include "app/MainWnd.h"
 
 #include <gtest/gtest.h>
