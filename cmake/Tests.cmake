@@ -149,7 +149,7 @@ endif()
 # (res/skin), icon, version resource and string table, and know the product
 # name the build put in the version resource.
 foreach(target test_app_MainWnd test_app_MainWndDeploy test_app_MainWndDownload test_app_MainWndFinish
-               test_app_TipWnd test_app_PopAdWnd)
+               test_app_DeployRoad test_app_TipWnd test_app_PopAdWnd)
   if(TARGET ${target} AND DEFINED CORVEL_INSTALLER_SKIN_RC)
     target_sources(${target} PRIVATE "${CMAKE_BINARY_DIR}/Installer.rc" "${CORVEL_SERVICE_STRINGS_RC}"
                                      "${CORVEL_INSTALLER_SKIN_RC}")
@@ -164,7 +164,8 @@ endforeach()
 # focus from a test's drop-down or drag, and one covering another test's
 # window would spoil what that test reads.
 if(CMAKE_CROSSCOMPILING_EMULATOR)
-  foreach(test app.MainWnd app.MainWndDeploy app.MainWndDownload app.MainWndFinish app.TipWnd app.PopAdWnd)
+  foreach(test app.MainWnd app.MainWndDeploy app.MainWndDownload app.MainWndFinish app.DeployRoad app.TipWnd
+               app.PopAdWnd)
     if(TEST ${test})
       set_tests_properties(${test} PROPERTIES RESOURCE_LOCK corvel_mouse_pointer)
     endif()

@@ -345,6 +345,7 @@ class State:
         self.config = {}        # tag -> dict
         self.order_calls = {}   # (tag, package_sn) -> count
         self.drops = {}         # tag -> package answers cut short so far
+        self.transfers = {}     # tag -> bodies streamed, with the bytes that went out
         self.seq = 0
         self.log_path = log_path
         self.last_activity = time.time()
@@ -377,6 +378,14 @@ class State:
             self.drops[tag] = n + 1
             return True
 
+    def record_transfer(self, tag, transfer):
+        with self.lock:
+            self.transfers.setdefault(tag, []).append(transfer)
+
+    def tag_transfers(self, tag):
+        with self.lock:
+            return list(self.transfers.get(tag, []))
+
     def record(self, entry):
         with self.lock:
             self.seq += 1
@@ -384,6 +393,7 @@ class State:
             line = json.dumps(entry, ensure_ascii=False)
             with open(self.log_path, "a", encoding="utf-8") as f:
                 f.write(line + "\n")
+            return self.seq
 
 
 STATE = None
@@ -421,6 +431,7 @@ class Handler(BaseHTTPRequestHandler):
             self.tag = tag
             self.tag_prefix = "/t/" + tag
             path = "/" + tail if sep else "/"
+        self.untagged_path = path
         return path
 
     def read_body(self):
@@ -446,7 +457,7 @@ class Handler(BaseHTTPRequestHandler):
             parsed = json.loads(text) if text else None
         except ValueError:
             parsed = None
-        STATE.record({
+        self.request_seq = STATE.record({
             "time": round(time.time(), 3),
             "tag": self.tag,
             "method": self.command,
@@ -564,7 +575,8 @@ class Handler(BaseHTTPRequestHandler):
 
     def send_body(self, status, body, ctype, extra, rate=None, cut=None):
         """Streams body in pieces, at most rate bytes/s when rate is set;
-        with cut, raises Drop after that many body bytes."""
+        with cut, raises Drop after that many body bytes. How many bytes
+        went out is kept as the tag's transfer (GET /_transfers/<tag>)."""
         self.send_response(status)
         self.send_header("Content-Type", ctype)
         self.send_header("Content-Length", str(len(body)))
@@ -577,17 +589,37 @@ class Handler(BaseHTTPRequestHandler):
         step = CHUNK_BYTES if not rate else max(1, min(CHUNK_BYTES, int(rate) // RATE_STEPS_PER_S))
         began = time.monotonic()
         sent = 0
-        while sent < limit:
-            piece = body[sent:min(limit, sent + step)]
-            self.wfile.write(piece)
-            sent += len(piece)
-            if rate:
-                ahead = sent / float(rate) - (time.monotonic() - began)
-                if ahead > 0:
-                    time.sleep(ahead)
-        if cut is not None:
-            self.wfile.flush()
-            raise Drop()
+        try:
+            while sent < limit:
+                piece = body[sent:min(limit, sent + step)]
+                self.wfile.write(piece)
+                sent += len(piece)
+                if rate:
+                    ahead = sent / float(rate) - (time.monotonic() - began)
+                    if ahead > 0:
+                        time.sleep(ahead)
+            if cut is not None:
+                self.wfile.flush()
+                raise Drop()
+        finally:
+            self.record_transfer(status, extra, len(body), sent)
+
+    def record_transfer(self, status, extra, length, sent):
+        """One streamed body: the request it answers (its log seq), the
+        first byte's offset in the file and the body bytes handed to the
+        socket, whether the answer ended whole or was cut (by a fault or
+        by the client going away)."""
+        content_range = extra.get("Content-Range", "") if status == 206 else ""
+        first = int(content_range.partition(" ")[2].partition("-")[0]) if content_range else 0
+        STATE.record_transfer(self.tag, {
+            "seq": getattr(self, "request_seq", 0),
+            "path": self.untagged_path,
+            "range": self.headers.get("Range", ""),
+            "status": status,
+            "first": first,
+            "length": length,
+            "sent": sent,
+        })
 
     def post(self):
         path = self.split_tag()
@@ -636,6 +668,8 @@ class Handler(BaseHTTPRequestHandler):
     def control_get(self, path):
         if path == "/_info":
             return self.send_json(self.server.info)
+        if path.startswith("/_transfers/"):
+            return self.send_json(STATE.tag_transfers(path[len("/_transfers/"):]))
         if path == "/_shutdown":
             self.send_json({"stopping": True})
             threading.Thread(target=self.server.shutdown, daemon=True).start()

@@ -283,6 +283,22 @@ class DemoServiceTest(unittest.TestCase):
         self.assertEqual((206, size, True), (status, len(body), complete))
         self.assertGreaterEqual(took, 0.9 * size / rate, "sent no faster than the rate")
 
+    def test_transfers_count_the_body_bytes_that_went_out(self):
+        self.configure("sent", {"package_drop_after": {"bytes": 3000, "times": 1}})
+        path = self.package_path("sent")
+        cut = self.fetch(path)                               # the first answer to reach 3000 bytes: cut
+        ranged = self.fetch(path, {"Range": "bytes=100-"})   # the drop is used up: whole
+        self.assertEqual((False, True), (cut[3], ranged[3]))
+        size = len(ranged[2]) + 100
+        seqs = [e["seq"] for e in self.log("sent") if e["path"].startswith("/pkg/")]
+        status, _, payload = self.request("GET", "/_transfers/sent")
+        self.assertEqual(200, status)
+        transfers = [t for t in json.loads(payload.decode("utf-8")) if t["path"].startswith("/pkg/")]
+        self.assertEqual(seqs, [t["seq"] for t in transfers])
+        self.assertEqual([("", 200, 0, size, 3000), ("bytes=100-", 206, 100, size - 100, size - 100)],
+                         [(t["range"], t["status"], t["first"], t["length"], t["sent"]) for t in transfers])
+        self.assertEqual([], json.loads(self.request("GET", "/_transfers/nobody")[2].decode("utf-8")))
+
     def test_compress_kind_serves_the_engine_or_its_faults(self):
         cases = (  # kind, status, complete, check of the body
             ("normal", 200, True, lambda b: self.assertEqual(self.dll_bytes, b)),

@@ -55,6 +55,8 @@ uint32_t CMainWnd::StartDownloader()
         return ERROR_INVALID_NAME;
     if (!m_downloader)
         m_downloader = std::make_unique<CSliceDownloader>();
+    if (m_sliceThresholdsSet)
+        m_downloader->SetSliceThresholdsForTesting(m_sliceThresholds);
     return m_downloader->Start(url, m_installDir, name,
                                [this](int state, uint64_t a, uint64_t b, uint64_t c) { OnDownloadState(state, a, b, c); });
 }

@@ -104,7 +104,9 @@ void CMainWnd::OnDownloadFinished(uint64_t a, uint64_t b, uint64_t)
         ShellOpen(JoinInstallPath(m_installDir, name), L"", L"");
         return;
     }
-    if (StartBootPrograms(false) > 0) {
+    // A program left by an extraction that never finished is no installed
+    // product: the package is extracted again.
+    if (!IsExtractionUnfinished(JoinInstallPath(m_installDir, name)) && StartBootPrograms(false) > 0) {
         // Already installed: started as it is, nothing extracted.
         ShowControl(m_core, L"BtnInstall");
         SetControlText(m_core, L"TxtSpeed", kAlreadyReadyText);
@@ -175,7 +177,8 @@ void CMainWnd::OnExtractFinished(const std::wstring&)
 void CMainWnd::LaunchInstalled()
 {
     const std::wstring name = FileNameFromUrl(Utf8ToWideString(m_order.download_url));
-    if (IsZipPackage(name) && StartNamedBootPrograms() > 0)
+    if (IsZipPackage(name) && !IsExtractionUnfinished(JoinInstallPath(m_installDir, name)) &&
+        StartNamedBootPrograms() > 0)
         return;
     ShowControl(m_core, L"BtnDownload");
     if (ui::Control* download = m_core.FindControlByName(L"BtnDownload"))

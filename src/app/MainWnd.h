@@ -20,6 +20,7 @@
 #include "Corvel/Core/WindowBase.h"
 #include "app/AppModel.h"
 #include "app/OrderDetail.h"
+#include "net/SlicePlan.h"
 
 namespace ui {
 class CTimeLineTween;
@@ -119,6 +120,13 @@ public:
         m_downloadEndObserver = std::move(observer);
     }
     bool IsRestartTimerArmedForTesting() const { return m_restartTimerArmed; }
+    // Tests of the download: the size buckets of 2, 3 and 4 slices for
+    // every later download start (small ones split a small package).
+    void SetSliceThresholdsForTesting(const stSliceThresholds& thresholds)
+    {
+        m_sliceThresholds = thresholds;
+        m_sliceThresholdsSet = true;
+    }
     // Set by Close, WM_CLOSE and WM_DESTROY; never cleared. Read by worker
     // threads to cancel their work.
     bool IsClosing() const { return m_closing.load(); }
@@ -190,6 +198,8 @@ private:
     std::atomic<bool> m_downloadActive{false};
     UINT m_restartDelayMs = kRestartDelayMs;
     std::function<void(uint64_t, uint64_t, uint64_t)> m_downloadEndObserver;  // tests only
+    stSliceThresholds m_sliceThresholds;  // tests only, when m_sliceThresholdsSet
+    bool m_sliceThresholdsSet = false;
     std::wstring m_className = L"CorvelSetupWnd";
     std::unique_ptr<ControlTable> m_controls;
     CAppModel* m_model;

@@ -12,6 +12,8 @@
 namespace {
 
 constexpr float kPercentFull = 100.0f;
+// Appended to the package's path for the marker of an unfinished extraction.
+constexpr const wchar_t* kUnfinishedSuffix = L".extracting";
 
 bool FileExists(const std::wstring& path)
 {
@@ -68,10 +70,30 @@ ExtractOutcome RunExtraction(const ExtractJob& job, const ExtractSink& sink)
     std::unique_ptr<sevenzip::Library> engine = LoadEngine(job.enginePath);
     if (!engine)
         return ExtractOutcome::kEngineBroken;
-    return ExtractWith(*engine, job, sink);
+    // Marked before the first entry is written, cleared only when the last
+    // one is in place: a process killed in between leaves the mark.
+    const std::wstring marker = UnfinishedExtractionMarker(job.packagePath);
+    HANDLE mark = CreateFileW(marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (mark == INVALID_HANDLE_VALUE)
+        return ExtractOutcome::kFailed;  // a directory that takes no file takes no entry either
+    CloseHandle(mark);
+    const ExtractOutcome outcome = ExtractWith(*engine, job, sink);
+    if (outcome == ExtractOutcome::kExtracted)
+        DeleteFileW(marker.c_str());
+    return outcome;
 }
 
 } // namespace
+
+std::wstring UnfinishedExtractionMarker(const std::wstring& packagePath)
+{
+    return packagePath + kUnfinishedSuffix;
+}
+
+bool IsExtractionUnfinished(const std::wstring& packagePath)
+{
+    return FileExists(UnfinishedExtractionMarker(packagePath));
+}
 
 bool EnsureEngineFile(const std::wstring& enginePath, const std::wstring& url)
 {

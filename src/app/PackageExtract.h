@@ -45,6 +45,14 @@ struct ExtractSink {
     std::function<void(ExtractOutcome)> finished;
 };
 
+// A package whose extraction began and did not end with every entry in
+// place (the process was killed, the window closed, the archive failed)
+// keeps a marker file beside it until an extraction of it succeeds: the
+// boot programs found in the directory may then belong to a half-written
+// product, and do not count as an installed one.
+std::wstring UnfinishedExtractionMarker(const std::wstring& packagePath);
+bool IsExtractionUnfinished(const std::wstring& packagePath);
+
 // The thread body: makes sure of the engine, extracts, reports. Blocks;
 // never throws.
 void ExtractPackageThread(const ExtractJob& job, const ExtractSink& sink);

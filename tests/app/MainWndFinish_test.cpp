@@ -32,6 +32,7 @@
 using apptest::DemoService;
 using apptest::InstallerSession;
 using apptest::OpenRecorder;
+using apptest::PumpEachUntil;
 using apptest::PumpUntil;
 using apptest::stOpenRecord;
 using testsupport::Narrow;
@@ -124,28 +125,6 @@ bool ConfigureWithoutAdvertisement(const std::wstring& tag)
     Json::Value config;
     config["products"] = Json::writeString(Json::StreamWriterBuilder(), answer);
     return DemoService::Get().Configure(tag, config);
-}
-
-// Like PumpUntil, but asks `done` after every message: the extraction's
-// reports arrive faster than a drained queue would show them.
-bool PumpEachUntil(const std::function<bool()>& done)
-{
-    const DWORD start = GetTickCount();
-    while (GetTickCount() - start < apptest::kUiWaitMs) {
-        MSG msg;
-        if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message != WM_QUIT && !ui::WindowCore::PreTranslateMessage(msg)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-        } else {
-            ui::WindowCore::IdleTick();
-            MsgWaitForMultipleObjectsEx(0, nullptr, 5, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-        }
-        if (done())
-            return true;
-    }
-    return false;
 }
 
 // A window of the installer with an accepted descriptor, its install page

@@ -5,81 +5,26 @@
 #include <ole2.h>
 #include <shellapi.h>
 #include <shlobj.h>
-#include <wrl/client.h>
 
 #include <thread>
 
 #include "app/AppValues.h"
 #include "app/support/ChildProcess.h"
+#include "app/support/DesktopLinks.h"
 #include "app/support/LinkRecorder.h"
 #include "support/TestPaths.h"
 #include "support/Text.h"
 
-using Microsoft::WRL::ComPtr;
+using apptest::DesktopLinks;
+using apptest::ReadLink;
 using testsupport::Narrow;
 using testsupport::ScratchDir;
 
 namespace {
 
-std::wstring Desktop()
-{
-    wchar_t path[MAX_PATH] = {};
-    SHGetSpecialFolderPathW(nullptr, path, CSIDL_DESKTOP, FALSE);
-    return path;
-}
-
 bool Exists(const std::wstring& path)
 {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// Links made by a test on the prefix's desktop, removed with the object.
-class DesktopLinks {
-public:
-    std::wstring Path(const std::wstring& fileName)
-    {
-        const std::wstring path = Desktop() + L"\\" + fileName + L".lnk";
-        m_paths.push_back(path);
-        DeleteFileW(path.c_str());
-        return path;
-    }
-    ~DesktopLinks()
-    {
-        for (const std::wstring& path : m_paths)
-            DeleteFileW(path.c_str());
-    }
-
-private:
-    std::vector<std::wstring> m_paths;
-};
-
-struct LinkContents {
-    std::wstring path, arguments, folder, description;
-};
-
-LinkContents ReadLink(const std::wstring& linkPath)
-{
-    LinkContents contents;
-    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    {
-        ComPtr<IShellLinkW> link;
-        ComPtr<IPersistFile> file;
-        if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))) &&
-            SUCCEEDED(link.As(&file)) && SUCCEEDED(file->Load(linkPath.c_str(), STGM_READ))) {
-            wchar_t text[MAX_PATH] = {};
-            link->GetPath(text, MAX_PATH, nullptr, SLGP_RAWPATH);
-            contents.path = text;
-            link->GetArguments(text, MAX_PATH);
-            contents.arguments = text;
-            link->GetWorkingDirectory(text, MAX_PATH);
-            contents.folder = text;
-            link->GetDescription(text, MAX_PATH);
-            contents.description = text;
-        }
-    }
-    if (SUCCEEDED(init))
-        CoUninitialize();
-    return contents;
 }
 
 } // namespace
@@ -92,7 +37,7 @@ TEST(ShellUtil, ShortcutSplitsAQuotedTargetIntoPathAndArguments)
 
     const std::wstring plain = links.Path(L"corvel plain");
     EXPECT_EQ(CreateShortcut(L"corvel plain", target.c_str(), false, L"-p X"), 0);
-    LinkContents contents = ReadLink(plain);
+    apptest::LinkContents contents = ReadLink(plain);
     EXPECT_EQ(contents.path, target);
     EXPECT_EQ(contents.arguments, L"-p X");
     EXPECT_EQ(contents.folder, dir.Path());
@@ -139,14 +84,14 @@ TEST(ShellUtil, ShortcutNameBecomesOneFileNameOnTheDesktop)
     const std::wstring escaped = links.Path(L"..\\corvel_evil");
     EXPECT_EQ(CreateShortcut(L"..\\corvel\\evil", L"C:\\windows\\notepad.exe", false, nullptr), 0);
     EXPECT_TRUE(Exists(reduced));
-    EXPECT_FALSE(Exists(Desktop() + L"\\..\\corvel\\evil.lnk"));
+    EXPECT_FALSE(Exists(apptest::DesktopFolder() + L"\\..\\corvel\\evil.lnk"));
 
     const wchar_t* const refused[] = {L"", L"CON", L"nul.txt", L" .. "};
     for (const wchar_t* name : refused) {
         SCOPED_TRACE(Narrow(name));
         EXPECT_EQ(CreateShortcut(name, L"C:\\windows\\notepad.exe", false, nullptr), ERROR_INVALID_PARAMETER);
     }
-    EXPECT_FALSE(Exists(Desktop() + L"\\.lnk"));
+    EXPECT_FALSE(Exists(apptest::DesktopFolder() + L"\\.lnk"));
     EXPECT_EQ(CreateShortcut(nullptr, L"C:\\windows\\notepad.exe", false, nullptr), ERROR_INVALID_PARAMETER);
     EXPECT_EQ(CreateShortcut(L"corvel none", nullptr, false, nullptr), kShortcutFailed);
 }

@@ -104,6 +104,19 @@ std::vector<Json::Value> DemoService::Requests(const std::wstring& tag) const
     return out;
 }
 
+std::vector<Json::Value> DemoService::Transfers(const std::wstring& tag) const
+{
+    std::vector<Json::Value> out;
+    const testsupport::stFetchResult r =
+        testsupport::HttpFetch(L"http://127.0.0.1:" + std::to_wstring(m_port) + L"/_transfers/" + tag);
+    Json::Value list;
+    if (r.error != 0 || r.status != 200 || !ParseJson(r.body, list) || !list.isArray())
+        return out;
+    for (const Json::Value& transfer : list)
+        out.push_back(transfer);
+    return out;
+}
+
 std::vector<Json::Value> DemoService::WaitForRequests(const std::wstring& tag, size_t count, DWORD timeoutMs) const
 {
     const ULONGLONG end = GetTickCount64() + timeoutMs;

@@ -41,6 +41,10 @@ public:
     // objects with method, path, body (parsed JSON or null), body_text,
     // content_type, user_agent.
     std::vector<Json::Value> Requests(const std::wstring& tag) const;
+    // The bodies the tag's GETs streamed, once each has ended, oldest first:
+    // objects with seq, path, range, status, first, length and sent (body
+    // bytes that went out).
+    std::vector<Json::Value> Transfers(const std::wstring& tag) const;
     // Polls until count requests of the tag are logged (or timeoutMs passed).
     std::vector<Json::Value> WaitForRequests(const std::wstring& tag, size_t count, DWORD timeoutMs) const;
 

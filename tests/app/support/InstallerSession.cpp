@@ -52,6 +52,28 @@ bool PumpUntil(const std::function<bool()>& done, DWORD ms)
 }
 
 void PumpFor(DWORD ms) { PumpUntil(nullptr, ms); }
+
+bool PumpEachUntil(const std::function<bool()>& done, DWORD ms)
+{
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < ms) {
+        MSG msg;
+        if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {
+                ++g_quitCount;
+            } else if (!ui::WindowCore::PreTranslateMessage(msg)) {
+                TranslateMessage(&msg);
+                DispatchMessageW(&msg);
+            }
+        } else {
+            ui::WindowCore::IdleTick();
+            MsgWaitForMultipleObjectsEx(0, nullptr, 5, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+        }
+        if (done())
+            return true;
+    }
+    return false;
+}
 int QuitCount() { return g_quitCount; }
 
 InstallerSession::InstallerSession(const std::wstring& baseUrl, const std::wstring& commandLine)

@@ -23,6 +23,10 @@ constexpr DWORD kUiWaitMs = 10000;
 // on the way is counted in quitCount.
 bool PumpUntil(const std::function<bool()>& done, DWORD ms = kUiWaitMs);
 void PumpFor(DWORD ms);
+// Like PumpUntil, but asks `done` after every message: reports that arrive
+// faster than a drained queue would show them (the extraction's current
+// file) are each seen.
+bool PumpEachUntil(const std::function<bool()>& done, DWORD ms = kUiWaitMs);
 int QuitCount();
 
 // Starts the installer on `baseUrl` (the demo service's tag URL or a

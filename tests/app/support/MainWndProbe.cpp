@@ -36,4 +36,19 @@ bool ClickControl(CMainWnd& window, const wchar_t* name)
     return true;
 }
 
+bool PostClickOnControl(CMainWnd& window, const wchar_t* name)
+{
+    ui::Control* control = FindControl(window, name);
+    if (!control || !control->IsVisible() || !control->IsPlaced())
+        return false;
+    const ui::RECTF bounds = control->GetBounds();
+    if (bounds.right <= bounds.left || bounds.bottom <= bounds.top)
+        return false;
+    const LPARAM at = MAKELPARAM(static_cast<int>((bounds.left + bounds.right) / 2),
+                                 static_cast<int>((bounds.top + bounds.bottom) / 2));
+    const HWND hwnd = window.GetHWND();
+    return PostMessageW(hwnd, WM_MOUSEMOVE, 0, at) && PostMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, at) &&
+           PostMessageW(hwnd, WM_LBUTTONUP, 0, at);
+}
+
 } // namespace apptest

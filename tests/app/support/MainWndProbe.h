@@ -19,5 +19,10 @@ std::wstring ControlToolTip(CMainWnd& window, const wchar_t* name);
 bool IsControlShown(CMainWnd& window, const wchar_t* name);
 // Runs the control's click handler (TryActivate); false without the control.
 bool ClickControl(CMainWnd& window, const wchar_t* name);
+// Posts a click at the centre of the control to the window, as a person's
+// click reaches its queue (move, press, release); the window handles it
+// when the test pumps. False without the control, or when it is hidden or
+// has no place on the window yet.
+bool PostClickOnControl(CMainWnd& window, const wchar_t* name);
 
 } // namespace apptest
