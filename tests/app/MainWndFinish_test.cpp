@@ -153,8 +153,9 @@ protected:
     {
         // Closed as the user would first: the shutdown of a session still
         // showing its window would wait in the window's own loop.
-        if (m_session && m_session->Hwnd())
+        if (m_session && m_session->Hwnd()) {
             EXPECT_TRUE(m_session->CloseAndWait());
+        }
         m_session.reset();  // waits for a running extraction
         DeleteFileW(m_engine.c_str());
         for (const std::wstring& link : m_links)
