@@ -461,8 +461,9 @@ std::unique_ptr<WebView2Binding> WebView2Binding::Start(WebView* owner)
         binding->m_link, +[](WebView2Binding& self, HRESULT result, ICoreWebView2Environment* environment) {
             self.OnEnvironmentCreated(result, environment);
         });
-    const HRESULT hr =
-        TheLoader().createEnvironment(nullptr, owner->m_dataFolder.c_str(), options.Get(), handler.Get());
+    // Without any folder the loader picks its default one beside the program.
+    const wchar_t* dataFolder = owner->m_dataFolder.empty() ? nullptr : owner->m_dataFolder.c_str();
+    const HRESULT hr = TheLoader().createEnvironment(nullptr, dataFolder, options.Get(), handler.Get());
     if (FAILED(hr))
         binding->m_failed = true;
     return binding;
