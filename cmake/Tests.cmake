@@ -195,9 +195,10 @@ endforeach()
 
 # The WebView2 engine tests run beside a test loader of ours named as the
 # runtime's loader ("WebView2.dll"), each in a folder of its own: one that
-# reports no installed runtime, and one that hands out a small environment,
-# controller and web view that log the binding's calls.
-foreach(variant WebView2NoRuntime WebView2Runtime)
+# reports no installed runtime, one whose runtime refuses the environment,
+# and one that hands out a small environment, controller and web view that
+# log the binding's calls.
+foreach(variant WebView2NoRuntime WebView2Refused WebView2Runtime)
   if(TARGET test_Corvel_Control_WebView_${variant})
     set(loader_dir "${CMAKE_BINARY_DIR}/${variant}")
     set(loader_target TestWebView2Loader_${variant})
@@ -210,6 +211,8 @@ foreach(variant WebView2NoRuntime WebView2Runtime)
                           RUNTIME_OUTPUT_DIRECTORY "${loader_dir}" ARCHIVE_OUTPUT_DIRECTORY "${loader_dir}")
     if(variant STREQUAL "WebView2NoRuntime")
       target_compile_definitions(${loader_target} PRIVATE CORVEL_TEST_WV2_NO_RUNTIME)
+    elseif(variant STREQUAL "WebView2Refused")
+      target_compile_definitions(${loader_target} PRIVATE CORVEL_TEST_WV2_REFUSED)
     endif()
     set_target_properties(test_Corvel_Control_WebView_${variant} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${loader_dir}")
     add_dependencies(test_Corvel_Control_WebView_${variant} ${loader_target})
