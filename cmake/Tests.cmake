@@ -193,3 +193,29 @@ foreach(variant WebViewWke WebViewWkeGaps WebViewWkeNoView)
     add_dependencies(test_Corvel_Control_WebView_${variant} ${engine_target})
   endif()
 endforeach()
+
+# The WebView2 engine tests run beside a test loader of ours named as the
+# runtime's loader ("WebView2.dll"), each in a folder of its own: one that
+# reports no installed runtime, one whose runtime refuses the environment,
+# and one that hands out a small environment, controller and web view that
+# log the binding's calls.
+foreach(variant WebView2NoRuntime WebView2Refused WebView2Runtime)
+  if(TARGET test_Corvel_Control_WebView_${variant})
+    set(loader_dir "${CMAKE_BINARY_DIR}/${variant}")
+    set(loader_target TestWebView2Loader_${variant})
+    add_library(${loader_target} SHARED "${CMAKE_SOURCE_DIR}/tests/Corvel/Control/WebView/fixtures/TestWebView2Loader.cpp")
+    target_include_directories(${loader_target} PRIVATE "${CMAKE_SOURCE_DIR}/src")
+    target_link_libraries(${loader_target} PRIVATE ole32 oleaut32)
+    # Exported by their plain names, as the runtime's loader exports them.
+    target_link_options(${loader_target} PRIVATE -Wl,--kill-at)
+    set_target_properties(${loader_target} PROPERTIES PREFIX "" OUTPUT_NAME WebView2
+                          RUNTIME_OUTPUT_DIRECTORY "${loader_dir}" ARCHIVE_OUTPUT_DIRECTORY "${loader_dir}")
+    if(variant STREQUAL "WebView2NoRuntime")
+      target_compile_definitions(${loader_target} PRIVATE CORVEL_TEST_WV2_NO_RUNTIME)
+    elseif(variant STREQUAL "WebView2Refused")
+      target_compile_definitions(${loader_target} PRIVATE CORVEL_TEST_WV2_REFUSED)
+    endif()
+    set_target_properties(test_Corvel_Control_WebView_${variant} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${loader_dir}")
+    add_dependencies(test_Corvel_Control_WebView_${variant} ${loader_target})
+  endif()
+endforeach()

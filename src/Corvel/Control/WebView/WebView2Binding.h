@@ -2,17 +2,21 @@
 // loaded by name once per process), the rules its handlers follow and the
 // host object "Native" that gives page scripts JsCallCpp. Pages may fetch
 // "file:///" URLs, answered from disk, and call the host object only while
-// the page belongs to the home page's origin. The runtime's environment and
-// controller are not declared in this build, so the web view's engine
-// choice moves on to the next engine even where a runtime is installed.
-// UI thread.
+// the page belongs to the home page's origin. The environment and the
+// controller are made asynchronously; the runtime calls every handler on the
+// UI thread that made the environment. UI thread.
 #pragma once
 
 #include <windows.h>
 #include <oaidl.h>
 
+#include <wrl/client.h>
+
+#include <functional>
 #include <memory>
 #include <string>
+
+#include "Corvel/Control/WebView/WebView2Interfaces.h"
 
 namespace ui {
 
@@ -45,8 +49,11 @@ public:
 
     explicit WebView2Native(WebView* owner);
     void ClearOwner() { m_owner = nullptr; }
-    // The URL of the page now shown (the binding keeps it current).
+    // The URL of the page now shown, for a host object without a source.
     void SetPageUrl(const std::wstring& url) { m_pageUrl = url; }
+    // Where the URL of the page now shown is read at each call (the web
+    // view's current source); it takes the place of SetPageUrl.
+    void SetPageUrlSource(std::function<std::wstring()> source) { m_pageSource = std::move(source); }
     // The answer to JsCallCpp: the result text as a new BSTR (empty when no
     // handler answers). E_ACCESSDENIED, with no handler asked, when the page
     // is not of the home page's origin or the owner is gone.
@@ -67,21 +74,29 @@ private:
     LONG m_refs = 1;
     WebView* m_owner;
     std::wstring m_pageUrl;
+    std::function<std::wstring()> m_pageSource;
 };
+
+// The texts the binding hands the runtime: the environment's options and
+// the two scripts injected when the runtime lacks the matching settings.
+extern const wchar_t kWebView2Language[];
+extern const wchar_t kWebView2BrowserArguments[];
+extern const wchar_t kWebView2TargetVersion[];
+extern const wchar_t kWebView2NoReloadKeysScript[];
+extern const wchar_t kWebView2DragScript[];
 
 class WebView2Binding {
 public:
     // True when the runtime's loader loads, offers both entry points and
-    // reports an installed runtime (a non-empty version). Probed once per
-    // process.
+    // reports an installed runtime (a non-empty version). The loader is
+    // probed once per process; the version is asked at every call.
     static bool IsRuntimeAvailable();
     // Starts the environment for the control when the runtime is there:
     // null when it is not (the engine choice moves on). A binding whose
-    // environment call failed is returned with Failed() true. This build
-    // does not declare the runtime's environment interfaces: always null.
+    // environment call failed is returned with Failed() true.
     static std::unique_ptr<WebView2Binding> Start(WebView* owner);
 
-    explicit WebView2Binding(WebView* owner) : m_owner(owner) {}
+    explicit WebView2Binding(WebView* owner);
     ~WebView2Binding();
     bool Failed() const { return m_failed; }
     // The engine calls of the control; nothing until the controller exists.
@@ -89,9 +104,37 @@ public:
     void SetVisible(bool visible);
     void Navigate(const std::wstring& url);
 
+    ICoreWebView2Controller* GetController() const { return m_controller.Get(); }
+    ICoreWebView2* GetWebView() const { return m_webView.Get(); }
+    WebView2Native* GetHostObject() const { return m_native.Get(); }
+
+    // The bodies of the runtime's handlers.
+    void OnEnvironmentCreated(HRESULT result, ICoreWebView2Environment* environment);
+    void OnControllerCreated(HRESULT result, ICoreWebView2Controller* controller);
+    void OnNavigationCompleted();
+    void OnWebMessage(ICoreWebView2WebMessageReceivedEventArgs* args);
+    void OnWebResourceRequested(ICoreWebView2* sender, ICoreWebView2WebResourceRequestedEventArgs* args);
+    static void OnAcceleratorKey(ICoreWebView2AcceleratorKeyPressedEventArgs* args);
+
+    // What handlers hold: the binding while it lives, null after. The
+    // runtime may call a handler after the control and its binding are gone.
+    struct Link {
+        WebView2Binding* binding = nullptr;
+    };
+
 private:
+    HWND HostWindow() const;
+    std::wstring CurrentSource() const;
+    // The controller is closed and released first, then the host object,
+    // then the web view.
+    void Release();
+
     WebView* m_owner;
     bool m_failed = false;
+    std::shared_ptr<Link> m_link;
+    Microsoft::WRL::ComPtr<ICoreWebView2Controller> m_controller;
+    Microsoft::WRL::ComPtr<ICoreWebView2> m_webView;
+    Microsoft::WRL::ComPtr<WebView2Native> m_native;
 };
 
 } // namespace ui
