@@ -10,6 +10,7 @@
 #include "Corvel/Control/WebView/WebView.h"
 #include "Corvel/Core/UiNetHandlers.h"
 #include "Corvel/Core/WindowCore.h"
+#include "Corvel/Host/ComRef.h"
 #include "Corvel/Render/ImageSources.h"
 
 namespace ui {
@@ -421,9 +422,7 @@ template <typename Interface, typename... Args>
 Microsoft::WRL::ComPtr<Interface> MakeDelegate(const std::shared_ptr<WebView2Binding::Link>& link,
                                                void (*body)(WebView2Binding&, Args...))
 {
-    Microsoft::WRL::ComPtr<Interface> handler;
-    handler.Attach(new Delegate<Interface, Args...>(link, body));
-    return handler;
+    return ui::AdoptComRef<Interface>(new Delegate<Interface, Args...>(link, body));
 }
 
 } // namespace
@@ -451,8 +450,8 @@ std::unique_ptr<WebView2Binding> WebView2Binding::Start(WebView* owner)
     if (owner->m_dataFolder.empty())
         owner->m_dataFolder = GetUiCacheFolder();
 
-    Microsoft::WRL::ComPtr<ICoreWebView2EnvironmentOptions> options;
-    options.Attach(new EnvironmentOptions());
+    Microsoft::WRL::ComPtr<ICoreWebView2EnvironmentOptions> options =
+        ui::AdoptComRef<ICoreWebView2EnvironmentOptions>(new EnvironmentOptions());
     options->put_Language(kWebView2Language);
     options->put_AdditionalBrowserArguments(kWebView2BrowserArguments);
     options->put_TargetCompatibleBrowserVersion(kWebView2TargetVersion);
@@ -618,7 +617,7 @@ void WebView2Binding::OnControllerCreated(HRESULT result, ICoreWebView2Controlle
 
     // The host object answers only while the page shown is of the home
     // page's origin: it reads the web view's source at every call.
-    m_native.Attach(new WebView2Native(m_owner));
+    m_native = ui::AdoptComRef(new WebView2Native(m_owner));
     std::weak_ptr<Link> link = m_link;
     m_native->SetPageUrlSource([link]() -> std::wstring {
         const auto alive = link.lock();

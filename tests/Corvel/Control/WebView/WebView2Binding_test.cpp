@@ -10,6 +10,7 @@
 #include <string>
 
 #include "Corvel/Control/WebView/WebView.h"
+#include "Corvel/Control/WebView/support/WebViewTestSupport.h"
 #include "Corvel/Core/support/TestWindow.h"
 #include "support/TestPaths.h"
 
@@ -95,25 +96,6 @@ TEST(WebView2Binding, TheFileHandlerAnswersOnlyTheHomeOrigin)
         << "a folder";
 }
 
-HRESULT CallNative(IDispatch* native, const std::wstring& name, const std::wstring& args, VARIANT* result)
-{
-    LPOLESTR method = const_cast<LPOLESTR>(L"JsCallCpp");
-    DISPID id = 0;
-    HRESULT hr = native->GetIDsOfNames(IID_NULL, &method, 1, LOCALE_USER_DEFAULT, &id);
-    if (FAILED(hr))
-        return hr;
-    VARIANT argv[2];
-    argv[0].vt = VT_BSTR;
-    argv[0].bstrVal = SysAllocString(args.c_str());
-    argv[1].vt = VT_BSTR;
-    argv[1].bstrVal = SysAllocString(name.c_str());
-    DISPPARAMS params{argv, nullptr, 2, 0};
-    hr = native->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result, nullptr, nullptr);
-    VariantClear(&argv[0]);
-    VariantClear(&argv[1]);
-    return hr;
-}
-
 TEST(WebView2Binding, TheHostObjectAnswersJsCallCppForTheHomeOriginOnly)
 {
     testsupport::UiLibraryScope lib;
@@ -147,7 +129,7 @@ TEST(WebView2Binding, TheHostObjectAnswersJsCallCppForTheHomeOriginOnly)
             });
         VARIANT result;
         VariantInit(&result);
-        ASSERT_EQ(S_OK, CallNative(dispatch.Get(), L"安装", L"{\"目录\":1}", &result)) << c.what;
+        ASSERT_EQ(S_OK, webtest::CallJsCallCpp(dispatch.Get(), L"安装", L"{\"目录\":1}", &result)) << c.what;
         ASSERT_EQ(VT_BSTR, result.vt) << c.what;
         EXPECT_EQ(c.expected, std::wstring(result.bstrVal, SysStringLen(result.bstrVal))) << c.what;
         VariantClear(&result);
@@ -162,7 +144,7 @@ TEST(WebView2Binding, TheHostObjectAnswersJsCallCppForTheHomeOriginOnly)
     native->SetPageUrl(L"https://evil.test/page.html");
     VARIANT refused;
     VariantInit(&refused);
-    EXPECT_EQ(E_ACCESSDENIED, CallNative(dispatch.Get(), L"安装", L"", &refused));
+    EXPECT_EQ(E_ACCESSDENIED, webtest::CallJsCallCpp(dispatch.Get(), L"安装", L"", &refused));
     EXPECT_EQ(0, asked);
     EXPECT_EQ(VT_EMPTY, refused.vt);
 
@@ -185,7 +167,7 @@ TEST(WebView2Binding, TheHostObjectAnswersJsCallCppForTheHomeOriginOnly)
     // The control going away leaves the object answering nothing.
     native->ClearOwner();
     native->SetPageUrl(L"https://app.example.com/page.html");
-    EXPECT_EQ(E_ACCESSDENIED, CallNative(dispatch.Get(), L"安装", L"", &refused));
+    EXPECT_EQ(E_ACCESSDENIED, webtest::CallJsCallCpp(dispatch.Get(), L"安装", L"", &refused));
 }
 
 } // namespace

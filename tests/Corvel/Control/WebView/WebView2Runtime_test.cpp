@@ -245,6 +245,10 @@ TEST_F(WebView2Runtime, TheControlReleasesEverythingItWasHanded)
     window.reset();
     EXPECT_TRUE(Logged(L"Close"));
     EXPECT_EQ(1, live()) << "only the environment the loader keeps";
+    // Each handler the binding made lived on the runtime's references only.
+    auto heldElsewhere = Export<int(__cdecl*)()>("corvelTestWv2HandlersHeldElsewhere");
+    ASSERT_NE(nullptr, heldElsewhere);
+    EXPECT_EQ(0, heldElsewhere());
 }
 
 } // namespace

@@ -38,27 +38,6 @@ struct RecordingHandler : ui::CWebBrowserEventHandler {
     }
 };
 
-// A page call of window.external.JsCallCpp(name, args) as the engine makes
-// it: names through GetIDsOfNames, arguments last first.
-HRESULT CallExternal(IDispatch* external, const std::wstring& name, const std::wstring& args, VARIANT* result)
-{
-    LPOLESTR method = const_cast<LPOLESTR>(L"JsCallCpp");
-    DISPID id = 0;
-    HRESULT hr = external->GetIDsOfNames(IID_NULL, &method, 1, LOCALE_USER_DEFAULT, &id);
-    if (FAILED(hr))
-        return hr;
-    VARIANT argv[2];
-    argv[0].vt = VT_BSTR;
-    argv[0].bstrVal = SysAllocString(args.c_str());
-    argv[1].vt = VT_BSTR;
-    argv[1].bstrVal = SysAllocString(name.c_str());
-    DISPPARAMS params{argv, nullptr, 2, 0};
-    hr = external->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result, nullptr, nullptr);
-    VariantClear(&argv[0]);
-    VariantClear(&argv[1]);
-    return hr;
-}
-
 TEST_F(WebViewTest, MarkupMakesTheWebViewWithItsAttributes)
 {
     ASSERT_NE(nullptr, ui::GetControlClassRegistry().Find("WebView"));
@@ -249,7 +228,7 @@ TEST_F(WebViewTest, PageCallsOfJsCallCppReachTheHandlersInOrder)
             };
         VARIANT result;
         VariantInit(&result);
-        ASSERT_EQ(S_OK, CallExternal(external.Get(), L"下载", L"参数", &result)) << c.what;
+        ASSERT_EQ(S_OK, webtest::CallJsCallCpp(external.Get(), L"下载", L"参数", &result)) << c.what;
         ASSERT_EQ(VT_BSTR, result.vt) << c.what;
         EXPECT_EQ(c.expected, std::wstring(result.bstrVal)) << c.what;
         VariantClear(&result);
@@ -262,7 +241,7 @@ TEST_F(WebViewTest, PageCallsOfJsCallCppReachTheHandlersInOrder)
     VARIANT untouched;
     untouched.vt = VT_I4;
     untouched.lVal = 77;
-    ASSERT_EQ(S_OK, CallExternal(external.Get(), L"ping", L"x", &untouched));
+    ASSERT_EQ(S_OK, webtest::CallJsCallCpp(external.Get(), L"ping", L"x", &untouched));
     EXPECT_EQ(VT_I4, untouched.vt);
     EXPECT_EQ(77, untouched.lVal);
     ASSERT_EQ(1u, handler->ansiCalls.size());

@@ -2,6 +2,25 @@
 
 namespace webtest {
 
+HRESULT CallJsCallCpp(IDispatch* object, const std::wstring& name, const std::wstring& args, VARIANT* result)
+{
+    LPOLESTR method = const_cast<LPOLESTR>(L"JsCallCpp");
+    DISPID id = 0;
+    HRESULT hr = object->GetIDsOfNames(IID_NULL, &method, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(hr))
+        return hr;
+    VARIANT argv[2];
+    argv[0].vt = VT_BSTR;
+    argv[0].bstrVal = SysAllocString(args.c_str());
+    argv[1].vt = VT_BSTR;
+    argv[1].bstrVal = SysAllocString(name.c_str());
+    DISPPARAMS params{argv, nullptr, 2, 0};
+    hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result, nullptr, nullptr);
+    VariantClear(&argv[0]);
+    VariantClear(&argv[1]);
+    return hr;
+}
+
 WebViewWindow::WebViewWindow(ui::WebView* v, bool layered, ui::Control* extra) : view(v)
 {
     auto* root = new ui::Box();

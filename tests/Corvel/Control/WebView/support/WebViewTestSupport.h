@@ -25,6 +25,11 @@ constexpr wchar_t kUnregisteredClsid[] = L"{00000000-1111-2222-3333-444444444444
 // A popup of 320 x 240 whose root box holds `view` at (20, 10) sized
 // 200 x 150 with padding 5, shown without activation and painted once.
 // With `layered` the core presents it as a layered window.
+// A page's call of window.external.JsCallCpp(name, args) (or of a host
+// object's) as the engine makes it: the name through GetIDsOfNames, the
+// arguments last first.
+HRESULT CallJsCallCpp(IDispatch* object, const std::wstring& name, const std::wstring& args, VARIANT* result);
+
 struct WebViewWindow {
     explicit WebViewWindow(ui::WebView* view, bool layered = false, ui::Control* extra = nullptr);
     ~WebViewWindow();
