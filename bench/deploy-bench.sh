@@ -142,8 +142,10 @@ PY
 
 # Each phase of a run sets its figure T_<phase> (seconds) or says why it
 # was not timed and returns 1: RUN is the run's number, LINES the request
-# log's length before it, T the end of the phase before. (click_at sets X
-# and Y: the figures have names of their own.)
+# log's length before it, T the end of the phase before. (point_at sets X
+# and Y: the figures have names of their own.) A phase that starts with a
+# click takes its start just before the click, not after xdotool returns:
+# the installer may already have sent its first request by then.
 seconds_since() { python3 -c "print('%.3f' % ($1 - $2))"; }
 not_timed() {  # not_timed <what>: says so, with a screenshot
   log "run $RUN: $1 not timed: $2"
@@ -164,9 +166,10 @@ open_installer() {
 
 # The agreement is ticked from the start: one click on the start button.
 time_descriptor() {
-  click_at "$MAIN" "$START_X" "$START_Y"
+  point_at "$MAIN" "$START_X" "$START_Y"
   local t_click
   t_click=$(now)
+  xdotool click 1
   order_asked() { [ -n "$(request_times "$LINES" /api/resource/order)" ]; }
   wait_up_to "$PHASE_WAIT_S" "the deploy descriptor" order_asked ||
     not_timed descriptor "the start button asked for no deploy descriptor" || return 1
@@ -182,9 +185,10 @@ time_descriptor() {
 }
 
 time_download() {
-  click_at "$MAIN" "$DOWNLOAD_X" "$DOWNLOAD_Y"
+  point_at "$MAIN" "$DOWNLOAD_X" "$DOWNLOAD_Y"
   local t_dl
   t_dl=$(now)
+  xdotool click 1
   package_asked() { [ -n "$(request_times "$LINES" /pkg/)" ]; }
   wait_up_to "$PHASE_WAIT_S" "the package download" package_asked ||
     not_timed download "the download button fetched no package" || return 1

@@ -52,11 +52,17 @@ window_sized() {
 logged() { grep -q "\"path\": \"$1" "$STATE/requests.jsonl" 2>/dev/null; }
 # Clicks at a point of the window, in its own 96-DPI pixels, with the
 # pointer moved there first as a person would.
-click_at() {
+# point_at <window> <x> <y>: the pointer on that place, settled; a click
+# then needs only `xdotool click 1` (a timed click takes its time after
+# pointing and before clicking).
+point_at() {
   local win=$1 x=$2 y=$3
   eval "$(xdotool getwindowgeometry --shell "$win")"
   xdotool mousemove "$((X + x))" "$((Y + y))"
   sleep 0.3
+}
+click_at() {
+  point_at "$@"
   xdotool click 1
 }
 # The visible message window ("提示", "温馨提示" or "错误<code>"), or nothing.

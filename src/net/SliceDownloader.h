@@ -3,7 +3,8 @@
 // slice files into the target and reports through a callback:
 //   (1, downloaded, total, bytes per second)  about once a second
 //   (1, 0, 0, error)                          a slice failed (error never 0)
-//   (2, merged, total, 0)                     merging
+//   (2, merged, total, 0)                     merging (every kMergeReportMs
+//                                             and at the end of each slice)
 //   (2, 0, 0, error)                          the merge failed (error never 0)
 //   (3, total, total, 0)                      the target is complete
 // A stop is not reported. Callbacks run on pool threads (or on the caller's
@@ -59,6 +60,12 @@ struct stDownloadSlice {
 
 class CSliceDownloader {
 public:
+    // The merge reports its progress at most this often, and whenever a
+    // slice has been appended whole: a report per copied piece was thousands
+    // of calls for a package of a few hundred MiB, each one a posted window
+    // message and a repaint of the bar in the installer, slowing the merge.
+    static constexpr DWORD kMergeReportMs = 100;
+
     CSliceDownloader();
     virtual ~CSliceDownloader();
     CSliceDownloader(const CSliceDownloader&) = delete;
@@ -138,7 +145,7 @@ private:
     DWORD WaitOutSharing(const std::function<DWORD()>& attempt);
     DWORD OpenForMerge(stDownloadSlice& slice, DWORD access, DWORD share, CFileHandle& file);
     DWORD CutToCount(CFileHandle& file, stDownloadSlice& slice);
-    DWORD AppendSlice(CFileHandle& target, stDownloadSlice& slice, uint64_t& merged);
+    DWORD AppendSlice(CFileHandle& target, stDownloadSlice& slice, uint64_t& merged, uint64_t& reportedMs);
     int FailMerge(DWORD error);
     void Report(int state, uint64_t a, uint64_t b, uint64_t c);
 

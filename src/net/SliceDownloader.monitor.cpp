@@ -115,10 +115,11 @@ int CSliceDownloader::Merge()
         return FailMerge(error);
     uint64_t merged = head.Length();
     Report(kDownloadMerge, merged, m_total, 0);
+    uint64_t reportedMs = GetTickCount64();
     for (size_t i = 1; i < m_slices.size(); ++i) {
         if (m_stop.load())
             return FailMerge(ERROR_OPERATION_ABORTED);
-        if (DWORD error = AppendSlice(target, *m_slices[i], merged))
+        if (DWORD error = AppendSlice(target, *m_slices[i], merged, reportedMs))
             return FailMerge(error);
     }
     target.Close();
@@ -185,7 +186,10 @@ DWORD CSliceDownloader::CutToCount(CFileHandle& file, stDownloadSlice& slice)
     return 0;
 }
 
-DWORD CSliceDownloader::AppendSlice(CFileHandle& target, stDownloadSlice& slice, uint64_t& merged)
+// Reports the merged count when kMergeReportMs passed since reportedMs and
+// once the slice is appended whole.
+DWORD CSliceDownloader::AppendSlice(CFileHandle& target, stDownloadSlice& slice, uint64_t& merged,
+                                    uint64_t& reportedMs)
 {
     CFileHandle in;
     if (DWORD error = OpenForMerge(slice, GENERIC_READ, FILE_SHARE_READ, in))
@@ -213,7 +217,11 @@ DWORD CSliceDownloader::AppendSlice(CFileHandle& target, stDownloadSlice& slice,
         }
         copied += got;
         merged += got;
-        Report(kDownloadMerge, merged, m_total, 0);
+        const uint64_t now = GetTickCount64();
+        if (copied == length || now - reportedMs >= kMergeReportMs) {
+            reportedMs = now;
+            Report(kDownloadMerge, merged, m_total, 0);
+        }
     }
     return 0;
 }

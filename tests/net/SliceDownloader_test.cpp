@@ -348,6 +348,46 @@ TEST_F(SliceDownloaderTest, EachBucketBoundaryDownloadsEndToEnd)
     }
 }
 
+// A merge of many pieces reports where each slice ends and otherwise only
+// every kMergeReportMs: one report per copied piece would flood the
+// installer's window with posted messages while it merges.
+TEST_F(SliceDownloaderTest, TheMergeReportsEachSliceEndAndNotEachPiece)
+{
+    // Four slices of 2 MiB: the merge appends 6 MiB, about a hundred pieces.
+    const uint64_t size = 8 * 1024 * 1024;
+    const uint32_t seed = 23;
+    tag = NewTag(L"mergereports");
+    ScratchDir dir(L"dl");
+    CSliceDownloader dl;
+    dl.SetSliceThresholdsForTesting(kSmall);
+    Recorder rec;
+    stReport end = {};
+    ASSERT_EQ(Run(dl, PkgUrl(size, seed), dir, rec, &end), 0u);
+    ASSERT_EQ(end.state, 3);
+    ASSERT_EQ(dl.SliceCount(), 4u);
+    ExpectComplete(dir, size, seed);
+
+    std::vector<stReport> merges;
+    for (const stReport& r : rec.Reports()) {
+        if (r.state == 2)
+            merges.push_back(r);
+    }
+    ASSERT_FALSE(merges.empty());
+    uint64_t previous = 0;
+    std::set<uint64_t> counts;
+    for (const stReport& r : merges) {
+        EXPECT_GE(r.a, previous);
+        EXPECT_EQ(r.b, size);
+        previous = r.a;
+        counts.insert(r.a);
+    }
+    for (const stSliceRange& slice : PlanSlices(size, 4))
+        EXPECT_EQ(counts.count(slice.last + 1), 1u) << "no report where the slice ending at " << slice.last << " ends";
+    // The slice ends plus at most one report per interval of the merge's span.
+    const uint64_t spanMs = merges.back().atMs - merges.front().atMs;
+    EXPECT_LE(merges.size(), 4 + 1 + spanMs / CSliceDownloader::kMergeReportMs) << "over " << spanMs << " ms";
+}
+
 TEST_F(SliceDownloaderTest, ServersThatMishandleRanges)
 {
     struct Case {
