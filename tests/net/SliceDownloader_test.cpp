@@ -447,6 +447,18 @@ TEST_F(SliceDownloaderTest, StopThenResumeRequestsOnlyTheRest)
     ASSERT_EQ(dl.Start(url, dir.Path(), L"pkg.bin", rec.Fn()), 0u);
     ASSERT_EQ(dl.SliceCount(), 4u);
     ASSERT_TRUE(rec.WaitProgress(60000, 20000));
+    // Every slice has bytes on disk before the stop (on a busy machine one
+    // connection may start late), so each has a count of its own to resume.
+    auto allSlicesStarted = [&] {
+        for (size_t i = 0; i < 4; ++i) {
+            if (SizeOf(dir.File(L"pkg.bin_slice" + std::to_wstring(i))) == 0)
+                return false;
+        }
+        return true;
+    };
+    for (int waited = 0; waited < 20000 && !allSlicesStarted(); waited += 20)
+        Sleep(20);
+    ASSERT_TRUE(allSlicesStarted());
     auto t0 = std::chrono::steady_clock::now();
     dl.Stop();
     auto stopMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
