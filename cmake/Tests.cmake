@@ -108,8 +108,8 @@ foreach(test_file ${CORVEL_TEST_FILES})
   endif()
   target_link_libraries(${target} PRIVATE corvel_test_support)
   if(CMAKE_CROSSCOMPILING_EMULATOR)
-    # Through a small runner that checks the environment and repeats a run
-    # Wine ended on an X error.
+    # Through a small runner that checks the environment, ends a run that
+    # hangs and repeats a run Wine ended on an X error or that hung.
     add_test(NAME ${test_name}
       COMMAND bash "${CMAKE_SOURCE_DIR}/tests/support/run-test.sh" "${CORVEL_TEST_REPEATS}"
               "${CMAKE_CROSSCOMPILING_EMULATOR}" "$<TARGET_FILE:${target}>")
@@ -122,7 +122,8 @@ foreach(test_file ${CORVEL_TEST_FILES})
       list(APPEND environment "CORVEL_TEST_SERVICE=${CORVEL_SERVICE_FILE_WIN}"
                               "CORVEL_DEMO_SERVICE=${CORVEL_DEMO_FILE_WIN}")
     endif()
-    set_tests_properties(${test_name} PROPERTIES TIMEOUT 300 ENVIRONMENT "${environment}")
+    # The runner ends one run after 240 s: room for one repeat of a hung run.
+    set_tests_properties(${test_name} PROPERTIES TIMEOUT 600 ENVIRONMENT "${environment}")
     # Read at configure time: an edit of the test file configures again.
     set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${test_file}")
     file(STRINGS "${test_file}" cursor_calls REGEX "${CORVEL_CURSOR_CALLS}")

@@ -4,8 +4,8 @@
 # to re-run. A run without arguments ends with the demo run (run-demo.sh).
 #   scripts/test.sh [ctest arguments...]
 # CORVEL_JOBS: parallel build and test jobs (default: the number of cores).
-# Ends with the runs repeated (after a Wine X protocol error, or a run that
-# ended without printing anything) and the tests that skipped, with their
+# Ends with the runs repeated (after a Wine X protocol error, a run that
+# ended without printing anything, or a hang) and the tests that skipped, with their
 # reasons.
 set -euo pipefail
 
@@ -23,9 +23,9 @@ ran_tests=0
 report_repeats() {
   local files=()
   [ -d "$REPEATS" ] && mapfile -t files < <(find "$REPEATS" -type f -printf '%f\n' | sort)
-  echo "[test] runs repeated (Wine X protocol error, or no output at all) or killed after passing: ${#files[@]}"
+  echo "[test] runs repeated (Wine X protocol error, no output at all, or a hang) or killed after passing: ${#files[@]}"
   local f
-  for f in "${files[@]}"; do echo "[test]   ${f%.*}"; done
+  for f in "${files[@]}"; do echo "[test]   $(cat "$REPEATS/$f")"; done
 }
 
 # GoogleTest cases that skipped, from ctest's log, each with its reason.

@@ -3,7 +3,9 @@
 # repeats a run once only when Wine ended it on an X protocol error before
 # any test failed, or when it failed without printing anything, recording
 # each repeat; counts a run Wine's exit killed after every test passed as
-# passed (recorded too); passes every other result on.
+# passed (recorded too); ends a run still going after its limit, printing
+# its output, and repeats it like an X error (or counts it as passed when
+# every test had passed); passes every other result on.
 # A stand-in for Wine plays the test program's runs.
 set -u
 source "$(dirname "$0")/support/check.sh"
@@ -16,7 +18,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 runner="$CHECKOUT/tests/support/run-test.sh"
 # The stand-in: run N of a program prints and ends as its script's line N
-# says ("-" prints nothing at all).
+# says ("-" prints nothing at all; status "hang" never ends).
+# A short run limit, so the hangs below end quickly.
+export CORVEL_TEST_RUN_LIMIT_S=2
 cat >"$work/wine" <<'STUB'
 #!/usr/bin/env bash
 script=$1
@@ -25,8 +29,11 @@ echo "$n" >"$script.runs"
 shift
 echo "$*" >"$script.args$n"
 line=$(sed -n "${n}p" "$script")
+code=${line%% *}
 [ "${line#* }" = "-" ] || printf '%b\n' "${line#* }"
-exit "${line%% *}"
+# "hang": the program never ends by itself.
+[ "$code" = hang ] && exec sleep 600
+exit "$code"
 STUB
 chmod +x "$work/wine"
 
@@ -43,6 +50,11 @@ cases=(
   "killed after every test passed|0|1|1|137 [  PASSED  ] 2 tests."
   "killed after a failed test|137|1|0|137 [  PASSED  ] 1 test.\\n[  FAILED  ] A.B (1 ms)"
   "killed before the summary|137|1|0|137 [ RUN      ] A.B"
+  "hang in a test, then passes|0|2|1|hang [ RUN      ] A.B|0 [  PASSED  ] 1 test."
+  "hang twice|124|2|1|hang [ RUN      ] A.B|hang [ RUN      ] A.B"
+  "hang before any output, then passes|0|2|1|hang -|0 [  PASSED  ] 1 test."
+  "hang after a failed test|124|1|0|hang [  FAILED  ] A.B (1 ms)|0 [  PASSED  ] 1 test."
+  "hang after every test passed|0|1|1|hang [  PASSED  ] 2 tests."
 )
 i=0
 for entry in "${cases[@]}"; do
@@ -56,13 +68,24 @@ for entry in "${cases[@]}"; do
 done
 
 # The repeat goes on from the test that was running: the tests that passed
-# before the X error are filtered out of it.
-printf '%s\n' "1 [ RUN      ] A.One\n[       OK ] A.One (5 ms)\n[ RUN      ] A.Two\n[       OK ] A.Two (1 ms)\n[ RUN      ] B.Three\nX Error of failed request:  BadWindow" \
-  "0 [  PASSED  ] 1 test." >"$work/resumed"
-bash "$runner" "$work/repeats-resumed" "$work/wine" "$work/resumed" >"$work/out-resumed" 2>&1
-expect_eq "resumed: status" "0" "$?"
-expect_eq "resumed: first run's arguments" "" "$(cat "$work/resumed.args1")"
-expect_eq "resumed: the repeat leaves out what passed" "--gtest_filter=-A.One:A.Two" "$(cat "$work/resumed.args2")"
+# before the X error or the hang are filtered out of it. A hang's output
+# names the test it was in.
+# name | first run's status | how the first run ends
+resumptions=(
+  "after an X error|1|X Error of failed request:  BadWindow"
+  "after a hang|hang|"
+)
+for entry in "${resumptions[@]}"; do
+  IFS='|' read -r name code ending <<<"$entry"
+  rm -f "$work/resumed".*
+  printf '%s\n' "$code [ RUN      ] A.One\n[       OK ] A.One (5 ms)\n[ RUN      ] A.Two\n[       OK ] A.Two (1 ms)\n[ RUN      ] B.Three\n$ending" \
+    "0 [  PASSED  ] 1 test." >"$work/resumed"
+  bash "$runner" "$work/repeats-resumed" "$work/wine" "$work/resumed" >"$work/out-resumed" 2>&1
+  expect_eq "resumed $name: status" "0" "$?"
+  expect_eq "resumed $name: first run's arguments" "" "$(cat "$work/resumed.args1")"
+  expect_eq "resumed $name: the repeat leaves out what passed" "--gtest_filter=-A.One:A.Two" "$(cat "$work/resumed.args2")"
+done
+expect_contains "a hang names its test" "last test started: B.Three" "$(cat "$work/out-resumed")"
 
 # Outside the test run's display nothing runs.
 echo "0 ran" >"$work/program"

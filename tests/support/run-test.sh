@@ -14,8 +14,12 @@
 # leaves a file in the repeats folder, which the test command counts. A run
 # that failed without printing anything at all never got to the program
 # (seen once on a loaded machine: Wine ended before the executable's first
-# line) and is run once more the same way. Every other result is reported
-# as it is.
+# line) and is run once more the same way. A run still going after its
+# limit is ended and its output printed; unless a test had failed, it is
+# run once more from the test that hung (or counted as passed when every
+# test had passed and only Wine's exit hung), so a hang that comes back
+# fails the test and shows where it was. Every other result is reported as
+# it is.
 set -u
 repeats=$1
 wine=$2
@@ -45,45 +49,89 @@ export DISPLAY=$CORVEL_DISPLAY
 # would hold this test (and its ctest slot) open until then.
 # The exit status of a program ended by SIGKILL.
 KILLED_RC=137
+# One run's limit in seconds. A run still going then is ended and its output
+# printed, so a hang shows the test it was in; ctest's own limit for the
+# test (cmake/Tests.cmake) leaves room for one repeat after it.
+# (CORVEL_TEST_RUN_LIMIT_S sets another limit, for the runner's own test.)
+RUN_LIMIT_S=${CORVEL_TEST_RUN_LIMIT_S:-240}
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
-"$wine" "$@" >"$log" 2>&1
-rc=$?
-if [ "$rc" -ne 0 ] && [ ! -s "$log" ]; then
-  echo "[run-test] Wine ended with $rc before the program printed anything; running it once more"
-  mkdir -p "$repeats"
-  echo "$*" >"$repeats/$(basename "$1").$$"
-  "$wine" "$@" >"$log" 2>&1
+
+# Runs the program into $log; sets rc, and hung=1 when it reached the limit.
+run_once() {
+  local started=$SECONDS
+  timeout --kill-after=10 "$RUN_LIMIT_S" "$wine" "$@" >"$log" 2>&1
   rc=$?
+  hung=0
+  if [ $((SECONDS - started)) -ge "$RUN_LIMIT_S" ] && { [ "$rc" -eq 124 ] || [ "$rc" -eq "$KILLED_RC" ]; }; then
+    hung=1
+  fi
+}
+
+record_repeat() {
+  mkdir -p "$repeats"
+  echo "$prog_args ($1)" >"$repeats/$(basename "$prog").$$.${2:-repeat}"
+}
+
+passed_all() { grep -q '^\[  PASSED  \]' "$log" && ! grep -qF '[  FAILED  ]' "$log"; }
+
+# Runs the program once more from the test that was running: the tests that
+# already passed are left out, so state their windows left behind in the
+# ended process cannot end the repeat the same way.
+repeat_from_running_test() {
+  local args=("$@")
+  local passed
+  passed=$(sed -n 's/^\[       OK \] \([A-Za-z0-9_./]*\) (.*$/\1/p' "$log" | tr -d '\r' | paste -sd: -)
+  if [ -n "$passed" ] && ! printf '%s\n' "$@" | grep -q -- '^--gtest_filter'; then
+    args+=("--gtest_filter=-$passed")
+  fi
+  run_once "${args[@]}"
+  cat "$log"
+  if [ "$hung" = 1 ]; then
+    echo "[run-test] the repeat too was still going after ${RUN_LIMIT_S} s; it was ended"
+  fi
+}
+
+prog=$1
+prog_args="$*"
+run_once "$@"
+if [ "$rc" -ne 0 ] && [ "$hung" = 0 ] && [ ! -s "$log" ]; then
+  echo "[run-test] Wine ended with $rc before the program printed anything; running it once more"
+  record_repeat "no output"
+  run_once "$@"
 fi
 cat "$log"
-if [ "$rc" -ne 0 ] && grep -q 'X Error of failed request' "$log"; then
+if [ "$hung" = 1 ]; then
+  running=$(sed -n 's/^\[ RUN      \] \([A-Za-z0-9_./]*\).*$/\1/p' "$log" | tr -d '\r' | tail -n 1)
+  echo "[run-test] the run was still going after ${RUN_LIMIT_S} s (last test started: ${running:-none}); it was ended"
+  if passed_all; then
+    # Every test passed and GoogleTest printed its summary: only Wine's exit
+    # hung.
+    echo "[run-test] every test had passed: counted as passed"
+    record_repeat "exit hung after passing" killed
+    rc=0
+  elif grep -qF '[  FAILED  ]' "$log"; then
+    echo "[run-test] a test had failed before: not repeated"
+  else
+    echo "[run-test] running the test again from the test it was in"
+    record_repeat "hung in ${running:-startup}"
+    repeat_from_running_test "$@"
+  fi
+elif [ "$rc" -ne 0 ] && grep -q 'X Error of failed request' "$log"; then
   if grep -qF '[  FAILED  ]' "$log"; then
     echo "[run-test] Wine ended on an X protocol error after a test failed: not repeated"
   else
-    # The repeat goes on from the test that was running: the tests that
-    # already passed are left out, so X state their windows left behind in
-    # the ended process cannot end the repeat the same way.
-    args=("$@")
-    passed=$(sed -n 's/^\[       OK \] \([A-Za-z0-9_./]*\) (.*$/\1/p' "$log" | tr -d '\r' | paste -sd: -)
-    if [ -n "$passed" ] && ! printf '%s\n' "$@" | grep -q -- '^--gtest_filter'; then
-      args+=("--gtest_filter=-$passed")
-    fi
     echo "[run-test] Wine ended on an X protocol error; running the test again from the test it was in"
-    mkdir -p "$repeats"
-    echo "$*" >"$repeats/$(basename "$1").$$"
-    "$wine" "${args[@]}" >"$log" 2>&1
-    rc=$?
-    cat "$log"
+    record_repeat "X protocol error"
+    repeat_from_running_test "$@"
   fi
 fi
 # Seen on a loaded machine: every test passed and GoogleTest printed its
 # summary, then Wine's process teardown ended in SIGKILL. The tests ran and
 # passed, so the run counts as passed; it is recorded with the repeats.
-if [ "$rc" -eq "$KILLED_RC" ] && grep -q '^\[  PASSED  \]' "$log" && ! grep -qF '[  FAILED  ]' "$log"; then
+if [ "$rc" -eq "$KILLED_RC" ] && [ "$hung" = 0 ] && passed_all; then
   echo "[run-test] every test passed, then Wine's exit was killed: counted as passed"
-  mkdir -p "$repeats"
-  echo "$* (killed after passing)" >"$repeats/$(basename "$1").$$.killed"
+  record_repeat "killed after passing" killed
   rc=0
 fi
 exit "$rc"
