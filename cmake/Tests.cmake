@@ -173,50 +173,51 @@ if(CMAKE_CROSSCOMPILING_EMULATOR)
   endforeach()
 endif()
 
-# The wke engine tests run beside a test engine of ours named as the engine
-# the web view looks for ("node.dll"), each in a folder of its own so that
-# no other test's web view finds an engine: a complete one, one that lacks
-# three of the exports the binding resolves, and one that makes no views.
-foreach(variant WebViewWke WebViewWkeGaps WebViewWkeNoView)
-  if(TARGET test_Corvel_Control_WebView_${variant})
-    set(engine_dir "${CMAKE_BINARY_DIR}/${variant}")
-    set(engine_target TestWkeEngine_${variant})
-    add_library(${engine_target} SHARED "${CMAKE_SOURCE_DIR}/tests/Corvel/Control/WebView/fixtures/TestWkeEngine.cpp")
-    target_include_directories(${engine_target} PRIVATE "${CMAKE_SOURCE_DIR}/src")
-    set_target_properties(${engine_target} PROPERTIES PREFIX "" OUTPUT_NAME node
-                          RUNTIME_OUTPUT_DIRECTORY "${engine_dir}" ARCHIVE_OUTPUT_DIRECTORY "${engine_dir}")
-    if(variant STREQUAL "WebViewWkeGaps")
-      target_compile_definitions(${engine_target} PRIVATE CORVEL_TEST_WKE_GAPS)
-    elseif(variant STREQUAL "WebViewWkeNoView")
-      target_compile_definitions(${engine_target} PRIVATE CORVEL_TEST_WKE_NO_VIEW)
-    endif()
-    set_target_properties(test_Corvel_Control_WebView_${variant} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${engine_dir}")
-    add_dependencies(test_Corvel_Control_WebView_${variant} ${engine_target})
+# A web view engine test runs beside a test engine of ours, built from
+# <source> (tests/Corvel/Control/WebView/fixtures) under the file name the
+# web view looks for, in a folder of its own so that no other test's web view
+# finds an engine. <definition>, when given, picks the engine's variant.
+# Sets CORVEL_TEST_ENGINE to the engine's target (empty when the test is
+# not built).
+function(corvel_web_test_engine variant source output_name definition)
+  set(CORVEL_TEST_ENGINE "" PARENT_SCOPE)
+  set(test_target test_Corvel_Control_WebView_${variant})
+  if(NOT TARGET ${test_target})
+    return()
   endif()
-endforeach()
+  set(engine_dir "${CMAKE_BINARY_DIR}/${variant}")
+  set(engine_target TestEngine_${variant})
+  add_library(${engine_target} SHARED "${CMAKE_SOURCE_DIR}/tests/Corvel/Control/WebView/fixtures/${source}")
+  target_include_directories(${engine_target} PRIVATE "${CMAKE_SOURCE_DIR}/src")
+  set_target_properties(${engine_target} PROPERTIES PREFIX "" OUTPUT_NAME ${output_name}
+                        RUNTIME_OUTPUT_DIRECTORY "${engine_dir}" ARCHIVE_OUTPUT_DIRECTORY "${engine_dir}")
+  if(definition)
+    target_compile_definitions(${engine_target} PRIVATE ${definition})
+  endif()
+  set_target_properties(${test_target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${engine_dir}")
+  add_dependencies(${test_target} ${engine_target})
+  set(CORVEL_TEST_ENGINE ${engine_target} PARENT_SCOPE)
+endfunction()
 
-# The WebView2 engine tests run beside a test loader of ours named as the
-# runtime's loader ("WebView2.dll"), each in a folder of its own: one that
-# reports no installed runtime, one whose runtime refuses the environment,
-# and one that hands out a small environment, controller and web view that
-# log the binding's calls.
-foreach(variant WebView2NoRuntime WebView2Refused WebView2Runtime)
-  if(TARGET test_Corvel_Control_WebView_${variant})
-    set(loader_dir "${CMAKE_BINARY_DIR}/${variant}")
-    set(loader_target TestWebView2Loader_${variant})
-    add_library(${loader_target} SHARED "${CMAKE_SOURCE_DIR}/tests/Corvel/Control/WebView/fixtures/TestWebView2Loader.cpp")
-    target_include_directories(${loader_target} PRIVATE "${CMAKE_SOURCE_DIR}/src")
-    target_link_libraries(${loader_target} PRIVATE ole32 oleaut32)
-    # Exported by their plain names, as the runtime's loader exports them.
-    target_link_options(${loader_target} PRIVATE -Wl,--kill-at)
-    set_target_properties(${loader_target} PROPERTIES PREFIX "" OUTPUT_NAME WebView2
-                          RUNTIME_OUTPUT_DIRECTORY "${loader_dir}" ARCHIVE_OUTPUT_DIRECTORY "${loader_dir}")
-    if(variant STREQUAL "WebView2NoRuntime")
-      target_compile_definitions(${loader_target} PRIVATE CORVEL_TEST_WV2_NO_RUNTIME)
-    elseif(variant STREQUAL "WebView2Refused")
-      target_compile_definitions(${loader_target} PRIVATE CORVEL_TEST_WV2_REFUSED)
-    endif()
-    set_target_properties(test_Corvel_Control_WebView_${variant} PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${loader_dir}")
-    add_dependencies(test_Corvel_Control_WebView_${variant} ${loader_target})
-  endif()
+# The wke engine ("node.dll"): a complete one, one that lacks three of the
+# exports the binding resolves, and one that makes no views.
+corvel_web_test_engine(WebViewWke TestWkeEngine.cpp node "")
+corvel_web_test_engine(WebViewWkeGaps TestWkeEngine.cpp node CORVEL_TEST_WKE_GAPS)
+corvel_web_test_engine(WebViewWkeNoView TestWkeEngine.cpp node CORVEL_TEST_WKE_NO_VIEW)
+
+# The WebView2 runtime's loader ("WebView2.dll"): one that reports no
+# installed runtime, one whose runtime refuses the environment, and one that
+# hands out a small environment, controller and web view that log the
+# binding's calls.
+set(loaders "")
+corvel_web_test_engine(WebView2NoRuntime TestWebView2Loader.cpp WebView2 CORVEL_TEST_WV2_NO_RUNTIME)
+list(APPEND loaders ${CORVEL_TEST_ENGINE})
+corvel_web_test_engine(WebView2Refused TestWebView2Loader.cpp WebView2 CORVEL_TEST_WV2_REFUSED)
+list(APPEND loaders ${CORVEL_TEST_ENGINE})
+corvel_web_test_engine(WebView2Runtime TestWebView2Loader.cpp WebView2 "")
+list(APPEND loaders ${CORVEL_TEST_ENGINE})
+foreach(loader ${loaders})
+  target_link_libraries(${loader} PRIVATE ole32 oleaut32)
+  # Exported by their plain names, as the runtime's loader exports them.
+  target_link_options(${loader} PRIVATE -Wl,--kill-at)
 endforeach()
