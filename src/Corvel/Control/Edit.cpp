@@ -740,44 +740,17 @@ void Edit::EnsureAlphaPatch()
         return;
     const int width = static_cast<int>(m_bounds.Width());
     const int height = static_cast<int>(m_bounds.Height());
-    if (width <= 0 || height <= 0 || (width == m_patchSize.cx && height == m_patchSize.cy && m_patchDc))
+    if (width <= 0 || height <= 0 || (width == m_patch.Width() && height == m_patch.Height() && m_patch.IsValid()))
         return;
-    FreeAlphaPatch();
     HWND window = m_core ? m_core->GetWindow() : nullptr;
     HDC windowDc = GetDC(window);
-    m_patchDc = CreateCompatibleDC(windowDc);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height; // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    m_patchBitmap = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    const bool made = m_patch.Create(windowDc, width, height);
     ReleaseDC(window, windowDc);
-    if (!m_patchDc || !m_patchBitmap || !bits) {
-        FreeAlphaPatch();
-        return;
-    }
-    std::fill_n(static_cast<uint32_t*>(bits), static_cast<size_t>(width) * static_cast<size_t>(height), kOpaqueBlack);
-    m_patchOld = SelectObject(m_patchDc, m_patchBitmap);
-    m_patchSize = SIZE{width, height};
+    if (made)
+        std::fill_n(m_patch.Pixels(), m_patch.PixelCount(), kOpaqueBlack);
 }
 
-void Edit::FreeAlphaPatch()
-{
-    if (m_patchDc && m_patchOld)
-        SelectObject(m_patchDc, m_patchOld);
-    if (m_patchDc)
-        DeleteDC(m_patchDc);
-    if (m_patchBitmap)
-        DeleteObject(m_patchBitmap);
-    m_patchDc = nullptr;
-    m_patchBitmap = nullptr;
-    m_patchOld = nullptr;
-    m_patchSize = SIZE{0, 0};
-}
+void Edit::FreeAlphaPatch() { m_patch.Free(); }
 
 // ------------------------------------------------------------- painting
 
@@ -854,9 +827,9 @@ void Edit::PaintText(RenderTarget* target)
     m_host->Services()->TxDraw(DVASPECT_CONTENT, 0, nullptr, nullptr, dc, nullptr, &bounds, nullptr, nullptr, nullptr,
                                0, TXTVIEW_ACTIVE);
     SetGraphicsMode(dc, oldMode);
-    if (m_patchDc && (m_patchAlpha || (m_core && m_core->IsLayered()))) {
-        BitBlt(dc, static_cast<int>(m_bounds.left), static_cast<int>(m_bounds.top), m_patchSize.cx, m_patchSize.cy,
-               m_patchDc, 0, 0, kPatchRop);
+    if (m_patch.IsValid() && (m_patchAlpha || (m_core && m_core->IsLayered()))) {
+        BitBlt(dc, static_cast<int>(m_bounds.left), static_cast<int>(m_bounds.top), m_patch.Width(), m_patch.Height(),
+               m_patch.GetDC(), 0, 0, kPatchRop);
     }
     target->EndGdiClip(dc);
 }

@@ -15,6 +15,7 @@
 
 #include "Corvel/Control/Box.h"
 #include "Corvel/Core/UiEvents.h"
+#include "Corvel/Render/DibSurface.h"
 
 namespace ui {
 
@@ -170,10 +171,7 @@ private:
     int m_limit = 0x7FFF;
     DWORD m_style = ES_MULTILINE | ES_AUTOVSCROLL;
     bool m_caretVisible = false;
-    HDC m_patchDc = nullptr;
-    HBITMAP m_patchBitmap = nullptr;
-    HGDIOBJ m_patchOld = nullptr;
-    SIZE m_patchSize{0, 0};
+    DibSurface m_patch;
     POINT m_caretPos{-1, -1};
     SIZE m_caretSize{0, 0};
     std::function<void(bool)> m_wheelCallback;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <imm.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -458,6 +459,41 @@ TEST_F(EditTest, ReadOnlyAndDisabledBoxesAreNoTabStops)
     e->SetEnabled(true);
     e->SetAttribute(L"readonly", L"true");
     EXPECT_EQ(0, e->GetTraitFlags());
+}
+
+// Text drawn through GDI leaves alpha the window's target cannot show; a box
+// that patches its alpha gives every pixel of its rectangle full alpha again
+// after drawing.
+TEST(EditAlphaPatch, APatchingBoxLeavesEveryPixelOfItsRectangleOpaque)
+{
+    testsupport::UiLibraryScope lib;
+    MarkupWindow w(LR"(<Window>
+    <Font name="DejaVu Sans" size="14"/>
+    <Box bkcolor="#FFFFFFFF">
+        <Edit name="patched" float="true" pos="10,10,200,30" lines="false" gdi="true" patchalpha="true" textcolor="#FF000000"/>
+        <Edit name="plain" float="true" pos="10,50,200,30" lines="false" gdi="true" textcolor="#FF000000"/>
+    </Box>
+</Window>)",
+                   240, 100);
+    Edit* patched = w.Find<Edit>(L"patched");
+    Edit* plain = w.Find<Edit>(L"plain");
+    ASSERT_TRUE(patched && plain);
+    patched->SetText(L"WWWWWWWWWWWW");
+    plain->SetText(L"WWWWWWWWWWWW");
+    ASSERT_TRUE(w.Paint());
+    const testsupport::PixelImage px = w.Pixels();
+    ASSERT_GT(BoxInk(px, patched).pixels, 0) << "no text drawn";
+    auto minAlpha = [&px](Edit* e) {
+        const ui::RECTF b = e->GetBounds();
+        uint32_t least = 255;
+        for (int y = static_cast<int>(b.top); y < static_cast<int>(b.bottom); ++y) {
+            for (int x = static_cast<int>(b.left); x < static_cast<int>(b.right); ++x)
+                least = std::min(least, px.At(x, y) >> 24);
+        }
+        return least;
+    };
+    EXPECT_LT(minAlpha(plain), 255u) << "GDI kept the alpha: the case shows nothing here";
+    EXPECT_EQ(255u, minAlpha(patched));
 }
 
 } // namespace

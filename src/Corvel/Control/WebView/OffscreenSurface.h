@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "Corvel/Render/DibSurface.h"
+
 namespace Gdiplus {
 class Bitmap;
 }
@@ -30,13 +32,13 @@ public:
     bool Create(HDC reference, int width, int height);
     void Free();
 
-    bool IsValid() const { return m_dc != nullptr; }
-    HDC GetDC() const { return m_dc; }
-    int Width() const { return m_width; }
-    int Height() const { return m_height; }
+    bool IsValid() const { return m_dib.IsValid(); }
+    HDC GetDC() const { return m_dib.GetDC(); }
+    int Width() const { return m_dib.Width(); }
+    int Height() const { return m_dib.Height(); }
     // Width x height pixels, row 0 at the top; null without a surface.
-    uint32_t* Pixels() const { return m_bits; }
-    size_t PixelCount() const { return static_cast<size_t>(m_width) * static_cast<size_t>(m_height); }
+    uint32_t* Pixels() const { return m_dib.Pixels(); }
+    size_t PixelCount() const { return m_dib.PixelCount(); }
     void Clear();
 
     // The mask: the alpha of `picture` drawn at the surface's size, one
@@ -50,12 +52,7 @@ public:
     void ApplyMask(bool skipKey, uint32_t key);
 
 private:
-    HDC m_dc = nullptr;
-    HBITMAP m_bitmap = nullptr;
-    HGDIOBJ m_previous = nullptr;
-    uint32_t* m_bits = nullptr;
-    int m_width = 0;
-    int m_height = 0;
+    DibSurface m_dib;
     std::vector<uint8_t> m_mask;
 };
 
