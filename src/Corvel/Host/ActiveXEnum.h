@@ -6,16 +6,15 @@
 #include <ole2.h>
 #include <wrl/client.h>
 
+#include "Corvel/Host/ComObject.h"
+
 namespace ui {
 
-class CActiveXEnum : public IEnumUnknown {
+class CActiveXEnum : public ComObject<IEnumUnknown> {
 public:
     // Keeps a reference to `object` (may be null: nothing to enumerate).
     explicit CActiveXEnum(IUnknown* object);
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE Next(ULONG count, IUnknown** out, ULONG* fetched) override;
     HRESULT STDMETHODCALLTYPE Skip(ULONG count) override;
     HRESULT STDMETHODCALLTYPE Reset() override;
@@ -25,7 +24,6 @@ private:
     virtual ~CActiveXEnum() = default;
 
     ULONG m_position = 0;
-    LONG m_refs = 1;
     Microsoft::WRL::ComPtr<IUnknown> m_object;
 };
 

@@ -51,29 +51,6 @@ CIDataObject::~CIDataObject()
         ReleaseStgMedium(&medium);
 }
 
-HRESULT STDMETHODCALLTYPE CIDataObject::QueryInterface(REFIID riid, void** out)
-{
-    if (!out)
-        return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDataObject)) {
-        *out = static_cast<IDataObject*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-ULONG STDMETHODCALLTYPE CIDataObject::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&m_refs)); }
-
-ULONG STDMETHODCALLTYPE CIDataObject::Release()
-{
-    const LONG left = InterlockedDecrement(&m_refs);
-    if (left == 0)
-        delete this;
-    return static_cast<ULONG>(left);
-}
-
 HRESULT STDMETHODCALLTYPE CIDataObject::GetData(FORMATETC* format, STGMEDIUM* medium)
 {
     if (!format || !medium)

@@ -9,6 +9,8 @@
 
 #include <vector>
 
+#include "Corvel/Host/ComObject.h"
+
 namespace ui {
 
 // Copies `source` into `copy` for clipboard format `format`: global memory,
@@ -17,15 +19,11 @@ namespace ui {
 // be made, DV_E_TYMED for an unknown medium; `copy` is then TYMED_NULL.
 HRESULT CopyStgMedium(const STGMEDIUM& source, CLIPFORMAT format, STGMEDIUM& copy);
 
-class CIDataObject : public IDataObject {
+class CIDataObject : public ComObject<IDataObject> {
 public:
     // Keeps a reference to `source` (may be null) for the object's lifetime.
     explicit CIDataObject(IDropSource* source);
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     // IDataObject
     HRESULT STDMETHODCALLTYPE GetData(FORMATETC* format, STGMEDIUM* medium) override;
     HRESULT STDMETHODCALLTYPE GetDataHere(FORMATETC* format, STGMEDIUM* medium) override;
@@ -42,7 +40,6 @@ public:
 private:
     virtual ~CIDataObject();
 
-    LONG m_refs = 1;
     Microsoft::WRL::ComPtr<IDropSource> m_source;
     // Index i of one list belongs to index i of the other.
     std::vector<FORMATETC> m_formats;

@@ -5,16 +5,14 @@
 #include <windows.h>
 #include <ole2.h>
 
+#include "Corvel/Host/ComObject.h"
+
 namespace ui {
 
-class CIDropSource : public IDropSource {
+class CIDropSource : public ComObject<IDropSource> {
 public:
     CIDropSource() = default;
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     // IDropSource: Escape cancels; releasing both buttons drops.
     HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL escapePressed, DWORD keyState) override;
     HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD effect) override;
@@ -25,7 +23,6 @@ public:
 private:
     virtual ~CIDropSource() = default;
 
-    LONG m_refs = 1;
     bool m_dropped = false;
 };
 

@@ -7,17 +7,15 @@
 
 #include <vector>
 
+#include "Corvel/Host/ComObject.h"
+
 namespace ui {
 
-class CEnumFormatEtc : public IEnumFORMATETC {
+class CEnumFormatEtc : public ComObject<IEnumFORMATETC> {
 public:
     // Copies `formats` (target devices are not carried over).
     CEnumFormatEtc(const std::vector<FORMATETC>& formats, size_t position = 0);
 
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     // IEnumFORMATETC
     HRESULT STDMETHODCALLTYPE Next(ULONG count, FORMATETC* out, ULONG* fetched) override;
     HRESULT STDMETHODCALLTYPE Skip(ULONG count) override;
@@ -27,7 +25,6 @@ public:
 private:
     virtual ~CEnumFormatEtc() = default;
 
-    LONG m_refs = 1;
     std::vector<FORMATETC> m_formats;
     size_t m_position = 0;
 };

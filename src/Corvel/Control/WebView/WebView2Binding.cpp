@@ -177,28 +177,6 @@ HRESULT WebView2Native::JsCallCpp(BSTR name, BSTR args, BSTR* result)
     return *result ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT WebView2Native::QueryInterface(REFIID riid, void** out)
-{
-    if (!out)
-        return E_POINTER;
-    *out = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IDispatch)
-        return E_NOINTERFACE;
-    *out = static_cast<IDispatch*>(this);
-    AddRef();
-    return S_OK;
-}
-
-ULONG WebView2Native::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&m_refs)); }
-
-ULONG WebView2Native::Release()
-{
-    const LONG left = InterlockedDecrement(&m_refs);
-    if (left == 0)
-        delete this;
-    return static_cast<ULONG>(left);
-}
-
 // The object answers its one method by name, so no type library is needed.
 HRESULT WebView2Native::GetTypeInfoCount(UINT* count)
 {
@@ -310,27 +288,8 @@ std::wstring TakeRuntimeText(LPWSTR text)
 
 // The environment's options: the runtime reads them while it creates the
 // environment; every option not set here keeps its default.
-class EnvironmentOptions final : public ICoreWebView2EnvironmentOptions {
+class EnvironmentOptions final : public ui::ComObject<ICoreWebView2EnvironmentOptions> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override
-    {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (riid != IID_IUnknown && riid != __uuidof(ICoreWebView2EnvironmentOptions))
-            return E_NOINTERFACE;
-        *out = static_cast<ICoreWebView2EnvironmentOptions*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_refs)); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const LONG left = InterlockedDecrement(&m_refs);
-        if (left == 0)
-            delete this;
-        return static_cast<ULONG>(left);
-    }
     HRESULT STDMETHODCALLTYPE get_AdditionalBrowserArguments(LPWSTR* value) override
     {
         return CopyForRuntime(m_arguments, value);
@@ -369,8 +328,7 @@ public:
     }
 
 private:
-    ~EnvironmentOptions() = default;
-    LONG m_refs = 1;
+    ~EnvironmentOptions() override = default;
     std::wstring m_arguments;
     std::wstring m_language;
     std::wstring m_targetVersion;
@@ -380,30 +338,11 @@ private:
 // A handler the runtime calls: a reference-counted object whose Invoke runs
 // `body` while the binding lives, and answers S_OK.
 template <typename Interface, typename... Args>
-class Delegate final : public Interface {
+class Delegate final : public ui::ComObject<Interface> {
 public:
     using Body = void (*)(WebView2Binding&, Args...);
     Delegate(std::shared_ptr<WebView2Binding::Link> link, Body body) : m_link(std::move(link)), m_body(body) {}
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override
-    {
-        if (!out)
-            return E_POINTER;
-        *out = nullptr;
-        if (riid != IID_IUnknown && riid != __uuidof(Interface))
-            return E_NOINTERFACE;
-        *out = static_cast<Interface*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_refs)); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const LONG left = InterlockedDecrement(&m_refs);
-        if (left == 0)
-            delete this;
-        return static_cast<ULONG>(left);
-    }
     HRESULT STDMETHODCALLTYPE Invoke(Args... args) override
     {
         if (m_link && m_link->binding)
@@ -412,8 +351,7 @@ public:
     }
 
 private:
-    ~Delegate() = default;
-    LONG m_refs = 1;
+    ~Delegate() override = default;
     std::shared_ptr<WebView2Binding::Link> m_link;
     Body m_body;
 };

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "Corvel/Control/WebView/WebView2Interfaces.h"
+#include "Corvel/Host/ComObject.h"
 
 namespace ui {
 
@@ -43,7 +44,7 @@ bool ServeFileRequest(const std::wstring& homePage, const std::wstring& pageUrl,
 // IDispatch whose one method JsCallCpp(name, arguments) answers with the
 // owner control's script handlers. Reference-counted; the last Release
 // deletes it. The owner is borrowed and cleared when the control goes.
-class WebView2Native : public IDispatch {
+class WebView2Native : public ComObject<IDispatch> {
 public:
     static constexpr DISPID kDispIdJsCallCpp = 1;
 
@@ -59,9 +60,6 @@ public:
     // is not of the home page's origin or the owner is gone.
     HRESULT JsCallCpp(BSTR name, BSTR args, BSTR* result);
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale,
@@ -70,8 +68,7 @@ public:
                                      VARIANT* result, EXCEPINFO* exception, UINT* argError) override;
 
 private:
-    virtual ~WebView2Native() = default;
-    LONG m_refs = 1;
+    ~WebView2Native() override = default;
     WebView* m_owner;
     std::wstring m_pageUrl;
     std::function<std::wstring()> m_pageSource;
