@@ -101,19 +101,7 @@ std::string FileBytes(const std::wstring& path)
 // shutdown would wait for it) plus `keys`.
 bool Configure(const std::wstring& tag, Json::Value keys)
 {
-    Json::Value package;
-    package["package_sn"] = "CVL2026-STD";
-    package["name"] = "Corvel Notes";
-    Json::Value product;
-    product["product_sn"] = "CVL2026";
-    product["name"] = "Corvel Notes";
-    product["desc"] = "部署全程";
-    product["pop_ad"]["enable"] = false;
-    product["packages"].append(package);
-    Json::Value answer;
-    answer["code"] = 0;
-    answer["data"].append(product);
-    keys["products"] = Json::writeString(Json::StreamWriterBuilder(), answer);
+    keys["products"] = apptest::ProductsAnswerText(apptest::DemoProduct("部署全程"));
     return DemoService::Get().Configure(tag, keys);
 }
 

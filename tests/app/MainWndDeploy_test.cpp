@@ -52,32 +52,18 @@ constexpr const wchar_t* kProSection = L"Corvel Notes 专业版";
 
 // The demo product with its two packages and no exit advertisement (the
 // shutdown of each session would otherwise wait in it).
-Json::Value ProductsWithoutAd(const std::wstring& tag)
+std::string ProductsWithoutAd(const std::wstring& tag)
 {
-    const std::string base = Narrow(DemoService::Get().BaseUrl(tag));
-    Json::Value product;
-    product["product_sn"] = "CVL2026";
-    product["name"] = "Corvel Notes";
-    product["desc"] = "deploy";
-    product["banner"] = base + "/res/banner.png";
-    product["pop_ad"]["enable"] = false;
-    Json::Value standard, pro;
-    standard["package_sn"] = "CVL2026-STD";
-    standard["name"] = "Corvel Notes";
-    pro["package_sn"] = "CVL2026-PRO";
-    pro["name"] = "Corvel Notes 专业版";
-    product["packages"].append(standard);
-    product["packages"].append(pro);
-    Json::Value answer;
-    answer["code"] = 0;
-    answer["data"].append(product);
-    return answer;
+    Json::Value product = apptest::DemoProduct("deploy");
+    product["banner"] = Narrow(DemoService::Get().BaseUrl(tag)) + "/res/banner.png";
+    product["packages"].append(apptest::DemoPackage("CVL2026-PRO", "Corvel Notes 专业版"));
+    return apptest::ProductsAnswerText(product);
 }
 
 // The tag's scenario: the product above plus `config`'s order keys.
 bool Configure(const std::wstring& tag, Json::Value config)
 {
-    config["products"] = Json::writeString(Json::StreamWriterBuilder(), ProductsWithoutAd(tag));
+    config["products"] = ProductsWithoutAd(tag);
     return DemoService::Get().Configure(tag, config);
 }
 

@@ -142,20 +142,8 @@ private:
 // shutdown would wait for it to be closed) and package faults (pkg_* keys).
 Json::Value Faults(std::initializer_list<std::pair<const char*, int>> keys)
 {
-    Json::Value package;
-    package["package_sn"] = "CVL2026-STD";
-    package["name"] = "Corvel Notes";
-    Json::Value product;
-    product["product_sn"] = "CVL2026";
-    product["name"] = "Corvel Notes";
-    product["desc"] = "下载演示";
-    product["pop_ad"]["enable"] = false;
-    product["packages"].append(package);
-    Json::Value answer;
-    answer["code"] = 0;
-    answer["data"].append(product);
     Json::Value config(Json::objectValue);
-    config["products"] = Json::writeString(Json::StreamWriterBuilder(), answer);
+    config["products"] = apptest::ProductsAnswerText(apptest::DemoProduct("下载演示"));
     for (const auto& k : keys)
         config[k.first] = k.second;
     return config;

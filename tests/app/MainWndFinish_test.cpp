@@ -110,20 +110,8 @@ constexpr const wchar_t* kTag = L"finish";
 // when the session shuts down.
 bool ConfigureWithoutAdvertisement(const std::wstring& tag)
 {
-    Json::Value product;
-    product["product_sn"] = "CVL2026";
-    product["name"] = "Corvel Notes";
-    product["desc"] = "";
-    product["pop_ad"]["enable"] = false;
-    Json::Value package;
-    package["package_sn"] = "CVL2026-STD";
-    package["name"] = "Corvel Notes";
-    product["packages"].append(package);
-    Json::Value answer;
-    answer["code"] = 0;
-    answer["data"].append(product);
     Json::Value config;
-    config["products"] = Json::writeString(Json::StreamWriterBuilder(), answer);
+    config["products"] = apptest::ProductsAnswerText(apptest::DemoProduct(""));
     return DemoService::Get().Configure(tag, config);
 }
 
@@ -512,8 +500,9 @@ TEST_F(FinishTest, ClosingDuringTheExtractionCancelsItAndWaitsForTheThread)
     // machine the engine may have closed the long entry by then. Either way
     // nothing is left half written under the entry's name.
     std::string longData;
-    if (testsupport::ReadFileBytes(InInstallDir(L"data\\long.dat"), longData))
+    if (testsupport::ReadFileBytes(InInstallDir(L"data\\long.dat"), longData)) {
         EXPECT_EQ(longData.size(), kLongDataSize) << "a partly written entry under its own name";
+    }
     for (const std::wstring& file : after)
         EXPECT_EQ(file.find(L".tmp"), std::wstring::npos) << Narrow(file);
     // Nothing goes on writing after the window is gone.

@@ -33,32 +33,21 @@ std::string ProductsAnswer(const std::wstring& tag, const Json::Value& packages,
                            const std::string& adPicture)
 {
     const std::string base = Narrow(DemoService::Get().BaseUrl(tag));
-    Json::Value product;
-    product["product_sn"] = "CVL2026";
-    product["name"] = "Corvel Notes";
-    product["desc"] = "笔记软件 with two packages";
+    Json::Value product = apptest::DemoProduct("笔记软件 with two packages");
     product["icon"] = base + "/res/icon.png";
     product["banner"] = base + "/res/banner.png";
     product["pop_ad"]["enable"] = adEnabled;
     product["pop_ad"]["img"] = adPicture;
     product["pop_ad"]["link"] = base + "/pages/ad.html";
     product["packages"] = packages;
-    Json::Value answer;
-    answer["code"] = 0;
-    answer["data"].append(product);
-    return Json::writeString(Json::StreamWriterBuilder(), answer);
+    return apptest::ProductsAnswerText(product);
 }
 
 Json::Value TwoPackages()
 {
     Json::Value packages(Json::arrayValue);
-    Json::Value a, b;
-    a["package_sn"] = "CVL2026-STD";
-    a["name"] = "Corvel Notes";
-    b["package_sn"] = "CVL2026-PRO";
-    b["name"] = "Corvel Notes 专业版";
-    packages.append(a);
-    packages.append(b);
+    packages.append(apptest::DemoPackage("CVL2026-STD", "Corvel Notes"));
+    packages.append(apptest::DemoPackage("CVL2026-PRO", "Corvel Notes 专业版"));
     return packages;
 }
 

@@ -58,6 +58,33 @@ DemoService::DemoService()
     m_ok = true;
 }
 
+Json::Value DemoPackage(const char* packageSn, const char* name)
+{
+    Json::Value package;
+    package["package_sn"] = packageSn;
+    package["name"] = name;
+    return package;
+}
+
+Json::Value DemoProduct(const std::string& desc)
+{
+    Json::Value product;
+    product["product_sn"] = "CVL2026";
+    product["name"] = "Corvel Notes";
+    product["desc"] = desc;
+    product["pop_ad"]["enable"] = false;
+    product["packages"].append(DemoPackage("CVL2026-STD", "Corvel Notes"));
+    return product;
+}
+
+std::string ProductsAnswerText(const Json::Value& product)
+{
+    Json::Value answer;
+    answer["code"] = 0;
+    answer["data"].append(product);
+    return Json::writeString(Json::StreamWriterBuilder(), answer);
+}
+
 stServiceEndpoint TestEndpoint(const std::wstring& baseUrl)
 {
     stServiceEndpoint endpoint;

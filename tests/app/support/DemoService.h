@@ -62,6 +62,17 @@ private:
 stServiceEndpoint TestEndpoint(const std::wstring& baseUrl);
 constexpr int32_t kTestOsCode = 10;
 
+// A package entry of a products answer.
+Json::Value DemoPackage(const char* packageSn, const char* name);
+// The demo product "CVL2026" ("Corvel Notes") as a products answer carries
+// it: with `desc`, its exit advertisement off (a session's shutdown would
+// wait in it) and the standard package "CVL2026-STD" only. Tests change or
+// add keys before wrapping it with ProductsAnswerText.
+Json::Value DemoProduct(const std::string& desc);
+// The products answer text ({"code": 0, "data": [product]}) a scenario's
+// "products" key takes.
+std::string ProductsAnswerText(const Json::Value& product);
+
 // Skips the test with the reason when the demo service is not there.
 #define REQUIRE_DEMO_SERVICE()                                                                    \
     do {                                                                                         \
