@@ -203,16 +203,20 @@ tagTFontInfo* FontManager::AddFont(float scale, const wchar_t* face, int size, b
     if (found != m_fonts.end())
         return found->second;
 
-    // A private font is known to GDI and DirectWrite by its own family name;
-    // any other face not installed is replaced by an installed family.
+    // A private font is known to GDI and DirectWrite by its own family names
+    // (GDI's from its name table, DirectWrite's from its collection); any
+    // other face not installed is replaced by an installed family.
     std::wstring family;
-    IDWriteFontCollection* collection = FindPrivateFontCollection(faceText.c_str(), &family);
+    std::wstring gdiFamily;
+    IDWriteFontCollection* collection = FindPrivateFontCollection(faceText.c_str(), &family, &gdiFamily);
     if (!collection || family.empty())
         family = collection ? faceText : ResolveFontFamily(faceText.c_str());
+    if (!collection || gdiFamily.empty())
+        gdiFamily = family;
 
     LOGFONTW lf{};
     GetObjectW(GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf);
-    std::wstring gdiFace = TruncatedFace(family.c_str());
+    std::wstring gdiFace = TruncatedFace(gdiFamily.c_str());
     wcsncpy(lf.lfFaceName, gdiFace.c_str(), LF_FACESIZE - 1);
     lf.lfFaceName[LF_FACESIZE - 1] = L'\0';
     lf.lfCharSet = DEFAULT_CHARSET;

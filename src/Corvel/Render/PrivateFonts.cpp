@@ -5,6 +5,7 @@
 #include "Corvel/Render/TimeLine.h"
 
 #include <shlwapi.h>
+#include <wrl/client.h>
 
 #include <cstring>
 #include <cwctype>
@@ -24,7 +25,10 @@ struct MemBlock {
 
 struct Registry {
     std::unordered_map<std::wstring, IDWriteFontCollection*, WideKeyHash> collections;
+    // By face: the font's family as its name table gives it (GDI's name)
+    // and as its collection lists it (DirectWrite's).
     std::unordered_map<std::wstring, std::wstring, WideKeyHash> families;
+    std::unordered_map<std::wstring, std::wstring, WideKeyHash> collectionFamilies;
     std::unordered_map<std::wstring, MemBlock, WideKeyHash> memoryFonts;
     std::vector<std::vector<std::wstring>> fileLists;
     std::deque<int32_t> keys; // stable addresses: handed to DirectWrite
@@ -59,12 +63,44 @@ const std::vector<std::wstring>* ListOfKey(const void* key, UINT32 keySize)
     return &r.fileLists[static_cast<size_t>(index)];
 }
 
+// The first name of a family (empty when it has none).
+std::wstring FirstFamilyName(IDWriteFontCollection* collection, UINT32 index)
+{
+    Microsoft::WRL::ComPtr<IDWriteFontFamily> family;
+    Microsoft::WRL::ComPtr<IDWriteLocalizedStrings> names;
+    UINT32 length = 0;
+    if (FAILED(collection->GetFontFamily(index, &family)) || FAILED(family->GetFamilyNames(&names)) ||
+        names->GetCount() == 0 || FAILED(names->GetStringLength(0, &length)))
+        return std::wstring();
+    std::wstring name(length + 1, L'\0');
+    if (FAILED(names->GetString(0, &name[0], length + 1)))
+        return std::wstring();
+    name.resize(length);
+    return name;
+}
+
+// The family DirectWrite finds the font under in its own collection. A font
+// whose typographic family differs from its name-table family ("Sans" with
+// the style "Light", where GDI sees "Sans Light") is listed under the
+// typographic one: the collection's first family then stands for the file.
+std::wstring CollectionFamily(IDWriteFontCollection* collection, const std::wstring& nameTableFamily)
+{
+    UINT32 index = 0;
+    BOOL exists = FALSE;
+    if (!nameTableFamily.empty() && SUCCEEDED(collection->FindFamilyName(nameTableFamily.c_str(), &index, &exists)) &&
+        exists)
+        return nameTableFamily;
+    return collection->GetFontFamilyCount() > 0 ? FirstFamilyName(collection, 0) : nameTableFamily;
+}
+
 IDWriteFontCollection* StoreCollection(const wchar_t* face, const std::vector<std::wstring>& files)
 {
     IDWriteFontCollection* collection = nullptr;
     if (FAILED(RegisterFontCollection(files, &collection)) || !collection)
         return nullptr;
-    Reg().collections[face] = collection;
+    Registry& r = Reg();
+    r.collections[face] = collection;
+    r.collectionFamilies[face] = CollectionFamily(collection, r.families[face]);
     return collection;
 }
 
@@ -635,7 +671,7 @@ HRESULT RegisterFontCollection(const std::vector<std::wstring>& files, IDWriteFo
     return factory->CreateCustomFontCollection(r.collectionLoader, key, sizeof(*key), out);
 }
 
-IDWriteFontCollection* FindPrivateFontCollection(const wchar_t* face, std::wstring* family)
+IDWriteFontCollection* FindPrivateFontCollection(const wchar_t* face, std::wstring* family, std::wstring* gdiFamily)
 {
     if (!face)
         return nullptr;
@@ -643,10 +679,14 @@ IDWriteFontCollection* FindPrivateFontCollection(const wchar_t* face, std::wstri
     auto it = r.collections.find(face);
     if (it == r.collections.end())
         return nullptr;
-    if (family) {
-        auto f = r.families.find(face);
-        *family = f == r.families.end() ? std::wstring() : f->second;
-    }
+    auto nameOf = [face](const std::unordered_map<std::wstring, std::wstring, WideKeyHash>& names) {
+        auto f = names.find(face);
+        return f == names.end() ? std::wstring() : f->second;
+    };
+    if (family)
+        *family = nameOf(r.collectionFamilies);
+    if (gdiFamily)
+        *gdiFamily = nameOf(r.families);
     return it->second;
 }
 
@@ -731,6 +771,7 @@ void ReleasePrivateFonts()
     }
     r.collections.clear();
     r.families.clear();
+    r.collectionFamilies.clear();
     if (r.factory && SUCCEEDED(r.registration) && r.registration != 1) {
         if (r.collectionLoader)
             r.factory->UnregisterFontCollectionLoader(r.collectionLoader);

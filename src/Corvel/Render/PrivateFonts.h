@@ -23,8 +23,12 @@ IDWriteFontCollection* LoadPrivateFont(const wchar_t* face, const wchar_t* path)
 // path as written in markup). The bytes are copied.
 IDWriteFontCollection* LoadPrivateFontFromMemory(const wchar_t* face, const wchar_t* name,
                                                  const void* data, size_t size);
-// The collection loaded for `face` and the font's own family name, or null.
-IDWriteFontCollection* FindPrivateFontCollection(const wchar_t* face, std::wstring* family);
+// The collection loaded for `face`, or null. `family` receives the family
+// DirectWrite finds the font under in that collection, `gdiFamily` the
+// family of the font's name table, which GDI knows it by (the two differ
+// for a font with a typographic family of its own).
+IDWriteFontCollection* FindPrivateFontCollection(const wchar_t* face, std::wstring* family,
+                                                 std::wstring* gdiFamily = nullptr);
 // Unregisters the loaders, releases every collection and GDI registration and
 // frees the memory blocks. Set as UiGlobals().releasePrivateFonts.
 void ReleasePrivateFonts();

@@ -6,6 +6,7 @@
 #include "Corvel/Render/FontManager.h"
 #include "Corvel/Render/support/FontFixture.h"
 #include "support/TestPaths.h"
+#include "support/Text.h"
 
 #include <gtest/gtest.h>
 
@@ -373,6 +374,33 @@ TEST_F(PrivateFonts, FontFromMemoryIsUsableByDirectWriteAndMeasuresText)
     fonts.MeasureText(w, h, L"iiiiiiiiii", info->index, DT_SINGLELINE, 0.0f);
     EXPECT_EQ(static_cast<int>(std::ceil(ten)), w) << "measured sizes round up";
     EXPECT_GT(h, 10);
+}
+
+// DejaVu Sans ExtraLight names its family "DejaVu Sans Light" in the name
+// table GDI reads and "DejaVu Sans" as its typographic family, which its
+// DirectWrite collection lists it under: each is given the name it knows.
+TEST_F(PrivateFonts, AFontWithATypographicFamilyOfItsOwnIsFoundByBothNames)
+{
+    const std::string bytes = DejaVuBytes(L"DejaVuSans-ExtraLight.ttf");
+    ASSERT_FALSE(bytes.empty());
+    IDWriteFontCollection* c = ui::LoadPrivateFontFromMemory(L"SkinLight", L"fonts/light.ttf", bytes.data(), bytes.size());
+    ASSERT_NE(nullptr, c);
+    std::wstring family, gdiFamily;
+    EXPECT_EQ(c, ui::FindPrivateFontCollection(L"SkinLight", &family, &gdiFamily));
+    EXPECT_EQ(L"DejaVu Sans Light", gdiFamily);
+    EXPECT_TRUE(ServedFromMemory(c, family.c_str())) << "not in its own collection: " << testsupport::Narrow(family);
+    EXPECT_GT(MeasureWith(c, family.c_str(), L"Light"), 5.0f);
+
+    ui::FontManager fonts;
+    ui::tagTFontInfo* info = fonts.AddFont(1.0f, L"SkinLight", 20, false, false, false, false);
+    ASSERT_NE(nullptr, info);
+    ASSERT_NE(nullptr, info->textFormat);
+    LOGFONTW lf{};
+    GetObjectW(info->hFont, sizeof(lf), &lf);
+    EXPECT_STREQ(L"DejaVu Sans Light", lf.lfFaceName);
+    wchar_t formatFamily[64] = {};
+    ASSERT_TRUE(SUCCEEDED(info->textFormat->GetFontFamilyName(formatFamily, 64)));
+    EXPECT_TRUE(ServedFromMemory(c, formatFamily)) << "the text format names a family its collection lacks";
 }
 
 TEST_F(PrivateFonts, FontFromTheSkinArchiveInMemory)
