@@ -60,7 +60,10 @@ trap 'rm -f "$log"' EXIT
 # Runs the program into $log; sets rc, and hung=1 when it reached the limit.
 run_once() {
   local started=$SECONDS
-  timeout --kill-after=10 "$RUN_LIMIT_S" "$wine" "$@" >"$log" 2>&1
+  # --foreground: the signal goes to the test's own process only, never to
+  # the Wine processes it started (the desktop process that a run's first
+  # program starts serves every test of the run).
+  timeout --foreground --kill-after=10 "$RUN_LIMIT_S" "$wine" "$@" >"$log" 2>&1
   rc=$?
   hung=0
   if [ $((SECONDS - started)) -ge "$RUN_LIMIT_S" ] && { [ "$rc" -eq 124 ] || [ "$rc" -eq "$KILLED_RC" ]; }; then
