@@ -4,6 +4,7 @@
 
 #include "Corvel/Core/UiGlobals.h"
 #include "Corvel/Core/WindowCore.h"
+#include "Corvel/Render/RenderTarget.h"
 
 namespace ui {
 
@@ -132,8 +133,24 @@ bool WndBox::TakeOver(HWND foreign, const WndBoxHosting& hosting)
     return true;
 }
 
+void WndBox::FinishSkinnedWindowFrames()
+{
+    // Wine draws a Direct2D window through OpenGL on a Direct3D worker
+    // thread, and replaces the window's GL drawable when a child window is
+    // created in it or moved into it. A frame the worker is still presenting
+    // then meets an X drawable that is gone; the X error it gets can leave
+    // the worker and the UI thread (at its next X call, such as the one
+    // SetParent makes when the window is given back) waiting on each other
+    // for good. So before the skinned window's children change, its frames
+    // are let reach the screen; on Windows the wait ends at once or nearly
+    // so.
+    if (RenderTarget* target = m_core ? m_core->GetRenderTarget() : nullptr)
+        target->FinishQueuedFrames();
+}
+
 void WndBox::MakeChildOf(HWND parent)
 {
+    FinishSkinnedWindowFrames();
     m_previousStyle = GetWindowLongPtrW(m_hosted, GWL_STYLE);
     if (m_previousStyle & WS_POPUP)
         SetWindowLongPtrW(m_hosted, GWL_STYLE, (m_previousStyle & ~static_cast<LONG_PTR>(WS_POPUP)) | WS_CHILD);
@@ -145,6 +162,7 @@ bool WndBox::CreateHostWindow(HWND skinned, uint32_t background)
 {
     const COLORREF rgb = RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF, background & 0xFF);
     m_brush = CreateSolidBrush(rgb);
+    FinishSkinnedWindowFrames();
     m_host = CreateWindowExW(0, kHostClassName, L"", WS_CHILD | WS_CLIPCHILDREN, 0, 0, 0, 0, skinned, nullptr,
                              ModuleInstance(), nullptr);
     if (!m_host) {
@@ -259,6 +277,7 @@ void WndBox::ReturnToPreviousParent()
         const LONG_PTR visible = GetWindowLongPtrW(m_hosted, GWL_STYLE) & WS_VISIBLE;
         SetWindowLongPtrW(m_hosted, GWL_STYLE, (m_previousStyle & ~static_cast<LONG_PTR>(WS_VISIBLE)) | visible);
     }
+    FinishSkinnedWindowFrames();
     SetParent(m_hosted, m_previousParent);
     if (IsRectEmpty(&m_previousRect)) {
         RECT own{};

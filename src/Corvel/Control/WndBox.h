@@ -94,6 +94,9 @@ private:
     // Fits or centres the hosted window in the host's client area.
     void RefitInHost();
     void ReturnToPreviousParent();
+    // Waits until the skinned window's drawn frames are on the screen, before
+    // its native children change.
+    void FinishSkinnedWindowFrames();
     // Turns the foreign window into a child of `parent` (a pop-up changes
     // its style first, so that it is placed in its parent's client area).
     void MakeChildOf(HWND parent);

@@ -4,6 +4,8 @@
 #include "Corvel/Render/LayerWarp.h"
 #include "Corvel/Render/DibInfo.h"
 
+#include <wrl/client.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -384,6 +386,28 @@ void RenderTarget::EndDraw(bool layered, const RECT* dirty)
     }
     if (hr == static_cast<HRESULT>(D2DERR_RECREATE_TARGET))
         RecoverDeviceLoss();
+}
+
+void RenderTarget::FinishQueuedFrames()
+{
+    if (m_parent || !m_deviceContext || m_inFrame)
+        return;
+    // A copy queued now runs after every frame queued before it; mapping
+    // its CPU-readable destination for reading waits until it has run.
+    const D2D1_PIXEL_FORMAT format = D2D1::PixelFormat(DXGI_FORMAT_B8G8R8A8_UNORM, D2D1_ALPHA_MODE_PREMULTIPLIED);
+    D2D1_BITMAP_PROPERTIES1 sourceProps = D2D1::BitmapProperties1(D2D1_BITMAP_OPTIONS_NONE, format);
+    D2D1_BITMAP_PROPERTIES1 readableProps =
+        D2D1::BitmapProperties1(D2D1_BITMAP_OPTIONS_CPU_READ | D2D1_BITMAP_OPTIONS_CANNOT_DRAW, format);
+    Microsoft::WRL::ComPtr<ID2D1Bitmap1> source;
+    Microsoft::WRL::ComPtr<ID2D1Bitmap1> readable;
+    const D2D1_SIZE_U onePixel = D2D1::SizeU(1, 1);
+    if (FAILED(m_deviceContext->CreateBitmap(onePixel, nullptr, 0, &sourceProps, &source)) ||
+        FAILED(m_deviceContext->CreateBitmap(onePixel, nullptr, 0, &readableProps, &readable)) ||
+        FAILED(readable->CopyFromBitmap(nullptr, source.Get(), nullptr)))
+        return;
+    D2D1_MAPPED_RECT mapped{};
+    if (SUCCEEDED(readable->Map(D2D1_MAP_OPTIONS_READ, &mapped)))
+        readable->Unmap();
 }
 
 void RenderTarget::RecoverDeviceLoss()

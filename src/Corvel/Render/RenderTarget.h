@@ -147,6 +147,11 @@ public:
     // for the whole window). Device loss reported here recreates everything
     // and calls the recreated callback.
     virtual void EndDraw(bool layered, const RECT* dirty);
+    // Waits until the GPU has carried out every frame this window target
+    // handed it, so that the window's native child windows can change with
+    // no frame still on its way to the screen. Returns at once inside a
+    // frame, for a child target, or without resources.
+    void FinishQueuedFrames();
 
     // Composites this child target's bitmap into its parent at (origin,
     // size). Nothing happens without a parent or resources.
