@@ -2,8 +2,8 @@
 # tests/support/run-test.sh: refuses to run outside the test run's display;
 # repeats a run once only when Wine ended it on an X protocol error before
 # any test failed, or when it failed without printing anything, recording
-# each repeat; counts a run Wine's exit killed after every test passed as
-# passed (recorded too); ends a run still going after its limit, printing
+# each repeat; counts a run whose Wine process died of a signal after every
+# test passed as passed (recorded too); ends a run still going after its limit, printing
 # its output, and repeats it like an X error (or counts it as passed when
 # every test had passed); passes every other result on.
 # A stand-in for Wine plays the test program's runs.
@@ -50,6 +50,9 @@ cases=(
   "killed after every test passed|0|1|1|137 [  PASSED  ] 2 tests."
   "killed after a failed test|137|1|0|137 [  PASSED  ] 1 test.\\n[  FAILED  ] A.B (1 ms)"
   "killed before the summary|137|1|0|137 [ RUN      ] A.B"
+  "segmentation fault after every test passed|0|1|1|139 [  PASSED  ] 2 tests."
+  "segmentation fault after a failed test|139|1|0|139 [  PASSED  ] 1 test.\\n[  FAILED  ] A.B (1 ms)"
+  "Windows exception after every test passed|5|1|0|5 [  PASSED  ] 2 tests."
   "hang in a test, then passes|0|2|1|hang [ RUN      ] A.B|0 [  PASSED  ] 1 test."
   "hang twice|124|2|1|hang [ RUN      ] A.B|hang [ RUN      ] A.B"
   "hang before any output, then passes|0|2|1|hang -|0 [  PASSED  ] 1 test."

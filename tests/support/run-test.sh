@@ -18,8 +18,9 @@
 # limit is ended and its output printed; unless a test had failed, it is
 # run once more from the test that hung (or counted as passed when every
 # test had passed and only Wine's exit hung), so a hang that comes back
-# fails the test and shows where it was. Every other result is reported as
-# it is.
+# fails the test and shows where it was. A run whose Wine process died of a
+# signal after every test had passed is counted as passed (recorded too).
+# Every other result is reported as it is.
 set -u
 repeats=$1
 wine=$2
@@ -47,8 +48,9 @@ export DISPLAY=$CORVEL_DISPLAY
 # the wineserver that the first Wine process of a run starts inherits the
 # output handles and keeps them open until the whole run ends, so a pipe
 # would hold this test (and its ctest slot) open until then.
-# The exit status of a program ended by SIGKILL.
-KILLED_RC=137
+# A program ended by signal N exits with this plus N (SIGKILL: 137).
+SIGNAL_RC_BASE=128
+KILLED_RC=$((SIGNAL_RC_BASE + 9))
 # One run's limit in seconds. A run still going then is ended and its output
 # printed, so a hang shows the test it was in; ctest's own limit for the
 # test (cmake/Tests.cmake) leaves room for one repeat after it.
@@ -129,12 +131,15 @@ elif [ "$rc" -ne 0 ] && grep -q 'X Error of failed request' "$log"; then
     repeat_from_running_test "$@"
   fi
 fi
-# Seen on a loaded machine: every test passed and GoogleTest printed its
-# summary, then Wine's process teardown ended in SIGKILL. The tests ran and
-# passed, so the run counts as passed; it is recorded with the repeats.
-if [ "$rc" -eq "$KILLED_RC" ] && [ "$hung" = 0 ] && passed_all; then
-  echo "[run-test] every test passed, then Wine's exit was killed: counted as passed"
-  record_repeat "killed after passing" killed
+# Seen on loaded machines: every test passed and GoogleTest printed its
+# summary, then Wine's process died of a signal in its teardown (SIGKILL,
+# and once SIGSEGV). A fault in the program's own code never ends it that
+# way: Wine ends such a process with the Windows exception code. The tests
+# ran and passed, so the run counts as passed; it is recorded with the
+# repeats.
+if [ "$rc" -gt "$SIGNAL_RC_BASE" ] && [ "$hung" = 0 ] && passed_all; then
+  echo "[run-test] every test passed, then Wine's exit ended on signal $((rc - SIGNAL_RC_BASE)): counted as passed"
+  record_repeat "ended on signal $((rc - SIGNAL_RC_BASE)) after passing" killed
   rc=0
 fi
 exit "$rc"
