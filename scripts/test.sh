@@ -5,7 +5,8 @@
 #   scripts/test.sh [ctest arguments...]
 # CORVEL_JOBS: parallel build and test jobs (default: the number of cores).
 # Ends with the runs repeated (after a Wine X protocol error, a run that
-# ended without printing anything, or a hang) and the tests that skipped, with their
+# ended without printing anything, or a hang), the runs that ended by a
+# signal after every test had passed, and the tests that skipped, with their
 # reasons.
 set -euo pipefail
 
@@ -23,7 +24,7 @@ ran_tests=0
 report_repeats() {
   local files=()
   [ -d "$REPEATS" ] && mapfile -t files < <(find "$REPEATS" -type f -printf '%f\n' | sort)
-  echo "[test] runs repeated (Wine X protocol error, no output at all, or a hang) or killed after passing: ${#files[@]}"
+  echo "[test] runs repeated (Wine X protocol error, no output at all, or a hang) or ended by a signal after passing: ${#files[@]}"
   local f
   for f in "${files[@]}"; do echo "[test]   $(cat "$REPEATS/$f")"; done
 }
